@@ -1,0 +1,62 @@
+# The two commands a newcomer needs: `make run` and `make test`.
+# Everything else here is a step of those two.
+.PHONY: all setup run test build-host build-windows build-tsan build-fuzz build-release \
+        test-host test-tsan test-windows test-fuzz test-e2e bench clean
+
+JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 20
+
+all: build-windows
+
+setup:
+	@scripts/setup
+
+run: setup build-windows
+	@if [ -x scripts/run-app ]; then scripts/run-app; \
+	 else echo "The Cloakwall application itself is not built yet; 'make test' builds and tests its libraries."; fi
+
+test: setup
+	$(MAKE) test-host test-tsan test-windows test-fuzz test-e2e
+	@echo "make test: all suites passed"
+
+build-host:
+	cmake --preset host >/dev/null
+	cmake --build build/host -j $(JOBS)
+
+build-tsan:
+	cmake --preset host-tsan >/dev/null
+	cmake --build build/host-tsan -j $(JOBS)
+
+build-release:
+	cmake --preset host-release >/dev/null
+	cmake --build build/host-release -j $(JOBS)
+
+build-windows:
+	cmake --preset windows >/dev/null
+	cmake --build build/windows -j $(JOBS)
+
+build-fuzz:
+	cmake --preset fuzz >/dev/null
+	cmake --build build/fuzz -j $(JOBS)
+
+test-host: build-host
+	ctest --test-dir build/host --output-on-failure -j $(JOBS)
+
+# Only the tests that run threads are worth ThreadSanitizer's time.
+test-tsan: build-tsan
+	ctest --test-dir build/host-tsan --output-on-failure -L threads
+
+test-windows: build-windows
+	scripts/wine-session build/windows ctest --test-dir build/windows --output-on-failure
+
+test-fuzz: build-fuzz
+	scripts/run-fuzzers build/fuzz $(FUZZ_SECONDS)
+
+test-e2e: build-release
+	scripts/run-e2e build/host-release
+
+bench: build-release
+	@if [ -x tools/bench/run ]; then tools/bench/run build/host-release; else echo "no benchmarks yet"; fi
+
+clean:
+	rm -rf build
