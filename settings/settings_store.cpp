@@ -1,0 +1,36 @@
+// The settings objects, defined in one translation unit so that static
+// initialisation builds them in exactly this order, each reading its value,
+// and registers the start with Windows right after them.
+#include "settings/settings_store.h"
+
+#include "registry/run_at_startup.h"
+
+#define SETTING(name) CLOAKWALL_SETTINGS_KEY "\\" name
+
+CRegStringValue g_regAppPath(SETTING("AppPath"), "", FALSE, HKEY_LOCAL_MACHINE);
+CString g_strAppPath;
+CRegDwordValue g_regLocalPort(SETTING("LocalPort"), 8080, FALSE, HKEY_LOCAL_MACHINE);
+CRegDwordValue g_regUseProxy(SETTING("UseProxy"), 0, FALSE, HKEY_LOCAL_MACHINE);
+CRegStringValue g_regProxyName(SETTING("ProxyName"), "", FALSE, HKEY_LOCAL_MACHINE);
+CRegDwordValue g_regEnableJS(SETTING("EnableJS"), 0, FALSE, HKEY_LOCAL_MACHINE);
+CRegDwordValue g_regEnableActiveX(SETTING("EnableActiveX"), 0, FALSE, HKEY_LOCAL_MACHINE);
+CRegDwordValue g_regClearTmpFiles(SETTING("ClearTmpFiles"), 1, FALSE, HKEY_LOCAL_MACHINE);
+CRegDwordValue g_regClearCookies(SETTING("ClearCookies"), 1, FALSE, HKEY_LOCAL_MACHINE);
+CRegDwordValue g_regDeleteAddresses(SETTING("DeleteAddresses"), 1, FALSE, HKEY_LOCAL_MACHINE);
+CRegDwordValue g_regDeleteHistory(SETTING("DeleteHistory"), 1, FALSE, HKEY_LOCAL_MACHINE);
+CRegDwordValue g_regMinimize(SETTING("Minimize"), 0, FALSE, HKEY_LOCAL_MACHINE);
+CRegDwordValue g_regRunFirst(SETTING("RunFirst"), 0, FALSE, HKEY_LOCAL_MACHINE);
+CRegStringValue g_regUpdateServer(SETTING("UpdateServer"), CLOAKWALL_DEFAULT_UPDATE_SERVER, FALSE,
+                                  HKEY_LOCAL_MACHINE);
+
+namespace {
+
+// Runs once per process start, after every setting above exists and before
+// anything defined in a later-initialised unit (the application object).
+struct CRunAtStartupRegistration {
+    CRunAtStartupRegistration() { RegisterRunAtStartup(); }
+};
+
+const CRunAtStartupRegistration s_runAtStartup;
+
+} // namespace

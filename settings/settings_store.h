@@ -1,0 +1,32 @@
+// The process-wide settings: one registry-backed value object per value
+// under HKEY_LOCAL_MACHINE\Software\Cloakwall, each read once when static
+// initialisation builds it. Read with Get, write with Set; nothing else
+// touches these registry values.
+#pragma once
+
+#include "framework/core/cstring.h"
+#include "registry/reg_dword_value.h"
+#include "registry/reg_string_value.h"
+
+// The key that holds every setting, relative to HKEY_LOCAL_MACHINE.
+#define CLOAKWALL_SETTINGS_KEY "Software\\Cloakwall"
+
+// Where the proxy list, the proxy-generator page and the speed sample come
+// from until an installer (or a test) stores UpdateServer: a name under the
+// reserved ".invalid" domain, so a fresh install asks nobody anything.
+#define CLOAKWALL_DEFAULT_UPDATE_SERVER "cloakwall-update.invalid"
+
+extern CRegStringValue g_regAppPath;        // AppPath: the application folder, ending with "\"
+extern CString g_strAppPath;                // filled from g_regAppPath at start-up
+extern CRegDwordValue g_regLocalPort;       // LocalPort: reserved, default 8080, never read
+extern CRegDwordValue g_regUseProxy;        // UseProxy: anonymous browsing switched on (1) or off (0)
+extern CRegStringValue g_regProxyName;      // ProxyName: the upstream proxy last switched on, host:port
+extern CRegDwordValue g_regEnableJS;        // EnableJS: 1 lets scripts through the content filter
+extern CRegDwordValue g_regEnableActiveX;   // EnableActiveX: 1 lets embedded objects through
+extern CRegDwordValue g_regClearTmpFiles;   // ClearTmpFiles: cleaner job, default on
+extern CRegDwordValue g_regClearCookies;    // ClearCookies: cleaner job, default on
+extern CRegDwordValue g_regDeleteAddresses; // DeleteAddresses: cleaner job, default on
+extern CRegDwordValue g_regDeleteHistory;   // DeleteHistory: cleaner job, default on
+extern CRegDwordValue g_regMinimize;        // Minimize: 1 starts hidden in the tray
+extern CRegDwordValue g_regRunFirst;        // RunFirst: 0 until the first-run work is done
+extern CRegStringValue g_regUpdateServer;   // UpdateServer: the vendor server, "host" or "host:port"
