@@ -1,0 +1,114 @@
+// Splitting and rebuilding of the first request head.
+#include "proxy/request_head.h"
+
+#include <climits>
+#include <cstring>
+
+namespace {
+
+BOOL IsBlank(char ch) { return ch == ' ' || ch == '\t'; }
+
+// Reads a port the way atoi reads a number (leading blanks, optional sign,
+// digits up to the first non-digit), without overflowing on long digit runs.
+int ReadPortNumber(const CString& strText)
+{
+    const std::string& s = strText.str();
+    size_t i = 0;
+    while (i < s.size() && (IsBlank(s[i]) || s[i] == '\r' || s[i] == '\n' || s[i] == '\v' || s[i] == '\f')) ++i;
+    BOOL bNegative = FALSE;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) bNegative = s[i++] == '-';
+    long long n = 0;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+        if (n < INT_MAX) n = n * 10 + (s[i] - '0');
+        ++i;
+    }
+    if (n > INT_MAX) n = INT_MAX;
+    return static_cast<int>(bNegative ? -n : n);
+}
+
+void TakeTarget(const CString& strValue, CRequestHead& head)
+{
+    CString strTarget(strValue);
+    strTarget.TrimRight(" \t");
+    int nColon = strTarget.Find(':');
+    if (nColon >= 1) {
+        head.m_strHost = strTarget.Left(nColon);
+        head.m_nPort = ReadPortNumber(strTarget.Mid(nColon + 1));
+    } else {
+        head.m_strHost = strTarget;
+        head.m_nPort = 80;
+    }
+}
+
+CHeaderField SplitHeaderLine(const CString& strLine)
+{
+    CHeaderField field;
+    int nColon = strLine.Find(':');
+    if (nColon < 0) {
+        field.m_bHasColon = FALSE;
+        field.m_strValue = strLine;
+        return field;
+    }
+    // The value starts after the colon and whatever blanks follow it, so a
+    // header written without a space keeps its first character.
+    int nValue = nColon + 1;
+    while (nValue < strLine.GetLength() && IsBlank(strLine[nValue])) ++nValue;
+    field.m_strName = strLine.Left(nColon);
+    field.m_strValue = strLine.Mid(nValue);
+    return field;
+}
+
+}  // namespace
+
+int FindRequestHeadEnd(const char* pData, int nLength, int nSearchFrom)
+{
+    // A head that starts with its empty line has no request line at all.
+    if (nLength >= 2 && pData[0] == '\r' && pData[1] == '\n') return 2;
+    // The four bytes of the empty line may straddle the old end.
+    int nStart = nSearchFrom > 3 ? nSearchFrom - 3 : 0;
+    for (int i = nStart; i + 3 < nLength; ++i) {
+        if (pData[i] == '\r' && pData[i + 1] == '\n' && pData[i + 2] == '\r' && pData[i + 3] == '\n')
+            return i + 4;
+    }
+    return 0;
+}
+
+void ParseRequestHead(const CString& strHead, CRequestHead& head)
+{
+    head = CRequestHead();
+    int nPos = 0;
+    BOOL bFirst = TRUE;
+    for (;;) {
+        int nEnd = strHead.Find("\r\n", nPos);
+        if (nEnd < 0 || nEnd == nPos) break;   // no more lines, or the empty line
+        CString strLine = strHead.Mid(nPos, nEnd - nPos);
+        nPos = nEnd + 2;
+        if (bFirst) {
+            head.m_strRequestLine = strLine;
+            bFirst = FALSE;
+            continue;
+        }
+        CHeaderField field = SplitHeaderLine(strLine);
+        if (field.m_bHasColon && field.m_strName.CompareNoCase("Host") == 0)
+            TakeTarget(field.m_strValue, head);
+        head.m_headers.Add(field);
+    }
+}
+
+CString RebuildRequestHead(const CRequestHead& head, LPCTSTR pszAuthLine)
+{
+    CString strOut(head.m_strRequestLine);
+    strOut += "\r\n";
+    for (int i = 0; i < head.m_headers.GetSize(); ++i) {
+        const CHeaderField& field = head.m_headers[i];
+        if (field.m_bHasColon) {
+            strOut += field.m_strName;
+            strOut += ": ";
+        }
+        strOut += field.m_strValue;
+        strOut += "\r\n";
+    }
+    if (pszAuthLine) strOut += pszAuthLine;
+    strOut += "\r\n";
+    return strOut;
+}

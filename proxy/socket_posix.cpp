@@ -1,0 +1,196 @@
+// POSIX half of the socket seam: BSD sockets behind socket_api.h.
+#include "proxy/socket_api.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+
+namespace {
+
+std::atomic<long> g_nOpenSockets{0};
+
+SOCKET_HANDLE Counted(int fd)
+{
+    if (fd < 0) return NO_SOCKET;
+    g_nOpenSockets.fetch_add(1);
+    return static_cast<SOCKET_HANDLE>(fd);
+}
+
+int Fd(SOCKET_HANDLE s) { return static_cast<int>(s); }
+
+sockaddr_in LoopbackAddress(WORD nPort)
+{
+    sockaddr_in sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sa.sin_port = htons(nPort);
+    return sa;
+}
+
+WORD BoundPort(int fd)
+{
+    sockaddr_in sa;
+    socklen_t len = sizeof sa;
+    if (getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) != 0) return 0;
+    return ntohs(sa.sin_port);
+}
+
+}  // namespace
+
+BOOL SockInitOnce()
+{
+    return TRUE;
+}
+
+SOCKET_HANDLE SockListenLoopback(WORD nPort, WORD* pBoundPort)
+{
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return NO_SOCKET;
+    // Lets a restart bind again while closed connections of the previous
+    // listener linger in TIME_WAIT; a second listener on the port still fails.
+    int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in sa = LoopbackAddress(nPort);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || listen(fd, SOMAXCONN) != 0) {
+        close(fd);
+        return NO_SOCKET;
+    }
+    if (pBoundPort) *pBoundPort = BoundPort(fd);
+    return Counted(fd);
+}
+
+SOCKET_HANDLE SockOpenWaker(WORD* pPort)
+{
+    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return NO_SOCKET;
+    sockaddr_in sa = LoopbackAddress(0);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
+        close(fd);
+        return NO_SOCKET;
+    }
+    if (pPort) *pPort = BoundPort(fd);
+    return Counted(fd);
+}
+
+BOOL SockWakeListener(WORD nWakePort)
+{
+    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return FALSE;
+    sockaddr_in sa = LoopbackAddress(nWakePort);
+    char byte = 0;
+    ssize_t n = sendto(fd, &byte, 1, 0, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    close(fd);
+    return n == 1;
+}
+
+int SockWaitForConnection(SOCKET_HANDLE sockListen, SOCKET_HANDLE sockWaker, int nTimeoutMs)
+{
+    pollfd fds[2];
+    fds[0].fd = Fd(sockListen);
+    fds[0].events = POLLIN;
+    fds[0].revents = 0;
+    fds[1].fd = Fd(sockWaker);
+    fds[1].events = POLLIN;
+    fds[1].revents = 0;
+    int n = poll(fds, 2, nTimeoutMs);
+    if (n < 0) return errno == EINTR ? 0 : -1;
+    if (fds[1].revents != 0) return 0;
+    if (fds[0].revents & (POLLERR | POLLNVAL)) return -1;
+    return (fds[0].revents & POLLIN) ? 1 : 0;
+}
+
+SOCKET_HANDLE SockAccept(SOCKET_HANDLE sockListen)
+{
+    sockaddr_in peer;
+    socklen_t len = sizeof peer;
+    int fd = accept4(Fd(sockListen), reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC);
+    return Counted(fd);
+}
+
+BOOL SockResolveIPv4(LPCTSTR pszHost, DWORD* pAddr)
+{
+    if (!pszHost || !*pszHost) return FALSE;
+    in_addr a;
+    if (inet_pton(AF_INET, pszHost, &a) == 1) {
+        *pAddr = a.s_addr;
+        return TRUE;
+    }
+    addrinfo hints;
+    std::memset(&hints, 0, sizeof hints);
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* res = nullptr;
+    if (getaddrinfo(pszHost, nullptr, &hints, &res) != 0 || !res) return FALSE;
+    *pAddr = reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr.s_addr;
+    freeaddrinfo(res);
+    return TRUE;
+}
+
+SOCKET_HANDLE SockConnectIPv4(DWORD dwAddr, WORD nPort)
+{
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (fd < 0) return NO_SOCKET;
+    sockaddr_in sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = dwAddr;
+    sa.sin_port = htons(nPort);
+    int rc;
+    do {
+        rc = connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+        close(fd);
+        return NO_SOCKET;
+    }
+    return Counted(fd);
+}
+
+int SockRecv(SOCKET_HANDLE s, char* pBuf, int nLen)
+{
+    ssize_t n;
+    do {
+        n = recv(Fd(s), pBuf, static_cast<size_t>(nLen), 0);
+    } while (n < 0 && errno == EINTR);
+    return n < 0 ? -1 : static_cast<int>(n);
+}
+
+BOOL SockSendAll(SOCKET_HANDLE s, const char* pData, int nLen)
+{
+    while (nLen > 0) {
+        // MSG_NOSIGNAL: a browser that went away is an error result here,
+        // not a signal that ends the process.
+        ssize_t n = send(Fd(s), pData, static_cast<size_t>(nLen), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return FALSE;
+        pData += n;
+        nLen -= static_cast<int>(n);
+    }
+    return TRUE;
+}
+
+void SockShutdownBoth(SOCKET_HANDLE s)
+{
+    shutdown(Fd(s), SHUT_RDWR);
+}
+
+void SockClose(SOCKET_HANDLE s)
+{
+    if (s == NO_SOCKET) return;
+    g_nOpenSockets.fetch_sub(1);
+    close(Fd(s));
+}
+
+long SockOpenCount()
+{
+    return g_nOpenSockets.load();
+}

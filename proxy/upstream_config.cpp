@@ -1,0 +1,34 @@
+// Publication of the upstream configuration through an atomically swapped
+// shared pointer: readers on handler threads, the writer on the dialog's.
+#include "proxy/upstream_config.h"
+
+#include <atomic>
+
+namespace {
+
+CUpstreamConfigPtr& Current()
+{
+    static CUpstreamConfigPtr s_pConfig = std::make_shared<const CUpstreamConfig>();
+    return s_pConfig;
+}
+
+}  // namespace
+
+CUpstreamConfigPtr GetUpstreamConfig()
+{
+    return std::atomic_load(&Current());
+}
+
+void PublishUpstreamConfig(CUpstreamConfigPtr pConfig)
+{
+    if (!pConfig) pConfig = std::make_shared<const CUpstreamConfig>();
+    std::atomic_store(&Current(), std::move(pConfig));
+}
+
+CString g_strUpstreamHost() { return GetUpstreamConfig()->strUpstreamHost; }
+BOOL g_bUseUpstream() { return GetUpstreamConfig()->bUseUpstream; }
+WORD g_nUpstreamPort() { return GetUpstreamConfig()->nUpstreamPort; }
+CString g_strProxyUser() { return GetUpstreamConfig()->strProxyUser; }
+CString g_strProxyPassword() { return GetUpstreamConfig()->strProxyPassword; }
+CString g_strProxyAuthHeader() { return GetUpstreamConfig()->strProxyAuthHeader; }
+BOOL g_bProxyAuthHeader() { return GetUpstreamConfig()->bProxyAuthHeader; }

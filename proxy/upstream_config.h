@@ -1,0 +1,35 @@
+// The process-wide upstream configuration: written by CLocalProxyServer::Start
+// and read by every connection handler. Start publishes a complete, immutable
+// copy at once, and a handler takes one copy for its whole request, so a
+// restart with other values never lets a handler mix old and new values.
+#pragma once
+
+#include "framework/core/cstring.h"
+
+#include <memory>
+
+struct CUpstreamConfig {
+    CString strUpstreamHost;      // host name or dotted IPv4 address
+    BOOL bUseUpstream = FALSE;    // non-zero: every request goes to the upstream proxy
+    WORD nUpstreamPort = 0;
+    CString strProxyUser;
+    CString strProxyPassword;
+    CString strProxyAuthHeader;   // whole "Proxy-Authorization" line, CR LF included
+    BOOL bProxyAuthHeader = FALSE;  // non-zero: the line goes into every request head
+};
+
+typedef std::shared_ptr<const CUpstreamConfig> CUpstreamConfigPtr;
+
+// The copy in force now; never null (all empty and 0 before the first Start).
+CUpstreamConfigPtr GetUpstreamConfig();
+void PublishUpstreamConfig(CUpstreamConfigPtr pConfig);
+
+// The values under their process-wide names, each read from the copy in
+// force when called. A handler reads GetUpstreamConfig() once instead.
+CString g_strUpstreamHost();
+BOOL g_bUseUpstream();
+WORD g_nUpstreamPort();
+CString g_strProxyUser();
+CString g_strProxyPassword();
+CString g_strProxyAuthHeader();
+BOOL g_bProxyAuthHeader();
