@@ -1,0 +1,66 @@
+// A small program that links the settings objects the way the application
+// does, so their static initialisation (each setting read, then the start
+// with Windows registered) runs at its start. It prints every setting as
+// Name=value; "set Name Value" arguments are applied with Set first.
+#include "settings/settings_store.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+struct DwordSetting {
+    const char* name;
+    CRegDwordValue* value;
+};
+struct StringSetting {
+    const char* name;
+    CRegStringValue* value;
+};
+
+const DwordSetting kDwords[] = {
+    {"LocalPort", &g_regLocalPort},       {"UseProxy", &g_regUseProxy},
+    {"EnableJS", &g_regEnableJS},         {"EnableActiveX", &g_regEnableActiveX},
+    {"ClearTmpFiles", &g_regClearTmpFiles}, {"ClearCookies", &g_regClearCookies},
+    {"DeleteAddresses", &g_regDeleteAddresses}, {"DeleteHistory", &g_regDeleteHistory},
+    {"Minimize", &g_regMinimize},         {"RunFirst", &g_regRunFirst},
+};
+const StringSetting kStrings[] = {
+    {"AppPath", &g_regAppPath}, {"ProxyName", &g_regProxyName}, {"UpdateServer", &g_regUpdateServer},
+};
+
+bool Apply(const char* name, const char* value)
+{
+    for (const DwordSetting& s : kDwords) {
+        if (std::strcmp(s.name, name) == 0) {
+            s.value->Set(static_cast<DWORD>(std::strtoul(value, NULL, 10)));
+            return true;
+        }
+    }
+    for (const StringSetting& s : kStrings) {
+        if (std::strcmp(s.name, name) == 0) {
+            s.value->Set(value);
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    for (int i = 1; i < argc; i += 3) {
+        if (i + 2 >= argc || std::strcmp(argv[i], "set") != 0 || !Apply(argv[i + 1], argv[i + 2])) {
+            std::fprintf(stderr, "usage: settings_probe [set Name Value]...\n");
+            return 2;
+        }
+    }
+    std::printf("AppPathCopy=%s\n", g_strAppPath.GetString());
+    for (const StringSetting& s : kStrings)
+        std::printf("%s=%s\n", s.name, s.value->Get().GetString());
+    for (const DwordSetting& s : kDwords)
+        std::printf("%s=%lu\n", s.name, static_cast<unsigned long>(s.value->Get()));
+    return 0;
+}
