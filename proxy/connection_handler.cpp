@@ -29,12 +29,19 @@ BOOL ReadRequestHead(SOCKET_HANDLE sockBrowser, CString& strHead, CString& strRe
     }
 }
 
+void ChooseTarget(const CUpstreamConfig& config, const CRequestHead& head, CString& strHost, int& nPort)
+{
+    strHost = config.bUseUpstream ? config.strUpstreamHost : head.m_strHost;
+    nPort = config.bUseUpstream ? config.nUpstreamPort : head.m_nPort;
+}
+
 namespace {
 
 SOCKET_HANDLE ConnectToTarget(const CUpstreamConfig& config, const CRequestHead& head)
 {
-    CString strHost = config.bUseUpstream ? config.strUpstreamHost : head.m_strHost;
-    int nPort = config.bUseUpstream ? config.nUpstreamPort : head.m_nPort;
+    CString strHost;
+    int nPort = 0;
+    ChooseTarget(config, head, strHost, nPort);
     if (nPort <= 0 || nPort > 0xFFFF) return NO_SOCKET;
     DWORD dwAddr = 0;
     if (!SockResolveIPv4(strHost, &dwAddr)) return NO_SOCKET;

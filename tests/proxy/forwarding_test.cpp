@@ -1,0 +1,224 @@
+// Requests through a running proxy to loopback origins and upstreams: what
+// reaches the target, what comes back, and that every socket is closed once.
+#include "proxy/filter_switches.h"
+#include "proxy/local_proxy_server.h"
+#include "proxy/upstream_config.h"
+#include "proxy_test_peers.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+class ForwardingTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetFilterSwitches(0, 0); }
+    void TearDown() override
+    {
+        m_proxy.Stop();
+        SetFilterSwitches(0, 0);
+    }
+
+    WORD StartDirect()
+    {
+        EXPECT_TRUE(m_proxy.Start(0, 0, "", 0, "", ""));
+        return m_proxy.GetLocalPort();
+    }
+
+    CLocalProxyServer m_proxy;
+};
+
+void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+}  // namespace
+
+TEST_F(ForwardingTest, DirectRequestReachesTheOriginItsHostNames)
+{
+    CRecordingOrigin origin("HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello");
+    WORD port = StartDirect();
+    std::string request = GetRequest(origin.Port(), "/page", "Accept:text/html\r\nhost-x:y\r\n");
+    EXPECT_EQ(FetchThroughProxy(port, request), "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello");
+    ASSERT_EQ(origin.Heads().size(), 1u);
+    std::string hostPort = "127.0.0.1:" + std::to_string(origin.Port());
+    EXPECT_EQ(origin.Heads()[0], "GET http://" + hostPort + "/page HTTP/1.1\r\nHost: " + hostPort +
+                                     "\r\nAccept: text/html\r\nhost-x: y\r\n\r\n");
+}
+
+TEST_F(ForwardingTest, UpstreamGetsTheHeadAsSentPlusOneAuthorizationLine)
+{
+    CRecordingOrigin upstream;
+    std::string user(50, 'u');
+    ASSERT_TRUE(m_proxy.Start(0, 1, "127.0.0.1", upstream.Port(), CString(user), "secret"));
+    EXPECT_EQ(g_bUseUpstream(), TRUE);
+    EXPECT_EQ(g_nUpstreamPort(), upstream.Port());
+    EXPECT_STREQ(g_strProxyUser(), user.c_str());
+
+    // The Host names an address the test never contacts: the upstream does.
+    const std::string request = "GET http://198.51.100.5/ HTTP/1.1\r\nHost: 198.51.100.5\r\n\r\n";
+    EXPECT_EQ(FetchThroughProxy(m_proxy.GetLocalPort(), request), "HTTP/1.0 200 OK\r\n\r\nhello");
+    ASSERT_EQ(upstream.Heads().size(), 1u);
+    std::string auth = BuildProxyAuthHeader(CString(user), "secret").str();
+    EXPECT_EQ(upstream.Heads()[0], "GET http://198.51.100.5/ HTTP/1.1\r\nHost: 198.51.100.5\r\n" + auth + "\r\n");
+    // One line: its only line feed is the one that ends it.
+    EXPECT_EQ(auth.find('\n'), auth.size() - 1);
+
+    // Without the upstream, a user name builds no line.
+    m_proxy.Stop();
+    ASSERT_TRUE(m_proxy.Start(0, 0, "", 0, "user", "pw"));
+    EXPECT_EQ(g_bProxyAuthHeader(), FALSE);
+    EXPECT_TRUE(g_strProxyAuthHeader().IsEmpty());
+}
+
+TEST_F(ForwardingTest, LongHeadInPiecesAndTheBodyAfterItArriveWhole)
+{
+    CRecordingOrigin origin;
+    WORD port = StartDirect();
+    std::string cookie(5000, 'c');
+    std::string request = GetRequest(origin.Port(), "/form", "Cookie: k=" + cookie + "\r\nContent-Length: 11\r\n");
+    request.replace(0, 3, "POST");
+
+    SOCKET_HANDLE s = TestConnect(port);
+    ASSERT_NE(s, NO_SOCKET);
+    TestSend(s, request.substr(0, 700));
+    SleepMs(30);
+    TestSend(s, request.substr(700, 3000));
+    SleepMs(30);
+    TestSend(s, request.substr(3700) + "hello");
+    SleepMs(30);
+    TestSend(s, " world");
+    EXPECT_EQ(TestRecvAll(s), "HTTP/1.0 200 OK\r\n\r\nhello");
+    SockClose(s);
+
+    ASSERT_EQ(origin.Heads().size(), 1u);
+    EXPECT_EQ(origin.Heads()[0], request);
+    EXPECT_EQ(origin.Bodies()[0], "hello world");
+}
+
+TEST_F(ForwardingTest, HeadPastTheBoundClosesTheConnectionWithoutContactingAnyone)
+{
+    CRecordingOrigin origin;
+    WORD port = StartDirect();
+    SOCKET_HANDLE s = TestConnect(port);
+    ASSERT_NE(s, NO_SOCKET);
+    std::string head = GetRequest(origin.Port(), "/");
+    head.erase(head.size() - 2);   // no empty line yet
+    head += "X-Pad: " + std::string(70 * 1024, 'p') + "\r\n";
+    TestSend(s, head);   // may fail part-way once the proxy gives up
+    EXPECT_EQ(TestRecvAll(s), "");
+    SockClose(s);
+    EXPECT_EQ(origin.Accepted(), 0);
+}
+
+TEST_F(ForwardingTest, NoTargetClosesTheBrowserConnectionWithoutAReply)
+{
+    WORD port = StartDirect();
+    EXPECT_EQ(FetchThroughProxy(port, "GET / HTTP/1.0\r\nAccept: */*\r\n\r\n"), "");
+    // A refused connection ends the same way.
+    CTestTcpServer* pGone = new CTestTcpServer([](SOCKET_HANDLE) {});
+    WORD gonePort = pGone->Port();
+    delete pGone;
+    EXPECT_EQ(FetchThroughProxy(port, GetRequest(gonePort, "/")), "");
+}
+
+TEST_F(ForwardingTest, AnswersAreFilteredAndRequestsAreNot)
+{
+    CRecordingOrigin origin("HTTP/1.0 200 OK\r\n\r\n<script>a()</script><object></object>");
+    WORD port = StartDirect();
+    std::string request = GetRequest(origin.Port(), "/", "Content-Length: 8\r\n") + "<script>";
+
+    SetFilterSwitches(1, 0);
+    EXPECT_EQ(FetchThroughProxy(port, request), "HTTP/1.0 200 OK\r\n\r\n<noscript>a()</noscript> <object></object>");
+    SetFilterSwitches(0, 1);
+    EXPECT_EQ(FetchThroughProxy(port, request), "HTTP/1.0 200 OK\r\n\r\n<script>a()</script><noobj ></noobj> ");
+    SetFilterSwitches(0, 0);
+    EXPECT_EQ(FetchThroughProxy(port, request), "HTTP/1.0 200 OK\r\n\r\n<script>a()</script><object></object>");
+    for (const std::string& body : origin.Bodies()) EXPECT_EQ(body, "<script>");
+}
+
+TEST_F(ForwardingTest, LargeBinaryAnswerArrivesByteForByte)
+{
+    std::string body;
+    body.reserve(600 * 1024);
+    unsigned x = 12345;
+    for (int i = 0; i < 600 * 1024; ++i) {
+        x = x * 1103515245u + 12345u;
+        body += static_cast<char>(x >> 24);
+    }
+    body += "<script>";   // filters off: stays as it is
+    CRecordingOrigin origin("HTTP/1.0 200 OK\r\n\r\n" + body);
+    WORD port = StartDirect();
+    std::string answer = FetchThroughProxy(port, GetRequest(origin.Port(), "/big"));
+    EXPECT_EQ(answer.size(), body.size() + 19);
+    EXPECT_TRUE(answer == "HTTP/1.0 200 OK\r\n\r\n" + body);
+}
+
+TEST_F(ForwardingTest, BrowserClosingFirstEndsTheTargetConnection)
+{
+    std::atomic<int> sawEnd{0};
+    CTestTcpServer origin([&](SOCKET_HANDLE s) {
+        TestRecvHead(s);
+        TestRecvAll(s);   // returns when the proxy closes its side
+        sawEnd.store(1);
+    });
+    WORD port = StartDirect();
+    SOCKET_HANDLE s = TestConnect(port);
+    ASSERT_NE(s, NO_SOCKET);
+    TestSend(s, GetRequest(origin.Port(), "/"));
+    SleepMs(50);
+    SockClose(s);
+    for (int i = 0; i < 500 && !sawEnd.load(); ++i) SleepMs(10);
+    EXPECT_EQ(sawEnd.load(), 1);
+}
+
+TEST_F(ForwardingTest, KeptAliveRequestsFollowTheFirstThroughTheRelay)
+{
+    // The origin answers two requests on one connection.
+    CTestTcpServer origin([](SOCKET_HANDLE s) {
+        std::string rest;
+        for (int i = 0; i < 2; ++i) {
+            std::string head = rest.empty() ? TestRecvHead(s, &rest) : rest;
+            if (head.empty()) return;
+            rest.clear();
+            TestSend(s, "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nr" + std::to_string(i));
+        }
+    });
+    WORD port = StartDirect();
+    SOCKET_HANDLE s = TestConnect(port);
+    ASSERT_NE(s, NO_SOCKET);
+    TestSend(s, GetRequest(origin.Port(), "/1"));
+    EXPECT_EQ(TestRecvCount(s, 40), "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nr0");
+    TestSend(s, GetRequest(origin.Port(), "/2"));
+    EXPECT_EQ(TestRecvAll(s), "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nr1");
+    SockClose(s);
+}
+
+TEST_F(ForwardingTest, ConcurrentConnectionsKeepTheirOwnDataAndCloseEverySocketOnce)
+{
+    CRecordingOrigin origin("HTTP/1.0 200 OK\r\n\r\n$PATH");
+    WORD port = StartDirect();
+    const long nBaseline = SockOpenCount();
+
+    const int nClients = 24, nEach = 5;
+    std::atomic<int> nGood{0};
+    std::vector<std::thread> clients;
+    for (int c = 0; c < nClients; ++c) {
+        clients.emplace_back([&, c] {
+            for (int i = 0; i < nEach; ++i) {
+                std::string path = "/c" + std::to_string(c) + "/" + std::to_string(i);
+                std::string request = GetRequest(origin.Port(), path);
+                std::string answer = FetchThroughProxy(port, request);
+                if (answer == "HTTP/1.0 200 OK\r\n\r\n" + request.substr(0, request.find("\r\n"))) nGood.fetch_add(1);
+            }
+        });
+    }
+    for (std::thread& t : clients) t.join();
+    EXPECT_EQ(nGood.load(), nClients * nEach);
+    // Every connection's two sockets closed once: a leak would leave the
+    // count above where it started, a second close would take it below.
+    EXPECT_EQ(WaitForOpenSockets(nBaseline), nBaseline);
+}

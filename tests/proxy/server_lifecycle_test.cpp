@@ -1,0 +1,174 @@
+// Start, Stop and restart of the local proxy: what Start reports, that Stop
+// frees the port at once, and that a restart never mixes configurations.
+#include "proxy/local_proxy_server.h"
+#include "proxy/upstream_config.h"
+#include "proxy_test_peers.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+}  // namespace
+
+TEST(ServerLifecycleTest, FreshServerIsIdleAndStopIsHarmless)
+{
+    CLocalProxyServer proxy;
+    EXPECT_EQ(proxy.IsRunning(), 0);
+    proxy.Stop();
+    proxy.Stop();
+    EXPECT_EQ(proxy.IsRunning(), 0);
+}
+
+TEST(ServerLifecycleTest, PortTakenByAnotherProgramMakesStartFail)
+{
+    CTestTcpServer other([](SOCKET_HANDLE) {});
+    CLocalProxyServer proxy;
+    EXPECT_FALSE(proxy.Start(other.Port(), 0, "", 0, "", ""));
+    EXPECT_EQ(proxy.IsRunning(), 0);
+    // Nothing half-made stays behind: the next Start on a free port works.
+    EXPECT_TRUE(proxy.Start(0, 0, "", 0, "", ""));
+    EXPECT_EQ(proxy.IsRunning(), 1);
+}
+
+TEST(ServerLifecycleTest, StopThenStartAtOnceOnTheSamePortListensAgain)
+{
+    CRecordingOrigin origin;
+    CLocalProxyServer proxy;
+    ASSERT_TRUE(proxy.Start(0, 1, "127.0.0.1", origin.Port(), "", ""));
+    const WORD port = proxy.GetLocalPort();
+    for (int i = 0; i < 15; ++i) {
+        // The listener is blocked waiting for a connection here; Stop must
+        // wake it and have the port closed before it returns.
+        proxy.Stop();
+        EXPECT_EQ(proxy.IsRunning(), 0);
+        ASSERT_TRUE(proxy.Start(port, 1, "127.0.0.1", origin.Port(), "", "")) << "round " << i;
+        EXPECT_EQ(proxy.IsRunning(), 1);
+        EXPECT_EQ(proxy.GetLocalPort(), port);
+        if (i % 5 == 0) {
+            EXPECT_EQ(FetchThroughProxy(port, "GET / HTTP/1.0\r\n\r\n"), "HTTP/1.0 200 OK\r\n\r\nhello");
+        }
+    }
+    proxy.Stop();
+    // Nothing listens any more.
+    EXPECT_EQ(TestConnect(port), NO_SOCKET);
+}
+
+TEST(ServerLifecycleTest, StartWhileRunningReplacesTheListener)
+{
+    CLocalProxyServer proxy;
+    ASSERT_TRUE(proxy.Start(0, 0, "", 0, "", ""));
+    const WORD port = proxy.GetLocalPort();
+    ASSERT_TRUE(proxy.Start(port, 0, "", 0, "", ""));
+    EXPECT_EQ(proxy.IsRunning(), 1);
+}
+
+TEST(ServerLifecycleTest, StopLeavesEstablishedConnectionsWorking)
+{
+    CTestTcpServer origin([](SOCKET_HANDLE s) {
+        TestRecvHead(s);
+        TestSend(s, "first");
+        if (TestRecvCount(s, 4) == "ping") TestSend(s, "pong");
+    });
+    CLocalProxyServer proxy;
+    ASSERT_TRUE(proxy.Start(0, 0, "", 0, "", ""));
+    const long nBefore = SockOpenCount();
+    SOCKET_HANDLE s = TestConnect(proxy.GetLocalPort());
+    ASSERT_NE(s, NO_SOCKET);
+    TestSend(s, GetRequest(origin.Port(), "/"));
+    EXPECT_EQ(TestRecvCount(s, 5), "first");
+    proxy.Stop();
+    TestSend(s, "ping");
+    EXPECT_EQ(TestRecvAll(s), "pong");
+    SockClose(s);
+    // The listener's two sockets went with Stop; the connection's with its end.
+    EXPECT_EQ(WaitForOpenSockets(nBefore - 2), nBefore - 2);
+}
+
+TEST(ServerLifecycleTest, DestroyingARunningServerFreesItsPort)
+{
+    WORD port;
+    {
+        CLocalProxyServer proxy;
+        ASSERT_TRUE(proxy.Start(0, 0, "", 0, "", ""));
+        port = proxy.GetLocalPort();
+    }
+    CLocalProxyServer again;
+    EXPECT_TRUE(again.Start(port, 0, "", 0, "", ""));
+}
+
+#ifdef __linux__
+TEST(ServerLifecycleTest, ListensOnTheLoopbackAddressOnly)
+{
+    CLocalProxyServer proxy;
+    ASSERT_TRUE(proxy.Start(0, 0, "", 0, "", ""));
+    char wanted[32];
+    std::snprintf(wanted, sizeof wanted, "0100007F:%04X", proxy.GetLocalPort());
+    char anyAddress[32];
+    std::snprintf(anyAddress, sizeof anyAddress, "00000000:%04X", proxy.GetLocalPort());
+    std::ifstream table("/proc/net/tcp");
+    std::string line;
+    int nLoopback = 0, nAny = 0;
+    while (std::getline(table, line)) {
+        // Local address is the second column; state 0A is LISTEN.
+        if (line.find(" 0A ") == std::string::npos) continue;
+        if (line.find(wanted) != std::string::npos) ++nLoopback;
+        if (line.find(anyAddress) != std::string::npos) ++nAny;
+    }
+    EXPECT_EQ(nLoopback, 1);
+    EXPECT_EQ(nAny, 0);
+}
+#endif
+
+TEST(ServerLifecycleTest, RestartWithOtherUpstreamNeverMixesConfigurations)
+{
+    CRecordingOrigin upstreamA("HTTP/1.0 200 OK\r\n\r\nA");
+    CRecordingOrigin upstreamB("HTTP/1.0 200 OK\r\n\r\nB");
+    CLocalProxyServer proxy;
+    ASSERT_TRUE(proxy.Start(0, 1, "127.0.0.1", upstreamA.Port(), "alice", "a-pass"));
+    const WORD port = proxy.GetLocalPort();
+    const std::string authA = BuildProxyAuthHeader("alice", "a-pass").str();
+
+    std::atomic<int> nDone{0};
+    std::atomic<int> nAnswered{0};
+    std::vector<std::thread> clients;
+    for (int c = 0; c < 4; ++c) {
+        clients.emplace_back([&] {
+            // Connections made while the port is between two listeners are
+            // refused or reset; those are simply tried again.
+            int nMine = 0;
+            for (int i = 0; i < 3000 && nMine < 30; ++i) {
+                std::string answer = FetchThroughProxy(port, "GET http://198.51.100.5/ HTTP/1.1\r\nHost: 198.51.100.5\r\n\r\n");
+                if (answer.size() > 19) {
+                    nAnswered.fetch_add(1);
+                    ++nMine;
+                }
+            }
+            nDone.fetch_add(1);
+        });
+    }
+    for (int round = 0; nDone.load() < 4 && round < 2000; ++round) {
+        if (round % 2 == 0)
+            EXPECT_TRUE(proxy.Start(port, 1, "127.0.0.1", upstreamB.Port(), "", ""));
+        else
+            EXPECT_TRUE(proxy.Start(port, 1, "127.0.0.1", upstreamA.Port(), "alice", "a-pass"));
+        SleepMs(2);
+    }
+    for (std::thread& t : clients) t.join();
+    proxy.Stop();
+
+    EXPECT_GT(nAnswered.load(), 0);
+    // A handler that went to A used A's account; one that went to B sent none.
+    for (const std::string& head : upstreamA.Heads()) EXPECT_NE(head.find(authA), std::string::npos) << head;
+    for (const std::string& head : upstreamB.Heads()) EXPECT_EQ(head.find("Proxy-Authorization"), std::string::npos) << head;
+    EXPECT_EQ(upstreamA.Heads().size() + upstreamB.Heads().size(), static_cast<size_t>(nAnswered.load()));
+}
