@@ -1,0 +1,22 @@
+// The table of calls behind the browser connection options, real by default.
+#include "browser/connection_option_calls.h"
+
+#include <cstdlib>
+
+namespace {
+
+CConnectionOptionCalls s_calls = {InternetSetOptionA, OutputDebugStringA, std::malloc, std::free};
+
+} // namespace
+
+const CConnectionOptionCalls& GetConnectionOptionCalls()
+{
+    return s_calls;
+}
+
+CConnectionOptionCalls SwapConnectionOptionCalls(const CConnectionOptionCalls& calls)
+{
+    CConnectionOptionCalls previous = s_calls;
+    s_calls = calls;
+    return previous;
+}

@@ -1,0 +1,25 @@
+// The platform calls behind the browser connection options, gathered in one
+// small table so a test can stand in for them and see exactly what WinINet
+// would be handed, in which order. The program never changes the table.
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <cstddef>
+
+struct CConnectionOptionCalls {
+    BOOL(WINAPI* pfnInternetSetOption)(HINTERNET hInternet, DWORD dwOption, LPVOID pBuffer,
+                                       DWORD dwBufferLength);
+    void(WINAPI* pfnOutputDebugString)(LPCSTR pszText);
+    // Allocation of the option array; null means out of memory.
+    void* (*pfnAlloc)(size_t cb);
+    void (*pfnFree)(void* p);
+};
+
+// The calls in use: the real WinINet, debugger output and heap unless a
+// test swapped them.
+const CConnectionOptionCalls& GetConnectionOptionCalls();
+
+// Puts a new table in place and returns the one it replaces.
+CConnectionOptionCalls SwapConnectionOptionCalls(const CConnectionOptionCalls& calls);

@@ -1,0 +1,75 @@
+// SetConnectionOptions and DisableConnectionProxy: build the per-connection
+// option list, hand it to WinINet, then announce the change and refresh.
+#include "browser/connection_options.h"
+
+#include "browser/connection_option_calls.h"
+
+const char* g_pszConnectionName = "DefaultConnectionSettings";
+
+static_assert(sizeof(void*) != 4 || sizeof(INTERNET_PER_CONN_OPTION_LISTA) == 20,
+              "the option list record is 20 bytes on 32-bit Windows");
+static_assert(sizeof(void*) != 4 || sizeof(INTERNET_PER_CONN_OPTIONA) == 12,
+              "an option record is 12 bytes on 32-bit Windows");
+
+namespace {
+
+// Hands the filled options to WinINet and frees them; the two notifications
+// follow whatever WinINet said, announcement first, refresh after it.
+BOOL ApplyOptions(LPCSTR pszConnectionName, INTERNET_PER_CONN_OPTIONA* pOptions, DWORD dwCount)
+{
+    const CConnectionOptionCalls& calls = GetConnectionOptionCalls();
+
+    INTERNET_PER_CONN_OPTION_LISTA list;
+    list.dwSize = sizeof(list);
+    list.pszConnection = const_cast<LPSTR>(pszConnectionName);
+    list.dwOptionCount = dwCount;
+    list.pOptions = pOptions;
+
+    BOOL bResult = calls.pfnInternetSetOption(NULL, INTERNET_OPTION_PER_CONNECTION_OPTION, &list,
+                                              sizeof(list));
+    calls.pfnFree(pOptions);
+
+    calls.pfnInternetSetOption(NULL, INTERNET_OPTION_SETTINGS_CHANGED, NULL, 0);
+    calls.pfnInternetSetOption(NULL, INTERNET_OPTION_REFRESH, NULL, 0);
+    return bResult;
+}
+
+INTERNET_PER_CONN_OPTIONA* AllocOptions(DWORD dwCount, LPCSTR pszFailure)
+{
+    const CConnectionOptionCalls& calls = GetConnectionOptionCalls();
+    void* p = calls.pfnAlloc(sizeof(INTERNET_PER_CONN_OPTIONA) * dwCount);
+    if (!p)
+        calls.pfnOutputDebugString(pszFailure);
+    return static_cast<INTERNET_PER_CONN_OPTIONA*>(p);
+}
+
+} // namespace
+
+BOOL SetConnectionOptions(LPCSTR pszConnectionName, LPCSTR pszProxyServer)
+{
+    INTERNET_PER_CONN_OPTIONA* pOptions =
+        AllocOptions(3, "failed to allocat memory in SetConnectionOptions()");
+    if (!pOptions)
+        return FALSE;
+
+    static char szBypass[] = "local";
+    pOptions[0].dwOption = INTERNET_PER_CONN_FLAGS;
+    pOptions[0].Value.dwValue = PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY;
+    pOptions[1].dwOption = INTERNET_PER_CONN_PROXY_SERVER;
+    pOptions[1].Value.pszValue = const_cast<LPSTR>(pszProxyServer);
+    pOptions[2].dwOption = INTERNET_PER_CONN_PROXY_BYPASS;
+    pOptions[2].Value.pszValue = szBypass;
+    return ApplyOptions(pszConnectionName, pOptions, 3);
+}
+
+BOOL DisableConnectionProxy(LPCSTR pszConnectionName)
+{
+    INTERNET_PER_CONN_OPTIONA* pOptions =
+        AllocOptions(1, "failed to allocat memory in DisableConnectionProxy()");
+    if (!pOptions)
+        return FALSE;
+
+    pOptions[0].dwOption = INTERNET_PER_CONN_FLAGS;
+    pOptions[0].Value.dwValue = PROXY_TYPE_DIRECT;
+    return ApplyOptions(pszConnectionName, pOptions, 1);
+}

@@ -1,0 +1,16 @@
+// The user's WinINet per-connection proxy options: point a connection at a
+// proxy, or put it back to direct access. Both change the options for the
+// whole user account and tell running WinINet clients at once.
+#pragma once
+
+#include "framework/core/types.h"
+
+// "DefaultConnectionSettings": the connection every caller names.
+extern const char* g_pszConnectionName;
+
+// Flags direct-or-proxy, the given proxy server and the bypass entry
+// "local". Nonzero when WinINet accepted the option list.
+BOOL SetConnectionOptions(LPCSTR pszConnectionName, LPCSTR pszProxyServer);
+
+// Flags direct only; the server and bypass texts stay stored and unused.
+BOOL DisableConnectionProxy(LPCSTR pszConnectionName);

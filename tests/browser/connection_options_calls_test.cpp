@@ -1,0 +1,199 @@
+// What SetConnectionOptions and DisableConnectionProxy hand to WinINet,
+// seen through the table of calls: the option lists, the notifications and
+// their order, the results, and the out-of-memory path.
+#include "browser/connection_option_calls.h"
+#include "browser/connection_options.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+typedef std::vector<std::pair<DWORD, std::string>> OptionList;  // id, value as text
+
+// One call as the fake saw it. The option list is copied during the call
+// because the caller frees it right after.
+struct Call {
+    std::string what;  // "set", "free" or "debug"
+    DWORD dwOption = 0;
+    bool bNullHandle = false;
+    bool bNullBuffer = false;
+    DWORD dwLength = 0;
+    DWORD dwListSize = 0;
+    std::string text;  // connection name, or the debug text
+    OptionList options;
+    const void* pOptions = nullptr;
+};
+
+std::vector<Call> g_calls;
+BOOL g_bAcceptOptions = TRUE;
+bool g_bFailAlloc = false;
+
+BOOL WINAPI FakeSetOption(HINTERNET hInternet, DWORD dwOption, LPVOID pBuffer, DWORD dwLength)
+{
+    Call c;
+    c.what = "set";
+    c.dwOption = dwOption;
+    c.bNullHandle = hInternet == NULL;
+    c.bNullBuffer = pBuffer == NULL;
+    c.dwLength = dwLength;
+    BOOL bResult = TRUE;
+    if (dwOption == INTERNET_OPTION_PER_CONNECTION_OPTION && pBuffer) {
+        const INTERNET_PER_CONN_OPTION_LISTA* pList = static_cast<INTERNET_PER_CONN_OPTION_LISTA*>(pBuffer);
+        c.dwListSize = pList->dwSize;
+        c.text = pList->pszConnection ? pList->pszConnection : "(null)";
+        c.pOptions = pList->pOptions;
+        for (DWORD i = 0; i < pList->dwOptionCount; ++i) {
+            const INTERNET_PER_CONN_OPTIONA& o = pList->pOptions[i];
+            std::string value = o.dwOption == INTERNET_PER_CONN_FLAGS
+                                    ? std::to_string(o.Value.dwValue)
+                                    : std::string(o.Value.pszValue ? o.Value.pszValue : "(null)");
+            c.options.emplace_back(o.dwOption, value);
+        }
+        bResult = g_bAcceptOptions;
+    } else if (dwOption == INTERNET_OPTION_REFRESH) {
+        bResult = FALSE;  // what Wine answers; the caller must not care
+    }
+    g_calls.push_back(c);
+    return bResult;
+}
+
+void WINAPI FakeDebugOutput(LPCSTR psz)
+{
+    Call c;
+    c.what = "debug";
+    c.text = psz;
+    g_calls.push_back(c);
+}
+
+void* FakeAlloc(size_t cb)
+{
+    return g_bFailAlloc ? nullptr : std::malloc(cb);
+}
+
+void FakeFree(void* p)
+{
+    Call c;
+    c.what = "free";
+    c.pOptions = p;
+    g_calls.push_back(c);
+    std::free(p);
+}
+
+class ConnectionOptionCalls : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_calls.clear();
+        g_bAcceptOptions = TRUE;
+        g_bFailAlloc = false;
+        m_previous = SwapConnectionOptionCalls({FakeSetOption, FakeDebugOutput, FakeAlloc, FakeFree});
+    }
+    void TearDown() override { SwapConnectionOptionCalls(m_previous); }
+
+    // The option call, the free of its array, then the announcement and the
+    // refresh, all without an Internet handle.
+    void ExpectSequence(const std::string& connection, const OptionList& options)
+    {
+        ASSERT_EQ(4u, g_calls.size());
+        const Call& set = g_calls[0];
+        EXPECT_EQ("set", set.what);
+        EXPECT_EQ(static_cast<DWORD>(INTERNET_OPTION_PER_CONNECTION_OPTION), set.dwOption);
+        EXPECT_EQ(75u, set.dwOption);
+        EXPECT_TRUE(set.bNullHandle);
+        EXPECT_EQ(20u, set.dwLength);
+        EXPECT_EQ(20u, set.dwListSize);
+        EXPECT_EQ(connection, set.text);
+        EXPECT_EQ(options, set.options);
+
+        EXPECT_EQ("free", g_calls[1].what);
+        EXPECT_EQ(set.pOptions, g_calls[1].pOptions);
+
+        EXPECT_EQ("set", g_calls[2].what);
+        EXPECT_EQ(39u, g_calls[2].dwOption);
+        EXPECT_EQ("set", g_calls[3].what);
+        EXPECT_EQ(37u, g_calls[3].dwOption);
+        for (int i = 2; i < 4; ++i) {
+            EXPECT_TRUE(g_calls[i].bNullHandle);
+            EXPECT_TRUE(g_calls[i].bNullBuffer);
+            EXPECT_EQ(0u, g_calls[i].dwLength);
+        }
+    }
+
+    CConnectionOptionCalls m_previous{};
+};
+
+TEST_F(ConnectionOptionCalls, EveryCallerNamesTheDefaultConnection)
+{
+    EXPECT_STREQ("DefaultConnectionSettings", g_pszConnectionName);
+}
+
+TEST_F(ConnectionOptionCalls, SwitchOnHandsThreeOptionsThenAnnouncesAndRefreshes)
+{
+    EXPECT_TRUE(SetConnectionOptions(g_pszConnectionName, "127.0.0.1:8080"));
+    ExpectSequence("DefaultConnectionSettings",
+                   {{INTERNET_PER_CONN_FLAGS, "3"},
+                    {INTERNET_PER_CONN_PROXY_SERVER, "127.0.0.1:8080"},
+                    {INTERNET_PER_CONN_PROXY_BYPASS, "local"}});
+}
+
+TEST_F(ConnectionOptionCalls, SwitchOffHandsOnlyTheDirectFlag)
+{
+    EXPECT_TRUE(DisableConnectionProxy(g_pszConnectionName));
+    ExpectSequence("DefaultConnectionSettings", {{INTERNET_PER_CONN_FLAGS, "1"}});
+}
+
+TEST_F(ConnectionOptionCalls, SwitchingOnAgainHandsAllThreeAgain)
+{
+    SetConnectionOptions(g_pszConnectionName, "127.0.0.1:8080");
+    DisableConnectionProxy(g_pszConnectionName);
+    g_calls.clear();
+    SetConnectionOptions(g_pszConnectionName, "127.0.0.1:8080");
+    ExpectSequence("DefaultConnectionSettings",
+                   {{INTERNET_PER_CONN_FLAGS, "3"},
+                    {INTERNET_PER_CONN_PROXY_SERVER, "127.0.0.1:8080"},
+                    {INTERNET_PER_CONN_PROXY_BYPASS, "local"}});
+}
+
+TEST_F(ConnectionOptionCalls, CallersConnectionNameAndServerArePassedOn)
+{
+    SetConnectionOptions("Dial-up", "127.0.0.1:3128");
+    ASSERT_FALSE(g_calls.empty());
+    EXPECT_EQ("Dial-up", g_calls[0].text);
+    EXPECT_EQ("127.0.0.1:3128", g_calls[0].options.at(1).second);
+}
+
+TEST_F(ConnectionOptionCalls, RejectedOptionsGiveZeroButStillNotify)
+{
+    g_bAcceptOptions = FALSE;
+    EXPECT_FALSE(SetConnectionOptions(g_pszConnectionName, "127.0.0.1:8080"));
+    ExpectSequence("DefaultConnectionSettings",
+                   {{INTERNET_PER_CONN_FLAGS, "3"},
+                    {INTERNET_PER_CONN_PROXY_SERVER, "127.0.0.1:8080"},
+                    {INTERNET_PER_CONN_PROXY_BYPASS, "local"}});
+
+    g_calls.clear();
+    EXPECT_FALSE(DisableConnectionProxy(g_pszConnectionName));
+    ExpectSequence("DefaultConnectionSettings", {{INTERNET_PER_CONN_FLAGS, "1"}});
+}
+
+TEST_F(ConnectionOptionCalls, OutOfMemoryLeavesOnlyTheDebuggerText)
+{
+    g_bFailAlloc = true;
+    EXPECT_FALSE(SetConnectionOptions(g_pszConnectionName, "127.0.0.1:8080"));
+    ASSERT_EQ(1u, g_calls.size());
+    EXPECT_EQ("debug", g_calls[0].what);
+    EXPECT_EQ("failed to allocat memory in SetConnectionOptions()", g_calls[0].text);
+
+    g_calls.clear();
+    EXPECT_FALSE(DisableConnectionProxy(g_pszConnectionName));
+    ASSERT_EQ(1u, g_calls.size());
+    EXPECT_EQ("debug", g_calls[0].what);
+    EXPECT_EQ("failed to allocat memory in DisableConnectionProxy()", g_calls[0].text);
+}
+
+} // namespace
