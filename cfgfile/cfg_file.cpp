@@ -116,9 +116,16 @@ int CCfgFile::SetItem(const CString& strSection, const CString& strLine, BOOL bA
     if (Tokenize(strLine, tokens, nullptr) < 2) return CFG_ERR_ITEM;
     if (SelectSection(strSection) == CFG_OK) return SetItemLine(strLine, bAdd);
 
+    // A name with "]" or ";" would make a header that reads back as some
+    // other section or as no header at all, and every later save would add
+    // the section again.
+    const CString header = "[" + strSection + "]";
+    CString written;
+    if (!IsSectionHeader(header, &written) || written != strSection) return CFG_ERR_NO_SECTION;
+
     // A new section goes to the end, set off by one empty line.
     if (!m_lines.IsEmpty() && !m_lines.GetTail().IsEmpty()) m_lines.AddTail(CString());
-    m_posSection = m_lines.AddTail("[" + strSection + "]");
+    m_posSection = m_lines.AddTail(header);
     m_posCursor = nullptr;
     m_strSection = strSection;
     m_lines.AddTail(strLine);

@@ -43,6 +43,9 @@ public:
     int FindSectionItem(const CString& strSection, const CString& strItem);
     int NextItem();
     int SetItemLine(const CString& strLine, BOOL bAdd);
+    // Replaces or adds an item line, creating the section at the end of the
+    // file when it is missing (CFG_ERR_NO_SECTION when the name could not be
+    // written as a header: it holds "]" or ";").
     int SetItem(const CString& strSection, const CString& strLine, BOOL bAdd);
     int DeleteItem(BOOL bHeader);
     int DeleteSectionItems(const CString& strSection);

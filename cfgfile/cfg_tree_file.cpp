@@ -43,7 +43,7 @@ CString WriteValue(const CCfgNode* pNode)
 {
     CString text;
     if (GetCfgNodeType(pNode) == cfgTypeString)
-        text.Format("\"%s\"", static_cast<LPCTSTR>(pNode->GetString()));
+        text = '"' + pNode->GetString() + '"'; // by length: a value read from the file may hold any byte
     else if (GetCfgNodeType(pNode) == cfgTypeNum)
         text.Format("%d", pNode->GetNum());
     else

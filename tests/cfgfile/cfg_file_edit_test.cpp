@@ -147,6 +147,20 @@ TEST(CfgFileSetTest, SetItemOnAMissingSectionAppendsItAtTheEnd)
     EXPECT_TRUE(empty.IsModified());
 }
 
+TEST(CfgFileSetTest, ASectionNameThatCannotBeAHeaderIsRefused)
+{
+    FileProbe f;
+    f.SetLines({"[A]", "x 1"});
+    EXPECT_EQ(f.SetItem("a;b", "y 2", FALSE), CFG_ERR_NO_SECTION);
+    EXPECT_EQ(f.SetItem("a]b", "y 2", FALSE), CFG_ERR_NO_SECTION);
+    EXPECT_EQ(f.Lines(), (V{"[A]", "x 1"}));
+    EXPECT_FALSE(f.IsModified());
+    ASSERT_EQ(f.SetItem("[a ", "y 2", FALSE), CFG_OK) << "other bytes are fine";
+    EXPECT_EQ(f.SelectSection("[a "), CFG_OK);
+    EXPECT_EQ(f.SetItem("", "z 3", FALSE), CFG_OK) << "so is the empty name";
+    EXPECT_EQ(f.Lines(), (V{"[A]", "x 1", "", "[[a ]", "y 2", "", "[]", "z 3"}));
+}
+
 TEST(CfgFileDeleteTest, DeleteItemRemovesTheItemLastReturnedAndBlankLinesAfterIt)
 {
     FileProbe f;
