@@ -65,6 +65,14 @@ int CCfgFile::SaveAs(const CString& strPath)
 
 BOOL CCfgFile::WriteLines(const CString& strPath) const
 {
+    // A file that may not be written stays as it is, even though renaming
+    // over it might be allowed. Opening it for update changes nothing in it.
+    if (CwFileExists(strPath)) {
+        CFile existing;
+        if (!existing.Open(strPath, CFile::modeReadWrite | CFile::typeBinary)) return FALSE;
+        existing.Abort();
+    }
+
     const CString temp = TempPathFor(strPath);
     CStdioFile file;
     if (!file.Open(temp, CFile::modeCreate | CFile::modeWrite | CFile::typeText)) return FALSE;

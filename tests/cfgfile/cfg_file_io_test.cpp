@@ -6,6 +6,8 @@
 #ifndef _WIN32
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 using cfgtest::CrLf;
@@ -152,6 +154,21 @@ TEST(CfgFileSaveTest, FailedReplaceLeavesTheTargetAndNoTemporaryFile)
 }
 
 #ifndef _WIN32
+TEST(CfgFileSaveTest, AFileThatMayNotBeWrittenIsNotReplaced)
+{
+    if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+    std::string path = TempPath("read_only.cfg");
+    WriteRaw(path, "[A]\r\nx 1\r\n");
+    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    FileProbe f;
+    ASSERT_EQ(f.Load(CString(path.c_str())), CFG_OK);
+    ASSERT_EQ(f.SetItem("A", "x 2", FALSE), CFG_OK);
+    EXPECT_EQ(f.Save(), CFG_ERR_OPEN);
+    EXPECT_TRUE(f.IsModified());
+    EXPECT_EQ(ReadRaw(path), "[A]\r\nx 1\r\n");
+    chmod(path.c_str(), 0644);
+}
+
 // A write that fails after the file was opened: the file-size limit makes
 // the C runtime's writes fail part way, as a full disk would.
 TEST(CfgFileSaveTest, WriteFailurePartWayKeepsTheOldFileWhole)
