@@ -1,0 +1,28 @@
+// Downloads from the vendor's web server: the proxy list text and the
+// proxy-generator request. Both go straight to the server, whatever proxy
+// the browser's connection names.
+#pragma once
+
+#include "framework/core/cstring.h"
+
+// Paths on the vendor's server.
+#define PROXY_LIST_PATH "/licensing/ProxyGenerator/proxylist.txt"
+#define PROXY_GEN_PATH "/licensing/ProxyGenerator/ProxyGen.asp"
+#define SPEED_SAMPLE_PATH "/bandwidthchecker/dlsample1.gif"
+
+// "http://" + server ("host" or "host:port") + path.
+CString VendorUrl(LPCTSTR pszServer, LPCTSTR pszPath);
+
+// Fetches the body of an http:// URL as text, every line ended with CR LF
+// (the body's own CRs are dropped, each LF becomes CR LF), and prints it to
+// the standard output as "\nContent %s\n". TRUE only for a complete answer
+// with status 200; otherwise rText is empty and pdwStatus (when given) holds
+// the status, 0 when no answer came at all.
+BOOL DownloadText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus = nullptr);
+
+// The same, with an empty text for every failure.
+CString DownloadText(LPCTSTR pszUrl);
+
+// Requests the proxy-generator page of a server and discards the answer;
+// TRUE when it answered with status 200.
+BOOL RequestProxyGenPage(LPCTSTR pszServer);

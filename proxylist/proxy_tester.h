@@ -1,0 +1,55 @@
+// The proxy tester: is an upstream proxy there, how fast does it connect,
+// and how fast does it fetch the vendor's speed sample.
+#pragma once
+
+#include "framework/core/cstring.h"
+
+#include <windows.h>
+
+// Texts of the tester, as the user sees them.
+#define PROXY_TESTING_TEXT "Testing the proxy you selected. This may take a few seconds"
+#define PROXY_NOT_AVAILABLE_TEXT "Proxy Server is NOT Available - Please select a different proxy"
+#define PROXY_UNRESOLVED_TEXT "Unable to solve proxy server name"
+#define PROXY_CONNECT_FAILED_TEXT "Unable to connect to proxy server"
+#define PROXY_ERROR_CAPTION "Error"
+
+// The sample asked for, in bytes, and the clock's floor, in milliseconds.
+constexpr unsigned PROXY_SPEED_SAMPLE_BYTES = 632;
+constexpr double PROXY_MIN_ELAPSED_MS = 1.0;
+
+// TRUE when the host resolves and one TCP connection to host:port succeeds.
+// Otherwise shows "Unable to solve proxy server name" or "Unable to connect
+// to proxy server" (caption "Error", OK, owned by hWndOwner) and returns
+// FALSE. An empty host or a port outside 1..65535 never reaches the network.
+BOOL CheckProxyReachable(LPCTSTR pszHost, int nPort, HWND hWndOwner = nullptr);
+
+// Connect time to host:port in milliseconds, at least 1; 0 when the proxy
+// cannot be reached.
+int MeasureConnectTime(LPCTSTR pszHost, int nPort);
+
+// Kilobytes per millisecond of one read of the speed sample at pszSampleUrl
+// fetched through the proxy host:port: the bytes that read really returned
+// over its elapsed time (at least 1 ms) on a monotonic clock. 0 when the
+// proxy or the server fails, or answers anything but 200.
+double MeasureDownloadSpeed(LPCTSTR pszHost, int nPort, LPCTSTR pszSampleUrl);
+
+// The speed in kilobytes per millisecond as KB/sec for the user.
+inline double SpeedToKBPerSec(double dKBPerMs) { return dKBPerMs * 1000.0; }
+
+// "Proxy Server %s is Available\r\nResponse Time %d milliseconds \r\n
+//  Download Speed %.02f KB/sec \r\n" from the entry, the connect time and
+// the speed in KB/sec.
+CString FormatProxyAvailableText(LPCTSTR pszEntry, int nConnectMs, double dKBPerSec);
+
+// What testing one entry found and what to tell the user about it.
+struct CProxyTestReport {
+    int nConnectMs = 0;       // 0: not reachable
+    double dKBPerSec = 0.0;   // measured only when reachable
+    CString strText;          // the availability text, or the "NOT Available" one
+    CString strCaption;       // empty, or "Error" when not reachable
+};
+
+// Splits the entry, measures the connect time and, when the proxy answered,
+// the speed of the sample through it, and fills the report. TRUE when the
+// proxy is available.
+BOOL TestProxyEntry(LPCTSTR pszEntry, LPCTSTR pszSampleUrl, CProxyTestReport& rReport);

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Starts and stops the real network peers of the proxy-list tests on the
+# Linux side, on loopback ports of their own: the vendor-server stand-in
+# (tools/vendor-server.py) and a tinyproxy upstream proxy in front of it.
+# Wine programs reach both on 127.0.0.1. The test reads the ports from
+# STATE_DIR/vendor.port and STATE_DIR/tinyproxy.port.
+# Usage: peers.sh start|stop STATE_DIR SOURCE_DIR
+set -euo pipefail
+action=$1 state=$2 src=${3:-}
+
+stop_peers() {
+  for name in tinyproxy vendor; do
+    if [ -f "$state/$name.pid" ]; then
+      pid=$(cat "$state/$name.pid")
+      kill "$pid" 2>/dev/null || true
+      # Gone, or only a zombie waiting for whoever adopted it to reap it.
+      for _ in $(seq 50); do
+        pstat=$(ps -o stat= -p "$pid" 2>/dev/null || true)
+        case "$pstat" in ''|Z*) break ;; esac
+        sleep 0.1
+      done
+      rm -f "$state/$name.pid"
+    fi
+  done
+}
+
+free_port() {
+  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1]); s.close()'
+}
+
+wait_port() { # port
+  for _ in $(seq 100); do
+    if python3 -c 'import socket,sys; s=socket.create_connection(("127.0.0.1",int(sys.argv[1])),0.2)' "$1" 2>/dev/null; then
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+case "$action" in
+start)
+  stop_peers 2>/dev/null || true
+  mkdir -p "$state"
+  rm -f "$state"/*.port "$state"/*.log
+  printf '127.0.0.1:3128\r\n10.0.0.1:8080 Fast anonymous\r\n192.168.1.1:80' > "$state/proxylist.txt"
+
+  setsid python3 "$src/tools/vendor-server.py" --port 0 --list "$state/proxylist.txt" \
+      --port-file "$state/vendor.port" --log "$state/vendor.log" >"$state/vendor.out" 2>&1 &
+  echo $! > "$state/vendor.pid"
+  for _ in $(seq 100); do [ -s "$state/vendor.port" ] && break; sleep 0.1; done
+  [ -s "$state/vendor.port" ] || { echo "peers: vendor-server did not start"; cat "$state/vendor.out"; exit 1; }
+
+  tport=$(free_port)
+  # No filters, no upstream: plain forwarding for loopback clients only.
+  cat > "$state/tinyproxy.conf" <<CONF
+Port $tport
+Listen 127.0.0.1
+Allow 127.0.0.1
+Timeout 30
+MaxClients 20
+LogFile "$state/tinyproxy.log"
+LogLevel Info
+ViaProxyName "tinyproxy"
+CONF
+  setsid tinyproxy -d -c "$state/tinyproxy.conf" >"$state/tinyproxy.out" 2>&1 &
+  echo $! > "$state/tinyproxy.pid"
+  wait_port "$tport" || { echo "peers: tinyproxy did not start"; cat "$state/tinyproxy.out"; exit 1; }
+  echo "$tport" > "$state/tinyproxy.port"
+  echo "peers: vendor-server on $(cat "$state/vendor.port"), tinyproxy on $tport"
+  ;;
+stop)
+  stop_peers
+  ;;
+*)
+  echo "usage: $0 start|stop STATE_DIR SOURCE_DIR" >&2
+  exit 2
+  ;;
+esac
