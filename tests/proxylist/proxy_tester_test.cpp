@@ -88,6 +88,16 @@ TEST(ProxyTesterTest, SpeedIsMeasuredThroughTheProxyUnderTest)
     EXPECT_FALSE(DownloadText(sampleUrl.c_str(), direct)) << "the sample is unreachable without the proxy";
 }
 
+TEST(ProxyTesterTest, SpeedCountsTheBytesTheReadReallyReturned)
+{
+    CLoopbackHttpServer proxy;
+    proxy.SetAnswer(SPEED_SAMPLE_PATH, 200, std::string(100, 'g'));
+    double kbPerSec = SpeedToKBPerSec(MeasureDownloadSpeed("127.0.0.1", proxy.Port(), DeadSampleUrl().c_str()));
+    EXPECT_GT(kbPerSec, 0.0);
+    // 100 bytes over at least 1 ms; counting 632 would claim up to 617.19.
+    EXPECT_LE(kbPerSec, 100 / 1024.0 * 1000.0);
+}
+
 TEST(ProxyTesterTest, SpeedIsZeroWhenTheProxyIsDownOrCannotFetchTheSample)
 {
     EXPECT_EQ(MeasureDownloadSpeed("127.0.0.1", ClosedLoopbackPort(), DeadSampleUrl().c_str()), 0.0);
