@@ -117,6 +117,8 @@ TEST_F(PeerTest, SpeedThroughTinyproxyIsPositiveAndReallyPassesThroughIt)
     std::string entry = "127.0.0.1:" + std::to_string(m_nProxyPort) + " tinyproxy";
     ASSERT_TRUE(TestProxyEntry(entry.c_str(), sampleUrl.c_str(), report));
     EXPECT_GT(report.dKBPerSec, 0.0);
+    RecordProperty("connect_ms", report.nConnectMs);
+    RecordProperty("kb_per_sec", std::to_string(report.dKBPerSec));
     EXPECT_EQ(report.strText.Find(("Proxy Server " + entry + " is Available\r\nResponse Time ").c_str()), 0);
 
     // And the other way round: the list download after it still goes direct.
