@@ -6,10 +6,12 @@
 
 namespace {
 
+// Never destroyed: relays and handlers may still run while the process
+// exits, and must not find the configuration torn down under them.
 CUpstreamConfigPtr& Current()
 {
-    static CUpstreamConfigPtr s_pConfig = std::make_shared<const CUpstreamConfig>();
-    return s_pConfig;
+    static CUpstreamConfigPtr* s_pConfig = new CUpstreamConfigPtr(std::make_shared<const CUpstreamConfig>());
+    return *s_pConfig;
 }
 
 }  // namespace

@@ -1,0 +1,113 @@
+// proxy-harness: runs the local proxy alone, natively, for end-to-end tests
+// and benchmarks. The program itself takes no arguments; this is the
+// developer's way to give the proxy a port, an upstream and filter switches.
+#include "proxy/filter_switches.h"
+#include "proxy/local_proxy_server.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <pthread.h>
+
+namespace {
+
+const char USAGE[] =
+    "usage: proxy-harness --port N [--upstream HOST:PORT] [--user U --password P]\n"
+    "                     [--script-filter] [--object-filter]\n"
+    "Listens on 127.0.0.1:N (0 picks a free port). Without --upstream each request\n"
+    "goes to the server its Host header names. Stops on SIGINT or SIGTERM.\n";
+
+struct CHarnessOptions {
+    int nPort = -1;
+    BOOL bUseUpstream = FALSE;
+    CString strUpstreamHost;
+    int nUpstreamPort = 0;
+    CString strUser;
+    CString strPassword;
+    BOOL bScriptFilter = FALSE;
+    BOOL bObjectFilter = FALSE;
+};
+
+BOOL ParsePort(const char* psz, int nMin, int* pPort)
+{
+    char* pEnd = nullptr;
+    long n = std::strtol(psz, &pEnd, 10);
+    if (!*psz || *pEnd || n < nMin || n > 65535) return FALSE;
+    *pPort = static_cast<int>(n);
+    return TRUE;
+}
+
+// Returns an error text, or nullptr when the arguments are good.
+const char* ParseArguments(int argc, char** argv, CHarnessOptions& opt)
+{
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (std::strcmp(arg, "--script-filter") == 0) {
+            opt.bScriptFilter = TRUE;
+        } else if (std::strcmp(arg, "--object-filter") == 0) {
+            opt.bObjectFilter = TRUE;
+        } else if (!value) {
+            return "missing value or unknown option";
+        } else if (std::strcmp(arg, "--port") == 0) {
+            if (!ParsePort(value, 0, &opt.nPort)) return "--port needs a number from 0 to 65535";
+            ++i;
+        } else if (std::strcmp(arg, "--upstream") == 0) {
+            const char* colon = std::strchr(value, ':');
+            if (!colon || colon == value) return "--upstream needs HOST:PORT";
+            opt.strUpstreamHost = CString(value, static_cast<int>(colon - value));
+            if (!ParsePort(colon + 1, 1, &opt.nUpstreamPort)) return "--upstream needs a port from 1 to 65535";
+            opt.bUseUpstream = TRUE;
+            ++i;
+        } else if (std::strcmp(arg, "--user") == 0) {
+            opt.strUser = value;
+            ++i;
+        } else if (std::strcmp(arg, "--password") == 0) {
+            opt.strPassword = value;
+            ++i;
+        } else {
+            return "unknown option";
+        }
+    }
+    if (opt.nPort < 0) return "--port is required";
+    return nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    CHarnessOptions opt;
+    if (const char* pszError = ParseArguments(argc, argv, opt)) {
+        std::fprintf(stderr, "proxy-harness: %s\n%s", pszError, USAGE);
+        return 2;
+    }
+
+    // Signals are taken by sigwait below; every thread the proxy starts
+    // inherits this mask, so none of them is interrupted by one.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    SetFilterSwitches(opt.bScriptFilter ? 1 : 0, opt.bObjectFilter ? 1 : 0);
+
+    CLocalProxyServer server;
+    if (!server.Start(opt.nPort, opt.bUseUpstream, opt.strUpstreamHost, opt.nUpstreamPort, opt.strUser,
+                      opt.strPassword)) {
+        std::fprintf(stderr, "proxy-harness: cannot listen on 127.0.0.1:%d (port in use or not allowed)\n", opt.nPort);
+        return 1;
+    }
+    std::printf("listening on 127.0.0.1:%u\n", static_cast<unsigned>(server.GetLocalPort()));
+    std::fflush(stdout);
+
+    int nSignal = 0;
+    sigwait(&stopSignals, &nSignal);
+    server.Stop();
+    std::printf("stopped (%s)\n", nSignal == SIGINT ? "SIGINT" : "SIGTERM");
+    std::fflush(stdout);
+    return 0;
+}
