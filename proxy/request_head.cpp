@@ -60,12 +60,21 @@ CHeaderField SplitHeaderLine(const CString& strLine)
 
 }  // namespace
 
+int SkipLeadingEmptyLines(const char* pData, int nLength)
+{
+    int i = 0;
+    while (i + 1 < nLength && pData[i] == '\r' && pData[i + 1] == '\n') i += 2;
+    return i;
+}
+
 int FindRequestHeadEnd(const char* pData, int nLength, int nSearchFrom)
 {
-    // A head that starts with its empty line has no request line at all.
-    if (nLength >= 2 && pData[0] == '\r' && pData[1] == '\n') return 2;
+    // Empty lines before the request line are not a head of their own (a
+    // client may send one after a previous body); the head starts after them.
+    int nFirst = SkipLeadingEmptyLines(pData, nLength);
     // The four bytes of the empty line may straddle the old end.
     int nStart = nSearchFrom > 3 ? nSearchFrom - 3 : 0;
+    if (nStart < nFirst) nStart = nFirst;
     for (int i = nStart; i + 3 < nLength; ++i) {
         if (pData[i] == '\r' && pData[i + 1] == '\n' && pData[i + 2] == '\r' && pData[i + 3] == '\n')
             return i + 4;
@@ -76,7 +85,7 @@ int FindRequestHeadEnd(const char* pData, int nLength, int nSearchFrom)
 void ParseRequestHead(const CString& strHead, CRequestHead& head)
 {
     head = CRequestHead();
-    int nPos = 0;
+    int nPos = SkipLeadingEmptyLines(strHead.str().data(), strHead.GetLength());
     BOOL bFirst = TRUE;
     for (;;) {
         int nEnd = strHead.Find("\r\n", nPos);

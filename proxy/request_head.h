@@ -10,9 +10,13 @@
 const int MAX_REQUEST_HEAD = 64 * 1024;
 
 // Length of the head in the bytes received so far, up to and including the
-// empty line that ends it; 0 while that line has not arrived. nSearchFrom
+// empty line that ends it; 0 while that line has not arrived. Empty lines
+// before the request line belong to no head and are skipped. nSearchFrom
 // skips bytes already searched (the caller passes its previous length).
 int FindRequestHeadEnd(const char* pData, int nLength, int nSearchFrom = 0);
+
+// Length of the CR LF pairs at the start of pData.
+int SkipLeadingEmptyLines(const char* pData, int nLength);
 
 struct CRequestHead {
     CString m_strRequestLine;     // goes out exactly as received

@@ -1,0 +1,7 @@
+# Fuzz targets of the local proxy: the request-head parser and the content filter.
+cw_add_fuzzer(fuzz_proxy_head
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/proxy/fuzz_proxy_head.cpp
+  LIBS cw_proxy)
+cw_add_fuzzer(fuzz_proxy_filter
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/proxy/fuzz_proxy_filter.cpp
+  LIBS cw_proxy)
