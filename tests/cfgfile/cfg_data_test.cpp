@@ -25,7 +25,7 @@ TEST_P(CfgRoundTripTest, UntouchedFileSavesBackLineForLine)
 {
     const std::string name = GetParam();
     std::string path = TempPath("data_" + name + ".cfg");
-    WriteRaw(path, Input("roundtrip/" + name + ".cfg"));
+    ASSERT_TRUE(WriteRaw(path, Input("roundtrip/" + name + ".cfg")));
     CCfgFile file;
     ASSERT_EQ(file.Load(CString(path.c_str())), CFG_OK);
     ASSERT_EQ(file.Save(), CFG_OK);
@@ -40,7 +40,7 @@ TEST_P(CfgTreeDataTest, LoadChangeAndSave)
 {
     const std::string name = GetParam();
     std::string path = TempPath("data_tree_" + name + ".cfg");
-    WriteRaw(path, Input("tree/" + name + ".cfg"));
+    ASSERT_TRUE(WriteRaw(path, Input("tree/" + name + ".cfg")));
     CCfgTreeFile tree;
     tree.Build(kTreeTable);
     ASSERT_EQ(tree.Load(CString(path.c_str())), CFG_OK);

@@ -20,7 +20,7 @@ using V = std::vector<std::string>;
 TEST(CfgFileLoadTest, ReadsLinesTrimmedOnTheRightOnly)
 {
     std::string path = TempPath("load_basic.cfg");
-    WriteRaw(path, "  lead kept\r\n[Main] \t\r\nPort 8080   \nlast");
+    ASSERT_TRUE(WriteRaw(path, "  lead kept\r\n[Main] \t\r\nPort 8080   \nlast"));
     FileProbe f;
     ASSERT_EQ(f.Load(CString(path.c_str())), CFG_OK);
     EXPECT_EQ(f.Lines(), (V{"  lead kept", "[Main]", "Port 8080", "last"}));
@@ -37,7 +37,7 @@ TEST(CfgFileLoadTest, LongLinesAndManyLinesSurviveWhole)
     while (lines.size() < 6000) lines.push_back("item" + std::to_string(lines.size()) + " 1");
     lines.push_back("tail 1");
     std::string path = TempPath("load_long.cfg");
-    WriteRaw(path, CrLf(lines));
+    ASSERT_TRUE(WriteRaw(path, CrLf(lines)));
 
     FileProbe f;
     ASSERT_EQ(f.Load(CString(path.c_str())), CFG_OK);
@@ -56,7 +56,7 @@ TEST(CfgFileLoadTest, AnyByteInALineIsKept)
     std::string line("x \x01\x7f\xff mid\rcr");
     line += std::string("\0nul", 4);
     std::string path = TempPath("load_bytes.cfg");
-    WriteRaw(path, line + "\r\n");
+    ASSERT_TRUE(WriteRaw(path, line + "\r\n"));
     FileProbe f;
     ASSERT_EQ(f.Load(CString(path.c_str())), CFG_OK);
     ASSERT_EQ(f.Lines().size(), 1u);
@@ -81,7 +81,7 @@ TEST(CfgFileLoadTest, MissingFileKeepsItsPathForCreation)
 TEST(CfgFileLoadTest, APathThatCannotBeMadeFullForgetsTheOldOne)
 {
     std::string good = TempPath("load_good.cfg");
-    WriteRaw(good, "[S]\r\nk v\r\n");
+    ASSERT_TRUE(WriteRaw(good, "[S]\r\nk v\r\n"));
     FileProbe f;
     ASSERT_EQ(f.Load(CString(good.c_str())), CFG_OK);
     EXPECT_EQ(f.Load(CString(std::string(400, 'p').c_str())), CFG_ERR_OPEN);
@@ -114,7 +114,7 @@ TEST(CfgFileSaveTest, WritesCrLfAfterEveryLineAndClearsModified)
 TEST(CfgFileSaveTest, EmptyLinesSaveAsAnEmptyFile)
 {
     std::string path = TempPath("save_empty.cfg");
-    WriteRaw(path, "[A]\r\nx 1\r\n");
+    ASSERT_TRUE(WriteRaw(path, "[A]\r\nx 1\r\n"));
     FileProbe f;
     ASSERT_EQ(f.Load(CString(path.c_str())), CFG_OK);
     ASSERT_EQ(f.DeleteSection("A"), CFG_OK);
@@ -142,7 +142,7 @@ TEST(CfgFileSaveTest, FailedReplaceLeavesTheTargetAndNoTemporaryFile)
 #else
     ASSERT_EQ(std::system(("mkdir -p '" + dir + "'").c_str()), 0);
 #endif
-    WriteRaw(probe, "keep\r\n");
+    ASSERT_TRUE(WriteRaw(probe, "keep\r\n"));
 
     FileProbe f;
     EXPECT_EQ(f.Load(CString(dir.c_str())), CFG_ERR_OPEN);
@@ -158,7 +158,7 @@ TEST(CfgFileSaveTest, AFileThatMayNotBeWrittenIsNotReplaced)
 {
     if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
     std::string path = TempPath("read_only.cfg");
-    WriteRaw(path, "[A]\r\nx 1\r\n");
+    ASSERT_TRUE(WriteRaw(path, "[A]\r\nx 1\r\n"));
     ASSERT_EQ(chmod(path.c_str(), 0444), 0);
     FileProbe f;
     ASSERT_EQ(f.Load(CString(path.c_str())), CFG_OK);
@@ -175,7 +175,7 @@ TEST(CfgFileSaveTest, WriteFailurePartWayKeepsTheOldFileWhole)
 {
     std::string path = TempPath("save_fails.cfg");
     const std::string old = CrLf({"[A]", "x 1", "; the old file"});
-    WriteRaw(path, old);
+    ASSERT_TRUE(WriteRaw(path, old));
 
     FileProbe f;
     ASSERT_EQ(f.Load(CString(path.c_str())), CFG_OK);
@@ -207,7 +207,7 @@ TEST(CfgFileSaveTest, WriteFailurePartWayKeepsTheOldFileWhole)
 TEST(CfgFileSaveTest, DestructorSavesOnlyWhenModified)
 {
     std::string path = TempPath("dtor.cfg");
-    WriteRaw(path, "[A]\nx 1\n");
+    ASSERT_TRUE(WriteRaw(path, "[A]\nx 1\n"));
     {
         CCfgFile f;
         ASSERT_EQ(f.Load(CString(path.c_str())), CFG_OK);

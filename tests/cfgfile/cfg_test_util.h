@@ -6,12 +6,17 @@
 
 #include <gtest/gtest.h>
 
+#include "support/raw_file.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 namespace cfgtest {
+
+using ::ReadRaw;
+using ::WriteRaw;
 
 // A fresh path in the test's temporary folder; any old file there is removed.
 inline std::string TempPath(const std::string& name)
@@ -27,26 +32,6 @@ inline bool Exists(const std::string& path)
     FILE* f = std::fopen(path.c_str(), "rb");
     if (f) std::fclose(f);
     return f != nullptr;
-}
-
-inline std::string ReadRaw(const std::string& path)
-{
-    std::string out;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        char buf[8192];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-        std::fclose(f);
-    }
-    return out;
-}
-
-inline void WriteRaw(const std::string& path, const std::string& bytes)
-{
-    FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr) << path;
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
 }
 
 // The lines joined with CR LF after each, as a save writes them.

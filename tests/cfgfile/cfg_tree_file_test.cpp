@@ -24,7 +24,7 @@ public:
 std::string Fresh(const std::string& name, const V& lines)
 {
     std::string path = TempPath(name);
-    WriteRaw(path, CrLf(lines));
+    EXPECT_TRUE(WriteRaw(path, CrLf(lines)));
     return path;
 }
 
@@ -56,7 +56,7 @@ TEST(CfgTreeFileTest, LoadOfACompleteFileWritesNothing)
     // LF line ends: a rewrite would turn them into CR LF.
     std::string path = TempPath("tree_complete.cfg");
     std::string text = "[Net]\nPort 81\nProxy \"p:1\",0\nTimeout 5\n[Ui]\nTitle \"T\"\nFlags t,F,12\n";
-    WriteRaw(path, text);
+    ASSERT_TRUE(WriteRaw(path, text));
     {
         TreeProbe tree;
         EXPECT_EQ(tree.Load(CString(path.c_str())), CFG_OK);
@@ -196,7 +196,7 @@ TEST(CfgTreeFileTest, AnItemWithoutValuesIsMissingOnEveryLoad)
     tree.Load(CString(path.c_str()));
     EXPECT_FALSE(tree.IsModified()) << "a line holding only the name counts as present";
 
-    WriteRaw(path, "[S]\nN 5\n");
+    ASSERT_TRUE(WriteRaw(path, "[S]\nN 5\n"));
     CCfgTreeFile again;
     again.Build(table);
     again.Load(CString(path.c_str()));
@@ -206,7 +206,7 @@ TEST(CfgTreeFileTest, AnItemWithoutValuesIsMissingOnEveryLoad)
 TEST(CfgTreeFileTest, DestructorWritesOnlyAfterAChange)
 {
     std::string path = Fresh("tree_dtor.cfg", DefaultLines());
-    WriteRaw(path, "[Net]\nPort 1\nProxy \"h\",1\nTimeout 2\n[Ui]\nTitle \"t\"\nFlags 1,1,1\n");
+    ASSERT_TRUE(WriteRaw(path, "[Net]\nPort 1\nProxy \"h\",1\nTimeout 2\n[Ui]\nTitle \"t\"\nFlags 1,1,1\n"));
     {
         TreeProbe tree;
         tree.Load(CString(path.c_str()));

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/raw_file.h"
+
 #include <cstdio>
 #include <string>
 
@@ -12,26 +14,6 @@ std::string TempPath(const char* name)
 {
     std::string dir = ::testing::TempDir();
     return dir + "cw_file_test_" + name;
-}
-
-std::string ReadRaw(const std::string& path)
-{
-    std::string out;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-        std::fclose(f);
-    }
-    return out;
-}
-
-void WriteRaw(const std::string& path, const std::string& bytes)
-{
-    FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
 }
 
 } // namespace
@@ -59,7 +41,7 @@ TEST(StdioFileTest, ReadsLinesOfAnyLengthWholeAndBothLineEnds)
 {
     std::string path = TempPath("long");
     std::string longLine(100000, 'x');
-    WriteRaw(path, longLine + "\r\nunix\nlone\rcr\r\n");
+    ASSERT_TRUE(WriteRaw(path, longLine + "\r\nunix\nlone\rcr\r\n"));
     CStdioFile file(path.c_str(), CFile::modeRead | CFile::typeText);
     CString line;
     ASSERT_TRUE(file.ReadString(line));
@@ -76,7 +58,7 @@ TEST(StdioFileTest, ReadsLinesOfAnyLengthWholeAndBothLineEnds)
 TEST(StdioFileTest, BoundedReadStringBehavesLikeFgets)
 {
     std::string path = TempPath("fgets");
-    WriteRaw(path, "abcdef\r\ng");
+    ASSERT_TRUE(WriteRaw(path, "abcdef\r\ng"));
     CStdioFile file(path.c_str(), CFile::modeRead);
     char buf[5];
     ASSERT_NE(file.ReadString(buf, sizeof buf), nullptr);
@@ -143,8 +125,8 @@ TEST(FileSystemTest, ReplaceFileSwapsInTheNewContent)
 {
     std::string target = TempPath("target");
     std::string source = TempPath("source");
-    WriteRaw(target, "old");
-    WriteRaw(source, "new");
+    ASSERT_TRUE(WriteRaw(target, "old"));
+    ASSERT_TRUE(WriteRaw(source, "new"));
     ASSERT_TRUE(CwReplaceFile(source.c_str(), target.c_str()));
     EXPECT_EQ(ReadRaw(target), "new");
     EXPECT_FALSE(CwFileExists(source.c_str()));

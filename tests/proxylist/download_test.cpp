@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/raw_file.h"
+
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -21,26 +23,6 @@ namespace {
 std::string TempPath(const char* name)
 {
     return ::testing::TempDir() + "cw_plist_dl_" + name;
-}
-
-std::string ReadRaw(const std::string& path)
-{
-    std::string out;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-        std::fclose(f);
-    }
-    return out;
-}
-
-void WriteRaw(const std::string& path, const std::string& bytes)
-{
-    FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
 }
 
 std::vector<std::string> ToVector(const CStringList& list)
@@ -202,7 +184,7 @@ TEST(ProxyListUpdateTest, GoodDownloadReplacesTheFileAndHandsBackTheEntries)
     CLoopbackHttpServer server;
     server.SetAnswer(PROXY_LIST_PATH, 200, "1.1.1.1:80\n2.2.2.2:3128 fast\nno-end:1");
     std::string file = TempPath("good.txt");
-    WriteRaw(file, "old:1\r\n");
+    ASSERT_TRUE(WriteRaw(file, "old:1\r\n"));
 
     CStringList entries;
     entries.AddTail("shown:1");
@@ -224,7 +206,7 @@ TEST(ProxyListUpdateTest, FailedDownloadLeavesFileAndEntriesUntouched)
     CLoopbackHttpServer server; // the list path answers 404
     std::string file = TempPath("kept.txt");
     const std::string original = "kept:1\r\r\nkept:2\r\r\n";
-    WriteRaw(file, original);
+    ASSERT_TRUE(WriteRaw(file, original));
     std::string unreachable = "http://127.0.0.1:" + std::to_string(ClosedLoopbackPort()) + PROXY_LIST_PATH;
 
     for (const std::string& url : {ListUrl(server), unreachable}) {

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/raw_file.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -28,21 +30,9 @@ std::string PeersDir()
     return path + "\\";
 }
 
-std::string ReadFile(const std::string& path)
-{
-    std::string out;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-        std::fclose(f);
-    }
-    return out;
-}
-
 int PortOf(const char* name)
 {
-    return std::atoi(ReadFile(PeersDir() + name + ".port").c_str());
+    return std::atoi(ReadRaw(PeersDir() + name + ".port").c_str());
 }
 
 int CountLines(const std::string& text, const std::string& needle)
@@ -70,7 +60,7 @@ protected:
         ASSERT_GT(m_nProxyPort, 0);
         m_strServer = "127.0.0.1:" + std::to_string(m_nVendorPort);
     }
-    std::string VendorLog() const { return ReadFile(PeersDir() + "vendor.log"); }
+    std::string VendorLog() const { return ReadRaw(PeersDir() + "vendor.log"); }
 
     int m_nVendorPort = 0;
     int m_nProxyPort = 0;

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/raw_file.h"
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -15,26 +17,6 @@ namespace {
 std::string TempPath(const char* name)
 {
     return ::testing::TempDir() + "cw_plist_" + name;
-}
-
-std::string ReadRaw(const std::string& path)
-{
-    std::string out;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-        std::fclose(f);
-    }
-    return out;
-}
-
-void WriteRaw(const std::string& path, const std::string& bytes)
-{
-    FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
 }
 
 // Fills a list the writer can take; the list object outlives the call.
@@ -96,11 +78,11 @@ TEST(ProxyListFileTest, ReadsTheWholeFileWhateverItsSize)
 TEST(ProxyListFileTest, ReadsListsStoredByOlderVersionsAndLastLinesWithoutAnEnd)
 {
     std::string path = TempPath("old.txt");
-    WriteRaw(path, "1.1.1.1:80\r\r\n2.2.2.2:81\r\r\n3.3.3.3:82");
+    ASSERT_TRUE(WriteRaw(path, "1.1.1.1:80\r\r\n2.2.2.2:81\r\r\n3.3.3.3:82"));
     CStringList read;
     ASSERT_TRUE(ReadProxyListFile(path.c_str(), read));
     EXPECT_EQ(ToVector(read), (std::vector<std::string>{"1.1.1.1:80", "2.2.2.2:81", "3.3.3.3:82"}));
-    WriteRaw(path, "lf:1\nlf:2\n");
+    ASSERT_TRUE(WriteRaw(path, "lf:1\nlf:2\n"));
     read.RemoveAll();
     ASSERT_TRUE(ReadProxyListFile(path.c_str(), read));
     EXPECT_EQ(ToVector(read), (std::vector<std::string>{"lf:1", "lf:2"}));

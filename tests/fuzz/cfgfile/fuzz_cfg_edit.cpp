@@ -3,6 +3,7 @@
 // back the same; then run a small tree over it.
 #include "cfgfile/cfg_file.h"
 #include "cfgfile/cfg_tree_file.h"
+#include "tests/support/raw_file.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -56,26 +57,6 @@ std::string TempFile(const char* tag)
     return "/tmp/fuzz_cfg_edit_" + std::to_string(getpid()) + "_" + tag + ".cfg";
 }
 
-void Write(const std::string& path, const uint8_t* data, size_t size)
-{
-    FILE* f = std::fopen(path.c_str(), "wb");
-    CHECK(f);
-    if (size) std::fwrite(data, 1, size, f);
-    std::fclose(f);
-}
-
-std::string Read(const std::string& path)
-{
-    std::string out;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-        std::fclose(f);
-    }
-    return out;
-}
-
 std::vector<std::string> LinesOf(const std::string& path)
 {
     Probe p;
@@ -107,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const size_t nOps = size < 12 ? size : 12;
     const uint8_t* ops = data;
     const std::string input = TempFile("in"), saved = TempFile("saved"), again = TempFile("again");
-    Write(input, data + nOps, size - nOps);
+    CHECK(WriteRaw(input, std::string(reinterpret_cast<const char*>(data + nOps), size - nOps)));
 
     Probe f;
     CHECK(f.Load(CString(input.c_str())) == CFG_OK);
@@ -150,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         CHECK(p.Load(CString(saved.c_str())) == CFG_OK);
         CHECK(p.SaveAs(CString(again.c_str())) == CFG_OK);
     }
-    CHECK(Read(saved) == Read(again));
+    CHECK(ReadRaw(saved) == ReadRaw(again));
 
     // A small tree over the edited file: after its save every item is
     // present, so a second load finds the same values and writes nothing.
