@@ -50,8 +50,9 @@ SOCKET_HANDLE ConnectToTarget(const CUpstreamConfig& config, const CRequestHead&
 
 }  // namespace
 
-unsigned int ConnectionThreadProc(SOCKET_HANDLE sockBrowser)
+unsigned int ConnectionThreadProc(void* pParam)
 {
+    SOCKET_HANDLE sockBrowser = reinterpret_cast<SOCKET_HANDLE>(pParam);
     CString strHead, strRest;
     if (!ReadRequestHead(sockBrowser, strHead, strRest)) {
         SockClose(sockBrowser);

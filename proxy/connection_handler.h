@@ -18,5 +18,6 @@ BOOL ReadRequestHead(SOCKET_HANDLE sockBrowser, CString& strHead, CString& strRe
 // host and port its Host header named (empty host and port 0 when none).
 void ChooseTarget(const CUpstreamConfig& config, const CRequestHead& head, CString& strHost, int& nPort);
 
-// Thread routine; owns sockBrowser from the start. Returns 0.
-unsigned int ConnectionThreadProc(SOCKET_HANDLE sockBrowser);
+// Thread routine; its parameter is the accepted socket itself, which it owns
+// from the start. Returns 0.
+unsigned int ConnectionThreadProc(void* pParam);

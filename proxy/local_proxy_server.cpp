@@ -2,6 +2,7 @@
 #include "proxy/local_proxy_server.h"
 
 #include "proxy/connection_handler.h"
+#include "proxy/thread_api.h"
 #include "proxy/upstream_config.h"
 
 #include <chrono>
@@ -31,12 +32,7 @@ void PublishConfig(int bUseUpstream, const CString& strUpstreamHost, int nUpstre
 
 BOOL StartConnectionThread(SOCKET_HANDLE sock)
 {
-    try {
-        std::thread(ConnectionThreadProc, sock).detach();
-        return TRUE;
-    } catch (const std::system_error&) {
-        return FALSE;
-    }
+    return StartDetachedThread(ConnectionThreadProc, reinterpret_cast<void*>(sock));
 }
 
 }  // namespace

@@ -2,9 +2,7 @@
 #include "proxy/relay_channel.h"
 
 #include "proxy/content_filter.h"
-
-#include <system_error>
-#include <thread>
+#include "proxy/thread_api.h"
 
 CConnectionSockets::CConnectionSockets(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget)
     : m_sockBrowser(sockBrowser), m_sockTarget(sockTarget), m_nShutDown(0)
@@ -24,8 +22,9 @@ void CConnectionSockets::ShutdownOnce()
     SockShutdownBoth(m_sockTarget);
 }
 
-unsigned int RelayThreadProc(CRelayChannel* pChannel)
+unsigned int RelayThreadProc(void* pParam)
 {
+    CRelayChannel* pChannel = static_cast<CRelayChannel*>(pParam);
     std::unique_ptr<CRelayChannel> pOwned(pChannel);
     CRelayChannel& ch = *pChannel;
 
@@ -69,12 +68,7 @@ CRelayChannel* NewChannel(SOCKET_HANDLE sockFrom, SOCKET_HANDLE sockTo, int nDir
 
 BOOL StartRelayThread(CRelayChannel* pChannel)
 {
-    try {
-        std::thread(RelayThreadProc, pChannel).detach();
-        return TRUE;
-    } catch (const std::system_error&) {
-        return FALSE;
-    }
+    return StartDetachedThread(RelayThreadProc, pChannel);
 }
 
 }  // namespace

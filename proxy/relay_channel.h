@@ -39,9 +39,10 @@ struct CRelayChannel {
     std::shared_ptr<CConnectionSockets> m_pConnection;
 };
 
-// Copies until the from socket closes or fails, or a send fails; then ends
-// the connection and frees pChannel.
-unsigned int RelayThreadProc(CRelayChannel* pChannel);
+// Thread routine, parameter one CRelayChannel. Copies until the from socket
+// closes or fails, or a send fails; then ends the connection and frees the
+// channel. Returns 0.
+unsigned int RelayThreadProc(void* pParam);
 
 // Hands both sockets of an established connection to two relay threads.
 // Takes ownership of both sockets: when a relay cannot be started they are
