@@ -7,7 +7,7 @@
 // the flags back as 2 (proxy) instead of 3 (direct and proxy) and the bypass
 // list back as null. The tests assert what both keep and say where they
 // expect Windows' fuller answer.
-#include "browser/loopback_http_listener.h"
+#include "support/loopback_http_server.h"
 
 #include "browser/connection_options.h"
 #include "registry/raw_registry.h"
@@ -155,12 +155,14 @@ TEST_F(ConnectionOptionsWinInet, SwitchingOnAgainStoresTheServerAgain)
 // while the switch is on, and straight to the server once it is off.
 TEST_F(ConnectionOptionsWinInet, PreconfiguredClientsFollowTheSwitch)
 {
-    LoopbackHttpListener localProxy("via-local-proxy");
-    if (!localProxy.Start(8080))
+    CLoopbackHttpServer localProxy(8080);
+    if (!localProxy.IsListening())
         GTEST_SKIP() << "127.0.0.1:8080 is taken by another program; the browser is always "
                         "given that address, so this check needs the port free";
-    LoopbackHttpListener origin("straight-from-origin");
-    ASSERT_TRUE(origin.Start(0));
+    CLoopbackHttpServer origin;
+    ASSERT_TRUE(origin.IsListening());
+    localProxy.SetAnswer("/probe", 200, "via-local-proxy");
+    origin.SetAnswer("/probe", 200, "straight-from-origin");
     const std::string url = "http://127.0.0.1:" + std::to_string(origin.Port()) + "/probe";
 
     ASSERT_TRUE(SetConnectionOptions(g_pszConnectionName, "127.0.0.1:8080"));

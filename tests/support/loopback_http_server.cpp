@@ -19,14 +19,18 @@ const char* Reason(int status)
     }
 }
 
+// rPort names the port to take (0: any free one) and receives the one taken.
 SOCKET ListenOnLoopback(int& rPort)
 {
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (s == INVALID_SOCKET) return s;
+    // A fixed port must really be free: never share it with another listener.
+    BOOL bExclusive = TRUE;
+    setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&bExclusive), sizeof bExclusive);
     sockaddr_in sa = {};
     sa.sin_family = AF_INET;
     sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    sa.sin_port = 0;
+    sa.sin_port = htons(static_cast<u_short>(rPort));
     int len = sizeof sa;
     if (bind(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || listen(s, 16) != 0 ||
         getsockname(s, reinterpret_cast<sockaddr*>(&sa), &len) != 0) {
@@ -53,7 +57,7 @@ std::string PathOf(const std::string& head)
 
 } // namespace
 
-CLoopbackHttpServer::CLoopbackHttpServer()
+CLoopbackHttpServer::CLoopbackHttpServer(int nPort) : m_nPort(nPort)
 {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
@@ -95,6 +99,13 @@ std::vector<std::string> CLoopbackHttpServer::Requests() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_requests;
+}
+
+std::vector<std::string> CLoopbackHttpServer::RequestLines() const
+{
+    std::vector<std::string> lines;
+    for (const std::string& head : Requests()) lines.push_back(head.substr(0, head.find("\r\n")));
+    return lines;
 }
 
 int CLoopbackHttpServer::CountRequests(const std::string& path) const

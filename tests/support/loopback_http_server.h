@@ -17,12 +17,14 @@ public:
         std::string body;
     };
 
-    // Listens on a free loopback port at once.
-    CLoopbackHttpServer();
+    // Listens on 127.0.0.1 at once: on nPort, or on a free port when it is 0.
+    // A port that is taken leaves the server not listening (IsListening).
+    explicit CLoopbackHttpServer(int nPort = 0);
     ~CLoopbackHttpServer();
     CLoopbackHttpServer(const CLoopbackHttpServer&) = delete;
     CLoopbackHttpServer& operator=(const CLoopbackHttpServer&) = delete;
 
+    bool IsListening() const { return m_thread.joinable(); }
     int Port() const { return m_nPort; }
     // "127.0.0.1:<port>", as the UpdateServer setting names a server.
     std::string HostPort() const;
@@ -32,6 +34,8 @@ public:
 
     // Request heads received so far, in order.
     std::vector<std::string> Requests() const;
+    // Their request lines alone.
+    std::vector<std::string> RequestLines() const;
     // How many requests named this path.
     int CountRequests(const std::string& path) const;
 
