@@ -17,7 +17,13 @@ namespace {
 
 class ForwardingTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetFilterSwitches(0, 0); }
+    void SetUp() override
+    {
+        SetFilterSwitches(0, 0);
+        // The socket count is process-wide: relays of an earlier test may
+        // still be ending, and a baseline taken among them would be wrong.
+        ASSERT_EQ(WaitForOpenSockets(0), 0) << "sockets of an earlier test are still open";
+    }
     void TearDown() override
     {
         m_proxy.Stop();
