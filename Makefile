@@ -13,7 +13,8 @@ setup:
 
 run: setup build-windows
 	@if [ -x scripts/run-app ]; then scripts/run-app; \
-	 else echo "The Cloakwall application itself is not built yet; 'make test' builds and tests its libraries."; fi
+	 else echo "The Cloakwall tray application is not built yet: its libraries are, and 'make test' tests them."; \
+	      echo "To try the local proxy natively: make build-release, then build/host-release/tools/proxy-harness --port 8080"; fi
 
 test: setup
 	$(MAKE) test-host test-tsan test-windows test-fuzz test-e2e
