@@ -3,6 +3,21 @@
 
 #include <cstdlib>
 
+namespace {
+
+// A line that can be stored as an item: a name and at least one value, and
+// it must read back as this one item line. A line feed would split it in two
+// on disk, the second half reading as a line of its own (even as another
+// item or a header), and a line that reads as a header is never found as an
+// item again, so every later replace of it would add one more.
+BOOL CanStoreItemLine(const CString& strLine, CString* pTokens)
+{
+    if (CCfgFile::Tokenize(strLine, pTokens, nullptr) < 2) return FALSE;
+    return strLine.Find('\n') < 0 && !CCfgFile::IsSectionHeader(strLine);
+}
+
+} // namespace
+
 CCfgFile::CCfgFile()
     : m_bModified(FALSE), m_nTokens(0), m_posCursor(nullptr), m_posSection(nullptr), m_lines(10)
 {
@@ -94,7 +109,7 @@ int CCfgFile::NextItem()
 int CCfgFile::SetItemLine(const CString& strLine, BOOL bAdd)
 {
     CString tokens[CFG_MAX_TOKENS];
-    if (Tokenize(strLine, tokens, nullptr) < 2) return CFG_ERR_ITEM;
+    if (!CanStoreItemLine(strLine, tokens)) return CFG_ERR_ITEM;
     if (!bAdd) {
         int result = FindItem(tokens[0]);
         if (result == CFG_OK) {
@@ -113,15 +128,16 @@ int CCfgFile::SetItemLine(const CString& strLine, BOOL bAdd)
 int CCfgFile::SetItem(const CString& strSection, const CString& strLine, BOOL bAdd)
 {
     CString tokens[CFG_MAX_TOKENS];
-    if (Tokenize(strLine, tokens, nullptr) < 2) return CFG_ERR_ITEM;
+    if (!CanStoreItemLine(strLine, tokens)) return CFG_ERR_ITEM;
     if (SelectSection(strSection) == CFG_OK) return SetItemLine(strLine, bAdd);
 
     // A name with "]" or ";" would make a header that reads back as some
-    // other section or as no header at all, and every later save would add
-    // the section again.
+    // other section or as no header at all, and one with a line feed would
+    // split it on disk; every later save would add the section again.
     const CString header = "[" + strSection + "]";
     CString written;
-    if (!IsSectionHeader(header, &written) || written != strSection) return CFG_ERR_NO_SECTION;
+    if (strSection.Find('\n') >= 0 || !IsSectionHeader(header, &written) || written != strSection)
+        return CFG_ERR_NO_SECTION;
 
     // A new section goes to the end, set off by one empty line.
     if (!m_lines.IsEmpty() && !m_lines.GetTail().IsEmpty()) m_lines.AddTail(CString());

@@ -42,10 +42,12 @@ public:
     int FindItem(const CString& strName);
     int FindSectionItem(const CString& strSection, const CString& strItem);
     int NextItem();
+    // Replaces or adds an item line in the selected section. CFG_ERR_ITEM for
+    // a line without a value, with a line feed, or that reads as a header.
     int SetItemLine(const CString& strLine, BOOL bAdd);
     // Replaces or adds an item line, creating the section at the end of the
     // file when it is missing (CFG_ERR_NO_SECTION when the name could not be
-    // written as a header: it holds "]" or ";").
+    // written as a header: it holds "]", ";" or a line feed).
     int SetItem(const CString& strSection, const CString& strLine, BOOL bAdd);
     int DeleteItem(BOOL bHeader);
     int DeleteSectionItems(const CString& strSection);

@@ -161,6 +161,29 @@ TEST(CfgFileSetTest, ASectionNameThatCannotBeAHeaderIsRefused)
     EXPECT_EQ(f.Lines(), (V{"[A]", "x 1", "", "[[a ]", "y 2", "", "[]", "z 3"}));
 }
 
+TEST(CfgFileSetTest, LinesThatWouldNotReadBackAsTheirItemAreRefused)
+{
+    FileProbe f;
+    f.SetLines({"[S]", "A 1", "B 2"});
+    ASSERT_EQ(f.SelectSection("S"), CFG_OK);
+    // A line feed would split the line in two on disk, and the second half
+    // would read as an item of its own, here one that shadows B.
+    EXPECT_EQ(f.SetItemLine("A 9\nB 7", FALSE), CFG_ERR_ITEM);
+    EXPECT_EQ(f.SetItem("S", "A \"x\nB 7\"", FALSE), CFG_ERR_ITEM);
+    // A line that reads as a header can never be found as an item again, so
+    // every later replace would add one more.
+    EXPECT_EQ(f.SetItemLine("  [T] 1", TRUE), CFG_ERR_ITEM);
+    EXPECT_EQ(f.SetItem("S", "[T] 1", FALSE), CFG_ERR_ITEM);
+    EXPECT_EQ(f.SetItem("New", "[T] 1", FALSE), CFG_ERR_ITEM) << "no header is added for a refused line";
+    EXPECT_EQ(f.SetItem("N\nM", "x 1", FALSE), CFG_ERR_NO_SECTION);
+    EXPECT_EQ(f.Lines(), (V{"[S]", "A 1", "B 2"}));
+    EXPECT_FALSE(f.IsModified());
+
+    EXPECT_EQ(f.SetItem("S", "[T;] 1", FALSE), CFG_OK) << "a bracket line that is no header is an item";
+    EXPECT_EQ(f.SetItem("S", "A \"mid\rcr\"", FALSE), CFG_OK) << "a lone CR survives the disk";
+    EXPECT_EQ(f.Lines(), (V{"[S]", "[T;] 1", "A \"mid\rcr\"", "B 2"}));
+}
+
 TEST(CfgFileDeleteTest, DeleteItemRemovesTheItemLastReturnedAndBlankLinesAfterIt)
 {
     FileProbe f;

@@ -267,3 +267,22 @@ TEST(CfgTreeFileTest, StringValuesRoundTripUnlessTheyHoldAQuote)
     EXPECT_STREQ(back.GetString(ID_TITLE_V), " lead, comma ;semi ");
     EXPECT_STREQ(back.GetString(ID_PROXY_HOST), "say ") << "an inner quote ends the token early";
 }
+
+TEST(CfgTreeFileTest, AStringValueWithALineFeedCannotAddLinesToTheFile)
+{
+    std::string path = Fresh("tree_linefeed.cfg", DefaultLines());
+    {
+        TreeProbe tree;
+        tree.Load(CString(path.c_str()));
+        tree.SetString(ID_PROXY_HOST, "evil\nPort 1");
+        tree.SetNum(ID_TIMEOUT_V, 45);
+        EXPECT_EQ(tree.Save(), CFG_OK);
+        EXPECT_STREQ(tree.GetString(ID_PROXY_HOST), "evil\nPort 1") << "the value stays in memory";
+    }
+    EXPECT_EQ(ReadRaw(path), CrLf(DefaultsWith("Timeout", "Timeout 45")))
+        << "the Proxy line keeps its old value; the other items are written";
+    TreeProbe back;
+    back.Load(CString(path.c_str()));
+    EXPECT_EQ(back.GetNum(ID_PORT_V), 8080);
+    EXPECT_STREQ(back.GetString(ID_PROXY_HOST), "host:3128");
+}
