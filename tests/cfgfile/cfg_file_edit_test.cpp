@@ -214,6 +214,19 @@ TEST(CfgFileDeleteTest, DeleteItemNeverRemovesTheHeaderWithoutTheFlag)
     EXPECT_FALSE(f.IsModified());
 }
 
+TEST(CfgFileDeleteTest, AFailedFindLeavesTheHeaderBeforeTheCursorAndItIsKept)
+{
+    FileProbe f;
+    f.SetLines({"[A]", "", "x 1"});
+    ASSERT_EQ(f.SelectSection("A"), CFG_OK);
+    ASSERT_EQ(f.FindItem("none"), CFG_ERR_NOT_FOUND);
+    ASSERT_STREQ(f.CurrentLine(), "x 1") << "the current line is no header";
+    EXPECT_EQ(f.DeleteItem(FALSE), CFG_ERR_SYNTAX) << "but the line before the cursor is";
+    EXPECT_EQ(f.Lines(), (V{"[A]", "", "x 1"}));
+    EXPECT_TRUE(f.HasSection());
+    EXPECT_FALSE(f.IsModified());
+}
+
 TEST(CfgFileDeleteTest, DeletingTheHeaderDropsTheSelection)
 {
     FileProbe f;
