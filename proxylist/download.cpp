@@ -4,6 +4,20 @@
 #include "http_get.h"
 
 #include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// FALSE when the answer announced a length and fewer bytes came: the server
+// or the line dropped the connection halfway, and half a list is no list.
+BOOL IsBodyComplete(const CHttpFile& file)
+{
+    CString strLength;
+    if (!file.QueryInfo(HTTP_QUERY_CONTENT_LENGTH, strLength) || strLength.IsEmpty()) return TRUE;
+    return file.GetBytesReceived() >= std::strtoull(strLength, nullptr, 10);
+}
+
+} // namespace
 
 CString VendorUrl(LPCTSTR pszServer, LPCTSTR pszPath)
 {
@@ -36,6 +50,7 @@ BOOL DownloadText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus)
                 text += piece;
             }
         }
+        if (!IsBodyComplete(*get.GetFile())) return FALSE;
     } catch (CException* e) {
         e->Delete();
         return FALSE;

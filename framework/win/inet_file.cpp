@@ -36,6 +36,7 @@ BOOL CInternetFile::FillBuffer()
     if (!InternetReadFile(m_hFile, m_buffer, kBufferSize, &n)) AfxThrowInternetException(m_dwContext);
     m_nBufPos = 0;
     m_nBufLen = n;
+    m_nReceived += n;
     if (n == 0) m_bEnd = TRUE;
     return n != 0;
 }
@@ -60,6 +61,7 @@ UINT CInternetFile::Read(void* lpBuf, UINT nCount)
     if (!m_hFile) AfxThrowInternetException(m_dwContext, ERROR_INVALID_HANDLE);
     DWORD n = 0;
     if (!InternetReadFile(m_hFile, lpBuf, nCount, &n)) AfxThrowInternetException(m_dwContext);
+    m_nReceived += n;
     if (n == 0) m_bEnd = TRUE;
     return n;
 }

@@ -34,6 +34,10 @@ public:
     BOOL SetOption(DWORD dwOption, LPVOID lpBuffer, DWORD dwBufferLength);
     BOOL QueryOption(DWORD dwOption, LPVOID lpBuffer, LPDWORD lpdwBufferLength) const;
 
+    // Bytes of the body taken from the network so far, whichever reader
+    // took them (CRs the line reader dropped included).
+    ULONGLONG GetBytesReceived() const { return m_nReceived; }
+
     virtual void Close();
 
     operator HINTERNET() const { return m_hFile; }
@@ -58,6 +62,7 @@ private:
     UINT m_nBufPos = 0;
     UINT m_nBufLen = 0;
     BOOL m_bEnd = FALSE;
+    ULONGLONG m_nReceived = 0;
 };
 
 class CHttpFile : public CInternetFile {

@@ -50,6 +50,7 @@ TEST(HttpFileTest, LineReaderDropsEveryCrKeepsLfAndStopsAtTheEnd)
     }
     EXPECT_EQ(pieces, "one\n|two\n|three\n|\n|last|");
     EXPECT_EQ(get.file->ReadString(buffer, sizeof buffer), nullptr) << "the end stays the end";
+    EXPECT_EQ(get.file->GetBytesReceived(), 23u) << "the dropped CRs were received too";
 }
 
 TEST(HttpFileTest, LineReaderNeverWritesMoreThanTheBufferHolds)

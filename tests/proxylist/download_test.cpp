@@ -131,6 +131,44 @@ TEST(DownloadTextTest, ErrorAnswersAndUnreachableServersAreFailures)
     EXPECT_FALSE(DownloadText("ftp://127.0.0.1/list", text));
 }
 
+TEST(DownloadTextTest, AListCutShortIsAFailureThatLeavesTheFileUntouched)
+{
+    // The server promises 100 bytes and closes after 15: half a list, whose
+    // torn last line would otherwise even count as an entry.
+    CLoopbackHttpServer server;
+    server.SetRawAnswer(PROXY_LIST_PATH, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\nConnection: close\r\n\r\n"
+                                         "1.1.1.1:80\n2.2.");
+    CString text("stale");
+    DWORD status = 0;
+    EXPECT_FALSE(DownloadText(ListUrl(server).c_str(), text, &status));
+    EXPECT_EQ(status, 200u);
+    EXPECT_TRUE(text.IsEmpty());
+
+    std::string file = TempPath("cut.txt");
+    ASSERT_TRUE(WriteRaw(file, "kept:1\r\n"));
+    CStringList entries;
+    EXPECT_EQ(UpdateProxyList(ListUrl(server).c_str(), file.c_str(), entries), PROXY_LIST_DOWNLOAD_FAILED);
+    EXPECT_EQ(entries.GetCount(), 0);
+    EXPECT_EQ(ReadRaw(file), "kept:1\r\n");
+    std::remove(file.c_str());
+
+    // The same answer whole is a good list.
+    server.SetRawAnswer(PROXY_LIST_PATH, "HTTP/1.1 200 OK\r\nContent-Length: 15\r\nConnection: close\r\n\r\n"
+                                         "1.1.1.1:80\n2.2.");
+    EXPECT_TRUE(DownloadText(ListUrl(server).c_str(), text));
+    EXPECT_EQ(text, "1.1.1.1:80\r\n2.2.");
+}
+
+TEST(DownloadTextTest, PrintsTheTextItReceived)
+{
+    CLoopbackHttpServer server;
+    server.SetAnswer(PROXY_LIST_PATH, 200, "1.1.1.1:80\nlast:1");
+    ::testing::internal::CaptureStdout();
+    CString text = DownloadText(ListUrl(server).c_str());
+    std::string printed = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(printed, "\nContent 1.1.1.1:80\r\nlast:1\n");
+}
+
 TEST(DownloadTextTest, AChangedListIsFetchedAgainNotTakenFromACache)
 {
     CLoopbackHttpServer server;

@@ -92,7 +92,13 @@ std::string CLoopbackHttpServer::HostPort() const
 void CLoopbackHttpServer::SetAnswer(const std::string& path, int status, const std::string& body)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_answers[path] = Answer{status, body};
+    m_answers[path] = Answer{status, body, false};
+}
+
+void CLoopbackHttpServer::SetRawAnswer(const std::string& path, const std::string& answer)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_answers[path] = Answer{0, answer, true};
 }
 
 std::vector<std::string> CLoopbackHttpServer::Requests() const
@@ -143,17 +149,18 @@ void CLoopbackHttpServer::Serve(unsigned int sock)
     }
     head.resize(head.find("\r\n\r\n") + 4);
 
-    Answer answer{404, "Not Found\n"};
+    Answer answer{404, "Not Found\n", false};
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_requests.push_back(head);
         auto it = m_answers.find(PathOf(head));
         if (it != m_answers.end()) answer = it->second;
     }
-    char status[160];
-    std::snprintf(status, sizeof status,
-                  "HTTP/1.1 %d %s\r\nContent-Type: text/plain\r\nContent-Length: %u\r\nConnection: close\r\n\r\n",
-                  answer.status, Reason(answer.status), static_cast<unsigned>(answer.body.size()));
+    char status[160] = "";
+    if (!answer.raw)
+        std::snprintf(status, sizeof status,
+                      "HTTP/1.1 %d %s\r\nContent-Type: text/plain\r\nContent-Length: %u\r\nConnection: close\r\n\r\n",
+                      answer.status, Reason(answer.status), static_cast<unsigned>(answer.body.size()));
     std::string out = std::string(status) + answer.body;
     for (size_t sent = 0; sent < out.size();) {
         int n = send(s, out.data() + sent, static_cast<int>(out.size() - sent), 0);

@@ -15,6 +15,7 @@ public:
     struct Answer {
         int status = 200;
         std::string body;
+        bool raw = false; // body is the whole answer, head included, sent as it stands
     };
 
     // Listens on 127.0.0.1 at once: on nPort, or on a free port when it is 0.
@@ -31,6 +32,9 @@ public:
 
     // What a GET of the path answers from now on; unknown paths get 404.
     void SetAnswer(const std::string& path, int status, const std::string& body);
+    // What a GET of the path answers, byte for byte, head included: for
+    // answers a well-behaved server would never give (a body cut short).
+    void SetRawAnswer(const std::string& path, const std::string& answer);
 
     // Request heads received so far, in order.
     std::vector<std::string> Requests() const;
