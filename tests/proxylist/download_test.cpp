@@ -3,6 +3,7 @@
 #include "proxylist/proxy_entry.h"
 #include "proxylist/proxy_list_file.h"
 #include "proxylist/proxy_list_update.h"
+#include "proxylist/proxy_tester.h"
 #include "proxylist/vendor_server.h"
 #include "settings/settings_store.h"
 #include "support/loopback_http_server.h"
@@ -292,6 +293,14 @@ TEST(VendorServerTest, AddressesComeFromTheUpdateServerSettingWithItsPort)
     EXPECT_EQ(GetSpeedSampleUrl(), ("http://" + server.HostPort() + SPEED_SAMPLE_PATH).c_str());
     EXPECT_EQ(DownloadText(GetProxyListUrl()), "from:setting\r\n") << "the port of the setting is used";
     EXPECT_TRUE(RequestProxyGenPage());
+
+    // The tester's sample is on the same server, fetched through the proxy.
+    CLoopbackHttpServer proxy;
+    proxy.SetAnswer(SPEED_SAMPLE_PATH, 200, std::string(1000, 's'));
+    EXPECT_GT(MeasureDownloadSpeed("127.0.0.1", proxy.Port()), 0.0);
+    EXPECT_EQ(proxy.RequestLines(),
+              std::vector<std::string>{"GET http://" + server.HostPort() + SPEED_SAMPLE_PATH + " HTTP/1.1"});
+    EXPECT_EQ(server.CountRequests(SPEED_SAMPLE_PATH), 0);
 
     g_regUpdateServer.Set(CLOAKWALL_DEFAULT_UPDATE_SERVER);
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, CLOAKWALL_SETTINGS_KEY, 0, KEY_WRITE, &hKey) == ERROR_SUCCESS) {
