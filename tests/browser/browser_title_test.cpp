@@ -2,9 +2,8 @@
 // the machine and of the user, including a machine-wide key this process
 // may not write.
 #include "browser/browser_title.h"
+#include "registry/key_write_refusal.h"
 #include "registry/raw_registry.h"
-
-#include <aclapi.h>
 
 #include <gtest/gtest.h>
 
@@ -87,75 +86,11 @@ TEST_F(BrowserTitle, ClearDoesNotBringBackAnEarlierCaption)
     ExpectText(User(), "");
 }
 
-// Takes the right to write values and subkeys of the machine-wide key away
-// from everyone for as long as it lives, then puts the key's old
-// permissions back.
-class MachineKeyWriteRefusal {
-public:
-    MachineKeyWriteRefusal()
-    {
-        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kMainKey, 0, NULL, 0, READ_CONTROL | WRITE_DAC, NULL,
-                            &m_hKey, NULL) != ERROR_SUCCESS)
-            return;
-        DWORD cb = 0;
-        RegGetKeySecurity(m_hKey, DACL_SECURITY_INFORMATION, NULL, &cb);
-        m_saved.resize(cb);
-        if (cb == 0 || RegGetKeySecurity(m_hKey, DACL_SECURITY_INFORMATION, m_saved.data(), &cb) != ERROR_SUCCESS)
-            return;
-
-        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-        PSID pEveryone = NULL;
-        AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &pEveryone);
-        EXPLICIT_ACCESSA ea[2] = {};
-        ea[0].grfAccessPermissions = KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
-        ea[0].grfAccessMode = DENY_ACCESS;
-        ea[1].grfAccessPermissions = KEY_ALL_ACCESS;
-        ea[1].grfAccessMode = GRANT_ACCESS;
-        for (EXPLICIT_ACCESSA& e : ea) {
-            e.grfInheritance = NO_INHERITANCE;
-            e.Trustee.TrusteeForm = TRUSTEE_IS_SID;
-            e.Trustee.ptstrName = static_cast<LPSTR>(pEveryone);
-        }
-        PACL pAcl = NULL;
-        if (SetEntriesInAclA(2, ea, NULL, &pAcl) == ERROR_SUCCESS) {
-            SECURITY_DESCRIPTOR sd;
-            InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
-            SetSecurityDescriptorDacl(&sd, TRUE, pAcl, FALSE);
-            m_bApplied = RegSetKeySecurity(m_hKey, DACL_SECURITY_INFORMATION, &sd) == ERROR_SUCCESS;
-            LocalFree(pAcl);
-        }
-        FreeSid(pEveryone);
-    }
-    ~MachineKeyWriteRefusal()
-    {
-        if (m_bApplied)
-            RegSetKeySecurity(m_hKey, DACL_SECURITY_INFORMATION, m_saved.data());
-        if (m_hKey)
-            RegCloseKey(m_hKey);
-    }
-    // True when a write to the key is really refused now.
-    bool Refusing() const
-    {
-        if (!m_bApplied)
-            return false;
-        HKEY h;
-        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kMainKey, 0, NULL, 0, KEY_WRITE, NULL, &h, NULL) != ERROR_SUCCESS)
-            return true;
-        RegCloseKey(h);
-        return false;
-    }
-
-private:
-    HKEY m_hKey = NULL;
-    std::vector<BYTE> m_saved;
-    bool m_bApplied = false;
-};
-
 TEST_F(BrowserTitle, RefusedMachineWriteStillWritesTheUsersCopy)
 {
     rawreg::PutText(HKEY_LOCAL_MACHINE, kMainKey, kTitle, "Machine Caption");
     {
-        MachineKeyWriteRefusal refusal;
+        rawreg::KeyWriteRefusal refusal(HKEY_LOCAL_MACHINE, kMainKey);
         if (!refusal.Refusing())
             GTEST_SKIP() << "this registry does not refuse writes to the machine-wide key";
 
