@@ -30,6 +30,7 @@ struct Call {
 };
 
 std::vector<Call> g_calls;
+std::vector<size_t> g_allocSizes;
 BOOL g_bAcceptOptions = TRUE;
 bool g_bFailAlloc = false;
 
@@ -72,6 +73,7 @@ void WINAPI FakeDebugOutput(LPCSTR psz)
 
 void* FakeAlloc(size_t cb)
 {
+    g_allocSizes.push_back(cb);
     return g_bFailAlloc ? nullptr : std::malloc(cb);
 }
 
@@ -89,6 +91,7 @@ protected:
     void SetUp() override
     {
         g_calls.clear();
+        g_allocSizes.clear();
         g_bAcceptOptions = TRUE;
         g_bFailAlloc = false;
         m_previous = SwapConnectionOptionCalls({FakeSetOption, FakeDebugOutput, FakeAlloc, FakeFree});
@@ -139,12 +142,15 @@ TEST_F(ConnectionOptionCalls, SwitchOnHandsThreeOptionsThenAnnouncesAndRefreshes
                    {{INTERNET_PER_CONN_FLAGS, "3"},
                     {INTERNET_PER_CONN_PROXY_SERVER, "127.0.0.1:8080"},
                     {INTERNET_PER_CONN_PROXY_BYPASS, "local"}});
+    // One heap array of exactly three 12-byte option records.
+    EXPECT_EQ(std::vector<size_t>{36}, g_allocSizes);
 }
 
 TEST_F(ConnectionOptionCalls, SwitchOffHandsOnlyTheDirectFlag)
 {
     EXPECT_TRUE(DisableConnectionProxy(g_pszConnectionName));
     ExpectSequence("DefaultConnectionSettings", {{INTERNET_PER_CONN_FLAGS, "1"}});
+    EXPECT_EQ(std::vector<size_t>{12}, g_allocSizes);
 }
 
 TEST_F(ConnectionOptionCalls, SwitchingOnAgainHandsAllThreeAgain)
