@@ -29,8 +29,9 @@ SOCKET_HANDLE SockOpenWaker(WORD* pPort);
 BOOL SockWakeListener(WORD nWakePort);
 
 // Waits until a connection can be accepted on sockListen, the waker got a
-// datagram, or nTimeoutMs passed. 1: a connection is waiting; 0: woken or
-// timed out; -1: the wait itself failed.
+// datagram, or nTimeoutMs passed. 1: a connection is waiting; 0: woken (the
+// datagram is consumed, so it ends this wait only) or timed out; -1: the
+// wait itself failed.
 int SockWaitForConnection(SOCKET_HANDLE sockListen, SOCKET_HANDLE sockWaker, int nTimeoutMs);
 
 // Accepts one waiting connection; NO_SOCKET on failure.

@@ -103,7 +103,14 @@ int SockWaitForConnection(SOCKET_HANDLE sockListen, SOCKET_HANDLE sockWaker, int
     fds[1].revents = 0;
     int n = poll(fds, 2, nTimeoutMs);
     if (n < 0) return errno == EINTR ? 0 : -1;
-    if (fds[1].revents != 0) return 0;
+    if (fds[1].revents != 0) {
+        // Take the datagram off the waker: left there, it would end every
+        // later wait at once, and a datagram from any other local program
+        // would keep the listener spinning instead of accepting.
+        char byte;
+        recv(Fd(sockWaker), &byte, 1, MSG_DONTWAIT);
+        return 0;
+    }
     if (fds[0].revents & (POLLERR | POLLNVAL)) return -1;
     return (fds[0].revents & POLLIN) ? 1 : 0;
 }

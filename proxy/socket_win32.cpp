@@ -106,7 +106,16 @@ int SockWaitForConnection(SOCKET_HANDLE sockListen, SOCKET_HANDLE sockWaker, int
     tv.tv_usec = (nTimeoutMs % 1000) * 1000;
     int n = select(0, &readable, nullptr, &failed, &tv);
     if (n == SOCKET_ERROR) return -1;
-    if (FD_ISSET(Sock(sockWaker), &readable)) return 0;
+    if (FD_ISSET(Sock(sockWaker), &readable)) {
+        // Take the datagram off the waker: left there, it would end every
+        // later wait at once, and a datagram from any other local program
+        // would keep the listener spinning instead of accepting. select said
+        // it is there, so this receive does not block; a longer datagram is
+        // dropped whole (WSAEMSGSIZE).
+        char byte;
+        recv(Sock(sockWaker), &byte, 1, 0);
+        return 0;
+    }
     if (FD_ISSET(Sock(sockListen), &failed)) return -1;
     return FD_ISSET(Sock(sockListen), &readable) ? 1 : 0;
 }
