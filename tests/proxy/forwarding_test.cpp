@@ -131,6 +131,42 @@ TEST_F(ForwardingTest, NoTargetClosesTheBrowserConnectionWithoutAReply)
     EXPECT_EQ(FetchThroughProxy(port, GetRequest(gonePort, "/")), "");
 }
 
+TEST_F(ForwardingTest, HostPortOutsideTheTcpRangeReachesNobody)
+{
+    // Cut to 16 bits, either of these would name the origin's own port.
+    CRecordingOrigin origin;
+    WORD port = StartDirect();
+    const long nPlus = static_cast<long>(origin.Port()) + 65536;
+    const long nMinus = static_cast<long>(origin.Port()) - 65536;
+    for (long nHostPort : {nPlus, nMinus}) {
+        std::string hostPort = "127.0.0.1:" + std::to_string(nHostPort);
+        EXPECT_EQ(FetchThroughProxy(port, "GET / HTTP/1.1\r\nHost: " + hostPort + "\r\n\r\n"), "") << hostPort;
+    }
+    EXPECT_EQ(origin.Accepted(), 0);
+}
+
+TEST_F(ForwardingTest, BinaryBodyInTheSameReadAsTheHeadFollowsItUnchanged)
+{
+    CRecordingOrigin origin;
+    WORD port = StartDirect();
+    static const char raw[] = "a\0b\r\n\r\n\0\xff<script>";
+    const std::string body(raw, sizeof raw - 1);
+    std::string request =
+        GetRequest(origin.Port(), "/post", "Content-Length: " + std::to_string(body.size()) + "\r\n");
+    request.replace(0, 3, "POST");
+    SOCKET_HANDLE s = TestConnect(port);
+    ASSERT_NE(s, NO_SOCKET);
+    TestSend(s, request + body);
+    // A body cut short would leave the origin waiting for the rest: wait a
+    // bounded time, then closing makes it record what it got.
+    for (int i = 0; i < 300 && origin.Bodies().empty(); ++i) SleepMs(10);
+    SockClose(s);
+    for (int i = 0; i < 300 && origin.Bodies().empty(); ++i) SleepMs(10);
+    ASSERT_EQ(origin.Bodies().size(), 1u);
+    EXPECT_EQ(origin.Heads()[0], request);
+    EXPECT_EQ(origin.Bodies()[0], body);
+}
+
 TEST_F(ForwardingTest, AnswersAreFilteredAndRequestsAreNot)
 {
     CRecordingOrigin origin("HTTP/1.0 200 OK\r\n\r\n<script>a()</script><object></object>");
