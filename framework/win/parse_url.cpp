@@ -30,6 +30,52 @@ DWORD ServiceOf(INTERNET_SCHEME scheme, const CString& schemeName)
     return AFX_INET_SERVICE_UNK;
 }
 
+// The port text of a URL's authority ("host:port"), without the user part
+// and without an IPv6 address's own colons; FALSE when the URL names none.
+BOOL FindPortText(LPCTSTR pstrURL, CString& rPort)
+{
+    const char* start = std::strstr(pstrURL, "://");
+    if (!start) return FALSE;
+    start += 3;
+    const char* end = start + std::strcspn(start, "/?#");
+    for (const char* p = start; p < end; ++p)
+        if (*p == '@') start = p + 1;
+    const char* host = start;
+    if (*host == '[') {
+        const char* close = static_cast<const char*>(std::memchr(host, ']', static_cast<size_t>(end - host)));
+        if (close) host = close;
+    }
+    const char* colon = static_cast<const char*>(std::memchr(host, ':', static_cast<size_t>(end - host)));
+    if (!colon) return FALSE;
+    rPort = CString(colon + 1, static_cast<int>(end - colon - 1));
+    return TRUE;
+}
+
+// A port the URL names must be one: the cracker wraps "70000" to 4464 and
+// reads "abc" as no port at all, and either would reach another server.
+BOOL IsValidPortText(const CString& strPort)
+{
+    if (strPort.IsEmpty()) return TRUE; // "host:" is the default port
+    if (strPort.GetLength() > 5) return FALSE;
+    long value = 0;
+    for (int i = 0; i < strPort.GetLength(); ++i) {
+        if (strPort[i] < '0' || strPort[i] > '9') return FALSE;
+        value = value * 10 + (strPort[i] - '0');
+    }
+    return value >= 1 && value <= 65535;
+}
+
+INTERNET_PORT DefaultPortOf(DWORD dwService)
+{
+    switch (dwService) {
+    case AFX_INET_SERVICE_HTTP: return INTERNET_DEFAULT_HTTP_PORT;
+    case AFX_INET_SERVICE_HTTPS: return INTERNET_DEFAULT_HTTPS_PORT;
+    case AFX_INET_SERVICE_FTP: return INTERNET_DEFAULT_FTP_PORT;
+    case AFX_INET_SERVICE_GOPHER: return INTERNET_DEFAULT_GOPHER_PORT;
+    default: return INTERNET_INVALID_PORT_NUMBER;
+    }
+}
+
 } // namespace
 
 BOOL AfxParseURL(LPCTSTR pstrURL, DWORD& dwServiceType, CString& strServer, CString& strObject, INTERNET_PORT& nPort)
@@ -61,11 +107,13 @@ BOOL AfxParseURL(LPCTSTR pstrURL, DWORD& dwServiceType, CString& strServer, CStr
     path.ReleaseBuffer(ok ? static_cast<int>(parts.dwUrlPathLength) : 0);
     extra.ReleaseBuffer(ok ? static_cast<int>(parts.dwExtraInfoLength) : 0);
     if (!ok || host.IsEmpty()) return FALSE;
+    CString strPortText;
+    if (FindPortText(pstrURL, strPortText) && !IsValidPortText(strPortText)) return FALSE;
 
     dwServiceType = ServiceOf(parts.nScheme, scheme);
     strServer = host;
     strObject = path + extra;
     if (strObject.IsEmpty() || strObject[0] != '/') strObject = "/" + strObject;
-    nPort = parts.nPort;
+    nPort = parts.nPort != INTERNET_INVALID_PORT_NUMBER ? parts.nPort : DefaultPortOf(dwServiceType);
     return TRUE;
 }
