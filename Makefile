@@ -4,6 +4,9 @@
         test-host test-tsan test-windows test-fuzz test-e2e bench clean
 
 JOBS ?= $(shell nproc)
+# The test peers (nginx, privoxy) live in sbin, which not every environment
+# puts on the PATH.
+export PATH := $(PATH):/usr/sbin:/sbin
 FUZZ_SECONDS ?= 20
 
 all: build-windows
