@@ -119,4 +119,15 @@ inline bool RunningUnderWine()
     return h && GetProcAddress(h, "wine_get_version") != NULL;
 }
 
+// The program's machine-wide footprint that start-up tests begin and end
+// without: the settings key and the start-with-Windows entry.
+const char kCloakwallKey[] = "Software\\Cloakwall";
+const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+inline void ForgetCloakwallInstall()
+{
+    DeleteTree(HKEY_LOCAL_MACHINE, kCloakwallKey);
+    DeleteValue(HKEY_LOCAL_MACHINE, kRunKey, "Cloakwall");
+}
+
 } // namespace rawreg

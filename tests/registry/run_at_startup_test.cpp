@@ -8,18 +8,13 @@
 
 namespace {
 
-const char kSettingsKey[] = "Software\\Cloakwall";
-const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+using rawreg::kRunKey;
+const char* const kSettingsKey = rawreg::kCloakwallKey;
 
 class RunAtStartup : public ::testing::Test {
 protected:
-    void SetUp() override { Clean(); }
-    void TearDown() override { Clean(); }
-    void Clean()
-    {
-        rawreg::DeleteTree(HKEY_LOCAL_MACHINE, kSettingsKey);
-        rawreg::DeleteValue(HKEY_LOCAL_MACHINE, kRunKey, "Cloakwall");
-    }
+    void SetUp() override { rawreg::ForgetCloakwallInstall(); }
+    void TearDown() override { rawreg::ForgetCloakwallInstall(); }
     void PutAppFullPath(const std::string& path)
     {
         ASSERT_TRUE(rawreg::PutText(HKEY_LOCAL_MACHINE, kSettingsKey, "AppFullPath", path));

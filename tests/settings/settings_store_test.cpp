@@ -9,18 +9,13 @@
 
 namespace {
 
-const char kSettingsKey[] = "Software\\Cloakwall";
-const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+using rawreg::kRunKey;
+const char* const kSettingsKey = rawreg::kCloakwallKey;
 
 class SettingsStore : public ::testing::Test {
 protected:
-    void SetUp() override { Clean(); }
-    void TearDown() override { Clean(); }
-    void Clean()
-    {
-        rawreg::DeleteTree(HKEY_LOCAL_MACHINE, kSettingsKey);
-        rawreg::DeleteValue(HKEY_LOCAL_MACHINE, kRunKey, "Cloakwall");
-    }
+    void SetUp() override { rawreg::ForgetCloakwallInstall(); }
+    void TearDown() override { rawreg::ForgetCloakwallInstall(); }
     probe::Result RunProbe(const std::string& arguments = std::string())
     {
         probe::Result r = probe::Run(arguments);
