@@ -125,10 +125,7 @@ TEST_F(ForwardingTest, NoTargetClosesTheBrowserConnectionWithoutAReply)
     WORD port = StartDirect();
     EXPECT_EQ(FetchThroughProxy(port, "GET / HTTP/1.0\r\nAccept: */*\r\n\r\n"), "");
     // A refused connection ends the same way.
-    CTestTcpServer* pGone = new CTestTcpServer([](SOCKET_HANDLE) {});
-    WORD gonePort = pGone->Port();
-    delete pGone;
-    EXPECT_EQ(FetchThroughProxy(port, GetRequest(gonePort, "/")), "");
+    EXPECT_EQ(FetchThroughProxy(port, GetRequest(ClosedLoopbackPort(), "/")), "");
 }
 
 TEST_F(ForwardingTest, HostPortOutsideTheTcpRangeReachesNobody)
@@ -143,6 +140,23 @@ TEST_F(ForwardingTest, HostPortOutsideTheTcpRangeReachesNobody)
         EXPECT_EQ(FetchThroughProxy(port, "GET / HTTP/1.1\r\nHost: " + hostPort + "\r\n\r\n"), "") << hostPort;
     }
     EXPECT_EQ(origin.Accepted(), 0);
+}
+
+TEST_F(ForwardingTest, PortsOutsideTheTcpRangeAreRefusedNotWrapped)
+{
+    CRecordingOrigin origin;
+    // An upstream port cut to 16 bits would name the origin's own port.
+    ASSERT_TRUE(m_proxy.Start(0, 1, "127.0.0.1", origin.Port() + 65536, "", ""));
+    EXPECT_EQ(FetchThroughProxy(m_proxy.GetLocalPort(), GetRequest(origin.Port(), "/")), "");
+    EXPECT_EQ(origin.Accepted(), 0);
+
+    // So would a listening port: nothing may listen on the remainder.
+    const WORD nFree = ClosedLoopbackPort();
+    EXPECT_FALSE(m_proxy.Start(nFree + 65536, 0, "", 0, "", ""));
+    EXPECT_EQ(m_proxy.IsRunning(), 0);
+    SOCKET_HANDLE s = TestConnect(nFree);
+    EXPECT_EQ(s, NO_SOCKET);
+    SockClose(s);
 }
 
 TEST_F(ForwardingTest, BinaryBodyInTheSameReadAsTheHeadFollowsItUnchanged)
