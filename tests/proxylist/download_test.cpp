@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include "support/raw_file.h"
+#include "support/string_list_view.h"
+#include "support/temp_path.h"
 
 #include <cstdio>
 #include <memory>
@@ -19,18 +21,6 @@
 #include <vector>
 
 namespace {
-
-std::string TempPath(const char* name)
-{
-    return ::testing::TempDir() + "cw_plist_dl_" + name;
-}
-
-std::vector<std::string> ToVector(const CStringList& list)
-{
-    std::vector<std::string> out;
-    for (POSITION pos = list.GetHeadPosition(); pos;) out.push_back(list.GetNext(pos).str());
-    return out;
-}
 
 std::string ListUrl(const CLoopbackHttpServer& server)
 {
