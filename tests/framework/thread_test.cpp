@@ -49,7 +49,7 @@ unsigned int ReturnParam(void* pParam)
     return static_cast<unsigned int>(reinterpret_cast<std::uintptr_t>(pParam));
 }
 
-}  // namespace
+} // namespace
 
 TEST(ThreadTest, DetachedThreadsRunTheirProcWithTheirParam)
 {
