@@ -23,6 +23,12 @@ BOOL DownloadText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus = nullptr);
 // The same, with an empty text for every failure.
 CString DownloadText(LPCTSTR pszUrl);
 
+// TRUE when at least one line of the text is an entry of the form host ":"
+// port (a host name or address, a port of 1 to 65535, then the end of the
+// line or a blank and any text). An empty answer, or one with no such line,
+// is no list: the old one must not be replaced by it.
+BOOL HoldsProxyListEntry(const CString& strText);
+
 // Requests the proxy-generator page of a server and discards the answer;
 // TRUE when it answered with status 200.
 BOOL RequestProxyGenPage(LPCTSTR pszServer);

@@ -53,6 +53,34 @@ sockaddr_in MakeAddress(const in_addr& addr, int nPort)
     return sa;
 }
 
+// One TCP connect within the connect time limit of the tester's requests:
+// a blocking connect to a host that drops the handshake would wait for the
+// system's own limit, minutes with the dialog frozen meanwhile.
+BOOL ConnectWithin(SOCKET s, const sockaddr_in& sa, DWORD dwLimitMs)
+{
+    u_long nonBlocking = 1;
+    if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) return FALSE;
+    BOOL bConnected = connect(s, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0;
+    if (!bConnected && WSAGetLastError() == WSAEWOULDBLOCK) {
+        fd_set writable, failed;
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        FD_SET(s, &writable);
+        FD_SET(s, &failed);
+        timeval limit;
+        limit.tv_sec = static_cast<long>(dwLimitMs / 1000);
+        limit.tv_usec = static_cast<long>(dwLimitMs % 1000) * 1000;
+        if (select(0, nullptr, &writable, &failed, &limit) == 1 && FD_ISSET(s, &writable)) {
+            int error = 0;
+            int size = sizeof error;
+            bConnected = getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) == 0 && error == 0;
+        }
+    }
+    u_long blocking = 0;
+    ioctlsocket(s, FIONBIO, &blocking);
+    return bConnected;
+}
+
 } // namespace
 
 BOOL CheckProxyReachable(LPCTSTR pszHost, int nPort, HWND hWndOwner)
@@ -68,7 +96,7 @@ BOOL CheckProxyReachable(LPCTSTR pszHost, int nPort, HWND hWndOwner)
         SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
         if (s != INVALID_SOCKET) {
             sockaddr_in sa = MakeAddress(addr, nPort);
-            bConnected = connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
+            bConnected = ConnectWithin(s, sa, GetHttpTimeouts().dwConnectMs);
             closesocket(s);
         }
     }
@@ -90,7 +118,7 @@ int MeasureConnectTime(LPCTSTR pszHost, int nPort)
     sockaddr_in sa = MakeAddress(addr, nPort);
     double dStart = CwMonotonicMs();
     int nResult = 0;
-    if (connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0) {
+    if (ConnectWithin(s, sa, GetHttpTimeouts().dwConnectMs)) {
         double dElapsed = CwMonotonicMs() - dStart;
         nResult = dElapsed < 1.0 ? 1 : static_cast<int>(dElapsed);
     }

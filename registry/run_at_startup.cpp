@@ -11,8 +11,11 @@ void RegisterRunAtStartup()
     CRegStringValue regRunEntry("\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Cloakwall", "",
                                 FALSE, HKEY_LOCAL_MACHINE);
     // Without a path there is nothing to start: an entry someone else made
-    // (or an earlier install) is left as it is rather than blanked.
-    if (strPath.IsEmpty())
+    // (or an earlier install) is left as it is rather than blanked. A path
+    // of blanks alone names nothing either.
+    CString strTrimmed(strPath);
+    strTrimmed.Trim();
+    if (strTrimmed.IsEmpty())
         return;
     regRunEntry.Set(strPath);
 }

@@ -62,17 +62,19 @@ TEST_F(RunAtStartup, NothingAnywhereCreatesNothing)
     EXPECT_FALSE(rawreg::KeyExists(HKEY_LOCAL_MACHINE, kSettingsKey));
 }
 
-TEST_F(RunAtStartup, MissingOrEmptyPathNeverBlanksAnExistingEntry)
+TEST_F(RunAtStartup, MissingEmptyOrBlankPathNeverBlanksAnExistingEntry)
 {
     PutRunEntry("C:\\Somewhere\\cloakwall.exe");
     RegisterRunAtStartup();
     EXPECT_EQ("C:\\Somewhere\\cloakwall.exe", rawreg::StoredText(RunEntry()));
 
-    PutAppFullPath("");
-    RegisterRunAtStartup();
-    rawreg::Value v = RunEntry();
-    EXPECT_EQ(static_cast<DWORD>(REG_SZ), v.type);
-    EXPECT_EQ("C:\\Somewhere\\cloakwall.exe", rawreg::StoredText(v));
+    for (const char* path : {"", "   ", " \t "}) {
+        PutAppFullPath(path);
+        RegisterRunAtStartup();
+        rawreg::Value v = RunEntry();
+        EXPECT_EQ(static_cast<DWORD>(REG_SZ), v.type) << "[" << path << "]";
+        EXPECT_EQ("C:\\Somewhere\\cloakwall.exe", rawreg::StoredText(v)) << "[" << path << "]";
+    }
 }
 
 TEST_F(RunAtStartup, AnotherProgramsRunEntriesStayAlone)
