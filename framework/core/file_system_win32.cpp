@@ -1,5 +1,5 @@
 // Win32 half of the file-system seam: GetFullPathName, CreateFile,
-// ReplaceFile and friends, on "\\?\" paths where a file is rewritten.
+// MoveFileEx and friends, on "\\?\" paths where a file is rewritten.
 #include "file_system.h"
 
 #include <windows.h>
@@ -145,6 +145,29 @@ bool RewriteInPlace(const std::wstring& target, const char* p, size_t n)
     return ok;
 }
 
+// Puts the source's attributes and security descriptor on the copy. The
+// owner can only be given away with a privilege; without it the copy keeps
+// its maker as owner but still gets the source's DACL.
+bool CopyProtection(const std::wstring& source, const std::wstring& copy)
+{
+    const SECURITY_INFORMATION all = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    DWORD size = 0;
+    GetFileSecurityW(source.c_str(), all, nullptr, 0, &size);
+    if (size > 0) {
+        std::string descriptor(size, '\0');
+        PSECURITY_DESCRIPTOR pDescriptor = &descriptor[0];
+        if (!GetFileSecurityW(source.c_str(), all, pDescriptor, size, &size)) return false;
+        if (!SetFileSecurityW(copy.c_str(), all, pDescriptor) &&
+            !SetFileSecurityW(copy.c_str(), DACL_SECURITY_INFORMATION, pDescriptor))
+            return false;
+    }
+    DWORD attributes = GetFileAttributesW(source.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    return (attributes & kept) == 0 || SetFileAttributesW(copy.c_str(), attributes & kept) != 0;
+}
+
 } // namespace
 
 BOOL CwFullPath(LPCTSTR lpszPath, CString& rFullPath)
@@ -210,13 +233,19 @@ BOOL CwReplaceFileContents(LPCTSTR lpszPath, const void* pData, size_t nSize, CS
         return ok ? TRUE : FALSE;
     }
 
-    // ReplaceFile, unlike a rename, gives the new file the old one's
-    // security descriptor, attributes and creation time, so a private file
-    // stays private.
-    if (info.bExists)
-        ok = ReplaceFileW(target.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
-    else
-        ok = MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    // A new file gets the folder's inherited security and plain attributes;
+    // the old one's are put on it before it takes the old one's place, so a
+    // private file stays private. ReplaceFile would do this on Windows, but
+    // Wine's keeps neither, and when two saves meet it fails one of them and
+    // leaves its own backup files ("rfc*.tmp") in the folder. A rename
+    // keeps one step on both.
+    if (info.bExists && !CopyProtection(target, temp)) {
+        dwError = GetLastError();
+        DeleteFileW(temp.c_str());
+        SetError(pstrError, "The file's security could not be kept", dwError);
+        return FALSE;
+    }
+    ok = MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     if (!ok) {
         dwError = GetLastError();
         DeleteFileW(temp.c_str());

@@ -14,6 +14,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <sddl.h>
 #else
 #include <sys/stat.h>
 #include <unistd.h>
@@ -206,16 +207,46 @@ TEST(FileReplaceTest, KeepsTheFilesModeAndWritesThroughSymbolicLinks)
     EXPECT_EQ(FolderNames(folder), (V{"created.cfg", "dangling.cfg", "private.cfg", "sub", "via-two-links.cfg"}));
 }
 #else
+namespace {
+
+std::string DaclText(const std::string& path)
+{
+    DWORD size = 0;
+    GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+    std::string descriptor(size ? size : 1, '\0');
+    if (!GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, &descriptor[0], size, &size)) return "?";
+    LPSTR text = nullptr;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(&descriptor[0], SDDL_REVISION_1,
+                                                              DACL_SECURITY_INFORMATION, &text, nullptr))
+        return "?";
+    std::string out(text);
+    LocalFree(text);
+    return out;
+}
+
+} // namespace
+
 TEST(FileReplaceTest, KeepsTheFilesAttributesAndSecurity)
 {
     std::string folder = FreshFolder("win32");
     std::string path = folder + "private.cfg";
     ASSERT_TRUE(WriteRaw(path, "old"));
+    // Full access for administrators, and no one else: the file's own DACL,
+    // protected from what the folder would pass on.
+    PSECURITY_DESCRIPTOR pPrivate = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;FA;;;BA)", SDDL_REVISION_1, &pPrivate,
+                                                                     nullptr));
+    ASSERT_TRUE(SetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, pPrivate));
+    LocalFree(pPrivate);
+    const std::string dacl = DaclText(path);
+    ASSERT_EQ(dacl, "D:P(A;;FA;;;BA)");
     const DWORD attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), attributes));
+
     ASSERT_TRUE(Replace(path, "new"));
     EXPECT_EQ(ReadRaw(path), "new");
     EXPECT_EQ(GetFileAttributesA(path.c_str()) & attributes, attributes);
+    EXPECT_EQ(DaclText(path), dacl) << "a private file stays private";
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 #endif
