@@ -10,10 +10,21 @@
 
 namespace {
 
-// FALSE when the answer announced a length and fewer bytes came: the server
-// or the line dropped the connection halfway, and half a list is no list.
+// The list is asked for as HTTP/1.0, so the server marks the end of its
+// answer either with a length or by closing the connection. Chunked framing
+// is for HTTP/1.1 clients only, and WinINet does not tell a chunked answer
+// cut short from a whole one (Wine reports both as the end of the body), so
+// a chunked answer is refused. An answer that ends by closing, with no
+// length, cannot be checked at all: there a cut looks like the end.
+const char kRequestVersion[] = "HTTP/1.0";
+
+// FALSE when the answer announced a length and fewer bytes came (the server
+// or the line dropped the connection halfway, and half a list is no list),
+// or came in chunks, whose end cannot be checked.
 BOOL IsBodyComplete(const CHttpFile& file)
 {
+    CString strEncoding;
+    if (file.QueryInfo(HTTP_QUERY_TRANSFER_ENCODING, strEncoding) && !strEncoding.IsEmpty()) return FALSE;
     CString strLength;
     if (!file.QueryInfo(HTTP_QUERY_CONTENT_LENGTH, strLength) || strLength.IsEmpty()) return TRUE;
     return file.GetBytesReceived() >= std::strtoull(strLength, nullptr, 10);
@@ -61,7 +72,7 @@ BOOL DownloadText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus)
     CString text;
     try {
         CHttpGet get;
-        if (!get.Send(pszUrl, nullptr)) return FALSE;
+        if (!get.Send(pszUrl, nullptr, kRequestVersion)) return FALSE;
         DWORD dwStatus = get.GetStatusCode();
         if (pdwStatus) *pdwStatus = dwStatus;
         // An error page is not a list: only the server's 200 answer counts.

@@ -17,7 +17,9 @@ CString VendorUrl(LPCTSTR pszServer, LPCTSTR pszPath);
 // (the body's own CRs are dropped, each LF becomes CR LF), and prints it to
 // the standard output as "\nContent %s\n". TRUE only for a complete answer
 // with status 200; otherwise rText is empty and pdwStatus (when given) holds
-// the status, 0 when no answer came at all.
+// the status, 0 when no answer came at all. The request is HTTP/1.0: an
+// answer in chunks, whose end WinINet cannot check, counts as incomplete.
+// Every wait is bounded by GetHttpTimeouts (http_get.h).
 BOOL DownloadText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus = nullptr);
 
 // The same, with an empty text for every failure.

@@ -27,9 +27,24 @@ const char kNoBypass[] = "<-loopback>";
 std::atomic<DWORD> g_dwConnectMs{CHttpTimeouts().dwConnectMs};
 std::atomic<DWORD> g_dwReceiveMs{CHttpTimeouts().dwReceiveMs};
 
-void SetTimeout(CInternetSession& session, DWORD dwOption, DWORD dwMs)
+// Any handle: session, connection or request.
+template <class THandle>
+void SetTimeouts(THandle& handle, const CHttpTimeouts& limits)
 {
-    session.SetOption(dwOption, &dwMs, sizeof dwMs);
+    const struct {
+        DWORD dwOption;
+        DWORD dwMs;
+    } options[] = {
+        {INTERNET_OPTION_CONNECT_TIMEOUT, limits.dwConnectMs},
+        {INTERNET_OPTION_RECEIVE_TIMEOUT, limits.dwReceiveMs},
+        {INTERNET_OPTION_SEND_TIMEOUT, limits.dwReceiveMs},
+        {INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, limits.dwReceiveMs},
+        {INTERNET_OPTION_DATA_SEND_TIMEOUT, limits.dwReceiveMs},
+    };
+    for (const auto& option : options) {
+        DWORD dwMs = option.dwMs;
+        handle.SetOption(option.dwOption, &dwMs, sizeof dwMs);
+    }
 }
 
 } // namespace
@@ -55,7 +70,7 @@ CHttpGet::~CHttpGet()
     if (m_pSession) m_pSession->Close();
 }
 
-BOOL CHttpGet::Send(LPCTSTR pszUrl, LPCTSTR pszProxy)
+BOOL CHttpGet::Send(LPCTSTR pszUrl, LPCTSTR pszProxy, LPCTSTR pszVersion)
 {
     DWORD dwService = 0;
     CString strServer, strObject;
@@ -67,16 +82,16 @@ BOOL CHttpGet::Send(LPCTSTR pszUrl, LPCTSTR pszProxy)
         m_pSession.reset(new CInternetSession(nullptr, 1, INTERNET_OPEN_TYPE_PROXY, pszProxy, kNoBypass, 0));
     else
         m_pSession.reset(new CInternetSession(nullptr, 1, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
-    // Set on the session before the connection is made, which takes them over.
+    // Set on the session first: Windows hands them down to its connections.
     const CHttpTimeouts limits = GetHttpTimeouts();
-    SetTimeout(*m_pSession, INTERNET_OPTION_CONNECT_TIMEOUT, limits.dwConnectMs);
-    SetTimeout(*m_pSession, INTERNET_OPTION_RECEIVE_TIMEOUT, limits.dwReceiveMs);
-    SetTimeout(*m_pSession, INTERNET_OPTION_SEND_TIMEOUT, limits.dwReceiveMs);
-    SetTimeout(*m_pSession, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, limits.dwReceiveMs);
-    SetTimeout(*m_pSession, INTERNET_OPTION_DATA_SEND_TIMEOUT, limits.dwReceiveMs);
+    SetTimeouts(*m_pSession, limits);
     // The URL's own port: a vendor server on "host:8081" is reached there.
     m_pConnection.reset(m_pSession->GetHttpConnection(strServer, INTERNET_FLAG_KEEP_CONNECTION, nPort));
-    m_pFile.reset(m_pConnection->OpenRequest("GET", strObject, nullptr, 0, nullptr, nullptr, kRequestFlags));
+    m_pFile.reset(m_pConnection->OpenRequest("GET", strObject, nullptr, 0, nullptr, pszVersion, kRequestFlags));
+    // Wine takes the limits from neither the session nor the connection:
+    // each handle gets them.
+    SetTimeouts(*m_pConnection, limits);
+    SetTimeouts(*m_pFile, limits);
     m_pFile->AddRequestHeaders(kCloseHeaders, HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
     m_pFile->SendRequest();
     return TRUE;

@@ -33,7 +33,9 @@ public:
     // proxy. FALSE when the URL is not an http:// URL; throws
     // CInternetException when the request cannot be sent or a time limit
     // of GetHttpTimeouts passes.
-    BOOL Send(LPCTSTR pszUrl, LPCTSTR pszProxy);
+    // pszVersion names the request's HTTP version ("HTTP/1.0"); NULL is
+    // WinINet's own, HTTP/1.1.
+    BOOL Send(LPCTSTR pszUrl, LPCTSTR pszProxy, LPCTSTR pszVersion = nullptr);
 
     // The answer's status code, 0 when there is none.
     DWORD GetStatusCode() const;

@@ -72,17 +72,20 @@ bool WriteAll(int fd, const char* p, size_t n, int& err)
     return true;
 }
 
-// Creates a file that did not exist, under a name no other writer of the
-// same target can be using. O_EXCL never follows a link nor reuses a name.
+// Creates a file that did not exist, in the target's folder, under a name
+// no other writer of the same target can be using; short, so that it fits
+// wherever the target's own name fits. O_EXCL never follows a link nor
+// reuses a name.
 int CreateTemp(const std::string& target, std::string& rTemp, int& err)
 {
     static std::atomic<unsigned> counter{0};
+    const std::string folder = FolderOf(target);
     for (int attempt = 0; attempt < kMaxTempTries; ++attempt) {
-        char suffix[40];
+        char name[40];
         unsigned mix = static_cast<unsigned>(getpid()) * 2654435761u ^ static_cast<unsigned>(std::time(nullptr)) ^
                        (counter.fetch_add(1) * 40503u);
-        std::snprintf(suffix, sizeof suffix, ".cw%08x", mix);
-        rTemp = target + suffix;
+        std::snprintf(name, sizeof name, "~cw%08x.tmp", mix);
+        rTemp = folder + name;
         int fd = open(rTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) return fd;
         if (errno != EEXIST) break;

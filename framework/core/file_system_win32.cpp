@@ -10,6 +10,8 @@ namespace {
 
 // Fresh names tried before the folder counts as unusable.
 const int kMaxTempTries = 100;
+// Renames tried while the target is held open by someone else.
+const int kMaxMoveTries = 50;
 
 void SetError(CString* pstrError, const char* pszWhat, DWORD dwError)
 {
@@ -145,6 +147,22 @@ bool RewriteInPlace(const std::wstring& target, const char* p, size_t n)
     return ok;
 }
 
+// Renames the temporary file over the target. A target that someone has
+// open without sharing its deletion (a reader, a virus scanner, another save
+// looking at it) refuses the rename for that moment only: it is tried again
+// for about half a second before the save counts as failed.
+bool MoveIntoPlace(const std::wstring& temp, const std::wstring& target)
+{
+    for (int attempt = 0; attempt < kMaxMoveTries; ++attempt) {
+        if (MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+        DWORD e = GetLastError();
+        if (e != ERROR_ACCESS_DENIED && e != ERROR_SHARING_VIOLATION) return false;
+        Sleep(10);
+        SetLastError(e);
+    }
+    return false;
+}
+
 // Puts the source's attributes and security descriptor on the copy. The
 // owner can only be given away with a privilege; without it the copy keeps
 // its maker as owner but still gets the source's DACL.
@@ -199,7 +217,14 @@ BOOL CwReplaceFileContents(LPCTSTR lpszPath, const void* pData, size_t nSize, CS
     }
     if (info.bExists) {
         // A file that may not be written (read-only, or its ACL says so)
-        // stays as it is, although replacing it might be allowed.
+        // stays as it is, although replacing it might be allowed. The
+        // attribute is looked at by itself too: an administrator's open
+        // succeeds under Wine whatever it says.
+        DWORD attributes = GetFileAttributesW(target.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+            SetError(pstrError, "The file may not be written", ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
         HANDLE probe = CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                    nullptr, OPEN_EXISTING, 0, nullptr);
         if (probe == INVALID_HANDLE_VALUE) {
@@ -245,7 +270,7 @@ BOOL CwReplaceFileContents(LPCTSTR lpszPath, const void* pData, size_t nSize, CS
         SetError(pstrError, "The file's security could not be kept", dwError);
         return FALSE;
     }
-    ok = MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    ok = MoveIntoPlace(temp, target);
     if (!ok) {
         dwError = GetLastError();
         DeleteFileW(temp.c_str());

@@ -174,14 +174,10 @@ TEST(CfgFileSaveTest, AFileThatCouldNotBeReadIsNeverSavedOver)
 
 TEST(CfgFileSaveTest, APathOfTheLongestLengthThatLoadsAlsoSaves)
 {
-    std::string base = TempPath("longest");
-    std::string dir = base + std::string(CW_MAX_PATH - 1 - static_cast<int>(base.size()) - 9, 'd');
-#ifdef _WIN32
-    ASSERT_EQ(std::system(("mkdir \"" + dir + "\" 2>nul").c_str()) >= 0, true);
-#else
-    ASSERT_EQ(std::system(("mkdir -p '" + dir + "'").c_str()), 0);
-#endif
-    std::string path = dir + "/" + "long.cfg";
+    std::string base = TempPath("");
+    CString full;
+    ASSERT_TRUE(CwFullPath(base.c_str(), full));
+    std::string path = base + std::string(CW_MAX_PATH - 1 - full.GetLength() - 4, 'n') + ".cfg";
     ASSERT_TRUE(WriteRaw(path, "[A]\r\nx 1\r\n"));
     FileProbe f;
     ASSERT_EQ(f.Load(CString(path.c_str())), CFG_OK);
@@ -190,7 +186,8 @@ TEST(CfgFileSaveTest, APathOfTheLongestLengthThatLoadsAlsoSaves)
     EXPECT_EQ(f.Save(), CFG_OK);
     EXPECT_FALSE(f.IsModified());
     EXPECT_EQ(ReadRaw(path), "[A]\r\nx 2\r\n");
-    EXPECT_EQ(FolderNames(dir), V{"long.cfg"}) << "no temporary file is left";
+    EXPECT_EQ(LeftOversBeside(path), V{}) << "no temporary file is left";
+    std::remove(path.c_str());
 }
 
 #ifndef _WIN32

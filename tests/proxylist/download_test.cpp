@@ -325,7 +325,10 @@ TEST(DownloadTextTest, LeavesNoEntryInTheUrlCache)
 TEST(DownloadTextTest, AChunkedListCutShortIsAFailureThatLeavesTheFileUntouched)
 {
     // One whole chunk, part of the next, then the connection closes: no
-    // terminating zero-length chunk, so the answer is not complete.
+    // terminating zero-length chunk, so the answer is not complete. Wine's
+    // WinINet reports the cut as the end of the body, exactly as it reports
+    // a whole chunked answer; the list is asked for as HTTP/1.0, which no
+    // server may answer in chunks, and a chunked answer is refused.
     const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n";
     const std::string firstChunk = "b\r\n1.1.1.1:80\n\r\n";
     CLoopbackHttpServer server;
@@ -333,6 +336,8 @@ TEST(DownloadTextTest, AChunkedListCutShortIsAFailureThatLeavesTheFileUntouched)
     CString text("stale");
     EXPECT_FALSE(DownloadText(ListUrl(server).c_str(), text));
     EXPECT_TRUE(text.IsEmpty());
+    ASSERT_FALSE(server.RequestLines().empty());
+    EXPECT_EQ(server.RequestLines()[0], std::string("GET ") + PROXY_LIST_PATH + " HTTP/1.0");
 
     std::string file = TempPath("chunk_cut.txt");
     ASSERT_TRUE(WriteRaw(file, "kept:1\r\n"));
@@ -341,14 +346,14 @@ TEST(DownloadTextTest, AChunkedListCutShortIsAFailureThatLeavesTheFileUntouched)
     EXPECT_EQ(entries.GetCount(), 0);
     EXPECT_EQ(ReadRaw(file), "kept:1\r\n");
 
-    // Cut inside the chunk-size line, or right after a whole chunk.
-    server.SetRawAnswer(PROXY_LIST_PATH, head + firstChunk + "1");
-    EXPECT_FALSE(DownloadText(ListUrl(server).c_str(), text));
-    server.SetRawAnswer(PROXY_LIST_PATH, head + firstChunk);
-    EXPECT_FALSE(DownloadText(ListUrl(server).c_str(), text));
+    // Cut inside a chunk-size line, or right after a whole chunk.
+    for (const std::string& cut : {firstChunk + "1", firstChunk, firstChunk + "b\r\n2.2.2.2:81\n\r\n0\r\n\r\n"}) {
+        server.SetRawAnswer(PROXY_LIST_PATH, head + cut);
+        EXPECT_FALSE(DownloadText(ListUrl(server).c_str(), text)) << testing::PrintToString(cut);
+    }
 
-    // The same chunks with their terminator are a whole list.
-    server.SetRawAnswer(PROXY_LIST_PATH, head + firstChunk + "b\r\n2.2.2.2:81\n\r\n0\r\n\r\n");
+    // The same list with its length is taken.
+    server.SetRawAnswer(PROXY_LIST_PATH, "HTTP/1.0 200 OK\r\nContent-Length: 22\r\n\r\n1.1.1.1:80\n2.2.2.2:81\n");
     ASSERT_TRUE(DownloadText(ListUrl(server).c_str(), text));
     EXPECT_EQ(text, "1.1.1.1:80\r\n2.2.2.2:81\r\n");
     EXPECT_EQ(UpdateProxyList(ListUrl(server).c_str(), file.c_str(), entries), PROXY_LIST_UPDATED);

@@ -168,7 +168,7 @@ TEST(ProxyTesterTest, TheProxySessionSendsLoopbackTargetsThroughTheProxyToo)
     char buffer[1024];
     DWORD size = sizeof buffer;
     ASSERT_TRUE(get.GetSession()->QueryOption(INTERNET_OPTION_PROXY, buffer, &size));
-    const INTERNET_PROXY_INFOA* info = reinterpret_cast<const INTERNET_PROXY_INFOA*>(buffer);
+    const INTERNET_PROXY_INFO* info = reinterpret_cast<const INTERNET_PROXY_INFO*>(buffer);
     EXPECT_EQ(info->dwAccessType, static_cast<DWORD>(INTERNET_OPEN_TYPE_PROXY));
     EXPECT_STREQ(reinterpret_cast<const char*>(info->lpszProxy), proxyName.c_str());
     ASSERT_NE(info->lpszProxyBypass, nullptr);
