@@ -225,7 +225,57 @@ std::string DaclText(const std::string& path)
     return out;
 }
 
+// Makes a Unix symbolic link through ln, which Wine starts natively. Wine
+// reports no exit code for such a program, so the link counts as made once
+// it opens onto its target's content.
+bool MakeUnixLink(const std::string& target, const std::string& unixLink, const std::string& winLink,
+                  const std::string& expected)
+{
+    std::string line = "ln -s " + target + " " + unixLink;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA("Z:\\bin\\ln", &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    for (int k = 0; k < 100 && ReadRaw(winLink) != expected; ++k) Sleep(50);
+    return ReadRaw(winLink) == expected;
+}
+
+// The Unix path of a Win32 one, through Wine's own mapping.
+std::string UnixPath(const std::string& path)
+{
+    typedef char*(CDECL * ToUnix)(LPCWSTR);
+    ToUnix toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    std::wstring wide(path.begin(), path.end());
+    char* unixPath = toUnix ? toUnix(wide.c_str()) : nullptr;
+    std::string out = unixPath ? unixPath : "";
+    if (unixPath) HeapFree(GetProcessHeap(), 0, unixPath);
+    return out;
+}
+
 } // namespace
+
+TEST(FileReplaceTest, WritesThroughASymbolicLink)
+{
+    // Wine 8 cannot make a usable link itself (CreateSymbolicLink returns
+    // TRUE and leaves nothing that opens), but it opens the Unix links it
+    // finds, as Windows opens its own: one is made here with ln.
+    std::string folder = FreshFolder("win32link");
+    std::string path = folder + "real.cfg", link = folder + "link.cfg";
+    ASSERT_TRUE(WriteRaw(path, "old"));
+    const std::string unixLink = UnixPath(link);
+    ASSERT_FALSE(unixLink.empty());
+    ASSERT_TRUE(MakeUnixLink("real.cfg", unixLink, link, "old"));
+
+    ASSERT_TRUE(Replace(link, "through the link"));
+    EXPECT_EQ(ReadRaw(path), "through the link");
+    ASSERT_TRUE(WriteRaw(path, "changed at the target"));
+    EXPECT_EQ(ReadRaw(link), "changed at the target") << "the link stays a link";
+    EXPECT_EQ(FolderNames(folder), (V{"link.cfg", "real.cfg"}));
+}
 
 TEST(FileReplaceTest, KeepsTheFilesAttributesAndSecurity)
 {
