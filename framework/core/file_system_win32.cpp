@@ -150,7 +150,9 @@ bool RewriteInPlace(const std::wstring& target, const char* p, size_t n)
 // Renames the temporary file over the target. A target that someone has
 // open without sharing its deletion (a reader, a virus scanner, another save
 // looking at it) refuses the rename for that moment only: it is tried again
-// for about half a second before the save counts as failed.
+// for about half a second before the save counts as failed. Write-through
+// has the rename itself on the disk before the call returns, as the flush of
+// the folder does on POSIX.
 bool MoveIntoPlace(const std::wstring& temp, const std::wstring& target)
 {
     for (int attempt = 0; attempt < kMaxMoveTries; ++attempt) {

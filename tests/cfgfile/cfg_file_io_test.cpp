@@ -172,24 +172,6 @@ TEST(CfgFileSaveTest, AFileThatCouldNotBeReadIsNeverSavedOver)
     EXPECT_EQ(LeftOversBeside(dir), V{});
 }
 
-TEST(CfgFileSaveTest, APathOfTheLongestLengthThatLoadsAlsoSaves)
-{
-    std::string base = TempPath("");
-    CString full;
-    ASSERT_TRUE(CwFullPath(base.c_str(), full));
-    std::string path = base + std::string(CW_MAX_PATH - 1 - full.GetLength() - 4, 'n') + ".cfg";
-    ASSERT_TRUE(WriteRaw(path, "[A]\r\nx 1\r\n"));
-    FileProbe f;
-    ASSERT_EQ(f.Load(CString(path.c_str())), CFG_OK);
-    ASSERT_EQ(f.GetPath().GetLength(), CW_MAX_PATH - 1);
-    ASSERT_EQ(f.SetItem("A", "x 2", FALSE), CFG_OK);
-    EXPECT_EQ(f.Save(), CFG_OK);
-    EXPECT_FALSE(f.IsModified());
-    EXPECT_EQ(ReadRaw(path), "[A]\r\nx 2\r\n");
-    EXPECT_EQ(LeftOversBeside(path), V{}) << "no temporary file is left";
-    std::remove(path.c_str());
-}
-
 #ifndef _WIN32
 TEST(CfgFileSaveTest, AFileThatMayNotBeWrittenIsNotReplaced)
 {
