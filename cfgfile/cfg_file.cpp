@@ -19,7 +19,7 @@ BOOL CanStoreItemLine(const CString& strLine, CString* pTokens)
 } // namespace
 
 CCfgFile::CCfgFile()
-    : m_bModified(FALSE), m_nTokens(0), m_posCursor(nullptr), m_posSection(nullptr), m_lines(10)
+    : m_bModified(FALSE), m_bReadFailed(FALSE), m_nTokens(0), m_posCursor(nullptr), m_posSection(nullptr), m_lines(10)
 {
 }
 

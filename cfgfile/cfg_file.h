@@ -28,9 +28,10 @@ public:
     CCfgFile(const CCfgFile&) = delete;
     CCfgFile& operator=(const CCfgFile&) = delete;
 
-    // Writes the lines to the stored path: a temporary file beside it is
-    // written in full and then put in its place, so the old file stays whole
-    // when anything fails. 0, or CFG_ERR_OPEN with the modified flag kept.
+    // Writes the lines to the stored path in one safe replace (see
+    // CwReplaceFileContents), so the old file stays whole when anything
+    // fails. 0, or CFG_ERR_OPEN with the modified flag kept; also
+    // CFG_ERR_OPEN after a Load that opened the file but could not read it.
     virtual int Save();
     // Reads every line of the file at the path, whatever its length.
     virtual int Load(const CString& strPath);
@@ -69,12 +70,15 @@ public:
     static BOOL IsSectionHeader(const CString& strLine, CString* pstrName = nullptr);
 
 protected:
-    // Writes the lines to strPath through a temporary file; FALSE on any failure.
+    // Writes the lines to strPath in one safe replace; FALSE on any failure.
     BOOL WriteLines(const CString& strPath) const;
     // The line at pos becomes the current line; TRUE when it is a header.
     BOOL Examine(POSITION pos);
 
     BOOL m_bModified;
+    // The last Load opened its file but could not read all of it: Save then
+    // refuses to write over the file the stored path names.
+    BOOL m_bReadFailed;
     int m_nTokens;
     POSITION m_posCursor;
     POSITION m_posSection;

@@ -4,20 +4,12 @@
 #include "framework/core/file.h"
 #include "framework/core/file_system.h"
 
-namespace {
-
-// The temporary file a save writes first: beside the target, so that putting
-// it in the target's place is a rename within one directory.
-CString TempPathFor(const CString& strTarget)
-{
-    return strTarget + ".cwtmp";
-}
-
-} // namespace
+#include <string>
 
 int CCfgFile::Load(const CString& strPath)
 {
     Reset();
+    m_bReadFailed = FALSE;
     CString full;
     if (!CwFullPath(strPath, full)) {
         // Forget any earlier path too: a later save must not write these
@@ -41,9 +33,11 @@ int CCfgFile::Load(const CString& strPath)
     } catch (CException* e) {
         e->Delete();
         file.Abort();
-        // Half a file must never be saved back over the whole one.
+        // Half a file must never be saved back over the whole one. The path
+        // stays, so that a save says it failed instead of writing nothing
+        // and calling that success.
         m_lines.RemoveAll();
-        m_strPath.Empty();
+        m_bReadFailed = TRUE;
         return CFG_ERR_OPEN;
     }
     return CFG_OK;
@@ -51,7 +45,13 @@ int CCfgFile::Load(const CString& strPath)
 
 int CCfgFile::Save()
 {
-    if (!m_strPath.IsEmpty() && !WriteLines(m_strPath)) return CFG_ERR_OPEN;
+    if (m_strPath.IsEmpty()) {
+        m_bModified = FALSE;
+        return CFG_OK;
+    }
+    // The file could be opened but not read (on POSIX a folder opens too):
+    // what is in memory is not what is there, and must not replace it.
+    if (m_bReadFailed || !WriteLines(m_strPath)) return CFG_ERR_OPEN;
     m_bModified = FALSE;
     return CFG_OK;
 }
@@ -65,36 +65,12 @@ int CCfgFile::SaveAs(const CString& strPath)
 
 BOOL CCfgFile::WriteLines(const CString& strPath) const
 {
-    // A file that may not be written stays as it is, even though renaming
-    // over it might be allowed. Opening it for update changes nothing in it.
-    if (CwFileExists(strPath)) {
-        CFile existing;
-        if (!existing.Open(strPath, CFile::modeReadWrite | CFile::typeBinary)) return FALSE;
-        existing.Abort();
+    // The disk form of text mode: each line ends with CR LF. A line may hold
+    // any byte, so it is copied by length.
+    std::string text;
+    for (POSITION pos = m_lines.GetHeadPosition(); pos;) {
+        text += m_lines.GetNext(pos).str();
+        text += "\r\n";
     }
-
-    const CString temp = TempPathFor(strPath);
-    CStdioFile file;
-    if (!file.Open(temp, CFile::modeCreate | CFile::modeWrite | CFile::typeText)) return FALSE;
-    try {
-        for (POSITION pos = m_lines.GetHeadPosition(); pos;) {
-            const CString& line = m_lines.GetNext(pos);
-            // Written by length: a line may hold any byte.
-            file.Write(line.str().data(), static_cast<UINT>(line.GetLength()));
-            file.Write("\n", 1);
-        }
-        // A full disk shows at the flush or the close, not at the last write.
-        file.Flush();
-        file.Close();
-    } catch (CException* e) {
-        e->Delete();
-        file.Abort();
-        CwRemoveFile(temp);
-        return FALSE;
-    }
-    if (!CwReplaceFile(temp, strPath)) {
-        CwRemoveFile(temp);
-        return FALSE;
-    }
-    return TRUE;
+    return CwReplaceFileContents(strPath, text.data(), text.size());
 }

@@ -1,6 +1,7 @@
 // CCfgTreeFile: moving typed values between the node tree and the file's
 // item lines, and the file operations that wrap those two walks.
 #include "cfgfile/cfg_tree_file.h"
+#include "framework/core/text_number.h"
 
 namespace {
 
@@ -37,18 +38,41 @@ void ReadValue(CCfgNode* pNode, const CString& strToken)
     }
 }
 
-// The written form of a value: strings in double quotes (nothing escaped),
-// numbers and booleans in decimal.
-CString WriteValue(const CCfgNode* pNode)
+// TRUE when the text, written as it stands, reads back as this one token:
+// not empty, not opening with a quote, and free of separators.
+BOOL ReadsBackBare(const CString& strText)
 {
-    CString text;
-    if (GetCfgNodeType(pNode) == cfgTypeString)
-        text = '"' + pNode->GetString() + '"'; // by length: a value read from the file may hold any byte
-    else if (GetCfgNodeType(pNode) == cfgTypeNum)
-        text.Format("%d", pNode->GetNum());
-    else
-        text.Format("%d", pNode->GetBool());
-    return text;
+    const std::string& s = strText.str();
+    if (s.empty() || s[0] == '"') return FALSE;
+    for (char ch : s)
+        if (CwIsSpace(ch) || ch == ',') return FALSE;
+    return TRUE;
+}
+
+// The written form of a value: strings in double quotes, numbers and
+// booleans in decimal. The format has no escapes, so a string holding a
+// double quote is written bare instead, which reads back the same whenever
+// it holds no separator; every such string read from a file qualifies (a
+// quote there comes from a bare token). FALSE for a string that no form
+// reads back as itself: one with a line feed, which would split its line,
+// or one with a quote and a separator, which only a program can set.
+BOOL WriteValue(const CCfgNode* pNode, CString& rText)
+{
+    if (GetCfgNodeType(pNode) == cfgTypeString) {
+        const CString value = pNode->GetString();
+        if (value.Find('\n') >= 0) return FALSE;
+        if (value.Find('"') >= 0) {
+            if (!ReadsBackBare(value)) return FALSE;
+            rText = value;
+        } else {
+            rText = '"' + value + '"'; // by length: a value read from the file may hold any byte
+        }
+    } else if (GetCfgNodeType(pNode) == cfgTypeNum) {
+        rText.Format("%d", pNode->GetNum());
+    } else {
+        rText.Format("%d", pNode->GetBool());
+    }
+    return TRUE;
 }
 
 // What follows an item's own values on its old line: each extra token after
@@ -98,14 +122,22 @@ int CCfgTreeFile::Load(const CString& strPath)
 
 int CCfgTreeFile::Save()
 {
-    Sync();
-    return CCfgFile::Save();
+    const int nSync = Sync();
+    const int nResult = CCfgFile::Save();
+    if (nResult != CFG_OK) return nResult;
+    // Every other value was written; the one that could not be stays
+    // pending, and the caller hears of it.
+    if (nSync != CFG_OK) m_bModified = TRUE;
+    return nSync;
 }
 
 int CCfgTreeFile::SaveAs(const CString& strPath)
 {
-    Sync();
-    return CCfgFile::SaveAs(strPath);
+    const int nSync = Sync();
+    const int nResult = CCfgFile::SaveAs(strPath);
+    if (nResult != CFG_OK) return nResult;
+    if (nSync != CFG_OK) m_bModified = TRUE;
+    return nSync;
 }
 
 void CCfgTreeFile::Clear()
@@ -149,8 +181,9 @@ void CCfgTreeFile::Parse()
     if (m_bModified) Save();
 }
 
-void CCfgTreeFile::Sync()
+int CCfgTreeFile::Sync()
 {
+    int nResult = CFG_OK;
     CString section;
     for (POSITION pos = m_nodes.GetHeadPosition(); pos;) {
         CCfgNode* node = m_nodes.GetNext(pos);
@@ -165,15 +198,26 @@ void CCfgTreeFile::Sync()
         // Also leaves the old line in m_strLine for the carry-over.
         const BOOL found = FindSectionItem(section, line) == CFG_OK;
         const int count = node->GetCount();
+        BOOL writable = TRUE;
         for (int k = 0; k < count && pos; ++k) {
             CCfgNode* value = m_nodes.GetAt(pos);
             if (!IsValueNode(GetCfgNodeType(value))) break;
             m_nodes.GetNext(pos);
+            CString text;
+            if (!WriteValue(value, text)) writable = FALSE;
             line += k == 0 ? ' ' : ',';
-            line += WriteValue(value);
+            line += text;
+        }
+        // Such an item keeps its old line in the file, and the save that
+        // follows reports it rather than claiming the value was stored.
+        if (!writable) {
+            nResult = CFG_ERR_ITEM;
+            continue;
         }
         if (found) line += CarryOver(m_strLine, count);
-        // Refused (an item without values) or not, nothing more to do here.
+        // An item without values is refused here and never reaches the file,
+        // which is how a table declares one.
         SetItem(section, line, FALSE);
     }
+    return nResult;
 }

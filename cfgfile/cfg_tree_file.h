@@ -17,6 +17,11 @@ public:
     // keep their defaults and the file is written at once to hold them.
     // Always 0.
     int Load(const CString& strPath) override;
+    // Write every value into its item line, then the lines to disk. A string
+    // value that cannot be written so that it reads back as itself (it holds
+    // a line feed, or a double quote together with a blank or comma) leaves
+    // its item's old line as it is: the other lines are still written, the
+    // result is CFG_ERR_ITEM and the modified flag stays set.
     int Save() override;
     int SaveAs(const CString& strPath);
     void Clear();
@@ -51,7 +56,8 @@ public:
 
 protected:
     void Parse();
-    void Sync();
+    // CFG_OK, or CFG_ERR_ITEM when a value could not be written (see Save).
+    int Sync();
 
     CTypedPtrList<CPtrList, CCfgNode*> m_nodes;
 };

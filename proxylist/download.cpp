@@ -3,21 +3,60 @@
 
 #include "http_get.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
-// FALSE when the answer announced a length and fewer bytes came: the server
-// or the line dropped the connection halfway, and half a list is no list.
+// The list is asked for as HTTP/1.0, so the server marks the end of its
+// answer either with a length or by closing the connection. Chunked framing
+// is for HTTP/1.1 clients only, and WinINet does not tell a chunked answer
+// cut short from a whole one (Wine reports both as the end of the body), so
+// a chunked answer is refused. An answer that ends by closing, with no
+// length, cannot be checked at all: there a cut looks like the end.
+const char kRequestVersion[] = "HTTP/1.0";
+
+// FALSE when the answer announced a length and fewer bytes came (the server
+// or the line dropped the connection halfway, and half a list is no list),
+// or came in chunks, whose end cannot be checked.
 BOOL IsBodyComplete(const CHttpFile& file)
 {
+    CString strEncoding;
+    if (file.QueryInfo(HTTP_QUERY_TRANSFER_ENCODING, strEncoding) && !strEncoding.IsEmpty()) return FALSE;
     CString strLength;
     if (!file.QueryInfo(HTTP_QUERY_CONTENT_LENGTH, strLength) || strLength.IsEmpty()) return TRUE;
     return file.GetBytesReceived() >= std::strtoull(strLength, nullptr, 10);
 }
 
 } // namespace
+
+BOOL HoldsProxyListEntry(const CString& strText)
+{
+    const std::string& text = strText.str();
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        size_t i = start;
+        while (i < end && (text[i] == ' ' || text[i] == '\t')) ++i;
+        const size_t host = i;
+        while (i < end && (std::isalnum(static_cast<unsigned char>(text[i])) || text[i] == '.' || text[i] == '-' ||
+                           text[i] == '_'))
+            ++i;
+        if (i > host && i < end && text[i] == ':') {
+            const size_t digits = ++i;
+            unsigned long port = 0;
+            while (i < end && i - digits < 6 && std::isdigit(static_cast<unsigned char>(text[i])))
+                port = port * 10 + static_cast<unsigned long>(text[i++] - '0');
+            const bool ends = i == end || text[i] == ' ' || text[i] == '\t' || text[i] == '\r';
+            if (i > digits && port >= 1 && port <= 65535 && ends) return TRUE;
+        }
+        start = end + 1;
+    }
+    return FALSE;
+}
 
 CString VendorUrl(LPCTSTR pszServer, LPCTSTR pszPath)
 {
@@ -33,24 +72,25 @@ BOOL DownloadText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus)
     CString text;
     try {
         CHttpGet get;
-        if (!get.Send(pszUrl, nullptr)) return FALSE;
+        if (!get.Send(pszUrl, nullptr, kRequestVersion)) return FALSE;
         DWORD dwStatus = get.GetStatusCode();
         if (pdwStatus) *pdwStatus = dwStatus;
         // An error page is not a list: only the server's 200 answer counts.
         if (dwStatus != 200) return FALSE;
 
+        // Taken by length, not as C strings: a NUL in a line must not cut
+        // it short and join what follows to the next line.
+        std::string body;
         char buffer[4096];
-        while (get.GetFile()->ReadString(buffer, sizeof buffer)) {
-            CString piece(buffer);
-            int n = piece.GetLength();
-            if (n > 0 && piece[n - 1] == '\n') {
-                text.Append(buffer, n - 1);
-                text += "\r\n";
-            } else {
-                text += piece;
+        for (UINT n; (n = get.GetFile()->Read(buffer, sizeof buffer)) > 0;) {
+            for (UINT k = 0; k < n; ++k) {
+                if (buffer[k] == '\r') continue;
+                if (buffer[k] == '\n') body += '\r';
+                body += buffer[k];
             }
         }
         if (!IsBodyComplete(*get.GetFile())) return FALSE;
+        text = CString(body);
     } catch (CException* e) {
         e->Delete();
         return FALSE;

@@ -17,11 +17,19 @@ CString VendorUrl(LPCTSTR pszServer, LPCTSTR pszPath);
 // (the body's own CRs are dropped, each LF becomes CR LF), and prints it to
 // the standard output as "\nContent %s\n". TRUE only for a complete answer
 // with status 200; otherwise rText is empty and pdwStatus (when given) holds
-// the status, 0 when no answer came at all.
+// the status, 0 when no answer came at all. The request is HTTP/1.0: an
+// answer in chunks, whose end WinINet cannot check, counts as incomplete.
+// Every wait is bounded by GetHttpTimeouts (http_get.h).
 BOOL DownloadText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus = nullptr);
 
 // The same, with an empty text for every failure.
 CString DownloadText(LPCTSTR pszUrl);
+
+// TRUE when at least one line of the text is an entry of the form host ":"
+// port (a host name or address, a port of 1 to 65535, then the end of the
+// line or a blank and any text). An empty answer, or one with no such line,
+// is no list: the old one must not be replaced by it.
+BOOL HoldsProxyListEntry(const CString& strText);
 
 // Requests the proxy-generator page of a server and discards the answer;
 // TRUE when it answered with status 200.

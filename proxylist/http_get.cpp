@@ -1,6 +1,8 @@
 // CHttpGet: session, connection and request of one GET, closed in order.
 #include "http_get.h"
 
+#include <atomic>
+
 namespace {
 
 // Every download wants the server's current copy: a list served from the
@@ -15,7 +17,51 @@ const DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE 
 // (and one to a proxy would carry the next direct download through it).
 const char kCloseHeaders[] = "Connection: close\r\nProxy-Connection: close\r\n";
 
+// A proxy session without a bypass list may let WinINet skip the proxy for
+// loopback targets; a speed test of a proxy against a sample on this machine
+// would then time the direct route. "<-loopback>" takes loopback off the
+// list of names that go direct.
+const char kNoBypass[] = "<-loopback>";
+
+// Read by whichever thread makes a request.
+std::atomic<DWORD> g_dwConnectMs{CHttpTimeouts().dwConnectMs};
+std::atomic<DWORD> g_dwReceiveMs{CHttpTimeouts().dwReceiveMs};
+
+// Any handle: session, connection or request.
+template <class THandle>
+void SetTimeouts(THandle& handle, const CHttpTimeouts& limits)
+{
+    const struct {
+        DWORD dwOption;
+        DWORD dwMs;
+    } options[] = {
+        {INTERNET_OPTION_CONNECT_TIMEOUT, limits.dwConnectMs},
+        {INTERNET_OPTION_RECEIVE_TIMEOUT, limits.dwReceiveMs},
+        {INTERNET_OPTION_SEND_TIMEOUT, limits.dwReceiveMs},
+        {INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, limits.dwReceiveMs},
+        {INTERNET_OPTION_DATA_SEND_TIMEOUT, limits.dwReceiveMs},
+    };
+    for (const auto& option : options) {
+        DWORD dwMs = option.dwMs;
+        handle.SetOption(option.dwOption, &dwMs, sizeof dwMs);
+    }
+}
+
 } // namespace
+
+void SetHttpTimeouts(const CHttpTimeouts& timeouts)
+{
+    g_dwConnectMs = timeouts.dwConnectMs;
+    g_dwReceiveMs = timeouts.dwReceiveMs;
+}
+
+CHttpTimeouts GetHttpTimeouts()
+{
+    CHttpTimeouts timeouts;
+    timeouts.dwConnectMs = g_dwConnectMs;
+    timeouts.dwReceiveMs = g_dwReceiveMs;
+    return timeouts;
+}
 
 CHttpGet::~CHttpGet()
 {
@@ -24,7 +70,7 @@ CHttpGet::~CHttpGet()
     if (m_pSession) m_pSession->Close();
 }
 
-BOOL CHttpGet::Send(LPCTSTR pszUrl, LPCTSTR pszProxy)
+BOOL CHttpGet::Send(LPCTSTR pszUrl, LPCTSTR pszProxy, LPCTSTR pszVersion)
 {
     DWORD dwService = 0;
     CString strServer, strObject;
@@ -33,12 +79,19 @@ BOOL CHttpGet::Send(LPCTSTR pszUrl, LPCTSTR pszProxy)
         return FALSE;
 
     if (pszProxy)
-        m_pSession.reset(new CInternetSession(nullptr, 1, INTERNET_OPEN_TYPE_PROXY, pszProxy, nullptr, 0));
+        m_pSession.reset(new CInternetSession(nullptr, 1, INTERNET_OPEN_TYPE_PROXY, pszProxy, kNoBypass, 0));
     else
         m_pSession.reset(new CInternetSession(nullptr, 1, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+    // Set on the session first: Windows hands them down to its connections.
+    const CHttpTimeouts limits = GetHttpTimeouts();
+    SetTimeouts(*m_pSession, limits);
     // The URL's own port: a vendor server on "host:8081" is reached there.
     m_pConnection.reset(m_pSession->GetHttpConnection(strServer, INTERNET_FLAG_KEEP_CONNECTION, nPort));
-    m_pFile.reset(m_pConnection->OpenRequest("GET", strObject, nullptr, 0, nullptr, nullptr, kRequestFlags));
+    m_pFile.reset(m_pConnection->OpenRequest("GET", strObject, nullptr, 0, nullptr, pszVersion, kRequestFlags));
+    // Wine takes the limits from neither the session nor the connection:
+    // each handle gets them.
+    SetTimeouts(*m_pConnection, limits);
+    SetTimeouts(*m_pFile, limits);
     m_pFile->AddRequestHeaders(kCloseHeaders, HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
     m_pFile->SendRequest();
     return TRUE;

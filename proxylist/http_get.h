@@ -8,6 +8,18 @@
 
 #include <memory>
 
+// Time limits of every request made here, in milliseconds: the connect, and
+// each receive and send after it. Without them a server that accepts and
+// never answers holds the caller (and the dialog waiting on it) for as long
+// as the system's own limits allow. The program keeps the defaults; a test
+// that meets a silent peer on purpose sets short ones.
+struct CHttpTimeouts {
+    DWORD dwConnectMs = 15000;
+    DWORD dwReceiveMs = 30000;
+};
+void SetHttpTimeouts(const CHttpTimeouts& timeouts);
+CHttpTimeouts GetHttpTimeouts();
+
 class CHttpGet {
 public:
     CHttpGet() = default;
@@ -19,12 +31,16 @@ public:
     // Sends "GET" for an http:// URL, to the port the URL names (80 when it
     // names none). pszProxy NULL goes direct, else through that "host:port"
     // proxy. FALSE when the URL is not an http:// URL; throws
-    // CInternetException when the request cannot be sent.
-    BOOL Send(LPCTSTR pszUrl, LPCTSTR pszProxy);
+    // CInternetException when the request cannot be sent or a time limit
+    // of GetHttpTimeouts passes.
+    // pszVersion names the request's HTTP version ("HTTP/1.0"); NULL is
+    // WinINet's own, HTTP/1.1.
+    BOOL Send(LPCTSTR pszUrl, LPCTSTR pszProxy, LPCTSTR pszVersion = nullptr);
 
     // The answer's status code, 0 when there is none.
     DWORD GetStatusCode() const;
     CHttpFile* GetFile() const { return m_pFile.get(); }
+    CInternetSession* GetSession() const { return m_pSession.get(); }
 
 private:
     std::unique_ptr<CInternetSession> m_pSession;

@@ -5,16 +5,7 @@
 #include "framework/core/file_system.h"
 #include "proxy_entry.h"
 
-namespace {
-
-CString ExceptionText(const CException* e)
-{
-    char text[512] = "";
-    if (!e->GetErrorMessage(text, sizeof text)) return CString("The proxy list file could not be written");
-    return CString(text);
-}
-
-} // namespace
+#include <string>
 
 CString ProxyListFilePath(LPCTSTR pszAppFolder)
 {
@@ -43,31 +34,11 @@ BOOL ReadProxyListFile(LPCTSTR pszPath, CStringList& rEntries)
 
 BOOL WriteProxyListFile(LPCTSTR pszPath, const CStringList& entries, CString* pstrError)
 {
-    CString strTemp = CString(pszPath) + ".new";
-    CStdioFile file;
-    CFileException error;
-    if (!file.Open(strTemp, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive | CFile::typeText, &error)) {
-        if (pstrError) *pstrError = ExceptionText(&error);
-        return FALSE;
+    // The disk form of text mode: one CR LF after each entry.
+    std::string text;
+    for (POSITION pos = entries.GetHeadPosition(); pos;) {
+        text += entries.GetNext(pos).str();
+        text += "\r\n";
     }
-    try {
-        for (POSITION pos = entries.GetHeadPosition(); pos;) {
-            const CString& entry = entries.GetNext(pos);
-            file.Write(entry.GetString(), static_cast<UINT>(entry.GetLength()));
-            file.Write("\n", 1);
-        }
-        file.Close();
-    } catch (CException* e) {
-        if (pstrError) *pstrError = ExceptionText(e);
-        e->Delete();
-        file.Abort();
-        CwRemoveFile(strTemp);
-        return FALSE;
-    }
-    if (!CwReplaceFile(strTemp, pszPath)) {
-        if (pstrError) *pstrError = "The proxy list file could not be replaced";
-        CwRemoveFile(strTemp);
-        return FALSE;
-    }
-    return TRUE;
+    return CwReplaceFileContents(pszPath, text.data(), text.size(), pstrError);
 }

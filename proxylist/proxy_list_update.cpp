@@ -10,7 +10,7 @@ ProxyListUpdateResult UpdateProxyList(LPCTSTR pszUrl, LPCTSTR pszListFile, CStri
 {
     if (pstrDetail) pstrDetail->Empty();
     CString text;
-    if (!DownloadText(pszUrl, text)) return PROXY_LIST_DOWNLOAD_FAILED;
+    if (!DownloadText(pszUrl, text) || !HoldsProxyListEntry(text)) return PROXY_LIST_DOWNLOAD_FAILED;
 
     CStringList entries;
     AppendListEntries(text, entries);

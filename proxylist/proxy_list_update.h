@@ -20,7 +20,8 @@ enum ProxyListUpdateResult {
 #define PROXY_LIST_FILE_FAILED_TEXT \
     "Proxy List Update Failed - the proxy list file could not be written. Your current list is unchanged."
 
-// Downloads the list at pszUrl (straight to the server). On success writes
+// Downloads the list at pszUrl (straight to the server); an answer without
+// a single host:port entry counts as a failed download. On success writes
 // it to pszListFile in one step and appends its entries to rNewEntries; on
 // any failure touches neither. pstrDetail, when given, gets the file error's
 // own text for PROXY_LIST_FILE_FAILED.

@@ -30,7 +30,7 @@ BOOL CheckProxyReachable(LPCTSTR pszHost, int nPort, HWND hWndOwner)
     }
     BOOL bConnected = FALSE;
     if (CwIsTcpPort(nPort)) {
-        SOCKET_HANDLE s = SockConnectIPv4(dwAddr, static_cast<WORD>(nPort));
+        SOCKET_HANDLE s = SockConnectIPv4Within(dwAddr, static_cast<WORD>(nPort), GetHttpTimeouts().dwConnectMs);
         bConnected = s != NO_SOCKET;
         SockClose(s);
     }
@@ -47,7 +47,7 @@ int MeasureConnectTime(LPCTSTR pszHost, int nPort)
     DWORD dwAddr = 0;
     if (!ResolveHost(pszHost, dwAddr)) return 0;
     double dStart = CwMonotonicMs();
-    SOCKET_HANDLE s = SockConnectIPv4(dwAddr, static_cast<WORD>(nPort));
+    SOCKET_HANDLE s = SockConnectIPv4Within(dwAddr, static_cast<WORD>(nPort), GetHttpTimeouts().dwConnectMs);
     if (s == NO_SOCKET) return 0;
     double dElapsed = CwMonotonicMs() - dStart;
     SockClose(s);

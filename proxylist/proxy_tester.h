@@ -21,6 +21,8 @@ constexpr double PROXY_MIN_ELAPSED_MS = 1.0;
 // Otherwise shows "Unable to solve proxy server name" or "Unable to connect
 // to proxy server" (caption "Error", OK, owned by hWndOwner) and returns
 // FALSE. An empty host or a port outside 1..65535 never reaches the network.
+// The connect, here and in MeasureConnectTime, gives up after the connect
+// limit of GetHttpTimeouts (http_get.h), as the speed sample's requests do.
 BOOL CheckProxyReachable(LPCTSTR pszHost, int nPort, HWND hWndOwner = nullptr);
 
 // Connect time to host:port in milliseconds, at least 1; 0 when the proxy

@@ -46,6 +46,10 @@ BOOL SockResolveIPv4(LPCTSTR pszHost, DWORD* pAddr);
 // order); NO_SOCKET when the socket cannot be made or the connection fails.
 SOCKET_HANDLE SockConnectIPv4(DWORD dwAddr, WORD nPort);
 
+// The same, giving up after dwLimitMs: a host that drops the handshake would
+// otherwise hold the caller for the system's own limit, minutes long.
+SOCKET_HANDLE SockConnectIPv4Within(DWORD dwAddr, WORD nPort, DWORD dwLimitMs);
+
 // One receive: the byte count, 0 when the peer closed, -1 on error.
 int SockRecv(SOCKET_HANDLE s, char* pBuf, int nLen);
 

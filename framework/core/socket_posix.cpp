@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -200,4 +201,39 @@ void SockClose(SOCKET_HANDLE s)
 long SockOpenCount()
 {
     return g_nOpenSockets.load();
+}
+
+SOCKET_HANDLE SockConnectIPv4Within(DWORD dwAddr, WORD nPort, DWORD dwLimitMs)
+{
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
+    if (fd < 0) return NO_SOCKET;
+    sockaddr_in sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = dwAddr;
+    sa.sin_port = htons(nPort);
+    BOOL bConnected = connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
+    // An interrupted connect goes on in the background: wait for it the same
+    // way as for one still in progress.
+    if (!bConnected && (errno == EINPROGRESS || errno == EINTR)) {
+        pollfd pfd = {fd, POLLOUT, 0};
+        int rc;
+        do {
+            rc = poll(&pfd, 1, static_cast<int>(dwLimitMs > 0x7FFFFFFF ? 0x7FFFFFFF : dwLimitMs));
+        } while (rc < 0 && errno == EINTR);
+        if (rc == 1) {
+            int error = 0;
+            socklen_t size = sizeof error;
+            bConnected = getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
+        }
+    }
+    if (bConnected) {
+        int flags = fcntl(fd, F_GETFL);
+        bConnected = flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+    }
+    if (!bConnected) {
+        close(fd);
+        return NO_SOCKET;
+    }
+    return Counted(fd);
 }

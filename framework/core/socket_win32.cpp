@@ -196,3 +196,42 @@ long SockOpenCount()
 {
     return g_nOpenSockets.load();
 }
+
+SOCKET_HANDLE SockConnectIPv4Within(DWORD dwAddr, WORD nPort, DWORD dwLimitMs)
+{
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET) return NO_SOCKET;
+    sockaddr_in sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = dwAddr;
+    sa.sin_port = htons(nPort);
+    u_long nonBlocking = 1;
+    BOOL bConnected = FALSE;
+    if (ioctlsocket(s, FIONBIO, &nonBlocking) == 0) {
+        bConnected = connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
+        if (!bConnected && WSAGetLastError() == WSAEWOULDBLOCK) {
+            fd_set writable, failed;
+            FD_ZERO(&writable);
+            FD_ZERO(&failed);
+            FD_SET(s, &writable);
+            FD_SET(s, &failed);
+            timeval limit;
+            limit.tv_sec = static_cast<long>(dwLimitMs / 1000);
+            limit.tv_usec = static_cast<long>(dwLimitMs % 1000) * 1000;
+            if (select(0, nullptr, &writable, &failed, &limit) == 1 && FD_ISSET(s, &writable)) {
+                int error = 0;
+                int size = sizeof error;
+                bConnected = getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) == 0 &&
+                             error == 0;
+            }
+        }
+        u_long blocking = 0;
+        if (bConnected && ioctlsocket(s, FIONBIO, &blocking) != 0) bConnected = FALSE;
+    }
+    if (!bConnected) {
+        closesocket(s);
+        return NO_SOCKET;
+    }
+    return Counted(s);
+}

@@ -1,7 +1,9 @@
 // Loading and saving: every line comes back whole, and a save that fails
 // leaves the old file as it was.
 #include "cfg_test_util.h"
+#include "cfgfile/cfg_tree_file.h"
 #include "framework/core/file_system.h"
+#include "support/folder_listing.h"
 
 #ifndef _WIN32
 #include <csignal>
@@ -11,6 +13,7 @@
 #endif
 
 using cfgtest::CrLf;
+using cfgtest::LeftOversBeside;
 using cfgtest::FileProbe;
 using cfgtest::ReadRaw;
 using cfgtest::CfgTempPath;
@@ -104,7 +107,7 @@ TEST(CfgFileSaveTest, WritesCrLfAfterEveryLineAndClearsModified)
     EXPECT_FALSE(f.IsModified());
     EXPECT_EQ(ReadRaw(path), "\r\n[A]\r\ny 2\r\nx 1\r\n\r\n");
     EXPECT_TRUE(f.GetPath().IsEmpty()) << "SaveAs does not store the path";
-    EXPECT_FALSE(cfgtest::Exists(path + ".cwtmp")) << "no temporary file is left";
+    EXPECT_EQ(LeftOversBeside(path), V{}) << "no temporary file is left";
 
     f.SetItem("A", "z 3", FALSE);
     EXPECT_EQ(f.SaveAs(""), CFG_OK);
@@ -131,10 +134,11 @@ TEST(CfgFileSaveTest, SaveIntoAMissingFolderFailsAndKeepsModified)
     EXPECT_TRUE(f.IsModified());
 }
 
-TEST(CfgFileSaveTest, FailedReplaceLeavesTheTargetAndNoTemporaryFile)
+TEST(CfgFileSaveTest, AFileThatCouldNotBeReadIsNeverSavedOver)
 {
-    // The target is a folder: the temporary file can be written beside it,
-    // but it cannot take the folder's place.
+    // The path names a folder: on POSIX it opens and then fails to read, on
+    // Win32 it does not open. Either way a save must fail and say so, for
+    // the plain file and the tree file alike, and leave the folder alone.
     std::string dir = CfgTempPath("target_is_dir");
     std::string probe = dir + "/inner.cfg";
 #ifdef _WIN32
@@ -146,11 +150,26 @@ TEST(CfgFileSaveTest, FailedReplaceLeavesTheTargetAndNoTemporaryFile)
 
     FileProbe f;
     EXPECT_EQ(f.Load(CString(dir.c_str())), CFG_ERR_OPEN);
+    EXPECT_FALSE(f.GetPath().IsEmpty()) << "the path is kept";
     f.SetItem("A", "x 1", FALSE);
+    EXPECT_EQ(f.Save(), CFG_ERR_OPEN);
+    EXPECT_TRUE(f.IsModified());
     EXPECT_EQ(f.SaveAs(CString(dir.c_str())), CFG_ERR_OPEN);
     EXPECT_TRUE(f.IsModified());
+
+    {
+        CCfgTreeFile tree;
+        const CFG_NODE_DESC table[] = {{cfgTypeSection, 1, 0, 0, 0, "A"}, {cfgTypeItem, 2, 1, 0, 0, "x"},
+                                       {cfgTypeNum, 3, 0, 9, 1, nullptr}, {cfgTypeEnd, 0, 0, 0, 0, nullptr}};
+        tree.Build(table);
+        EXPECT_EQ(tree.Load(CString(dir.c_str())), CFG_OK);
+        tree.SetNum(3, 5);
+        EXPECT_EQ(tree.Save(), CFG_ERR_OPEN);
+        EXPECT_TRUE(tree.IsModified());
+    }
     EXPECT_EQ(ReadRaw(probe), "keep\r\n") << "the folder and what is in it are untouched";
-    EXPECT_FALSE(cfgtest::Exists(dir + ".cwtmp"));
+    EXPECT_EQ(FolderNames(dir), V{"inner.cfg"});
+    EXPECT_EQ(LeftOversBeside(dir), V{});
 }
 
 #ifndef _WIN32
@@ -194,7 +213,7 @@ TEST(CfgFileSaveTest, WriteFailurePartWayKeepsTheOldFileWhole)
     EXPECT_EQ(result, CFG_ERR_OPEN);
     EXPECT_TRUE(f.IsModified());
     EXPECT_EQ(ReadRaw(path), old) << "the old file is whole, not half-written or empty";
-    EXPECT_FALSE(cfgtest::Exists(path + ".cwtmp")) << "the partial temporary file is removed";
+    EXPECT_EQ(LeftOversBeside(path), V{}) << "the partial temporary file is removed";
 
     EXPECT_EQ(f.Save(), CFG_OK) << "with room again the same save succeeds";
     EXPECT_FALSE(f.IsModified());

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/folder_listing.h"
 #include "support/raw_file.h"
 #include "support/string_list_view.h"
 #include "support/temp_path.h"
@@ -25,8 +26,20 @@ using ::WriteRaw;
 inline std::string CfgTempPath(const std::string& name)
 {
     std::string path = ::TempPath(name);
-    std::remove((path + ".cwtmp").c_str());
     return path;
+}
+
+// Names beside the file that a save of it may have left: its own name with
+// something added, or a temporary name of the save's own.
+inline std::vector<std::string> LeftOversBeside(const std::string& path)
+{
+    std::vector<std::string> out;
+    size_t slash = path.find_last_of("\\/");
+    std::string folder = path.substr(0, slash + 1), name = path.substr(slash + 1);
+    for (const std::string& n : FolderNames(folder))
+        if ((n.size() > name.size() && n.compare(0, name.size(), name) == 0) || n.compare(0, 3, "~cw") == 0)
+            out.push_back(n);
+    return out;
 }
 
 inline bool Exists(const std::string& path)

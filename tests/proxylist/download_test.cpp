@@ -298,3 +298,88 @@ TEST(DownloadTextTest, LeavesNoEntryInTheUrlCache)
     EXPECT_FALSE(GetUrlCacheEntryInfoA(url.c_str(), reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(buffer), &size))
         << "a privacy tool leaves no trace of its own downloads";
 }
+
+TEST(DownloadTextTest, AChunkedListCutShortIsAFailureThatLeavesTheFileUntouched)
+{
+    // One whole chunk, part of the next, then the connection closes: no
+    // terminating zero-length chunk, so the answer is not complete. Wine's
+    // WinINet reports the cut as the end of the body, exactly as it reports
+    // a whole chunked answer; the list is asked for as HTTP/1.0, which no
+    // server may answer in chunks, and a chunked answer is refused.
+    const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n";
+    const std::string firstChunk = "b\r\n1.1.1.1:80\n\r\n";
+    CLoopbackHttpServer server;
+    server.SetRawAnswer(PROXY_LIST_PATH, head + firstChunk + "14\r\n2.2.2.2:3");
+    CString text("stale");
+    EXPECT_FALSE(DownloadText(ListUrl(server).c_str(), text));
+    EXPECT_TRUE(text.IsEmpty());
+    ASSERT_FALSE(server.RequestLines().empty());
+    EXPECT_EQ(server.RequestLines()[0], std::string("GET ") + PROXY_LIST_PATH + " HTTP/1.0");
+
+    std::string file = TempPath("chunk_cut.txt");
+    ASSERT_TRUE(WriteRaw(file, "kept:1\r\n"));
+    CStringList entries;
+    EXPECT_EQ(UpdateProxyList(ListUrl(server).c_str(), file.c_str(), entries), PROXY_LIST_DOWNLOAD_FAILED);
+    EXPECT_EQ(entries.GetCount(), 0);
+    EXPECT_EQ(ReadRaw(file), "kept:1\r\n");
+
+    // Cut inside a chunk-size line, or right after a whole chunk.
+    for (const std::string& cut : {firstChunk + "1", firstChunk, firstChunk + "b\r\n2.2.2.2:81\n\r\n0\r\n\r\n"}) {
+        server.SetRawAnswer(PROXY_LIST_PATH, head + cut);
+        EXPECT_FALSE(DownloadText(ListUrl(server).c_str(), text)) << testing::PrintToString(cut);
+    }
+
+    // The same list with its length is taken.
+    server.SetRawAnswer(PROXY_LIST_PATH, "HTTP/1.0 200 OK\r\nContent-Length: 22\r\n\r\n1.1.1.1:80\n2.2.2.2:81\n");
+    ASSERT_TRUE(DownloadText(ListUrl(server).c_str(), text));
+    EXPECT_EQ(text, "1.1.1.1:80\r\n2.2.2.2:81\r\n");
+    EXPECT_EQ(UpdateProxyList(ListUrl(server).c_str(), file.c_str(), entries), PROXY_LIST_UPDATED);
+    EXPECT_EQ(ReadRaw(file), "1.1.1.1:80\r\n2.2.2.2:81\r\n");
+    std::remove(file.c_str());
+}
+
+TEST(ProxyListUpdateTest, AnAnswerWithoutAnyEntryNeverReplacesTheList)
+{
+    CLoopbackHttpServer server;
+    std::string file = TempPath("no_entry.txt");
+    ASSERT_TRUE(WriteRaw(file, "kept:1\r\n"));
+    const std::string garbage("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff:\xfe", 19);
+    for (const std::string& body : {std::string(), std::string("\n\n"), std::string("<html>Gone</html>\n"), garbage,
+                                    std::string("host:0\n:80\nhost:\nhost:65536\nhost:80x\n")}) {
+        server.SetAnswer(PROXY_LIST_PATH, 200, body);
+        CStringList entries;
+        EXPECT_EQ(UpdateProxyList(ListUrl(server).c_str(), file.c_str(), entries), PROXY_LIST_DOWNLOAD_FAILED)
+            << testing::PrintToString(body);
+        EXPECT_EQ(entries.GetCount(), 0);
+        EXPECT_EQ(ReadRaw(file), "kept:1\r\n");
+    }
+    // One entry among other lines is enough.
+    for (const std::string& body : {std::string("# list\nproxy.example-1.test:65535 fast\n"),
+                                    std::string("junk\r\n 10.0.0.1:1\r\n"), std::string("last:8080")}) {
+        server.SetAnswer(PROXY_LIST_PATH, 200, body);
+        CStringList entries;
+        EXPECT_EQ(UpdateProxyList(ListUrl(server).c_str(), file.c_str(), entries), PROXY_LIST_UPDATED)
+            << testing::PrintToString(body);
+    }
+    std::remove(file.c_str());
+}
+
+TEST(DownloadTextTest, ANulByteStaysInsideItsLine)
+{
+    CLoopbackHttpServer server;
+    server.SetAnswer(PROXY_LIST_PATH, 200, std::string("1.1.1.1:80\0junk\n2.2.2.2:81\n", 27));
+    CString text;
+    ASSERT_TRUE(DownloadText(ListUrl(server).c_str(), text));
+    EXPECT_EQ(text.str(), std::string("1.1.1.1:80\0junk\r\n2.2.2.2:81\r\n", 29));
+    CStringList entries;
+    AppendListEntries(text, entries);
+    ASSERT_EQ(entries.GetCount(), 2);
+    CString host;
+    int port = 0;
+    SplitProxyEntry(entries.GetHead(), host, port);
+    EXPECT_EQ(host, "1.1.1.1");
+    EXPECT_EQ(port, 80);
+    SplitProxyEntry(entries.GetTail(), host, port);
+    EXPECT_EQ(host, "2.2.2.2");
+    EXPECT_EQ(port, 81);
+}

@@ -1,11 +1,10 @@
 #include "proxylist/proxy_list_file.h"
 
-#include "framework/core/file_system.h"
-
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include "support/folder_listing.h"
 #include "support/raw_file.h"
 #include "support/string_list_view.h"
 #include "support/temp_path.h"
@@ -24,6 +23,15 @@ const CStringList& MakeList(const std::vector<std::string>& items)
     return list;
 }
 
+// Temporary files a replace of the path may have left in its folder.
+std::vector<std::string> TempFilesBeside(const std::string& path)
+{
+    std::vector<std::string> out;
+    for (const std::string& name : FolderNames(FolderPartOf(path)))
+        if (name.compare(0, 3, "~cw") == 0) out.push_back(name);
+    return out;
+}
+
 } // namespace
 
 TEST(ProxyListFileTest, PathInTheApplicationFolder)
@@ -40,7 +48,7 @@ TEST(ProxyListFileTest, WrittenEntriesReadBackTheSameInTextMode)
     ASSERT_TRUE(WriteProxyListFile(path.c_str(), MakeList(entries), &error)) << error.GetString();
     EXPECT_EQ(ReadRaw(path), "111.111.111.111:11\r\n\r\n10.0.0.1:8080 Fast anonymous\r\nlast:1\r\n")
         << "one CR LF per entry on disk";
-    EXPECT_FALSE(CwFileExists((path + ".new").c_str())) << "nothing left beside the list";
+    EXPECT_EQ(TempFilesBeside(path), std::vector<std::string>{}) << "nothing left beside the list";
 
     CStringList read;
     read.AddTail("already:1");
@@ -99,6 +107,6 @@ TEST(ProxyListFileTest, FailedWriteLeavesTheOldFileAndSaysWhy)
     error.Empty();
     EXPECT_FALSE(WriteProxyListFile(folder.c_str(), MakeList({"a:1"}), &error));
     EXPECT_FALSE(error.IsEmpty());
-    EXPECT_FALSE(CwFileExists((folder + ".new").c_str())) << "the half-done file is removed";
+    EXPECT_EQ(TempFilesBeside(folder), std::vector<std::string>{}) << "the half-done file is removed";
     RemoveDirectoryA(folder.c_str());
 }

@@ -3,6 +3,7 @@
 // the sample URL names a closed port, so only a request that really went
 // through the proxy can succeed.
 #include "proxylist/download.h"
+#include "proxylist/http_get.h"
 #include "proxylist/proxy_tester.h"
 #include "support/loopback_http_server.h"
 #include "support/message_box_recorder.h"
@@ -151,4 +152,25 @@ TEST(ProxyTesterTest, TestingAnEntryReportsWhatToTellTheUser)
         EXPECT_EQ(report.strText, "Proxy Server is NOT Available - Please select a different proxy");
         EXPECT_EQ(report.strCaption, "Error");
     }
+}
+
+TEST(ProxyTesterTest, TheProxySessionSendsLoopbackTargetsThroughTheProxyToo)
+{
+    // A sample on this machine must still come through the proxy under test:
+    // the session's bypass list takes loopback off the direct route. (Wine
+    // sends loopback through a proxy either way; Windows may not.)
+    CLoopbackHttpServer proxy;
+    proxy.SetAnswer(SPEED_SAMPLE_PATH, 200, kSample);
+    CHttpGet get;
+    std::string proxyName = "127.0.0.1:" + std::to_string(proxy.Port());
+    ASSERT_TRUE(get.Send(DeadSampleUrl().c_str(), proxyName.c_str()));
+    EXPECT_EQ(get.GetStatusCode(), 200u);
+    char buffer[1024];
+    DWORD size = sizeof buffer;
+    ASSERT_TRUE(get.GetSession()->QueryOption(INTERNET_OPTION_PROXY, buffer, &size));
+    const INTERNET_PROXY_INFO* info = reinterpret_cast<const INTERNET_PROXY_INFO*>(buffer);
+    EXPECT_EQ(info->dwAccessType, static_cast<DWORD>(INTERNET_OPEN_TYPE_PROXY));
+    EXPECT_STREQ(reinterpret_cast<const char*>(info->lpszProxy), proxyName.c_str());
+    ASSERT_NE(info->lpszProxyBypass, nullptr);
+    EXPECT_STREQ(reinterpret_cast<const char*>(info->lpszProxyBypass), "<-loopback>");
 }

@@ -47,18 +47,19 @@ TEST_F(RunAtStartup, SameCommandWritesNothing)
     EXPECT_EQ("C:\\Cloakwall\\cloakwall.exe", rawreg::StoredText(v));
 }
 
-TEST_F(RunAtStartup, MissingOrEmptyCommandNeverCreatesOrBlanksAnEntry)
+TEST_F(RunAtStartup, MissingEmptyOrBlankCommandNeverCreatesOrBlanksAnEntry)
 {
     RegisterRunAtStartup(kEntry, "");
     RegisterRunAtStartup(kEntry, nullptr);
     EXPECT_FALSE(RunEntry().exists);
 
     PutRunEntry("C:\\Somewhere\\cloakwall.exe");
-    RegisterRunAtStartup(kEntry, "");
-    RegisterRunAtStartup(kEntry, nullptr);
-    rawreg::Value v = RunEntry();
-    EXPECT_EQ(static_cast<DWORD>(REG_SZ), v.type);
-    EXPECT_EQ("C:\\Somewhere\\cloakwall.exe", rawreg::StoredText(v));
+    for (const char* command : {"", "   ", " \t ", static_cast<const char*>(nullptr)}) {
+        RegisterRunAtStartup(kEntry, command);
+        rawreg::Value v = RunEntry();
+        EXPECT_EQ(static_cast<DWORD>(REG_SZ), v.type) << "[" << (command ? command : "null") << "]";
+        EXPECT_EQ("C:\\Somewhere\\cloakwall.exe", rawreg::StoredText(v)) << "[" << (command ? command : "null") << "]";
+    }
 }
 
 TEST_F(RunAtStartup, AnotherProgramsRunEntriesStayAlone)
