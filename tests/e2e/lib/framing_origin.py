@@ -16,7 +16,9 @@ import sys
 import time
 import zlib
 
-SCRIPTS = "".join('<script>document.title="ran %d";</script>\n' % i for i in range(7))
+SCRIPTS = "".join('<script>document.title="ran %d";</script>\n' % i for i in range(6)) + (
+    "<script>document.body.insertAdjacentHTML('afterbegin', "
+    "'<h2 id=ran style=\"color:red\">SCRIPTS RAN</h2>');</script>\n")
 PAGE = ("<html><head><title>not run</title></head><body>\n<h1>Page</h1>\n" + SCRIPTS +
         "<p>tail of the page: THE-END</p></body></html>\n").encode()
 
@@ -68,7 +70,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def do_GET(self):
         with open(sys.argv[2], "a") as log:
-            log.write(self.requestline + "\n" + str(self.headers) + "\n")
+            log.write("client-port %d %s\n%s\n" % (self.client_address[1], self.requestline, self.headers))
         path = self.path.split("?")[0]
         if "://" in path:
             path = "/" + path.split("://", 1)[1].split("/", 1)[1]
@@ -104,6 +106,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.end_headers()
             self.wfile.write(PAGE)
             self.close_connection = True
+        elif path == "/withimage.html":
+            self.send_body(PAGE.replace(b"<h1>Page</h1>", b'<h1>Page</h1><img id=img src="/image.png" width=64 height=64>'),
+                           "text/html")
+        elif path == "/frames.html":
+            self.send_body(b'<html><body><h1>Two pages</h1><iframe src="/chunked.html" width=500 height=300>'
+                           b'</iframe></body></html>\n', "text/html")
         elif path == "/image.png":
             self.send_body(PNG, "image/png")
         elif path == "/binary.bin":
