@@ -44,7 +44,16 @@ BINARY = bytes(range(256)) * 8 + b"<object data=x><script>" + bytes(range(255, -
 GZIP = gzip.compress(b"<html><object></object><script>gz</script></html>", compresslevel=0, mtime=0)
 
 
+BIG_PAGES = {}
+
+
 def big_page(size):
+    if size not in BIG_PAGES:
+        BIG_PAGES[size] = make_big_page(size)
+    return BIG_PAGES[size]
+
+
+def make_big_page(size):
     unit = b"<p>text text text <b>bold</b> <script>x()</script></p>\n"
     return (unit * (size // len(unit) + 1))[:size]
 
