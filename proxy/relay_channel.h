@@ -9,7 +9,7 @@
 #include "proxy/request_head.h"
 #include "proxy/request_tracker.h"
 #include "proxy/response_framer.h"
-#include "proxy/socket_api.h"
+#include "framework/core/socket_api.h"
 
 #include <string>
 
