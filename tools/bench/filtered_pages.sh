@@ -4,11 +4,11 @@
 # (16 KB every 2 ms), fetched through proxy-harness with its filters off and
 # on and through privoxy without and with its own filtering, with the time
 # to the first byte and the throughput (medians of CW_BENCH_REPEATS runs,
-# default 9); and the resident memory of each filtering proxy while 100
+# default 15); and the resident memory of each filtering proxy while 100
 # slow clients download the page at once.
 
 bench_filtered_pages() {
-  local out=$1 lib="$src/tests/e2e/lib" repeats=${CW_BENCH_REPEATS:-9}
+  local out=$1 lib="$src/tests/e2e/lib" repeats=${CW_BENCH_REPEATS:-15}
   local fport; fport=$(free_port)
   python3 "$lib/framing_origin.py" "$fport" /dev/null >"$WORK/fo.out" 2>&1 &
   PEER_PIDS+=($!)
@@ -29,18 +29,22 @@ bench_filtered_pages() {
   }
   median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
   local via kind url proxy
+  # The runs of the five routes take turns, so that a burst of load on the
+  # shared machine falls on all of them alike.
   for kind in full trickle; do
     url="http://127.0.0.1:$fport/big-1048576"; [ "$kind" = trickle ] && url+="-trickle"
-    for via in "${vias[@]}"; do
-      proxy=(--noproxy '*'); [ "$via" = direct ] || proxy=(--noproxy '' -x "http://127.0.0.1:$(via_port "$via")")
-      : >"$WORK/fp.txt"
-      for _ in $(seq "$repeats"); do
+    for via in "${vias[@]}"; do : >"$WORK/fp-$via.txt"; done
+    for _ in $(seq "$repeats"); do
+      for via in "${vias[@]}"; do
+        proxy=(--noproxy '*'); [ "$via" = direct ] || proxy=(--noproxy '' -x "http://127.0.0.1:$(via_port "$via")")
         curl --silent --max-time 60 "${proxy[@]}" -o /dev/null \
-          -w '%{time_starttransfer} %{speed_download} %{size_download}\n' "$url" >>"$WORK/fp.txt"
+          -w '%{time_starttransfer} %{speed_download} %{size_download}\n' "$url" >>"$WORK/fp-$via.txt"
       done
-      FB[$via,$kind]=$(awk '{ print $1 * 1000 }' "$WORK/fp.txt" | median)
-      MBS[$via,$kind]=$(awk '{ print $2 / 1048576 }' "$WORK/fp.txt" | median)
-      SIZE[$via,$kind]=$(awk '{ print $3 }' "$WORK/fp.txt" | median)
+    done
+    for via in "${vias[@]}"; do
+      FB[$via,$kind]=$(awk '{ printf "%.1f\n", $1 * 1000 }' "$WORK/fp-$via.txt" | median)
+      MBS[$via,$kind]=$(awk '{ printf "%.1f\n", $2 / 1048576 }' "$WORK/fp-$via.txt" | median)
+      SIZE[$via,$kind]=$(awk '{ print $3 }' "$WORK/fp-$via.txt" | median)
       echo "1 MB page, $kind, $via: first byte ${FB[$via,$kind]} ms, ${MBS[$via,$kind]} MB/s, ${SIZE[$via,$kind]} bytes"
     done
   done
