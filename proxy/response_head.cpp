@@ -162,6 +162,9 @@ bool DecideBodyFraming(const CResponseHead& head, const CPendingRequest& request
 
 bool IsFilterablePage(const CResponseHead& head)
 {
+    // A part of a page is put together by the browser from byte ranges of
+    // the page as the server has it; renamed tags would shift them.
+    if (head.nStatus == 206 || head.Has("Content-Range")) return false;
     std::string type = LowerText(head.Values("Content-Type"));
     size_t semicolon = type.find(';');
     if (semicolon != std::string::npos) type.resize(semicolon);
@@ -174,16 +177,30 @@ bool IsFilterablePage(const CResponseHead& head)
 
 std::string RebuildHeadForFilteredBody(const CResponseHead& head, bool bChunked)
 {
-    std::string out = head.strStatusLine + "\r\n";
+    // Chunks are HTTP/1.1: browsers do not decode them in a message that
+    // says HTTP/1.0, so the status line speaks our version, as a proxy's
+    // may. An HTTP/1.0 answer without keep-alive still ends its connection,
+    // and says so now that its version no longer does.
+    const bool bUpgrade = bChunked && head.nMinorVersion == 0;
+    bool bClose = !bChunked;
+    if (bUpgrade) {
+        bool bKeepAlive = false;
+        for (const std::string& option : ListMembers(head.Values("Connection")))
+            if (EqualNoCase(option, "keep-alive")) bKeepAlive = true;
+        bClose = !bKeepAlive;
+    }
+    std::string out = bUpgrade ? "HTTP/1.1" + head.strStatusLine.substr(8) : head.strStatusLine;
+    out += "\r\n";
     for (const CResponseField& field : head.fields) {
         if (EqualNoCase(field.strName, "Content-Length") || EqualNoCase(field.strName, "Transfer-Encoding")) continue;
-        if (!bChunked && (EqualNoCase(field.strName, "Connection") || EqualNoCase(field.strName, "Keep-Alive") ||
-                          EqualNoCase(field.strName, "Proxy-Connection")))
+        if (bClose && (EqualNoCase(field.strName, "Connection") || EqualNoCase(field.strName, "Keep-Alive") ||
+                       EqualNoCase(field.strName, "Proxy-Connection")))
             continue;
         out += field.strLine;
         out += "\r\n";
     }
-    out += bChunked ? "Transfer-Encoding: chunked\r\n" : "Connection: close\r\n";
+    if (bChunked) out += "Transfer-Encoding: chunked\r\n";
+    if (bClose) out += "Connection: close\r\n";
     out += "\r\n";
     return out;
 }

@@ -53,11 +53,13 @@ bool DecideBodyFraming(const CResponseHead& head, const CPendingRequest& request
                        std::uint64_t& nLength);
 
 // A text/html body (any parameters, any case) without a content coding or
-// with "identity", and without a transfer coding other than chunked.
+// with "identity", and without a transfer coding other than chunked; not a
+// partial answer (206, Content-Range).
 bool IsFilterablePage(const CResponseHead& head);
 
 // The head for a filtered body: without Content-Length and Transfer-Encoding;
-// then either "Transfer-Encoding: chunked" or, for a client that cannot read
-// chunks, "Connection: close" in place of its connection fields. Line ends
-// are CR LF.
+// then either "Transfer-Encoding: chunked" (an HTTP/1.0 status line becomes
+// HTTP/1.1, with "Connection: close" unless the answer kept the connection
+// alive) or, for a client that cannot read chunks, "Connection: close" in
+// place of its connection fields. Line ends are CR LF.
 std::string RebuildHeadForFilteredBody(const CResponseHead& head, bool bChunked);

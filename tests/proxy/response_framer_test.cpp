@@ -51,6 +51,14 @@ std::vector<CFramerCase> Cases()
          "HTTP/1.1 200 OK\r\nContent-Type: TEXT/HTML\r\nTransfer-Encoding: chunked\r\n\r\n"
          "{<noscript>a<noobj >|X-Check: 1\r\n}",
          false},
+        {"HTTP/1.0 answers re-chunked speak HTTP/1.1, closing unless kept alive", 1, 0, {Get11(), Get11()},
+         WithLength("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nConnection: Keep-Alive\r\n", "<script>") +
+             WithLength("HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\nKeep-Alive: timeout=5\r\n", "</script>"),
+         "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: Keep-Alive\r\nTransfer-Encoding: chunked\r\n\r\n"
+         "{<noscript>|}"
+         "HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n"
+         "{</noscript> |}",
+         false},
         {"page ended by the close stays so", 0, 1, {Get11()},
          "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<object data=x></OBJECT><obj",
          "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<noobj  data=x></noobj> <obj", false},
@@ -72,9 +80,11 @@ std::vector<CFramerCase> Cases()
          "HTTP/1.1 100 Continue\r\n\r\n"
          "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n{<noscript>|}",
          false},
-        {"compressed page and image pass byte for byte", 1, 1, {Get11(), Get11()},
+        {"compressed page, image and part of a page pass byte for byte", 1, 1, {Get11(), Get11(), Get11()},
          WithLength("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Encoding: gzip\r\n", "\x1f\x8b<script><object") +
-             WithLength("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n", pngWithText),
+             WithLength("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n", pngWithText) +
+             WithLength("HTTP/1.1 206 Partial Content\r\nContent-Type: text/html\r\nContent-Range: bytes 5-12/90\r\n",
+                        "<script>"),
          SAME, false},
         {"switches off: a page passes byte for byte", 0, 0, {Get11(), Get11()},
          WithLength("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n", "<script>") +
