@@ -9,7 +9,8 @@
 PEER_PIDS=()
 
 peers_init() {
-  WORK=$(mktemp -d /tmp/cw-proxy-e2e.XXXXXX)
+  # CW_WORK_ROOT moves the folder off /tmp (a shared machine may sweep it).
+  WORK=$(mktemp -d "${CW_WORK_ROOT:-/tmp}/cw-proxy-e2e.XXXXXX")
   # nginx's workers run as nobody and must read the served files.
   chmod 755 "$WORK"
   trap peers_cleanup EXIT
