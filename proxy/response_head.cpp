@@ -1,14 +1,20 @@
 // Response head parsing: strict where a mistake would change the framing,
 // since framing mistakes are what request smuggling is made of.
-#include "proxy/response_head.h"
+#include "proxy/internal/response_head.h"
 
 #include <cstring>
 
 namespace {
 
-bool IsBlank(char ch) { return ch == ' ' || ch == '\t'; }
+bool IsBlank(char ch)
+{
+    return ch == ' ' || ch == '\t';
+}
 
-char Lower(char ch) { return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch; }
+char Lower(char ch)
+{
+    return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
+}
 
 bool EqualNoCase(const std::string& a, const char* b)
 {
@@ -61,7 +67,7 @@ bool ParseStatusLine(const std::string& line, CResponseHead& head)
     return head.nStatus >= 100;
 }
 
-}  // namespace
+} // namespace
 
 std::string CResponseHead::Values(const char* pszName) const
 {
@@ -104,7 +110,8 @@ bool ParseResponseHead(const char* pData, int nLength, CResponseHead& head)
     int nPos = 0;
     bool bFirst = true;
     while (nPos < nLength) {
-        const char* pLf = static_cast<const char*>(std::memchr(pData + nPos, '\n', static_cast<size_t>(nLength - nPos)));
+        const char* pLf =
+            static_cast<const char*>(std::memchr(pData + nPos, '\n', static_cast<size_t>(nLength - nPos)));
         if (!pLf) return false;
         int nEnd = static_cast<int>(pLf - pData);
         std::string line(pData + nPos, static_cast<size_t>(nEnd - nPos));

@@ -2,7 +2,7 @@
 // reaches the target, what comes back, and that every socket is closed once.
 #include "proxy/filter_switches.h"
 #include "proxy/local_proxy_server.h"
-#include "proxy/upstream_config.h"
+#include "proxy/internal/upstream_config.h"
 #include "proxy_test_peers.h"
 
 #include <gtest/gtest.h>

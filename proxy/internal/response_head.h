@@ -12,20 +12,20 @@ const int MAX_RESPONSE_HEAD = 64 * 1024;
 
 // What the browser asked, as far as the answer's framing depends on it.
 struct CPendingRequest {
-    bool bHead = false;        // a HEAD request: the answer has no body
-    bool bConnect = false;     // a CONNECT: a 2xx answer starts a tunnel
-    bool bClient11 = true;     // HTTP/1.1 or later: it reads chunked bodies
+    bool bHead = false;    // a HEAD request: the answer has no body
+    bool bConnect = false; // a CONNECT: a 2xx answer starts a tunnel
+    bool bClient11 = true; // HTTP/1.1 or later: it reads chunked bodies
 };
 
 struct CResponseField {
-    std::string strName;       // as sent
-    std::string strValue;      // blanks around it removed
-    std::string strLine;       // the whole line, without its line end
+    std::string strName;  // as sent
+    std::string strValue; // blanks around it removed
+    std::string strLine;  // the whole line, without its line end
 };
 
 struct CResponseHead {
     std::string strStatusLine;
-    int nMinorVersion = 0;     // HTTP/1.x
+    int nMinorVersion = 0; // HTTP/1.x
     int nStatus = 0;
     std::vector<CResponseField> fields;
 
