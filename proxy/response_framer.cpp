@@ -68,7 +68,7 @@ int CResponseFramer::FeedHead(const char* pData, int nLength, std::string& strOu
         StartPassing(strOut, false);
         return nLength;
     }
-    int nEnd = FindResponseHeadEnd(m_strHead.data(), static_cast<int>(m_strHead.size()));
+    int nEnd = FindResponseHeadEnd(m_strHead.data(), static_cast<int>(m_strHead.size()), static_cast<int>(nBefore));
     if (nEnd == 0) {
         if (m_strHead.size() > static_cast<size_t>(MAX_RESPONSE_HEAD)) {
             // Not a head we can read: it passes on as it is.

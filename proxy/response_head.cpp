@@ -87,9 +87,11 @@ bool CResponseHead::Has(const char* pszName) const
     return false;
 }
 
-int FindResponseHeadEnd(const char* pData, int nLength)
+int FindResponseHeadEnd(const char* pData, int nLength, int nSearchFrom)
 {
-    const char* p = pData;
+    // An empty line with the line end before it is at most three bytes, so
+    // the search can start that far before the bytes not searched yet.
+    const char* p = pData + (nSearchFrom > 3 ? nSearchFrom - 3 : 0);
     const char* pEnd = pData + nLength;
     while (p < pEnd) {
         const char* pLf = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(pEnd - p)));

@@ -36,8 +36,10 @@ struct CResponseHead {
 };
 
 // Length of the head in pData, its ending empty line included (CR LF or a
-// bare LF ends a line); 0 while that line has not arrived.
-int FindResponseHeadEnd(const char* pData, int nLength);
+// bare LF ends a line); 0 while that line has not arrived. nSearchFrom skips
+// bytes already searched (the caller passes its previous length), so a head
+// that trickles in is not searched again from its start for every byte.
+int FindResponseHeadEnd(const char* pData, int nLength, int nSearchFrom = 0);
 
 // Splits a complete head. false when it is not an HTTP/1.x status line with a
 // three-digit code followed by well-formed field lines (a folded line, a
