@@ -35,6 +35,12 @@ BOOL SockWakeListener(WORD nWakePort);
 // wait itself failed.
 int SockWaitForConnection(SOCKET_HANDLE sockListen, SOCKET_HANDLE sockWaker, int nTimeoutMs);
 
+// Waits until sockA or sockB has something to receive (data, the peer's
+// close or an error, which the next SockRecv reports), or nTimeoutMs passed
+// (-1: no limit). Bit 1: sockA is ready; bit 2: sockB is ready; 0: timed
+// out; -1: the wait itself failed.
+int SockWaitReadable(SOCKET_HANDLE sockA, SOCKET_HANDLE sockB, int nTimeoutMs);
+
 // Accepts one waiting connection; NO_SOCKET on failure.
 SOCKET_HANDLE SockAccept(SOCKET_HANDLE sockListen);
 

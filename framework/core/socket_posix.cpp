@@ -116,6 +116,28 @@ int SockWaitForConnection(SOCKET_HANDLE sockListen, SOCKET_HANDLE sockWaker, int
     return (fds[0].revents & POLLIN) ? 1 : 0;
 }
 
+int SockWaitReadable(SOCKET_HANDLE sockA, SOCKET_HANDLE sockB, int nTimeoutMs)
+{
+    pollfd fds[2];
+    fds[0].fd = Fd(sockA);
+    fds[1].fd = Fd(sockB);
+    for (pollfd& f : fds) {
+        f.events = POLLIN;
+        f.revents = 0;
+    }
+    int n;
+    do {
+        n = poll(fds, 2, nTimeoutMs);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) return -1;
+    // A hang-up or an error is "ready" too: the receive that follows says so.
+    int nReady = 0;
+    if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) nReady |= 1;
+    if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) nReady |= 2;
+    if ((fds[0].revents | fds[1].revents) & POLLNVAL) return -1;
+    return nReady;
+}
+
 SOCKET_HANDLE SockAccept(SOCKET_HANDLE sockListen)
 {
     sockaddr_in peer;

@@ -120,6 +120,28 @@ int SockWaitForConnection(SOCKET_HANDLE sockListen, SOCKET_HANDLE sockWaker, int
     return FD_ISSET(Sock(sockListen), &readable) ? 1 : 0;
 }
 
+int SockWaitReadable(SOCKET_HANDLE sockA, SOCKET_HANDLE sockB, int nTimeoutMs)
+{
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(Sock(sockA), &readable);
+    FD_SET(Sock(sockB), &readable);
+    fd_set failed;
+    FD_ZERO(&failed);
+    FD_SET(Sock(sockA), &failed);
+    FD_SET(Sock(sockB), &failed);
+    timeval tv;
+    tv.tv_sec = nTimeoutMs / 1000;
+    tv.tv_usec = (nTimeoutMs % 1000) * 1000;
+    int n = select(0, &readable, nullptr, &failed, nTimeoutMs < 0 ? nullptr : &tv);
+    if (n == SOCKET_ERROR) return -1;
+    // A failed socket is "ready" too: the receive that follows says so.
+    int nReady = 0;
+    if (FD_ISSET(Sock(sockA), &readable) || FD_ISSET(Sock(sockA), &failed)) nReady |= 1;
+    if (FD_ISSET(Sock(sockB), &readable) || FD_ISSET(Sock(sockB), &failed)) nReady |= 2;
+    return nReady;
+}
+
 SOCKET_HANDLE SockAccept(SOCKET_HANDLE sockListen)
 {
     sockaddr_in peer;

@@ -1,6 +1,6 @@
 // The handler of one accepted browser connection: reads the first request
 // head, rebuilds it, connects to the upstream proxy or the web server, sends
-// the head and hands both sockets to the relays.
+// the head and then relays the connection on the same thread.
 #pragma once
 
 #include "framework/core/cstring.h"

@@ -11,7 +11,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/../../support/ports.sh"
 PEER_PIDS=()
 
 peers_init() {
-  WORK=$(mktemp -d /tmp/cw-proxy-e2e.XXXXXX)
+  # CW_WORK_ROOT moves the folder off /tmp (a shared machine may sweep it).
+  WORK=$(mktemp -d "${CW_WORK_ROOT:-/tmp}/cw-proxy-e2e.XXXXXX")
   # nginx's workers run as nobody and must read the served files.
   chmod 755 "$WORK"
   trap peers_cleanup EXIT
@@ -105,6 +106,36 @@ CONF
   privoxy --no-daemon "$dir/config" >"$dir/stdout" 2>&1 &
   PEER_PIDS+=($!)
   wait_port "$port" || fail "nothing listens on 127.0.0.1:$port"
+}
+
+# start_privoxy_filtering PORT: privoxy with its own filtering on, renaming
+# script tags the way proxy-harness --script-filter does (for the benchmark).
+start_privoxy_filtering() {
+  local port=$1 dir="$WORK/privoxy-$1"
+  mkdir -p "$dir"
+  cat >"$dir/cw.filter" <<'FILTER'
+FILTER: cw-noscript Rename script tags as the local proxy does
+s/<script/<noscript/ig
+s@</script>@</noscript> @ig
+FILTER
+  printf '{ +filter{cw-noscript} }\n/\n' >"$dir/cw.action"
+  cat >"$dir/config" <<CONF
+confdir $dir
+logdir $dir
+logfile privoxy.log
+actionsfile cw.action
+filterfile cw.filter
+listen-address 127.0.0.1:$port
+toggle 1
+enable-remote-toggle 0
+enable-edit-actions 0
+accept-intercepted-requests 0
+keep-alive-timeout 5
+max-client-connections 2048
+CONF
+  privoxy --no-daemon "$dir/config" >"$dir/stdout" 2>&1 &
+  PEER_PIDS+=($!)
+  wait_port "$port"
 }
 
 # start_harness ARGS...: proxy-harness on a port of its own choosing; sets
