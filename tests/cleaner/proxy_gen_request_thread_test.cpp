@@ -1,13 +1,13 @@
 // The proxy-generator request on its thread: one GET of the page, straight
 // to the server, nothing cached; a server that never answers holds Stop and
 // a second Start no longer than the request's time-out.
+#include <winsock2.h>
+
 #include "cleaner/proxy_gen_request_thread.h"
 #include "url_cache_fill.h"
 
 #include "proxylist/download.h"
 #include "support/loopback_http_server.h"
-
-#include <winsock2.h>
 
 #include <gtest/gtest.h>
 
