@@ -39,8 +39,9 @@ BOOL CHttpGet::Send(LPCTSTR pszUrl, LPCTSTR pszProxy)
         m_pSession.reset(new CInternetSession(nullptr, 1, INTERNET_OPEN_TYPE_PROXY, pszProxy, nullptr, 0));
     else
         m_pSession.reset(new CInternetSession(nullptr, 1, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
-    // On the session, which hands them to its requests, and on the request
-    // itself: WinINet versions differ in which of the two they read.
+    // On the session, which hands them to its requests on Windows, and on
+    // the request itself, the only place Wine reads them: set on the session
+    // alone, a request to a server that never answered blocked for minutes.
     for (DWORD dwOption : kTimeoutOptions)
         if (m_dwTimeout) m_pSession->SetOption(dwOption, &m_dwTimeout, sizeof m_dwTimeout);
     // The URL's own port: a vendor server on "host:8081" is reached there.

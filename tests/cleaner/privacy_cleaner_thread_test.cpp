@@ -84,7 +84,7 @@ TEST_F(PrivacyCleanerThreadTest, FirstPassRunsAtOnceWithTheSwitchesSet)
 
 TEST_F(PrivacyCleanerThreadTest, StopInTheMiddleOfAPassLeavesNothingRunning)
 {
-    const int kEntries = 3000;
+    const int kEntries = 2000;
     for (int i = 0; i < kEntries; ++i) ASSERT_TRUE(urlcache::Add("http://127.0.0.1/thread/many" + std::to_string(i)));
     // The walker meets the entries in the platform's order: once the first
     // of them is gone, the pass is under way.
