@@ -7,10 +7,14 @@
 //     10 % visited pages) and walks them once without deleting;
 //  2. fills it again and times one full pass of the cleaner thread with every
 //     job on;
-//  3. fills it again and times a Stop in the middle of a pass;
-//  4. leaves the thread idle with its real ten-second period for
+//  3. fills it again and times each job alone, in the order of a pass;
+//  4. fills it again for each of three moments and times a Stop there, in
+//     the middle of a pass;
+//  5. leaves the thread idle with its real ten-second period for
 //     `idle-seconds` and reports the processor time it used meanwhile.
 #include "cleaner/privacy_cleaner_thread.h"
+#include "cleaner/typed_url_cleaner.h"
+#include "cleaner/url_cache_cleaner.h"
 #include "cleaner/url_cache_walker.h"
 
 #include <windows.h>
@@ -19,6 +23,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -65,14 +70,16 @@ void Fill(int nEntries)
     std::printf("  filled %d entries in %.0f ms (%d failed)\n", nEntries, MsSince(t0), nFailed);
 }
 
+// Wine's null pattern lists every container, Windows' only the content one:
+// each name counts once.
 int CountEntries()
 {
-    int n = 0;
+    std::set<std::string> names;
     for (const char* pszPattern : {static_cast<const char*>(nullptr), "Cookie:", "Visited:"}) {
         CUrlCacheWalker walker;
-        for (auto* p = walker.FindFirst(pszPattern); p; p = walker.FindNext()) ++n;
+        for (auto* p = walker.FindFirst(pszPattern); p; p = walker.FindNext()) names.insert(p->lpszSourceUrlName);
     }
-    return n;
+    return static_cast<int>(names.size());
 }
 
 void ClearCache()
@@ -95,6 +102,28 @@ double ThreadCpuMs(HANDLE hThread)
     u.HighPart = ftUser.dwHighDateTime;
     return (k.QuadPart + u.QuadPart) / 10000.0;
 }
+
+// The cleaner thread with a clock on its stop checks: the longest stretch of
+// work between two checks bounds how long a Stop can take.
+class CTimedCleaner : public CPrivacyCleanerThread {
+public:
+    CTimedCleaner() : CPrivacyCleanerThread(0xFFFFFFFF) {}
+    ~CTimedCleaner() override { Stop(); }
+    BOOL StopRequested() const override
+    {
+        const auto now = Clock::now();
+        if (m_nChecks++ > 0) {
+            const double ms = std::chrono::duration<double, std::milli>(now - m_tLast).count();
+            if (ms > m_dLongestGap) m_dLongestGap = ms;
+        }
+        m_tLast = now;
+        return CPrivacyCleanerThread::StopRequested();
+    }
+    // Read after Stop only.
+    mutable double m_dLongestGap = 0;
+    mutable long m_nChecks = 0;
+    mutable Clock::time_point m_tLast;
+};
 
 template <class Condition> void WaitFor(Condition condition)
 {
@@ -136,20 +165,41 @@ int main(int argc, char** argv)
         if (h) CloseHandle(h);
     }
 
-    std::printf("3. Stop in the middle of a pass\n");
+    std::printf("3. each job alone, in the order of a pass\n");
     Fill(nEntries);
     {
-        CPrivacyCleanerThread thread(0xFFFFFFFF);
+        CUrlCacheCleaner cleaner;
+        CTypedUrlCleaner typed;
+        auto time = [](const char* pszJob, auto job) {
+            const auto t0 = Clock::now();
+            job();
+            std::printf("  %-22s %6.0f ms, %d entries left\n", pszJob, MsSince(t0), CountEntries());
+        };
+        time("DeleteCookies", [&] { cleaner.DeleteCookies(); });
+        time("DeleteHistoryEntries", [&] { cleaner.DeleteHistoryEntries(); });
+        time("DeleteTemporaryFiles", [&] { cleaner.DeleteTemporaryFiles(); });
+        time("ClearTypedUrls", [&] { typed.ClearTypedUrls(); });
+        time("DeleteAllEntries", [&] { cleaner.DeleteAllEntries(); });
+    }
+
+    std::printf("4. Stop in the middle of a pass\n");
+    for (DWORD dwAfter : {100, 1000, 5000}) {
+        Fill(nEntries);
+        CTimedCleaner thread;
         thread.SetJobs(TRUE, TRUE, TRUE, TRUE);
         thread.Start();
-        Sleep(300);
+        Sleep(dwAfter);
         const auto t0 = Clock::now();
         thread.Stop();
-        std::printf("  Stop returned after %.1f ms; %d of %d entries left\n", MsSince(t0), CountEntries(), nEntries);
+        const double ms = MsSince(t0);
+        const double msLastCheck = std::chrono::duration<double, std::milli>(thread.m_tLast - t0).count();
+        std::printf("  Stop %lu ms into the pass returned after %.1f ms (last check %.1f ms after the request; "
+                    "%ld checks, longest gap %.1f ms); %d of %d entries left\n",
+                    dwAfter, ms, msLastCheck, thread.m_nChecks, thread.m_dLongestGap, CountEntries(), nEntries);
+        ClearCache();
     }
-    ClearCache();
 
-    std::printf("4. idle for %d s with the real period, every job on, empty cache\n", nIdleSeconds);
+    std::printf("5. idle for %d s with the real period, every job on, empty cache\n", nIdleSeconds);
     {
         CPrivacyCleanerThread thread;
         thread.SetJobs(TRUE, TRUE, TRUE, TRUE);
