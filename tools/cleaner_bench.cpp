@@ -11,8 +11,13 @@
 //  4. fills it again for each of three moments and times a Stop there, in
 //     the middle of a pass;
 //  5. leaves the thread idle with its real ten-second period for
-//     `idle-seconds` and reports the processor time it used meanwhile.
+//     `idle-seconds` and reports the processor time it used meanwhile;
+//  6. times Stop of a proxy-generator request to a loopback server that
+//     accepts the connection and never answers, with the default time-out.
+#include <winsock2.h>
+
 #include "cleaner/privacy_cleaner_thread.h"
+#include "cleaner/proxy_gen_request_thread.h"
 #include "cleaner/typed_url_cleaner.h"
 #include "cleaner/url_cache_cleaner.h"
 #include "cleaner/url_cache_walker.h"
@@ -173,7 +178,8 @@ int main(int argc, char** argv)
         auto time = [](const char* pszJob, auto job) {
             const auto t0 = Clock::now();
             job();
-            std::printf("  %-22s %6.0f ms, %d entries left\n", pszJob, MsSince(t0), CountEntries());
+            const double ms = MsSince(t0);
+            std::printf("  %-22s %6.0f ms, %d entries left\n", pszJob, ms, CountEntries());
         };
         time("DeleteCookies", [&] { cleaner.DeleteCookies(); });
         time("DeleteHistoryEntries", [&] { cleaner.DeleteHistoryEntries(); });
@@ -199,23 +205,53 @@ int main(int argc, char** argv)
         ClearCache();
     }
 
-    std::printf("5. idle for %d s with the real period, every job on, empty cache\n", nIdleSeconds);
+    std::printf("5. idle for %d s with the real period, empty cache\n", nIdleSeconds);
     {
-        CPrivacyCleanerThread thread;
-        thread.SetJobs(TRUE, TRUE, TRUE, TRUE);
-        thread.Start();
-        WaitFor([&] { return thread.GetPassCount() >= 1; });
-        HANDLE h = OpenThread(THREAD_QUERY_INFORMATION, FALSE, thread.GetThreadId());
-        const double cpu0 = ThreadCpuMs(h);
-        const LONG nPasses0 = thread.GetPassCount();
+        // Side by side: one thread with every job on, one with all off (its
+        // passes do nothing, so what it uses is the waiting itself).
+        CPrivacyCleanerThread allOn, allOff;
+        allOn.SetJobs(TRUE, TRUE, TRUE, TRUE);
+        allOff.SetJobs(FALSE, FALSE, FALSE, FALSE);
+        allOn.Start();
+        allOff.Start();
+        WaitFor([&] { return allOn.GetPassCount() >= 1 && allOff.GetPassCount() >= 1; });
+        HANDLE hOn = OpenThread(THREAD_QUERY_INFORMATION, FALSE, allOn.GetThreadId());
+        HANDLE hOff = OpenThread(THREAD_QUERY_INFORMATION, FALSE, allOff.GetThreadId());
+        const double cpuOn0 = ThreadCpuMs(hOn), cpuOff0 = ThreadCpuMs(hOff);
+        const LONG nPasses0 = allOn.GetPassCount();
         Sleep(nIdleSeconds * 1000);
-        const double cpu1 = ThreadCpuMs(h);
-        std::printf("  thread CPU over %d s: %.1f ms (%ld passes in that time)\n", nIdleSeconds, cpu1 - cpu0,
-                    thread.GetPassCount() - nPasses0);
+        std::printf("  every job on: thread CPU %.1f ms (%ld passes in that time)\n", ThreadCpuMs(hOn) - cpuOn0,
+                    allOn.GetPassCount() - nPasses0);
+        std::printf("  every job off: thread CPU %.1f ms\n", ThreadCpuMs(hOff) - cpuOff0);
         const auto t0 = Clock::now();
-        thread.Stop();
+        allOn.Stop();
         std::printf("  Stop during the wait returned after %.1f ms\n", MsSince(t0));
-        CloseHandle(h);
+        CloseHandle(hOn);
+        CloseHandle(hOff);
+    }
+
+    std::printf("6. Stop of a generator request to a server that never answers\n");
+    {
+        WSADATA wsa;
+        WSAStartup(MAKEWORD(2, 2), &wsa);
+        SOCKET sock = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in sa = {};
+        sa.sin_family = AF_INET;
+        sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int len = sizeof sa;
+        bind(sock, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+        listen(sock, 8);
+        getsockname(sock, reinterpret_cast<sockaddr*>(&sa), &len);
+        const std::string server = "127.0.0.1:" + std::to_string(ntohs(sa.sin_port));
+        CProxyGenRequestThread request;
+        request.Start(server.c_str());
+        Sleep(500);
+        const auto t0 = Clock::now();
+        request.Stop();
+        std::printf("  time-out %lu ms: started, 500 ms later Stop returned after %.0f ms\n",
+                    static_cast<unsigned long>(CProxyGenRequestThread::REQUEST_TIMEOUT_MS), MsSince(t0));
+        closesocket(sock);
+        WSACleanup();
     }
     return 0;
 }
