@@ -5,7 +5,7 @@
 
 #include "framework/core/cstring.h"
 #include "framework/core/thread_api.h"
-#include "proxy/socket_api.h"
+#include "framework/core/socket_api.h"
 
 class CLocalProxyServer {
 public:

@@ -1,5 +1,5 @@
 // Relay threads and the close-once rule for the two sockets of a connection.
-#include "proxy/relay_channel.h"
+#include "proxy/internal/relay_channel.h"
 
 #include "proxy/content_filter.h"
 #include "framework/core/thread_api.h"

@@ -5,7 +5,7 @@
 #include "eventually.h"
 #include "url_cache_fill.h"
 
-#include "registry/raw_registry.h"
+#include "support/raw_registry.h"
 
 #include <gtest/gtest.h>
 
