@@ -32,5 +32,6 @@ CString DownloadText(LPCTSTR pszUrl);
 BOOL HoldsProxyListEntry(const CString& strText);
 
 // Requests the proxy-generator page of a server and discards the answer;
-// TRUE when it answered with status 200.
-BOOL RequestProxyGenPage(LPCTSTR pszServer);
+// TRUE when it answered with status 200. dwTimeout, when not 0, bounds the
+// connect, the send and each receive (see CHttpGet::SetTimeout).
+BOOL RequestProxyGenPage(LPCTSTR pszServer, DWORD dwTimeout = 0);

@@ -83,7 +83,10 @@ BOOL CHttpGet::Send(LPCTSTR pszUrl, LPCTSTR pszProxy, LPCTSTR pszVersion)
     else
         m_pSession.reset(new CInternetSession(nullptr, 1, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
     // Set on the session first: Windows hands them down to its connections.
-    const CHttpTimeouts limits = GetHttpTimeouts();
+    // A caller's own bound (a thread that must stay stoppable) stands in for
+    // the process-wide limits.
+    CHttpTimeouts limits = GetHttpTimeouts();
+    if (m_dwTimeout) limits.dwConnectMs = limits.dwReceiveMs = m_dwTimeout;
     SetTimeouts(*m_pSession, limits);
     // The URL's own port: a vendor server on "host:8081" is reached there.
     m_pConnection.reset(m_pSession->GetHttpConnection(strServer, INTERNET_FLAG_KEEP_CONNECTION, nPort));
