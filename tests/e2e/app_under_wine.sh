@@ -10,7 +10,7 @@ source "$(dirname "$0")/lib/peers.sh"
 : "${CW_SOURCE_DIR:?}"
 source "$CW_SOURCE_DIR/scripts/lib/cloakwall-wine.sh"
 win="$CW_SOURCE_DIR/build/windows"
-if [ ! -f "$win/app/cloakwall.exe" ] || [ ! -f "$win/tests/app/cw_tray_exit.exe" ]; then
+if [ ! -f "$win/app/cloakwall.exe" ] || [ ! -f "$win/tests/app/cw_tray_menu.exe" ]; then
   echo "skipped: the Windows build is not there (make build-windows, or make test, builds it)"
   exit 0
 fi
@@ -97,7 +97,7 @@ mem_after=$(cw_private_kb "$pid")
 pass "1,000 requests through the program"
 
 # Exit from the tray menu.
-wine "$win/tests/app/cw_tray_exit.exe" >/dev/null 2>&1 || fail "could not drive the tray menu"
+wine "$win/tests/app/cw_tray_menu.exe" exit >/dev/null 2>&1 || fail "could not drive the tray menu"
 wait_gone 20 || fail "Exit from the tray menu did not end the program"
 [ "$(cw_internet_setting ProxyEnable)" = 0 ] || fail "after Exit the browser still points at a proxy"
 (exec 3<>/dev/tcp/127.0.0.1/8080) 2>/dev/null && fail "8080 still listens after Exit"
@@ -118,7 +118,7 @@ for _ in $(seq 50); do (exec 3<>/dev/tcp/127.0.0.1/8080) 2>/dev/null || break; s
 start_program
 wait_port 8080
 [ "$(echo "$(cw_program_pids)" | wc -w)" = 1 ] || fail "not one process after the restart"
-wine "$win/tests/app/cw_tray_exit.exe" >/dev/null 2>&1 || fail "could not drive the tray menu"
+wine "$win/tests/app/cw_tray_menu.exe" exit >/dev/null 2>&1 || fail "could not drive the tray menu"
 wait_gone 20 || fail "Exit did not end the restarted program"
 pass "a new start after a kill is a first instance"
 
