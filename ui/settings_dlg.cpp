@@ -108,7 +108,7 @@ void CSettingsDlg::DoFirstRun()
     CStringList entries;
     CString strDetail;
     ProxyListUpdateResult result =
-        UpdateProxyList(GetProxyListUrl(), ProxyListFilePath(g_strAppPath), entries, &strDetail);
+        UpdateProxyList(GetProxyListUrl(g_regUpdateServer.Get()), ProxyListFilePath(g_strAppPath), entries, &strDetail);
     if (result == PROXY_LIST_FILE_FAILED) {
         // The list could not be kept: say so, and leave RunFirst at 0 so the
         // next start tries the first-run work again. The rest of the
