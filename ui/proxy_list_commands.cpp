@@ -45,6 +45,8 @@ void CSettingsDlg::OnUpdateProxyList()
     // A failed update keeps the old list, in the file and in the combo box.
     if (result == PROXY_LIST_UPDATED)
         FillProxyCombo(entries);
+    if (result != PROXY_LIST_FILE_FAILED)
+        m_proxyGenThread.Start(g_regUpdateServer.Get());
     CString text = GetProxyListUpdateText(result);
     if (result == PROXY_LIST_FILE_FAILED && !strDetail.IsEmpty())
         text += "\r\n" + strDetail;

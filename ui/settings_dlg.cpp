@@ -121,6 +121,7 @@ void CSettingsDlg::DoFirstRun()
     }
     if (result == PROXY_LIST_UPDATED)
         FillProxyCombo(entries);
+    m_proxyGenThread.Start(g_regUpdateServer.Get());
     // A list that could not be downloaded can be fetched later with
     // "Update Proxy List Now"; the first run is done either way.
     g_regRunFirst.Set(1);
@@ -217,4 +218,7 @@ void CSettingsDlg::OnInitMenuPopup(CMenu* pPopupMenu, UINT, BOOL bSysMenu)
 
 void CSettingsDlg::RestartCleaner()
 {
+    m_cleanerThread.Stop();
+    m_cleanerThread.SetJobs(m_bClearTmpFiles, m_bClearCookies, m_bDeleteAddresses, m_bDeleteHistory);
+    m_cleanerThread.Start();
 }

@@ -4,7 +4,7 @@
 #include "cleaner/privacy_cleaner_thread.h"
 #include "url_cache_fill.h"
 
-#include "registry/raw_registry.h"
+#include "support/raw_registry.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // blanked in place, absent ones are not created, url26 is never touched.
 #include "cleaner/typed_url_cleaner.h"
 
-#include "registry/raw_registry.h"
+#include "support/raw_registry.h"
 
 #include <gtest/gtest.h>
 
