@@ -40,8 +40,7 @@ HWND WaitForWindow(DWORD dwProcessId, int nMaxMs = 20000)
     for (int waited = 0; waited < nMaxMs; waited += 50) {
         HWND h = FindWindowA(kClass, nullptr);
         DWORD pid = 0;
-        if (h && GetWindowThreadProcessId(h, &pid) && pid == dwProcessId)
-            return h;
+        if (h && GetWindowThreadProcessId(h, &pid) && pid == dwProcessId) return h;
         Sleep(50);
     }
     return nullptr;
@@ -49,10 +48,8 @@ HWND WaitForWindow(DWORD dwProcessId, int nMaxMs = 20000)
 
 bool Ended(const PROCESS_INFORMATION& pi, DWORD dwMs, DWORD* pdwCode = nullptr)
 {
-    if (WaitForSingleObject(pi.hProcess, dwMs) != WAIT_OBJECT_0)
-        return false;
-    if (pdwCode)
-        GetExitCodeProcess(pi.hProcess, pdwCode);
+    if (WaitForSingleObject(pi.hProcess, dwMs) != WAIT_OBJECT_0) return false;
+    if (pdwCode) GetExitCodeProcess(pi.hProcess, pdwCode);
     return true;
 }
 

@@ -57,8 +57,9 @@ TEST_F(DialogTest, SaveWithAnUnreachableProxyChangesNothingOfTheSwitch)
     dlg.m_comboProxy.SetWindowText(dead.c_str());
     Click(IDOK);
 
-    EXPECT_EQ((std::vector<std::string>{"Error|Unable to connect to proxy server", "ERROR|Please choose another Proxy!"}),
-              Boxes());
+    EXPECT_EQ(
+        (std::vector<std::string>{"Error|Unable to connect to proxy server", "ERROR|Please choose another Proxy!"}),
+        Boxes());
     EXPECT_EQ(0u, BrowserProxyEnable());
     EXPECT_FALSE(dlg.m_proxyServer.IsRunning());
     EXPECT_EQ(0u, StoredDword("UseProxy"));
@@ -166,8 +167,9 @@ TEST_F(DialogTest, TrayCommandThatCannotSwitchOnLeavesTheSwitchOff)
     g_regProxyName.Read();
     ForgetBoxes();
     Command(ID_TOGGLE_ANONYMOUS);
-    EXPECT_EQ((std::vector<std::string>{"Error|Unable to connect to proxy server", "ERROR|Please choose another Proxy!"}),
-              Boxes());
+    EXPECT_EQ(
+        (std::vector<std::string>{"Error|Unable to connect to proxy server", "ERROR|Please choose another Proxy!"}),
+        Boxes());
     EXPECT_EQ(0, dlg.m_bEnabled);
     EXPECT_FALSE(TrayCheckMark(dlg));
     EXPECT_EQ(0u, BrowserProxyEnable());
