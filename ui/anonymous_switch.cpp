@@ -91,6 +91,12 @@ void CSettingsDlg::OnOK()
                     m_bEnabled = 1;
                 }
             }
+            // Nothing new was switched on: the check box and the tray's check
+            // mark go back to what is still in force.
+            if (!m_bEnabled) {
+                m_bUseProxy = 0;
+                UpdateData(FALSE);
+            }
         } else {
             SwitchOff();
             // The tray command's next press must switch on, not off again.
