@@ -52,8 +52,7 @@ template <class Pred>
 bool Eventually(Pred pred)
 {
     for (int waited = 0; waited < 10000; waited += 20) {
-        if (pred())
-            return true;
+        if (pred()) return true;
         Sleep(20);
     }
     return pred();
