@@ -5,7 +5,7 @@
 
 #include "framework/core/cstring.h"
 #include "proxy/request_head.h"
-#include "proxy/socket_api.h"
+#include "framework/core/socket_api.h"
 #include "proxy/upstream_config.h"
 
 // Reads until the empty line that ends the head. On TRUE, strHead holds the

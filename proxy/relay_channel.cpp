@@ -2,7 +2,7 @@
 #include "proxy/relay_channel.h"
 
 #include "proxy/content_filter.h"
-#include "proxy/thread_api.h"
+#include "framework/core/thread_api.h"
 
 CConnectionSockets::CConnectionSockets(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget)
     : m_sockBrowser(sockBrowser), m_sockTarget(sockTarget), m_nShutDown(0)

@@ -49,9 +49,9 @@ TEST_F(ForwardingTest, DirectRequestReachesTheOriginItsHostNames)
     WORD port = StartDirect();
     std::string request = GetRequest(origin.Port(), "/page", "Accept:text/html\r\nhost-x:y\r\n");
     EXPECT_EQ(FetchThroughProxy(port, request), "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello");
-    ASSERT_EQ(origin.Heads().size(), 1u);
+    ASSERT_EQ(origin.Requests().size(), 1u);
     std::string hostPort = "127.0.0.1:" + std::to_string(origin.Port());
-    EXPECT_EQ(origin.Heads()[0], "GET http://" + hostPort + "/page HTTP/1.1\r\nHost: " + hostPort +
+    EXPECT_EQ(origin.Requests()[0], "GET http://" + hostPort + "/page HTTP/1.1\r\nHost: " + hostPort +
                                      "\r\nAccept: text/html\r\nhost-x: y\r\n\r\n");
 }
 
@@ -67,9 +67,9 @@ TEST_F(ForwardingTest, UpstreamGetsTheHeadAsSentPlusOneAuthorizationLine)
     // The Host names an address the test never contacts: the upstream does.
     const std::string request = "GET http://198.51.100.5/ HTTP/1.1\r\nHost: 198.51.100.5\r\n\r\n";
     EXPECT_EQ(FetchThroughProxy(m_proxy.GetLocalPort(), request), "HTTP/1.0 200 OK\r\n\r\nhello");
-    ASSERT_EQ(upstream.Heads().size(), 1u);
+    ASSERT_EQ(upstream.Requests().size(), 1u);
     std::string auth = BuildProxyAuthHeader(CString(user), "secret").str();
-    EXPECT_EQ(upstream.Heads()[0], "GET http://198.51.100.5/ HTTP/1.1\r\nHost: 198.51.100.5\r\n" + auth + "\r\n");
+    EXPECT_EQ(upstream.Requests()[0], "GET http://198.51.100.5/ HTTP/1.1\r\nHost: 198.51.100.5\r\n" + auth + "\r\n");
     // One line: its only line feed is the one that ends it.
     EXPECT_EQ(auth.find('\n'), auth.size() - 1);
 
@@ -100,8 +100,8 @@ TEST_F(ForwardingTest, LongHeadInPiecesAndTheBodyAfterItArriveWhole)
     EXPECT_EQ(TestRecvAll(s), "HTTP/1.0 200 OK\r\n\r\nhello");
     SockClose(s);
 
-    ASSERT_EQ(origin.Heads().size(), 1u);
-    EXPECT_EQ(origin.Heads()[0], request);
+    ASSERT_EQ(origin.Requests().size(), 1u);
+    EXPECT_EQ(origin.Requests()[0], request);
     EXPECT_EQ(origin.Bodies()[0], "hello world");
 }
 
@@ -163,7 +163,7 @@ TEST_F(ForwardingTest, BinaryBodyInTheSameReadAsTheHeadFollowsItUnchanged)
     SockClose(s);
     for (int i = 0; i < 300 && origin.Bodies().empty(); ++i) SleepMs(10);
     ASSERT_EQ(origin.Bodies().size(), 1u);
-    EXPECT_EQ(origin.Heads()[0], request);
+    EXPECT_EQ(origin.Requests()[0], request);
     EXPECT_EQ(origin.Bodies()[0], body);
 }
 
