@@ -38,6 +38,13 @@ WORD BoundPort(SOCKET s)
     return ntohs(sa.sin_port);
 }
 
+// No Nagle delay for a connection's small writes (see SockConnectIPv4).
+void SendAtOnce(SOCKET s)
+{
+    BOOL bOn = TRUE;
+    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&bOn), sizeof bOn);
+}
+
 }  // namespace
 
 BOOL SockInitOnce()
@@ -124,7 +131,33 @@ SOCKET_HANDLE SockAccept(SOCKET_HANDLE sockListen)
 {
     sockaddr_in peer;
     int len = sizeof peer;
-    return Counted(accept(Sock(sockListen), reinterpret_cast<sockaddr*>(&peer), &len));
+    SOCKET s = accept(Sock(sockListen), reinterpret_cast<sockaddr*>(&peer), &len);
+    if (s != INVALID_SOCKET) SendAtOnce(s);
+    return Counted(s);
+}
+
+int SockWaitToReceive(SOCKET_HANDLE s, int nTimeoutMs)
+{
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(Sock(s), &readable);
+    // A reset or a failure shows as readable too: the next receive reports it.
+    timeval tv;
+    tv.tv_sec = nTimeoutMs / 1000;
+    tv.tv_usec = (nTimeoutMs % 1000) * 1000;
+    int n = select(0, &readable, nullptr, nullptr, &tv);
+    if (n == SOCKET_ERROR) return -1;
+    return FD_ISSET(Sock(s), &readable) ? 1 : 0;
+}
+
+BOOL SockLocalEndpoint(SOCKET_HANDLE s, DWORD* pAddr, WORD* pPort)
+{
+    sockaddr_in sa;
+    int len = sizeof sa;
+    if (getsockname(Sock(s), reinterpret_cast<sockaddr*>(&sa), &len) != 0 || sa.sin_family != AF_INET) return FALSE;
+    *pAddr = sa.sin_addr.s_addr;
+    *pPort = ntohs(sa.sin_port);
+    return TRUE;
 }
 
 BOOL SockResolveIPv4(LPCTSTR pszHost, DWORD* pAddr)
@@ -160,6 +193,7 @@ SOCKET_HANDLE SockConnectIPv4(DWORD dwAddr, WORD nPort)
         closesocket(s);
         return NO_SOCKET;
     }
+    SendAtOnce(s);
     return Counted(s);
 }
 
@@ -178,6 +212,11 @@ BOOL SockSendAll(SOCKET_HANDLE s, const char* pData, int nLen)
         nLen -= n;
     }
     return TRUE;
+}
+
+void SockShutdownSend(SOCKET_HANDLE s)
+{
+    shutdown(Sock(s), SD_SEND);
 }
 
 void SockShutdownBoth(SOCKET_HANDLE s)
