@@ -2,6 +2,7 @@
 #include "proxy/local_proxy_server.h"
 
 #include "proxy/connection_handler.h"
+#include "framework/core/text_number.h"
 #include "framework/core/thread_api.h"
 #include "proxy/upstream_config.h"
 
@@ -17,7 +18,9 @@ void PublishConfig(int bUseUpstream, const CString& strUpstreamHost, int nUpstre
     auto pConfig = std::make_shared<CUpstreamConfig>();
     pConfig->bUseUpstream = bUseUpstream;
     pConfig->strUpstreamHost = strUpstreamHost;
-    pConfig->nUpstreamPort = static_cast<WORD>(nUpstreamPort & 0xFFFF);
+    // A port outside the TCP range names no server: 0 reaches nobody, where
+    // cutting it to 16 bits would reach whatever listens on the remainder.
+    pConfig->nUpstreamPort = CwIsTcpPort(nUpstreamPort) ? static_cast<WORD>(nUpstreamPort) : 0;
     pConfig->strProxyUser = strUser;
     pConfig->strProxyPassword = strPassword;
     if (bUseUpstream && !strUser.IsEmpty()) {
@@ -82,8 +85,10 @@ BOOL CLocalProxyServer::Start(int nPort, int bUseUpstream, CString strUpstreamHo
 {
     if (m_threadListen.IsRunning()) Stop();
 
-    m_nLocalPort = static_cast<WORD>(nPort & 0xFFFF);
     PublishConfig(bUseUpstream, strUpstreamHost, nUpstreamPort, strUser, strPassword);
+    // 0 asks for any free port; anything else must be a port.
+    if (nPort != 0 && !CwIsTcpPort(nPort)) return FALSE;
+    m_nLocalPort = static_cast<WORD>(nPort);
 
     if (!SockInitOnce()) return FALSE;
     WORD nBound = 0;

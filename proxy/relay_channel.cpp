@@ -1,93 +1,87 @@
-// Relay threads and the close-once rule for the two sockets of a connection.
+// The relay loop of one connection, both directions on one thread.
 #include "proxy/relay_channel.h"
 
-#include "proxy/content_filter.h"
-#include "framework/core/thread_api.h"
+#include <memory>
 
-CConnectionSockets::CConnectionSockets(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget)
-    : m_sockBrowser(sockBrowser), m_sockTarget(sockTarget), m_nShutDown(0)
+CRelayConnection::CRelayConnection(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget)
 {
+    m_toTarget.m_sockFrom = sockBrowser;
+    m_toTarget.m_sockTo = sockTarget;
+    m_toTarget.m_direction = RELAY_TO_TARGET;
+    m_toTarget.m_buffer[0] = '\0';
+    m_toBrowser.m_sockFrom = sockTarget;
+    m_toBrowser.m_sockTo = sockBrowser;
+    m_toBrowser.m_direction = RELAY_TO_BROWSER;
+    m_toBrowser.m_buffer[0] = '\0';
 }
 
-CConnectionSockets::~CConnectionSockets()
+CRelayConnection::~CRelayConnection()
 {
-    SockClose(m_sockBrowser);
-    SockClose(m_sockTarget);
-}
-
-void CConnectionSockets::ShutdownOnce()
-{
-    if (m_nShutDown.exchange(1) != 0) return;
-    SockShutdownBoth(m_sockBrowser);
-    SockShutdownBoth(m_sockTarget);
-}
-
-unsigned int RelayThreadProc(void* pParam)
-{
-    CRelayChannel* pChannel = static_cast<CRelayChannel*>(pParam);
-    std::unique_ptr<CRelayChannel> pOwned(pChannel);
-    CRelayChannel& ch = *pChannel;
-
-    ch.m_nLastLength = SockRecv(ch.m_sockFrom, ch.m_buffer, RELAY_BUFFER_SIZE);
-    while (ch.m_nLastLength >= 1) {
-        ch.m_buffer[ch.m_nLastLength] = '\0';
-        BOOL bSent;
-        if (ch.m_nDirection == 1) {
-            CContentFilter filter(ch.m_buffer, ch.m_nLastLength);
-            filter.FilterBody();
-            const CString& strOut = filter.GetFiltered();
-            bSent = SockSendAll(ch.m_sockTo, strOut.str().data(), strOut.GetLength());
-        } else {
-            bSent = SockSendAll(ch.m_sockTo, ch.m_buffer, ch.m_nLastLength);
-        }
-        // The other side is gone: nothing more can be delivered.
-        if (!bSent) break;
-        ch.m_nLastLength = SockRecv(ch.m_sockFrom, ch.m_buffer, RELAY_BUFFER_SIZE);
-    }
-
-    ch.m_pConnection->ShutdownOnce();
-    // Dropping the last reference closes both sockets.
-    ch.m_pConnection.reset();
-    return 0;
+    SockShutdownBoth(m_toTarget.m_sockFrom);
+    SockShutdownBoth(m_toTarget.m_sockTo);
+    SockClose(m_toTarget.m_sockFrom);
+    SockClose(m_toTarget.m_sockTo);
 }
 
 namespace {
 
-CRelayChannel* NewChannel(SOCKET_HANDLE sockFrom, SOCKET_HANDLE sockTo, int nDirection,
-                          const std::shared_ptr<CConnectionSockets>& pConnection)
+// One receive on a channel that the wait found ready, and what follows from
+// it. false when the connection is over.
+bool StepChannel(CRelayConnection& conn, CRelayChannel& ch)
 {
-    CRelayChannel* pChannel = new CRelayChannel;
-    pChannel->m_sockFrom = sockFrom;
-    pChannel->m_sockTo = sockTo;
-    pChannel->m_nDirection = nDirection;
-    pChannel->m_nLastLength = 0;
-    pChannel->m_buffer[0] = '\0';
-    pChannel->m_pConnection = pConnection;
-    return pChannel;
-}
-
-BOOL StartRelayThread(CRelayChannel* pChannel)
-{
-    return StartDetachedThread(RelayThreadProc, pChannel);
+    ch.m_nLastLength = SockRecv(ch.m_sockFrom, ch.m_buffer, RELAY_BUFFER_SIZE);
+    conn.m_strOut.clear();
+    if (ch.m_nLastLength <= 0) {
+        // The server's close may complete what it sent (a page that ends
+        // with the connection, a split tag held back).
+        if (ch.m_direction == RELAY_TO_BROWSER) {
+            conn.m_responses.Finish(conn.m_strOut);
+            SockSendAll(ch.m_sockTo, conn.m_strOut.data(), static_cast<int>(conn.m_strOut.size()));
+        }
+        return false;
+    }
+    ch.m_buffer[ch.m_nLastLength] = '\0';
+    if (ch.m_direction == RELAY_TO_TARGET) {
+        // Once the answers are a tunnel or something unparsed, what the
+        // browser sends is no longer requests to follow either.
+        if (conn.m_responses.IsPassingThrough() && !conn.m_requests.IsPassingThrough())
+            conn.m_requests.StartPassing(conn.m_strOut);
+        conn.m_requests.Feed(ch.m_buffer, ch.m_nLastLength, conn.m_strOut, conn.m_responses);
+    } else {
+        conn.m_responses.Feed(ch.m_buffer, ch.m_nLastLength, conn.m_strOut);
+    }
+    if (!conn.m_strOut.empty() &&
+        !SockSendAll(ch.m_sockTo, conn.m_strOut.data(), static_cast<int>(conn.m_strOut.size())))
+        return false;   // the other side is gone: nothing more can be delivered
+    // An HTTP/1.0 browser knows the end of a filtered page by the close.
+    return !(ch.m_direction == RELAY_TO_BROWSER && conn.m_responses.MustClose());
 }
 
 }  // namespace
 
-BOOL StartRelays(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget)
+unsigned int RelayThreadProc(void* pParam)
 {
-    auto pConnection = std::make_shared<CConnectionSockets>(sockBrowser, sockTarget);
-    CRelayChannel* pUp = NewChannel(sockBrowser, sockTarget, 0, pConnection);
-    CRelayChannel* pDown = NewChannel(sockTarget, sockBrowser, 1, pConnection);
-    if (!StartRelayThread(pUp)) {
-        delete pUp;
-        delete pDown;   // the last reference: both sockets close
-        return FALSE;
+    std::unique_ptr<CRelayConnection> pConn(static_cast<CRelayConnection*>(pParam));
+    CRelayConnection& conn = *pConn;
+    for (;;) {
+        int nReady = SockWaitReadable(conn.m_toTarget.m_sockFrom, conn.m_toBrowser.m_sockFrom, -1);
+        if (nReady < 0) break;
+        if ((nReady & 1) && !StepChannel(conn, conn.m_toTarget)) break;
+        if ((nReady & 2) && !StepChannel(conn, conn.m_toBrowser)) break;
     }
-    if (!StartRelayThread(pDown)) {
-        // The running relay wakes from the shutdown and closes both sockets.
-        pConnection->ShutdownOnce();
-        delete pDown;
-        return FALSE;
+    return 0;   // the record's end shuts down and closes both sockets once
+}
+
+void RelayConnection(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget, const CRequestHead& firstHead,
+                     const CString& strFirstHead, const CString& strRest)
+{
+    CRelayConnection* pConn = new CRelayConnection(sockBrowser, sockTarget);
+    pConn->m_requests.AfterFirstHead(firstHead, pConn->m_responses);
+    std::string strOut = strFirstHead.str();
+    pConn->m_requests.Feed(strRest.str().data(), strRest.GetLength(), strOut, pConn->m_responses);
+    if (!SockSendAll(sockTarget, strOut.data(), static_cast<int>(strOut.size()))) {
+        delete pConn;
+        return;
     }
-    return TRUE;
+    RelayThreadProc(pConn);
 }

@@ -1,50 +1,55 @@
-// The two relays of an established connection: one copies what the browser
-// sends to the target, the other copies the target's answer back through the
-// content filter.
+// The relay of an established connection: one thread carries both of its
+// directions, waiting on both sockets. What the browser sends goes to the
+// target through the request tracker; the target's answers come back
+// through the response framer and the content filter. One thread keeps the
+// two halves in step (the answer side learns, in order, which requests were
+// HEAD or CONNECT) and costs one thread per connection instead of two.
 #pragma once
 
+#include "proxy/request_head.h"
+#include "proxy/request_tracker.h"
+#include "proxy/response_framer.h"
 #include "framework/core/socket_api.h"
 
-#include <atomic>
-#include <memory>
+#include <string>
 
 const int RELAY_BUFFER_SIZE = 16384;
 
-// The two sockets of one connection, shared by its two relays. The first
-// relay to end shuts both down, which wakes the other one's receive; the
-// sockets are closed when the last relay lets go of this record, so neither
-// relay ever uses or closes a socket number that may already be reused.
-class CConnectionSockets {
-public:
-    CConnectionSockets(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget);
-    ~CConnectionSockets();
-    CConnectionSockets(const CConnectionSockets&) = delete;
-    CConnectionSockets& operator=(const CConnectionSockets&) = delete;
+enum ERelayDirection { RELAY_TO_TARGET, RELAY_TO_BROWSER };
 
-    // Shuts down both sockets in both directions, the first time only.
-    void ShutdownOnce();
-
-private:
-    SOCKET_HANDLE m_sockBrowser;
-    SOCKET_HANDLE m_sockTarget;
-    std::atomic<int> m_nShutDown;
-};
-
+// One direction of a connection.
 struct CRelayChannel {
-    SOCKET_HANDLE m_sockFrom;
-    SOCKET_HANDLE m_sockTo;
-    int m_nDirection;             // 0: browser to target; 1: target to browser, filtered
-    int m_nLastLength;            // count of the last receive
+    SOCKET_HANDLE m_sockFrom = NO_SOCKET;
+    SOCKET_HANDLE m_sockTo = NO_SOCKET;
+    ERelayDirection m_direction = RELAY_TO_TARGET;
+    int m_nLastLength = 0;            // count of the last receive
     char m_buffer[RELAY_BUFFER_SIZE + 1];
-    std::shared_ptr<CConnectionSockets> m_pConnection;
 };
 
-// Thread routine, parameter one CRelayChannel. Copies until the from socket
-// closes or fails, or a send fails; then ends the connection and frees the
-// channel. Returns 0.
+// Both directions of one connection and the state that pairs them. Owns
+// both sockets: they are shut down and closed once, when the relay ends.
+struct CRelayConnection {
+    CRelayConnection(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget);
+    ~CRelayConnection();
+    CRelayConnection(const CRelayConnection&) = delete;
+    CRelayConnection& operator=(const CRelayConnection&) = delete;
+
+    CRelayChannel m_toTarget;         // browser to target
+    CRelayChannel m_toBrowser;        // target to browser, filtered
+    CRequestTracker m_requests;
+    CResponseFramer m_responses;
+    std::string m_strOut;             // what one step has to send
+};
+
+// Thread routine, parameter one CRelayConnection, which it frees. Carries
+// both directions until either side closes or fails or a send fails; then
+// closes both sockets. Returns 0.
 unsigned int RelayThreadProc(void* pParam);
 
-// Hands both sockets of an established connection to two relay threads.
-// Takes ownership of both sockets: when a relay cannot be started they are
-// closed here. FALSE when no relay could be started.
-BOOL StartRelays(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget);
+// Sets up the relay of a connection whose first request head has been read
+// (and is sent by the caller as pszFirstHead): strRest, what the browser
+// sent after that head, is followed like everything later. Sends the first
+// head and the rest to the target, then relays on the calling thread until
+// the connection ends. Owns both sockets from the call on.
+void RelayConnection(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget, const CRequestHead& firstHead,
+                     const CString& strFirstHead, const CString& strRest);

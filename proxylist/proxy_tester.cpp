@@ -3,17 +3,13 @@
 #include "proxy_tester.h"
 
 #include "framework/core/socket_api.h"
+#include "framework/core/text_number.h"
 #include "framework/win/message_box.h"
 #include "http_get.h"
 #include "proxy_entry.h"
 #include "tick_clock.h"
 
 namespace {
-
-BOOL IsPortInRange(int nPort)
-{
-    return nPort >= 1 && nPort <= 65535;
-}
 
 // The first IPv4 address of a host name or dotted address, network order.
 // The seam refuses an empty name: the resolver would answer with this
@@ -33,7 +29,7 @@ BOOL CheckProxyReachable(LPCTSTR pszHost, int nPort, HWND hWndOwner)
         return FALSE;
     }
     BOOL bConnected = FALSE;
-    if (IsPortInRange(nPort)) {
+    if (CwIsTcpPort(nPort)) {
         SOCKET_HANDLE s = SockConnectIPv4(dwAddr, static_cast<WORD>(nPort));
         bConnected = s != NO_SOCKET;
         SockClose(s);
@@ -47,7 +43,7 @@ BOOL CheckProxyReachable(LPCTSTR pszHost, int nPort, HWND hWndOwner)
 
 int MeasureConnectTime(LPCTSTR pszHost, int nPort)
 {
-    if (!IsPortInRange(nPort)) return 0;
+    if (!CwIsTcpPort(nPort)) return 0;
     DWORD dwAddr = 0;
     if (!ResolveHost(pszHost, dwAddr)) return 0;
     double dStart = CwMonotonicMs();
@@ -60,7 +56,7 @@ int MeasureConnectTime(LPCTSTR pszHost, int nPort)
 
 double MeasureDownloadSpeed(LPCTSTR pszHost, int nPort, LPCTSTR pszSampleUrl)
 {
-    if (!pszHost || !*pszHost || !IsPortInRange(nPort)) return 0.0;
+    if (!pszHost || !*pszHost || !CwIsTcpPort(nPort)) return 0.0;
     CString strProxy;
     strProxy.Format("%s:%d", pszHost, nPort);
     try {

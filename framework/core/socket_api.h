@@ -35,14 +35,16 @@ BOOL SockWakeListener(WORD nWakePort);
 // wait itself failed.
 int SockWaitForConnection(SOCKET_HANDLE sockListen, SOCKET_HANDLE sockWaker, int nTimeoutMs);
 
+// Waits until sockA or sockB has something to receive (data, the peer's
+// close or an error, which the next SockRecv reports), or nTimeoutMs passed
+// (-1: no limit). Either may be NO_SOCKET, which is not waited on. Bit 1:
+// sockA is ready; bit 2: sockB is ready; 0: timed out; -1: the wait itself
+// failed.
+int SockWaitReadable(SOCKET_HANDLE sockA, SOCKET_HANDLE sockB, int nTimeoutMs);
+
 // Accepts one waiting connection; NO_SOCKET on failure. The connection
 // sends small writes at once (no Nagle delay), as SockConnectIPv4's do.
 SOCKET_HANDLE SockAccept(SOCKET_HANDLE sockListen);
-
-// Waits until s has something to receive (data, the peer's close or an
-// error, which the next SockRecv reports) or nTimeoutMs passed. 1: ready;
-// 0: timed out; -1: the wait itself failed.
-int SockWaitToReceive(SOCKET_HANDLE s, int nTimeoutMs);
 
 // The local IPv4 address (network order) and port (host order) of a
 // connected or listening socket; for an accepted connection, the address and

@@ -141,6 +141,29 @@ int SockWaitForConnection(SOCKET_HANDLE sockListen, SOCKET_HANDLE sockWaker, int
     return (fds[0].revents & POLLIN) ? 1 : 0;
 }
 
+int SockWaitReadable(SOCKET_HANDLE sockA, SOCKET_HANDLE sockB, int nTimeoutMs)
+{
+    // poll leaves out a negative descriptor: NO_SOCKET is not waited on.
+    pollfd fds[2];
+    fds[0].fd = sockA == NO_SOCKET ? -1 : Fd(sockA);
+    fds[1].fd = sockB == NO_SOCKET ? -1 : Fd(sockB);
+    for (pollfd& f : fds) {
+        f.events = POLLIN;
+        f.revents = 0;
+    }
+    int n;
+    do {
+        n = poll(fds, 2, nTimeoutMs);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) return -1;
+    // A hang-up or an error is "ready" too: the receive that follows says so.
+    int nReady = 0;
+    if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) nReady |= 1;
+    if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) nReady |= 2;
+    if ((fds[0].revents | fds[1].revents) & POLLNVAL) return -1;
+    return nReady;
+}
+
 SOCKET_HANDLE SockAccept(SOCKET_HANDLE sockListen)
 {
     sockaddr_in peer;
@@ -148,19 +171,6 @@ SOCKET_HANDLE SockAccept(SOCKET_HANDLE sockListen)
     int fd = accept4(Fd(sockListen), reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC);
     if (fd >= 0) SendAtOnce(fd);
     return Counted(fd);
-}
-
-int SockWaitToReceive(SOCKET_HANDLE s, int nTimeoutMs)
-{
-    pollfd fd;
-    fd.fd = Fd(s);
-    fd.events = POLLIN;
-    fd.revents = 0;
-    int n = poll(&fd, 1, nTimeoutMs);
-    if (n < 0) return errno == EINTR ? 0 : -1;
-    if (n == 0) return 0;
-    // An error or a hang-up is for the next receive to report.
-    return (fd.revents & POLLNVAL) ? -1 : 1;
 }
 
 BOOL SockLocalEndpoint(SOCKET_HANDLE s, DWORD* pAddr, WORD* pPort)

@@ -127,6 +127,29 @@ int SockWaitForConnection(SOCKET_HANDLE sockListen, SOCKET_HANDLE sockWaker, int
     return FD_ISSET(Sock(sockListen), &readable) ? 1 : 0;
 }
 
+int SockWaitReadable(SOCKET_HANDLE sockA, SOCKET_HANDLE sockB, int nTimeoutMs)
+{
+    fd_set readable;
+    FD_ZERO(&readable);
+    fd_set failed;
+    FD_ZERO(&failed);
+    for (SOCKET_HANDLE s : {sockA, sockB}) {
+        if (s == NO_SOCKET) continue;
+        FD_SET(Sock(s), &readable);
+        FD_SET(Sock(s), &failed);
+    }
+    timeval tv;
+    tv.tv_sec = nTimeoutMs / 1000;
+    tv.tv_usec = (nTimeoutMs % 1000) * 1000;
+    int n = select(0, &readable, nullptr, &failed, nTimeoutMs < 0 ? nullptr : &tv);
+    if (n == SOCKET_ERROR) return -1;
+    // A failed socket is "ready" too: the receive that follows says so.
+    int nReady = 0;
+    if (sockA != NO_SOCKET && (FD_ISSET(Sock(sockA), &readable) || FD_ISSET(Sock(sockA), &failed))) nReady |= 1;
+    if (sockB != NO_SOCKET && (FD_ISSET(Sock(sockB), &readable) || FD_ISSET(Sock(sockB), &failed))) nReady |= 2;
+    return nReady;
+}
+
 SOCKET_HANDLE SockAccept(SOCKET_HANDLE sockListen)
 {
     sockaddr_in peer;
@@ -134,20 +157,6 @@ SOCKET_HANDLE SockAccept(SOCKET_HANDLE sockListen)
     SOCKET s = accept(Sock(sockListen), reinterpret_cast<sockaddr*>(&peer), &len);
     if (s != INVALID_SOCKET) SendAtOnce(s);
     return Counted(s);
-}
-
-int SockWaitToReceive(SOCKET_HANDLE s, int nTimeoutMs)
-{
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(Sock(s), &readable);
-    // A reset or a failure shows as readable too: the next receive reports it.
-    timeval tv;
-    tv.tv_sec = nTimeoutMs / 1000;
-    tv.tv_usec = (nTimeoutMs % 1000) * 1000;
-    int n = select(0, &readable, nullptr, nullptr, &tv);
-    if (n == SOCKET_ERROR) return -1;
-    return FD_ISSET(Sock(s), &readable) ? 1 : 0;
 }
 
 BOOL SockLocalEndpoint(SOCKET_HANDLE s, DWORD* pAddr, WORD* pPort)

@@ -36,34 +36,55 @@ TEST_F(ContentFilterTest, NothingToFilterWithoutAChunk)
     EXPECT_EQ(none.FilterBody(), 0);
     CContentFilter empty("abc", 0);
     EXPECT_EQ(empty.FilterBody(), 0);
-    CHeaderFieldArray headers;
-    headers.Add(CHeaderField("Host", "h"));
-    EXPECT_EQ(none.FilterHeaders(headers), 1);
-    ASSERT_EQ(headers.GetSize(), 1);
-    EXPECT_STREQ(headers[0].m_strValue, "h");
 }
 
-TEST_F(ContentFilterTest, ScriptRulesRenameOnlyTheLowerCaseSpelling)
+TEST_F(ContentFilterTest, ScriptRulesRenameTheTagInAnyCaseWithTheSameReplacements)
 {
-    const std::string page = "<p><script src=a.js></script><SCRIPT>x</SCRIPT><Script>y</Script><scripts>";
+    const std::string page = "<p><script src=a.js></script><SCRIPT>x</SCRIPT><Script>y</sCrIpT><scripts>";
     SetFilterSwitches(1, 0);
     std::string out = Filter(page);
-    EXPECT_EQ(out,
-              "<p><noscript src=a.js></noscript> <SCRIPT>x</SCRIPT><Script>y</Script><noscripts>");
-    // One script element grows by 5 bytes; the prefix rule also hit <scripts>.
-    EXPECT_EQ(out.size(), page.size() + 5 + 2);
+    EXPECT_EQ(out, "<p><noscript src=a.js></noscript> <noscript>x</noscript> <noscript>y</noscript> <noscripts>");
+    // Each script element grows by 5 bytes; the prefix rule also hit <scripts>.
+    EXPECT_EQ(out.size(), page.size() + 3 * 5 + 2);
 
     SetFilterSwitches(0, 0);
     EXPECT_EQ(Filter(page), page);
 }
 
-TEST_F(ContentFilterTest, ObjectRulesKeepTheLength)
+TEST_F(ContentFilterTest, ObjectRulesRenameTheTagInAnyCaseAndKeepTheLength)
 {
-    const std::string page = "<object data=x></object><OBJECT id=y></OBJECT><Object></Object>";
+    const std::string page = "<object data=x></object><OBJECT id=y></OBJECT><Object></oBjEcT><objec";
     SetFilterSwitches(0, 1);
     std::string out = Filter(page);
-    EXPECT_EQ(out, "<noobj  data=x></noobj> <noobj  id=y></noobj> <Object></Object>");
+    EXPECT_EQ(out, "<noobj  data=x></noobj> <noobj  id=y></noobj> <noobj ></noobj> <objec");
     EXPECT_EQ(out.size(), page.size());
+}
+
+TEST_F(ContentFilterTest, AcceptEncodingIsDroppedOnlyWhileASwitchIsOn)
+{
+    CHeaderFieldArray headers;
+    headers.Add(CHeaderField("Host", "h"));
+    headers.Add(CHeaderField("accept-encoding", "gzip"));
+    headers.Add(CHeaderField("Accept-Encodings", "kept: not the same name"));
+    CHeaderField noColon;
+    noColon.m_bHasColon = FALSE;
+    noColon.m_strValue = "Accept-Encoding";
+    headers.Add(noColon);
+
+    CContentFilter filter;
+    CHeaderFieldArray unchanged = headers;
+    EXPECT_EQ(filter.FilterHeaders(unchanged), 1);
+    EXPECT_EQ(unchanged.GetSize(), 4);
+
+    for (auto switches : {std::make_pair(1, 0), std::make_pair(0, 1)}) {
+        SetFilterSwitches(switches.first, switches.second);
+        CHeaderFieldArray filtered = headers;
+        EXPECT_EQ(filter.FilterHeaders(filtered), 1);
+        ASSERT_EQ(filtered.GetSize(), 3);
+        EXPECT_STREQ(filtered[0].m_strName, "Host");
+        EXPECT_STREQ(filtered[1].m_strName, "Accept-Encodings");
+        EXPECT_FALSE(filtered[2].m_bHasColon);
+    }
 }
 
 TEST_F(ContentFilterTest, RulesRunInOrderAndNeverRescanInsertedText)

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -133,10 +134,7 @@ TEST_F(ForwardingTest, NoTargetClosesTheBrowserConnectionWithoutAReply)
     WORD port = StartDirect();
     EXPECT_EQ(FetchThroughProxy(port, "GET / HTTP/1.0\r\nAccept: */*\r\n\r\n"), "");
     // A refused connection ends the same way.
-    CTestTcpServer* pGone = new CTestTcpServer([](SOCKET_HANDLE) {});
-    WORD gonePort = pGone->Port();
-    delete pGone;
-    EXPECT_EQ(FetchThroughProxy(port, GetRequest(gonePort, "/")), "");
+    EXPECT_EQ(FetchThroughProxy(port, GetRequest(ClosedLoopbackPort(), "/")), "");
 }
 
 TEST_F(ForwardingTest, HostPortOutsideTheTcpRangeReachesNobody)
@@ -151,6 +149,23 @@ TEST_F(ForwardingTest, HostPortOutsideTheTcpRangeReachesNobody)
         EXPECT_EQ(FetchThroughProxy(port, "GET / HTTP/1.1\r\nHost: " + hostPort + "\r\n\r\n"), "") << hostPort;
     }
     EXPECT_EQ(origin.Accepted(), 0);
+}
+
+TEST_F(ForwardingTest, PortsOutsideTheTcpRangeAreRefusedNotWrapped)
+{
+    CRecordingOrigin origin;
+    // An upstream port cut to 16 bits would name the origin's own port.
+    ASSERT_TRUE(m_proxy.Start(0, 1, "127.0.0.1", origin.Port() + 65536, "", ""));
+    EXPECT_EQ(FetchThroughProxy(m_proxy.GetLocalPort(), GetRequest(origin.Port(), "/")), "");
+    EXPECT_EQ(origin.Accepted(), 0);
+
+    // So would a listening port: nothing may listen on the remainder.
+    const WORD nFree = ClosedLoopbackPort();
+    EXPECT_FALSE(m_proxy.Start(nFree + 65536, 0, "", 0, "", ""));
+    EXPECT_EQ(m_proxy.IsRunning(), 0);
+    SOCKET_HANDLE s = TestConnect(nFree);
+    EXPECT_EQ(s, NO_SOCKET);
+    SockClose(s);
 }
 
 TEST_F(ForwardingTest, BinaryBodyInTheSameReadAsTheHeadFollowsItUnchanged)
@@ -177,17 +192,60 @@ TEST_F(ForwardingTest, BinaryBodyInTheSameReadAsTheHeadFollowsItUnchanged)
 
 TEST_F(ForwardingTest, AnswersAreFilteredAndRequestsAreNot)
 {
-    CRecordingOrigin origin("HTTP/1.0 200 OK\r\n\r\n<script>a()</script><object></object>");
+    CRecordingOrigin origin("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<script>a()</script><object></object>");
     WORD port = StartDirect();
     std::string request = GetRequest(origin.Port(), "/", "Content-Length: 8\r\n") + "<script>";
+    const std::string head = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
 
     SetFilterSwitches(1, 0);
-    EXPECT_EQ(FetchThroughProxy(port, request), "HTTP/1.0 200 OK\r\n\r\n<noscript>a()</noscript> <object></object>");
+    EXPECT_EQ(FetchThroughProxy(port, request), head + "<noscript>a()</noscript> <object></object>");
     SetFilterSwitches(0, 1);
-    EXPECT_EQ(FetchThroughProxy(port, request), "HTTP/1.0 200 OK\r\n\r\n<script>a()</script><noobj ></noobj> ");
+    EXPECT_EQ(FetchThroughProxy(port, request), head + "<script>a()</script><noobj ></noobj> ");
     SetFilterSwitches(0, 0);
-    EXPECT_EQ(FetchThroughProxy(port, request), "HTTP/1.0 200 OK\r\n\r\n<script>a()</script><object></object>");
+    EXPECT_EQ(FetchThroughProxy(port, request), head + "<script>a()</script><object></object>");
     for (const std::string& body : origin.Bodies()) EXPECT_EQ(body, "<script>");
+}
+
+TEST_F(ForwardingTest, KeptAlivePagesArriveFilteredAndChunkedAfterAHeadAnswer)
+{
+    // The origin answers three pipelined requests on one connection: a HEAD
+    // (its length is the page's, no body follows), then two pages.
+    std::vector<std::string> heads;
+    std::mutex mutex;
+    CTestTcpServer origin([&](SOCKET_HANDLE s) {
+        std::string got;
+        char buf[4096];
+        while (got.find("/3 HTTP/1.1") == std::string::npos || got.rfind("\r\n\r\n") + 4 != got.size()) {
+            int n = SockRecv(s, buf, sizeof buf);
+            if (n <= 0) return;
+            got.append(buf, static_cast<size_t>(n));
+        }
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            heads.push_back(got);
+        }
+        TestSend(s, "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 20\r\n\r\n"
+                    "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 8\r\n\r\n<Script>"
+                    "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 9\r\n\r\n</script>");
+        TestRecvAll(s);
+    });
+    WORD port = StartDirect();
+    SetFilterSwitches(1, 0);
+    SOCKET_HANDLE s = TestConnect(port);
+    ASSERT_NE(s, NO_SOCKET);
+    std::string head = GetRequest(origin.Port(), "/1", "Accept-Encoding: gzip\r\n");
+    head.replace(0, 3, "HEAD");
+    TestSend(s, head + GetRequest(origin.Port(), "/2", "Accept-Encoding: gzip\r\n") + GetRequest(origin.Port(), "/3"));
+    const std::string expected =
+        "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 20\r\n\r\n"
+        "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\na\r\n<noscript>\r\n0\r\n\r\n"
+        "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\nc\r\n</noscript> \r\n0\r\n\r\n";
+    EXPECT_EQ(TestRecvCount(s, expected.size()), expected);
+    SockClose(s);
+    std::lock_guard<std::mutex> lock(mutex);
+    ASSERT_EQ(heads.size(), 1u);
+    // While the filter is on, no request asks for a compressed page.
+    EXPECT_EQ(heads[0].find("Accept-Encoding"), std::string::npos) << heads[0];
 }
 
 TEST_F(ForwardingTest, LargeBinaryAnswerArrivesByteForByte)

@@ -47,13 +47,6 @@ TEST(ProxyEntryTest, SplitsHostBeforeTheFirstColonAndPortAfterIt)
     }
 }
 
-TEST(ProxyEntryTest, PortIsReadLikeAtoi)
-{
-    for (const char* text : {"80", " 80", "\n\t 80x", "+80", "-80", "0080", "8 0", "x80", "", "  ", "+", "-"})
-        EXPECT_EQ(ParsePortNumber(text), std::atoi(text)) << '"' << text << '"';
-    EXPECT_EQ(ParsePortNumber(nullptr), 0);
-}
-
 TEST(ProxyEntryTest, LfAndCrLfListsGiveTheSameEntries)
 {
     const std::vector<std::string> expected = {"1.1.1.1:80", "", "2.2.2.2:3128 fast", "3.3.3.3:8080"};

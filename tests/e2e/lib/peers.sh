@@ -121,6 +121,36 @@ CONF
   wait_port "$port"
 }
 
+# start_privoxy_filtering PORT: privoxy with its own filtering on, renaming
+# script tags the way proxy-harness --script-filter does (for the benchmark).
+start_privoxy_filtering() {
+  local port=$1 dir="$WORK/privoxy-$1"
+  mkdir -p "$dir"
+  cat >"$dir/cw.filter" <<'FILTER'
+FILTER: cw-noscript Rename script tags as the local proxy does
+s/<script/<noscript/ig
+s@</script>@</noscript> @ig
+FILTER
+  printf '{ +filter{cw-noscript} }\n/\n' >"$dir/cw.action"
+  cat >"$dir/config" <<CONF
+confdir $dir
+logdir $dir
+logfile privoxy.log
+actionsfile cw.action
+filterfile cw.filter
+listen-address 127.0.0.1:$port
+toggle 1
+enable-remote-toggle 0
+enable-edit-actions 0
+accept-intercepted-requests 0
+keep-alive-timeout 5
+max-client-connections 2048
+CONF
+  privoxy --no-daemon "$dir/config" >"$dir/stdout" 2>&1 &
+  PEER_PIDS+=($!)
+  wait_port "$port"
+}
+
 # start_harness ARGS...: proxy-harness on a port of its own choosing; sets
 # HARNESS_PORT and HARNESS_PID. HARNESS_NOFILE, when set, is the harness's
 # descriptor limit; HARNESS_STDIN, when set, a file (a fifo the caller keeps

@@ -1,0 +1,172 @@
+// Request framing on a kept-alive connection.
+#include "proxy/request_tracker.h"
+
+#include "proxy/content_filter.h"
+
+namespace {
+
+std::string Trimmed(const CString& strValue)
+{
+    std::string s = strValue.str();
+    size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
+    return s.substr(b, e - b);
+}
+
+std::string Lowered(std::string s)
+{
+    for (char& ch : s)
+        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+    return s;
+}
+
+}  // namespace
+
+bool DescribeRequest(const CRequestHead& head, CRequestFraming& framing)
+{
+    framing = CRequestFraming();
+    const std::string& line = head.m_strRequestLine.str();
+    size_t nMethodEnd = line.find(' ');
+    size_t nVersion = line.rfind(' ');
+    if (nMethodEnd == std::string::npos || nVersion == nMethodEnd) return false;
+    std::string method = line.substr(0, nMethodEnd);
+    std::string version = line.substr(nVersion + 1);
+    if (version == "HTTP/1.1") framing.request.bClient11 = true;
+    else if (version == "HTTP/1.0") framing.request.bClient11 = false;
+    else return false;
+    framing.request.bHead = method == "HEAD";
+    framing.request.bConnect = method == "CONNECT";
+    framing.bPassAfter = framing.request.bConnect;
+
+    bool bTransfer = false, bLength = false;
+    std::string transfer, length;
+    for (int i = 0; i < head.m_headers.GetSize(); ++i) {
+        const CHeaderField& field = head.m_headers[i];
+        if (!field.m_bHasColon) continue;
+        std::string name = Lowered(field.m_strName.str());
+        std::string value = Trimmed(field.m_strValue);
+        if (name == "transfer-encoding") {
+            transfer += (bTransfer ? "," : "") + Lowered(value);
+            bTransfer = true;
+        } else if (name == "content-length") {
+            if (bLength && value != length) return false;
+            length = value;
+            bLength = true;
+        } else if (name == "upgrade") {
+            framing.bPassAfter = true;
+        }
+    }
+    if (bTransfer) {
+        // Only chunked is a request body whose end we can find.
+        std::string last = transfer.substr(transfer.rfind(',') == std::string::npos ? 0 : transfer.rfind(',') + 1);
+        if (Trimmed(CString(last.c_str())) != "chunked") return false;
+        framing.bChunked = true;
+        return true;
+    }
+    if (bLength) {
+        if (length.empty() || length.size() > 15) return false;
+        for (char ch : length)
+            if (ch < '0' || ch > '9') return false;
+        framing.nLength = std::stoull(length);
+    }
+    return true;
+}
+
+void CRequestTracker::AfterFirstHead(const CRequestHead& head, CResponseFramer& responses)
+{
+    StartBody(head, responses);
+}
+
+void CRequestTracker::StartBody(const CRequestHead& head, CResponseFramer& responses)
+{
+    CRequestFraming framing;
+    if (!DescribeRequest(head, framing) || responses.PendingCount() >= CResponseFramer::MAX_PENDING) {
+        m_state = PASS;
+        return;
+    }
+    responses.ExpectResponse(framing.request);
+    m_bPassAfterBody = framing.bPassAfter;
+    if (framing.bChunked) {
+        m_chunks = CChunkedDecoder();
+        m_state = BODY_CHUNKED;
+    } else if (framing.nLength > 0) {
+        m_nLeft = framing.nLength;
+        m_state = BODY_LENGTH;
+    } else {
+        m_state = m_bPassAfterBody ? PASS : HEAD;
+    }
+}
+
+void CRequestTracker::StartPassing(std::string& strOut)
+{
+    strOut += m_strHead;
+    m_strHead.clear();
+    m_state = PASS;
+}
+
+void CRequestTracker::Feed(const char* pData, int nLength, std::string& strOut, CResponseFramer& responses)
+{
+    while (nLength > 0) {
+        int nUsed = nLength;
+        switch (m_state) {
+        case HEAD:
+            nUsed = FeedHead(pData, nLength, strOut, responses);
+            break;
+        case BODY_LENGTH: {
+            std::uint64_t nTake = static_cast<std::uint64_t>(nLength) < m_nLeft ? static_cast<std::uint64_t>(nLength) : m_nLeft;
+            nUsed = static_cast<int>(nTake);
+            strOut.append(pData, static_cast<size_t>(nUsed));
+            m_nLeft -= nTake;
+            if (m_nLeft == 0) m_state = m_bPassAfterBody ? PASS : HEAD;
+            break;
+        }
+        case BODY_CHUNKED: {
+            CChunkedDecoder::Result result = m_chunks.Feed(pData, nLength, &nUsed, nullptr);
+            strOut.append(pData, static_cast<size_t>(nUsed));
+            if (result == CChunkedDecoder::DONE) m_state = m_bPassAfterBody ? PASS : HEAD;
+            else if (result == CChunkedDecoder::FAILED) m_state = PASS;
+            break;
+        }
+        case PASS:
+            strOut.append(pData, static_cast<size_t>(nLength));
+            break;
+        }
+        pData += nUsed;
+        nLength -= nUsed;
+    }
+}
+
+int CRequestTracker::FeedHead(const char* pData, int nLength, std::string& strOut, CResponseFramer& responses)
+{
+    const int nSearched = static_cast<int>(m_strHead.size());
+    m_strHead.append(pData, static_cast<size_t>(nLength));
+    const int nHave = static_cast<int>(m_strHead.size());
+    int nEnd = FindRequestHeadEnd(m_strHead.data(), nHave, nSearched);
+    if (nEnd == 0 || nEnd > MAX_REQUEST_HEAD) {
+        if (nHave > MAX_REQUEST_HEAD) {
+            strOut += m_strHead;
+            m_strHead.clear();
+            m_state = PASS;
+        } else if (SkipLeadingEmptyLines(m_strHead.data(), nHave) == nHave) {
+            // Only empty lines so far: nothing to hold them for.
+            strOut += m_strHead;
+            m_strHead.clear();
+        }
+        return nLength;
+    }
+    const int nUsed = nEnd - nSearched;
+    CString strHead(m_strHead.data(), nEnd);
+    m_strHead.clear();
+
+    CRequestHead head;
+    ParseRequestHead(strHead, head);
+    const int nFields = head.m_headers.GetSize();
+    CContentFilter filter;
+    filter.FilterHeaders(head.m_headers);
+    // A head the hook left alone goes on exactly as it came.
+    if (head.m_headers.GetSize() == nFields) strOut += strHead.str();
+    else strOut += RebuildRequestHead(head, nullptr).str();
+    StartBody(head, responses);
+    return nUsed;
+}

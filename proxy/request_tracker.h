@@ -1,0 +1,61 @@
+// CRequestTracker: the browser-to-server half of a connection. It follows
+// the requests a browser sends on a kept-alive connection (heads and bodies,
+// pipelined or not), tells the response side which answer belongs to a HEAD
+// or a CONNECT request and which browser reads chunks, and passes every head
+// through the content filter's header hook. Bodies pass byte for byte.
+//
+// What it cannot follow (a head past MAX_REQUEST_HEAD, a broken body, a
+// tunnel or a protocol switch) it passes on unchanged from then on; the
+// response side then finds no request to pair an answer with and passes
+// answers on unchanged too, so nothing is filtered on a guess.
+#pragma once
+
+#include "proxy/chunked_decoder.h"
+#include "proxy/request_head.h"
+#include "proxy/response_framer.h"
+
+#include <cstdint>
+#include <string>
+
+// What the framing of the answer needs to know about a request, and how the
+// request's own body ends. false when the head does not say it clearly
+// (unknown version, a Content-Length that is not a number, a transfer coding
+// other than chunked); bPassAfter is set for a CONNECT or an Upgrade request,
+// after which the browser's bytes may no longer be requests.
+struct CRequestFraming {
+    CPendingRequest request;
+    bool bChunked = false;
+    std::uint64_t nLength = 0;
+    bool bPassAfter = false;
+};
+bool DescribeRequest(const CRequestHead& head, CRequestFraming& framing);
+
+class CRequestTracker {
+public:
+    // The handler already sent the first head (rebuilt); from here the
+    // tracker follows its body and what comes after.
+    void AfterFirstHead(const CRequestHead& head, CResponseFramer& responses);
+
+    // Takes the next bytes from the browser and appends to strOut what the
+    // server is to receive now.
+    void Feed(const char* pData, int nLength, std::string& strOut, CResponseFramer& responses);
+
+    bool IsPassingThrough() const { return m_state == PASS; }
+
+    // Everything from now on passes unchanged; a head being collected goes
+    // to strOut as it came. For a connection whose answers are no longer
+    // HTTP that the response side can follow.
+    void StartPassing(std::string& strOut);
+
+private:
+    enum State { HEAD, BODY_LENGTH, BODY_CHUNKED, PASS };
+
+    void StartBody(const CRequestHead& head, CResponseFramer& responses);
+    int FeedHead(const char* pData, int nLength, std::string& strOut, CResponseFramer& responses);
+
+    State m_state = HEAD;
+    std::string m_strHead;
+    std::uint64_t m_nLeft = 0;
+    bool m_bPassAfterBody = false;
+    CChunkedDecoder m_chunks;
+};

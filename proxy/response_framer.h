@@ -1,0 +1,75 @@
+// CResponseFramer: the server-to-browser half of a connection, streaming.
+// It follows the framing of every answer (heads, bodies by length, chunks or
+// the connection's end, answers without a body), pairs each answer with the
+// request it answers, and passes through the content filter only the bodies
+// of pages: text/html without a content coding, while a switch is on. A
+// filtered body changes length, so it is sent on re-framed: chunked to an
+// HTTP/1.1 browser, ended by closing the connection to an HTTP/1.0 one.
+// Everything else passes byte for byte. What it cannot parse it passes on
+// unchanged and unfiltered until the server closes.
+//
+// Memory is bounded per connection: a head up to MAX_RESPONSE_HEAD, a chunk
+// line or trailer section within CChunkedDecoder's limits, a few held bytes
+// of a split tag, and the output of one piece.
+#pragma once
+
+#include "proxy/chunked_decoder.h"
+#include "proxy/response_head.h"
+#include "proxy/stream_filter.h"
+
+#include <cstdint>
+#include <deque>
+#include <string>
+
+class CResponseFramer {
+public:
+    // Requests sent to the server and not answered yet, oldest first. More
+    // than this and the request side stops tracking (see CRequestTracker).
+    static const int MAX_PENDING = 1000;
+
+    // The browser-to-server side announces each request it forwarded, in
+    // order. An answer that finds no request announced is passed on as it
+    // comes, with everything after it.
+    void ExpectResponse(const CPendingRequest& request) { m_pending.push_back(request); }
+    int PendingCount() const { return static_cast<int>(m_pending.size()); }
+
+    // Takes the next bytes from the server and appends to strOut what the
+    // browser is to receive now.
+    void Feed(const char* pData, int nLength, std::string& strOut);
+
+    // The server closed: appends what was held back. A filtered body that
+    // the close cut short stays unfinished (no last chunk), so the browser
+    // sees a broken transfer rather than a complete page.
+    void Finish(std::string& strOut);
+
+    // The browser connection has to be closed once strOut has been sent: a
+    // filtered body ended by the close for an HTTP/1.0 browser is complete.
+    bool MustClose() const { return m_bMustClose; }
+
+    // Everything is passed on unchanged from here on: a tunnel after CONNECT
+    // or a protocol switch, or an answer that could not be parsed.
+    bool IsPassingThrough() const { return m_state == PASS; }
+
+private:
+    enum State { IN_HEAD, IN_LENGTH_BODY, IN_CHUNKED_BODY, IN_CLOSE_BODY, PASS, AFTER_CLOSE };
+    enum Output { OUT_SAME, OUT_CHUNKED, OUT_CLOSE };
+
+    void TakeHead(std::string& strOut);
+    void StartPassing(std::string& strOut, bool bInChunks);
+    void EmitBody(const char* pData, int nLength, std::string& strOut);
+    void AppendChunk(const std::string& strData, std::string& strOut);
+    void EndOfMessage(std::string& strOut);
+    int FeedHead(const char* pData, int nLength, std::string& strOut);
+    int FeedChunked(const char* pData, int nLength, std::string& strOut);
+
+    State m_state = IN_HEAD;
+    Output m_output = OUT_SAME;
+    bool m_bRawInChunks = false;   // passing through inside a re-chunked body
+    bool m_bMustClose = false;
+    std::deque<CPendingRequest> m_pending;
+    std::string m_strHead;          // head bytes not complete yet
+    std::uint64_t m_nLeft = 0;      // body bytes left for BODY_LENGTH
+    CChunkedDecoder m_chunks;
+    CStreamFilter m_filter;
+    std::string m_strScratch;       // decoded or filtered bytes of one piece
+};

@@ -1,0 +1,128 @@
+// The request side of a kept-alive connection: pipelined requests with and
+// without bodies, cut at every split point, keep their bytes and stay paired
+// with the answers; the header hook drops Accept-Encoding only while a
+// switch is on.
+#include "proxy/filter_switches.h"
+#include "proxy/request_tracker.h"
+#include "http_reference.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+const std::string FIRST_BODY = "<b>!";   // the first request's body, after its head
+
+// Four requests after a first POST whose head the handler already sent: a
+// HEAD, a chunked PUT, a GET asking for compression, an HTTP/1.0 GET.
+const std::string PIPELINED =
+    FIRST_BODY +
+    "HEAD http://h/a HTTP/1.1\r\nHost: h\r\nAccept-Encoding: gzip, br\r\n\r\n"
+    "PUT http://h/b HTTP/1.1\r\nHost: h\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\nT: 1\r\n\r\n"
+    "GET http://h/c HTTP/1.1\r\nHost: h\r\naccept-encoding:br\r\n\r\n"
+    "GET http://h/d HTTP/1.0\r\n\r\n";
+
+const std::string WITHOUT_ENCODINGS =
+    FIRST_BODY +
+    "HEAD http://h/a HTTP/1.1\r\nHost: h\r\n\r\n"
+    "PUT http://h/b HTTP/1.1\r\nHost: h\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\nT: 1\r\n\r\n"
+    "GET http://h/c HTTP/1.1\r\nHost: h\r\n\r\n"
+    "GET http://h/d HTTP/1.0\r\n\r\n";
+
+// The answers, in order: the POST's page, the HEAD's head (its length is the
+// GET body's, no body follows), the PUT's 204, a page for /c, one for /d.
+const std::string ANSWERS =
+    "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 8\r\n\r\n<script>"
+    "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 999\r\n\r\n"
+    "HTTP/1.1 204 No Content\r\n\r\n"
+    "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 8\r\n\r\n<SCRIPT>"
+    "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 8\r\n\r\n<script>";
+
+const std::string FILTERED_ANSWERS =
+    "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n{<noscript>|}"
+    "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 999\r\n\r\n"
+    "HTTP/1.1 204 No Content\r\n\r\n"
+    "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n{<noscript>|}"
+    "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n<noscript>";
+
+CRequestHead FirstPost()
+{
+    CRequestHead head;
+    ParseRequestHead("POST http://h/ HTTP/1.1\r\nHost: h\r\nContent-Length: 4\r\n\r\n", head);
+    return head;
+}
+
+class RequestTrackerTest : public ::testing::Test {
+protected:
+    void TearDown() override { SetFilterSwitches(0, 0); }
+};
+
+}  // namespace
+
+TEST_F(RequestTrackerTest, PipelinedRequestsAtEverySplitPointStayPairedWithTheirAnswers)
+{
+    for (DWORD dwJS : {0u, 1u}) {
+        SetFilterSwitches(dwJS, 0);
+        for (size_t cut = 0; cut <= PIPELINED.size(); ++cut) {
+            SCOPED_TRACE("switch " + std::to_string(dwJS) + ", cut at " + std::to_string(cut));
+            CResponseFramer framer;
+            CRequestTracker tracker;
+            tracker.AfterFirstHead(FirstPost(), framer);
+            std::string out;
+            tracker.Feed(PIPELINED.data(), static_cast<int>(cut), out, framer);
+            tracker.Feed(PIPELINED.data() + cut, static_cast<int>(PIPELINED.size() - cut), out, framer);
+            ASSERT_EQ(out, dwJS == 1 ? WITHOUT_ENCODINGS : PIPELINED);
+            ASSERT_FALSE(tracker.IsPassingThrough());
+
+            std::string answers;
+            framer.Feed(ANSWERS.data(), static_cast<int>(ANSWERS.size()), answers);
+            ASSERT_EQ(DechunkForComparison(answers), dwJS == 1 ? FILTERED_ANSWERS : ANSWERS);
+        }
+    }
+}
+
+TEST_F(RequestTrackerTest, AfterConnectTheBrowsersBytesPassAsTheyCome)
+{
+    SetFilterSwitches(1, 0);
+    CResponseFramer framer;
+    CRequestTracker tracker;
+    CRequestHead head;
+    ParseRequestHead("CONNECT h:443 HTTP/1.1\r\nHost: h:443\r\n\r\n", head);
+    tracker.AfterFirstHead(head, framer);
+    const std::string tls = "\x16\x03\x01 GET / HTTP/1.1\r\nAccept-Encoding: gzip\r\n";
+    std::string out;
+    tracker.Feed(tls.data(), static_cast<int>(tls.size()), out, framer);
+    EXPECT_EQ(out, tls);
+    EXPECT_EQ(framer.PendingCount(), 1);
+}
+
+TEST_F(RequestTrackerTest, WhatCannotBeFollowedPassesAndLeavesLaterAnswersUnfiltered)
+{
+    SetFilterSwitches(1, 0);
+    CResponseFramer framer;
+    CRequestTracker tracker;
+    CRequestHead head;
+    // A length that is not a number: where the next request starts is unknown.
+    ParseRequestHead("POST http://h/ HTTP/1.1\r\nContent-Length: 4x\r\n\r\n", head);
+    tracker.AfterFirstHead(head, framer);
+    EXPECT_TRUE(tracker.IsPassingThrough());
+    const std::string rest = "4x..GET http://h/ HTTP/1.1\r\nAccept-Encoding: gzip\r\n\r\n";
+    std::string out;
+    tracker.Feed(rest.data(), static_cast<int>(rest.size()), out, framer);
+    EXPECT_EQ(out, rest);
+    const std::string answer = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n<script>";
+    std::string answers;
+    framer.Feed(answer.data(), static_cast<int>(answer.size()), answers);
+    EXPECT_EQ(answers, answer);
+
+    // A head past the bound is passed on as it came, not held.
+    CRequestTracker second;
+    CResponseFramer framer2;
+    second.AfterFirstHead(FirstPost(), framer2);
+    const std::string huge = FIRST_BODY + "GET / HTTP/1.1\r\nX: " + std::string(MAX_REQUEST_HEAD, 'x');
+    out.clear();
+    second.Feed(huge.data(), static_cast<int>(huge.size()), out, framer2);
+    EXPECT_EQ(out, huge);
+    EXPECT_TRUE(second.IsPassingThrough());
+}
