@@ -122,6 +122,6 @@ unsigned int ConnectionThreadProc(void* pParam)
     // the relay would only cost another start (about a millisecond under
     // Wine) and another stack. Bytes that came after the head (the start of
     // a body, a next request) follow it through the request tracker.
-    RelayConnection(sockBrowser, sockTarget, head, strOut, strRest);
+    RelayConnection(sockBrowser, sockTarget, head, strOut, strRest, !pConfig->bUseUpstream);
     return 0;
 }

@@ -23,6 +23,9 @@ struct CRelayChannel {
     SOCKET_HANDLE m_sockTo = NO_SOCKET;
     ERelayDirection m_direction = RELAY_TO_TARGET;
     int m_nLastLength = 0;            // count of the last receive
+    // The from side ended its sending (a half-close): not read any more,
+    // while the other direction goes on.
+    bool m_bFromEnded = false;
     char m_buffer[RELAY_BUFFER_SIZE + 1];
 };
 
@@ -50,6 +53,8 @@ unsigned int RelayThreadProc(void* pParam);
 // (and is sent by the caller as pszFirstHead): strRest, what the browser
 // sent after that head, is followed like everything later. Sends the first
 // head and the rest to the target, then relays on the calling thread until
-// the connection ends. Owns both sockets from the call on.
+// the connection ends. Owns both sockets from the call on. bToOrigin: the
+// target is the server the first head named (no upstream proxy), which
+// every later request on the connection must name too.
 void RelayConnection(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget, const CRequestHead& firstHead,
-                     const CString& strFirstHead, const CString& strRest);
+                     const CString& strFirstHead, const CString& strRest, BOOL bToOrigin);

@@ -9,7 +9,6 @@ source "$(dirname "$0")/lib/peers.sh"
 : "${CW_BUILD:?CW_BUILD must name a host build folder}"
 require_tools nginx curl python3
 peers_init
-hold="$PEERS_SOURCE_DIR/tools/bench/hold_connections.py"
 
 mkdir -p "$WORK/www"
 echo "served" >"$WORK/www/page.html"
@@ -18,12 +17,9 @@ start_nginx "$origin_port" "$WORK/www"
 HARNESS_NOFILE=1024 start_harness --head-wait-ms 1000
 [ "$(awk '/^Max open files/ { print $4 }' "/proc/$HARNESS_PID/limits")" = 1024 ] || fail "descriptor limit not applied"
 
-mkfifo "$WORK/hold-in"
-exec 7<>"$WORK/hold-in"
-python3 "$hold" "$HARNESS_PORT" "127.0.0.1:$origin_port" /page.html 1100 fresh <"$WORK/hold-in" >"$WORK/hold.out" &
-holder=$!
-for _ in $(seq 300); do grep -q '^held=' "$WORK/hold.out" && break; sleep 0.1; done
-grep -q '^held=1100 ' "$WORK/hold.out" || fail "could not open 1,100 connections: $(cat "$WORK/hold.out")"
+start_holder "$HARNESS_PORT" "127.0.0.1:$origin_port" /page.html 1100 fresh
+holder_result 300 || fail "the holder gave no result: $(cat "$HOLDER_OUT")"
+[ "$HELD" = 1100 ] || fail "could not open 1,100 connections: $(cat "$HOLDER_OUT")"
 pass "1,100 silent connections open against a 1,024-descriptor limit"
 
 answer=$(curl --silent --max-time 30 -x "http://127.0.0.1:$HARNESS_PORT" "http://127.0.0.1:$origin_port/page.html") \
@@ -31,5 +27,4 @@ answer=$(curl --silent --max-time 30 -x "http://127.0.0.1:$HARNESS_PORT" "http:/
 [ "$answer" = served ] || fail "a new client got '$answer'"
 pass "a new client is served once the silent ones pass the wait bound"
 
-exec 7>&-
-wait "$holder" || true
+release_holder

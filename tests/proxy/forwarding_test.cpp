@@ -305,6 +305,44 @@ TEST_F(ForwardingTest, KeptAliveRequestsFollowTheFirstThroughTheRelay)
     SockClose(s);
 }
 
+TEST_F(ForwardingTest, WithoutUpstreamARequestForAnotherServerEndsTheConnectionAfterTheAnswer)
+{
+    CRecordingOrigin first("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nfirst");
+    CRecordingOrigin other;
+    WORD port = StartDirect();
+    SOCKET_HANDLE s = TestConnect(port);
+    ASSERT_NE(s, NO_SOCKET);
+    // The second request, with its cookie, follows at once: it must not
+    // reach the first server, and the first answer must still arrive whole.
+    TestSend(s, GetRequest(first.Port(), "/1") + GetRequest(other.Port(), "/2", "Cookie: for=other\r\n"));
+    EXPECT_EQ(TestRecvAll(s), "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nfirst");
+    SockClose(s);
+    ASSERT_EQ(first.Requests().size(), 1u);
+    EXPECT_EQ(first.Requests()[0], OriginForm(GetRequest(first.Port(), "/1")));
+    EXPECT_EQ(other.Accepted(), 0);
+}
+
+TEST_F(ForwardingTest, HalfClosedBrowserGetsTheWholeAnswer)
+{
+    // A server that answers once the request's sender has finished (its end
+    // of stream), with an answer larger than any one relay read.
+    std::string body(300 * 1024, 'b');
+    CTestTcpServer origin([&](SOCKET_HANDLE s) {
+        TestRecvHead(s);
+        TestRecvAll(s);
+        TestSend(s, "HTTP/1.0 200 OK\r\n\r\n" + body);
+    });
+    WORD port = StartDirect();
+    SOCKET_HANDLE s = TestConnect(port);
+    ASSERT_NE(s, NO_SOCKET);
+    TestSend(s, GetRequest(origin.Port(), "/"));
+    SockShutdownSend(s);
+    std::string answer = TestRecvAll(s);
+    SockClose(s);
+    EXPECT_EQ(answer.size(), body.size() + 19);
+    EXPECT_TRUE(answer == "HTTP/1.0 200 OK\r\n\r\n" + body);
+}
+
 TEST_F(ForwardingTest, ConcurrentConnectionsKeepTheirOwnDataAndCloseEverySocketOnce)
 {
     CRecordingOrigin origin("HTTP/1.0 200 OK\r\n\r\n$PATH");

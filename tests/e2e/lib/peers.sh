@@ -170,6 +170,7 @@ start_wine_harness() {
 launch_harness() {
   local out="$WORK/harness-$RANDOM.out"
   (
+    exec 7>&-
     [ -n "${HARNESS_NOFILE:-}" ] && ulimit -n "$HARNESS_NOFILE"
     [ -n "${HARNESS_STDIN:-}" ] && exec <"$HARNESS_STDIN"
     exec "$@"
@@ -200,6 +201,40 @@ open_harness_stdin() {
   HARNESS_STDIN="$WORK/harness-stdin-$RANDOM"
   mkfifo "$HARNESS_STDIN"
   exec 8<>"$HARNESS_STDIN"
+}
+
+# start_holder ARGS...: tools/bench/hold_connections.py ARGS in the
+# background, holding its connections until release_holder; sets HOLDER_PID
+# and HOLDER_OUT. Descriptor 7 is the holder's stdin; the holder itself must
+# not inherit it, or it would never see its end.
+start_holder() {
+  local fifo="$WORK/holder-$RANDOM"
+  mkfifo "$fifo"
+  HOLDER_OUT="$fifo.out"
+  python3 "$PEERS_SOURCE_DIR/tools/bench/hold_connections.py" "$@" <"$fifo" >"$HOLDER_OUT" 2>&1 7>&- 8>&- &
+  HOLDER_PID=$!
+  PEER_PIDS+=("$HOLDER_PID")
+  exec 7>"$fifo"
+}
+
+# holder_result [TENTHS]: waits (at most TENTHS tenths of a second, default
+# 600) for the holder's line; sets HELD and ANSWERED. Fails when none came.
+holder_result() {
+  local line
+  for _ in $(seq "${1:-600}"); do
+    grep -q '^held=' "$HOLDER_OUT" && break
+    kill -0 "$HOLDER_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  line=$(grep '^held=' "$HOLDER_OUT") || return 1
+  HELD=$(echo "$line" | sed 's/^held=\([0-9]*\).*/\1/')
+  ANSWERED=$(echo "$line" | sed 's/.*answered=\([0-9]*\).*/\1/')
+}
+
+# release_holder: closes the held connections and waits for the holder.
+release_holder() {
+  exec 7>&-
+  wait "$HOLDER_PID" || true
 }
 
 # harness_stats: asks that harness for its counts; sets STAT_sockets (the

@@ -11,7 +11,6 @@ source "$(dirname "$0")/../lib/peers.sh"
 win_build=$(cd "$1" && pwd)
 require_tools nginx python3 wine
 peers_init
-hold="$PEERS_SOURCE_DIR/tools/bench/hold_connections.py"
 COUNT=1000
 
 mkdir -p "$WORK/www"
@@ -24,20 +23,14 @@ harness_stats
 sockets_before=$STAT_sockets threads_before=$STAT_threads
 echo "before: sockets=$sockets_before threads=$threads_before"
 
-mkfifo "$WORK/hold-in"
-exec 7<>"$WORK/hold-in"
-python3 "$hold" "$HARNESS_PORT" "127.0.0.1:$origin_port" /1k.bin "$COUNT" kept --until-failure --rounds 2 \
-  <"$WORK/hold-in" >"$WORK/hold.out" 2>&1 &
-holder=$!
-for _ in $(seq 1800); do grep -q '^held=' "$WORK/hold.out" && break; kill -0 "$holder" 2>/dev/null || break; sleep 0.1; done
-result=$(grep '^held=' "$WORK/hold.out") || fail "the clients gave no result: $(cat "$WORK/hold.out")"
+start_holder "$HARNESS_PORT" "127.0.0.1:$origin_port" /1k.bin "$COUNT" kept --until-failure --rounds 2
+holder_result 1800 || fail "the clients gave no result: $(cat "$HOLDER_OUT")"
 harness_stats
-echo "holding: $result sockets=$STAT_sockets threads=$STAT_threads"
-[ "$result" = "held=$COUNT answered=$COUNT" ] || fail "$COUNT connections at once: $result"
+echo "holding: held=$HELD answered=$ANSWERED sockets=$STAT_sockets threads=$STAT_threads"
+[ "$HELD" = "$COUNT" ] && [ "$ANSWERED" = "$COUNT" ] || fail "$COUNT connections at once: held $HELD, answered again $ANSWERED; $(grep -v '^held=' "$HOLDER_OUT" | head -5)"
 pass "$COUNT kept-alive connections held at once under Wine, each answered twice"
 
-exec 7>&-
-wait "$holder" || true
+release_holder
 for _ in $(seq 120); do
   harness_stats
   [ "$STAT_sockets" -le "$sockets_before" ] && [ "$STAT_threads" -le "$threads_before" ] && break
