@@ -46,6 +46,26 @@ void SendAtOnce(SOCKET s)
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&bOn), sizeof bOn);
 }
 
+// Four decimal numbers of 0 to 255 joined by dots, nothing else (the form
+// inet_pton accepts); *pAddr in network order.
+BOOL ParseDottedQuad(LPCTSTR psz, DWORD* pAddr)
+{
+    unsigned char parts[4];
+    for (int i = 0; i < 4; ++i) {
+        if (*psz < '0' || *psz > '9') return FALSE;
+        int n = 0, nDigits = 0;
+        while (*psz >= '0' && *psz <= '9') {
+            n = n * 10 + (*psz++ - '0');
+            if (++nDigits > 3 || n > 255) return FALSE;
+        }
+        parts[i] = static_cast<unsigned char>(n);
+        if (i < 3 && *psz++ != '.') return FALSE;
+    }
+    if (*psz) return FALSE;
+    std::memcpy(pAddr, parts, 4);
+    return TRUE;
+}
+
 }  // namespace
 
 BOOL SockInitOnce()
@@ -177,14 +197,12 @@ BOOL SockResolveIPv4(LPCTSTR pszHost, DWORD* pAddr)
     std::memset(&hints, 0, sizeof hints);
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
+    // A dotted address is taken as it stands, without asking a name server
+    // and without getaddrinfo, which under Wine is a call into the host
+    // system for every connection.
+    if (ParseDottedQuad(pszHost, pAddr)) return TRUE;
     addrinfo* res = nullptr;
-    // A dotted address is taken as it stands, without asking a name server.
-    hints.ai_flags = AI_NUMERICHOST;
-    if (getaddrinfo(pszHost, nullptr, &hints, &res) != 0 || !res) {
-        hints.ai_flags = 0;
-        res = nullptr;
-        if (getaddrinfo(pszHost, nullptr, &hints, &res) != 0 || !res) return FALSE;
-    }
+    if (getaddrinfo(pszHost, nullptr, &hints, &res) != 0 || !res) return FALSE;
     *pAddr = reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr.s_addr;
     freeaddrinfo(res);
     return TRUE;
