@@ -169,6 +169,8 @@ start_wine_harness() {
 
 launch_harness() {
   local out="$WORK/harness-$RANDOM.out"
+  # Made here, so the search below never races the child's redirection.
+  : >"$out"
   (
     exec 7>&-
     [ -n "${HARNESS_NOFILE:-}" ] && ulimit -n "$HARNESS_NOFILE"
