@@ -1,5 +1,5 @@
 // Chunked body framing, byte by byte where it must be and in bulk for data.
-#include "proxy/chunked_decoder.h"
+#include "proxy/internal/chunked_decoder.h"
 
 #include <cstring>
 
@@ -17,7 +17,7 @@ int HexValue(char ch)
     return -1;
 }
 
-}  // namespace
+} // namespace
 
 bool CChunkedDecoder::ParseSizeLine()
 {
@@ -40,8 +40,7 @@ bool CChunkedDecoder::ParseSizeLine()
     return true;
 }
 
-CChunkedDecoder::Result CChunkedDecoder::Feed(const char* pData, int nLength, int* pUsed,
-                                              std::string* pChunkData)
+CChunkedDecoder::Result CChunkedDecoder::Feed(const char* pData, int nLength, int* pUsed, std::string* pChunkData)
 {
     int i = 0;
     while (i < nLength && m_state != FINISHED && m_state != BROKEN) {
@@ -50,11 +49,16 @@ CChunkedDecoder::Result CChunkedDecoder::Feed(const char* pData, int nLength, in
         case SIZE_LINE:
             ++i;
             if (ch != '\n') {
-                if (static_cast<int>(m_strLine.size()) >= MAX_SIZE_LINE) m_state = BROKEN;
-                else m_strLine += ch;
+                if (static_cast<int>(m_strLine.size()) >= MAX_SIZE_LINE)
+                    m_state = BROKEN;
+                else
+                    m_strLine += ch;
                 break;
             }
-            if (!ParseSizeLine()) { m_state = BROKEN; break; }
+            if (!ParseSizeLine()) {
+                m_state = BROKEN;
+                break;
+            }
             m_strLine.clear();
             m_state = m_nLeft == 0 ? TRAILER_LINE : DATA;
             break;
@@ -70,9 +74,12 @@ CChunkedDecoder::Result CChunkedDecoder::Feed(const char* pData, int nLength, in
         case DATA_CR:
             ++i;
             // A bare LF is tolerated, as most servers and browsers do.
-            if (ch == '\r') m_state = DATA_LF;
-            else if (ch == '\n') m_state = SIZE_LINE;
-            else m_state = BROKEN;
+            if (ch == '\r')
+                m_state = DATA_LF;
+            else if (ch == '\n')
+                m_state = SIZE_LINE;
+            else
+                m_state = BROKEN;
             break;
         case DATA_LF:
             ++i;
@@ -81,8 +88,10 @@ CChunkedDecoder::Result CChunkedDecoder::Feed(const char* pData, int nLength, in
         case TRAILER_LINE:
             ++i;
             if (ch != '\n') {
-                if (m_strTrailers.size() + m_strLine.size() >= static_cast<size_t>(MAX_TRAILERS)) m_state = BROKEN;
-                else m_strLine += ch;
+                if (m_strTrailers.size() + m_strLine.size() >= static_cast<size_t>(MAX_TRAILERS))
+                    m_state = BROKEN;
+                else
+                    m_strLine += ch;
                 break;
             }
             if (m_strLine.empty() || m_strLine == "\r") {
@@ -94,8 +103,7 @@ CChunkedDecoder::Result CChunkedDecoder::Feed(const char* pData, int nLength, in
             m_strTrailers += '\n';
             m_strLine.clear();
             break;
-        default:
-            break;
+        default: break;
         }
     }
     if (m_state == BROKEN) {

@@ -1,10 +1,10 @@
 // Start, Stop and the listener thread of the local proxy.
 #include "proxy/local_proxy_server.h"
 
-#include "proxy/connection_handler.h"
+#include "proxy/internal/connection_handler.h"
 #include "framework/core/text_number.h"
 #include "framework/core/thread_api.h"
-#include "proxy/upstream_config.h"
+#include "proxy/internal/upstream_config.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 // CLocalProxyServer: the local proxy the settings dialog owns. Start listens
-// on 127.0.0.1 and runs the listener thread; every accepted connection gets a
-// handler thread and then two relay threads of its own.
+// on 127.0.0.1 and runs the listener thread; every accepted connection gets
+// one thread of its own, which reads its first request head and then relays
+// both directions.
 #pragma once
 
 #include "framework/core/cstring.h"

@@ -1,5 +1,5 @@
 // The relay loop of one connection, both directions on one thread.
-#include "proxy/relay_channel.h"
+#include "proxy/internal/relay_channel.h"
 
 #include <memory>
 

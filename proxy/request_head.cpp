@@ -1,5 +1,5 @@
 // Splitting and rebuilding of the first request head.
-#include "proxy/request_head.h"
+#include "proxy/internal/request_head.h"
 
 #include "framework/core/text_number.h"
 

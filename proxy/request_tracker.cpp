@@ -1,5 +1,5 @@
 // Request framing on a kept-alive connection.
-#include "proxy/request_tracker.h"
+#include "proxy/internal/request_tracker.h"
 
 #include "proxy/content_filter.h"
 
@@ -21,7 +21,7 @@ std::string Lowered(std::string s)
     return s;
 }
 
-}  // namespace
+} // namespace
 
 bool DescribeRequest(const CRequestHead& head, CRequestFraming& framing)
 {
@@ -32,9 +32,12 @@ bool DescribeRequest(const CRequestHead& head, CRequestFraming& framing)
     if (nMethodEnd == std::string::npos || nVersion == nMethodEnd) return false;
     std::string method = line.substr(0, nMethodEnd);
     std::string version = line.substr(nVersion + 1);
-    if (version == "HTTP/1.1") framing.request.bClient11 = true;
-    else if (version == "HTTP/1.0") framing.request.bClient11 = false;
-    else return false;
+    if (version == "HTTP/1.1")
+        framing.request.bClient11 = true;
+    else if (version == "HTTP/1.0")
+        framing.request.bClient11 = false;
+    else
+        return false;
     framing.request.bHead = method == "HEAD";
     framing.request.bConnect = method == "CONNECT";
     framing.bPassAfter = framing.request.bConnect;
@@ -117,11 +120,10 @@ void CRequestTracker::Feed(const char* pData, int nLength, std::string& strOut, 
     while (nLength > 0) {
         int nUsed = nLength;
         switch (m_state) {
-        case HEAD:
-            nUsed = FeedHead(pData, nLength, strOut, responses);
-            break;
+        case HEAD: nUsed = FeedHead(pData, nLength, strOut, responses); break;
         case BODY_LENGTH: {
-            std::uint64_t nTake = static_cast<std::uint64_t>(nLength) < m_nLeft ? static_cast<std::uint64_t>(nLength) : m_nLeft;
+            std::uint64_t nTake =
+                static_cast<std::uint64_t>(nLength) < m_nLeft ? static_cast<std::uint64_t>(nLength) : m_nLeft;
             nUsed = static_cast<int>(nTake);
             strOut.append(pData, static_cast<size_t>(nUsed));
             m_nLeft -= nTake;
@@ -131,15 +133,14 @@ void CRequestTracker::Feed(const char* pData, int nLength, std::string& strOut, 
         case BODY_CHUNKED: {
             CChunkedDecoder::Result result = m_chunks.Feed(pData, nLength, &nUsed, nullptr);
             strOut.append(pData, static_cast<size_t>(nUsed));
-            if (result == CChunkedDecoder::DONE) m_state = m_bPassAfterBody ? PASS : HEAD;
-            else if (result == CChunkedDecoder::FAILED) m_state = PASS;
+            if (result == CChunkedDecoder::DONE)
+                m_state = m_bPassAfterBody ? PASS : HEAD;
+            else if (result == CChunkedDecoder::FAILED)
+                m_state = PASS;
             break;
         }
-        case PASS:
-            strOut.append(pData, static_cast<size_t>(nLength));
-            break;
-        case STOPPED:
-            break;
+        case PASS: strOut.append(pData, static_cast<size_t>(nLength)); break;
+        case STOPPED: break;
         }
         pData += nUsed;
         nLength -= nUsed;
@@ -180,8 +181,10 @@ int CRequestTracker::FeedHead(const char* pData, int nLength, std::string& strOu
     const CString strLine = head.m_strRequestLine;
     if (m_bToOrigin) head.m_strRequestLine = OriginFormRequestLine(strLine);
     // A head the hook left alone goes on exactly as it came.
-    if (head.m_headers.GetSize() == nFields && head.m_strRequestLine == strLine) strOut += strHead.str();
-    else strOut += RebuildRequestHead(head, nullptr).str();
+    if (head.m_headers.GetSize() == nFields && head.m_strRequestLine == strLine)
+        strOut += strHead.str();
+    else
+        strOut += RebuildRequestHead(head, nullptr).str();
     StartBody(head, responses);
     return nUsed;
 }

@@ -1,6 +1,6 @@
 // The response state machine. Every byte that comes in either goes out in
 // the same step or is held for a reason written beside it.
-#include "proxy/response_framer.h"
+#include "proxy/internal/response_framer.h"
 
 #include "proxy/filter_switches.h"
 
@@ -8,35 +8,35 @@
 
 namespace {
 
-bool FilterSwitchedOn() { return ReadEnableJS() == 1 || ReadEnableActiveX() == 1; }
+bool FilterSwitchedOn()
+{
+    return ReadEnableJS() == 1 || ReadEnableActiveX() == 1;
+}
 
-}  // namespace
+} // namespace
 
 void CResponseFramer::Feed(const char* pData, int nLength, std::string& strOut)
 {
     while (nLength > 0) {
         int nUsed = nLength;
         switch (m_state) {
-        case IN_HEAD:
-            nUsed = FeedHead(pData, nLength, strOut);
-            break;
+        case IN_HEAD: nUsed = FeedHead(pData, nLength, strOut); break;
         case IN_LENGTH_BODY: {
-            std::uint64_t nTake64 = static_cast<std::uint64_t>(nLength) < m_nLeft ? static_cast<std::uint64_t>(nLength) : m_nLeft;
+            std::uint64_t nTake64 =
+                static_cast<std::uint64_t>(nLength) < m_nLeft ? static_cast<std::uint64_t>(nLength) : m_nLeft;
             nUsed = static_cast<int>(nTake64);
             EmitBody(pData, nUsed, strOut);
             m_nLeft -= nTake64;
             if (m_nLeft == 0) EndOfMessage(strOut);
             break;
         }
-        case IN_CHUNKED_BODY:
-            nUsed = FeedChunked(pData, nLength, strOut);
-            break;
-        case IN_CLOSE_BODY:
-            EmitBody(pData, nLength, strOut);
-            break;
+        case IN_CHUNKED_BODY: nUsed = FeedChunked(pData, nLength, strOut); break;
+        case IN_CLOSE_BODY: EmitBody(pData, nLength, strOut); break;
         case PASS:
-            if (m_bRawInChunks) AppendChunk(std::string(pData, static_cast<size_t>(nLength)), strOut);
-            else strOut.append(pData, static_cast<size_t>(nLength));
+            if (m_bRawInChunks)
+                AppendChunk(std::string(pData, static_cast<size_t>(nLength)), strOut);
+            else
+                strOut.append(pData, static_cast<size_t>(nLength));
             break;
         case AFTER_CLOSE:
             // The browser connection ends with the body just sent; an answer
@@ -68,7 +68,7 @@ int CResponseFramer::FeedHead(const char* pData, int nLength, std::string& strOu
         StartPassing(strOut, false);
         return nLength;
     }
-    int nEnd = FindResponseHeadEnd(m_strHead.data(), static_cast<int>(m_strHead.size()));
+    int nEnd = FindResponseHeadEnd(m_strHead.data(), static_cast<int>(m_strHead.size()), static_cast<int>(nBefore));
     if (nEnd == 0) {
         if (m_strHead.size() > static_cast<size_t>(MAX_RESPONSE_HEAD)) {
             // Not a head we can read: it passes on as it is.
@@ -92,8 +92,12 @@ void CResponseFramer::TakeHead(std::string& strOut)
     if (head.nStatus < 200) {
         // 101 hands the connection to another protocol; any other 1xx is an
         // interim answer and the real one follows for the same request.
-        if (head.nStatus == 101) StartPassing(strOut, false);
-        else { strOut += m_strHead; m_strHead.clear(); }
+        if (head.nStatus == 101)
+            StartPassing(strOut, false);
+        else {
+            strOut += m_strHead;
+            m_strHead.clear();
+        }
         return;
     }
     if (m_pending.empty()) {
@@ -121,7 +125,7 @@ void CResponseFramer::TakeHead(std::string& strOut)
     if (!bFilter) {
         strOut += m_strHead;
     } else if (framing == BODY_CLOSE) {
-        m_output = OUT_CLOSE;   // already ends with the connection: same head
+        m_output = OUT_CLOSE; // already ends with the connection: same head
         strOut += m_strHead;
     } else if (request.bClient11) {
         m_output = OUT_CHUNKED;
@@ -139,9 +143,7 @@ void CResponseFramer::TakeHead(std::string& strOut)
         m_state = IN_LENGTH_BODY;
         if (m_nLeft == 0) EndOfMessage(strOut);
         break;
-    case BODY_CHUNKED:
-        m_state = IN_CHUNKED_BODY;
-        break;
+    case BODY_CHUNKED: m_state = IN_CHUNKED_BODY; break;
     case BODY_CLOSE: m_state = IN_CLOSE_BODY; break;
     }
 }
@@ -171,8 +173,10 @@ int CResponseFramer::FeedChunked(const char* pData, int nLength, std::string& st
             m_filter.Flush(strHeld);
             strHeld += m_chunks.PendingLine();
             m_strHead.clear();
-            if (m_output == OUT_CHUNKED) AppendChunk(strHeld, strOut);
-            else strOut += strHeld;
+            if (m_output == OUT_CHUNKED)
+                AppendChunk(strHeld, strOut);
+            else
+                strOut += strHeld;
             StartPassing(strOut, m_output == OUT_CHUNKED);
         }
     }
@@ -196,8 +200,10 @@ void CResponseFramer::EmitBody(const char* pData, int nLength, std::string& strO
     }
     std::string strFiltered;
     m_filter.Filter(pData, nLength, strFiltered);
-    if (m_output == OUT_CHUNKED) AppendChunk(strFiltered, strOut);
-    else strOut += strFiltered;
+    if (m_output == OUT_CHUNKED)
+        AppendChunk(strFiltered, strOut);
+    else
+        strOut += strFiltered;
 }
 
 void CResponseFramer::AppendChunk(const std::string& strData, std::string& strOut)
@@ -242,7 +248,7 @@ void CResponseFramer::Finish(std::string& strOut)
     std::string strHeld;
     m_filter.Flush(strHeld);
     if (m_state == IN_CLOSE_BODY) {
-        strOut += strHeld;   // the close is this body's end
+        strOut += strHeld; // the close is this body's end
     } else if (m_output == OUT_CHUNKED) {
         AppendChunk(strHeld, strOut);
     } else {

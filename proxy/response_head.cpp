@@ -1,14 +1,20 @@
 // Response head parsing: strict where a mistake would change the framing,
 // since framing mistakes are what request smuggling is made of.
-#include "proxy/response_head.h"
+#include "proxy/internal/response_head.h"
 
 #include <cstring>
 
 namespace {
 
-bool IsBlank(char ch) { return ch == ' ' || ch == '\t'; }
+bool IsBlank(char ch)
+{
+    return ch == ' ' || ch == '\t';
+}
 
-char Lower(char ch) { return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch; }
+char Lower(char ch)
+{
+    return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
+}
 
 bool EqualNoCase(const std::string& a, const char* b)
 {
@@ -61,7 +67,7 @@ bool ParseStatusLine(const std::string& line, CResponseHead& head)
     return head.nStatus >= 100;
 }
 
-}  // namespace
+} // namespace
 
 std::string CResponseHead::Values(const char* pszName) const
 {
@@ -81,9 +87,11 @@ bool CResponseHead::Has(const char* pszName) const
     return false;
 }
 
-int FindResponseHeadEnd(const char* pData, int nLength)
+int FindResponseHeadEnd(const char* pData, int nLength, int nSearchFrom)
 {
-    const char* p = pData;
+    // An empty line with the line end before it is at most three bytes, so
+    // the search can start that far before the bytes not searched yet.
+    const char* p = pData + (nSearchFrom > 3 ? nSearchFrom - 3 : 0);
     const char* pEnd = pData + nLength;
     while (p < pEnd) {
         const char* pLf = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(pEnd - p)));
@@ -104,7 +112,8 @@ bool ParseResponseHead(const char* pData, int nLength, CResponseHead& head)
     int nPos = 0;
     bool bFirst = true;
     while (nPos < nLength) {
-        const char* pLf = static_cast<const char*>(std::memchr(pData + nPos, '\n', static_cast<size_t>(nLength - nPos)));
+        const char* pLf =
+            static_cast<const char*>(std::memchr(pData + nPos, '\n', static_cast<size_t>(nLength - nPos)));
         if (!pLf) return false;
         int nEnd = static_cast<int>(pLf - pData);
         std::string line(pData + nPos, static_cast<size_t>(nEnd - nPos));
@@ -162,6 +171,9 @@ bool DecideBodyFraming(const CResponseHead& head, const CPendingRequest& request
 
 bool IsFilterablePage(const CResponseHead& head)
 {
+    // A part of a page is put together by the browser from byte ranges of
+    // the page as the server has it; renamed tags would shift them.
+    if (head.nStatus == 206 || head.Has("Content-Range")) return false;
     std::string type = LowerText(head.Values("Content-Type"));
     size_t semicolon = type.find(';');
     if (semicolon != std::string::npos) type.resize(semicolon);
@@ -174,16 +186,30 @@ bool IsFilterablePage(const CResponseHead& head)
 
 std::string RebuildHeadForFilteredBody(const CResponseHead& head, bool bChunked)
 {
-    std::string out = head.strStatusLine + "\r\n";
+    // Chunks are HTTP/1.1: browsers do not decode them in a message that
+    // says HTTP/1.0, so the status line speaks our version, as a proxy's
+    // may. An HTTP/1.0 answer without keep-alive still ends its connection,
+    // and says so now that its version no longer does.
+    const bool bUpgrade = bChunked && head.nMinorVersion == 0;
+    bool bClose = !bChunked;
+    if (bUpgrade) {
+        bool bKeepAlive = false;
+        for (const std::string& option : ListMembers(head.Values("Connection")))
+            if (EqualNoCase(option, "keep-alive")) bKeepAlive = true;
+        bClose = !bKeepAlive;
+    }
+    std::string out = bUpgrade ? "HTTP/1.1" + head.strStatusLine.substr(8) : head.strStatusLine;
+    out += "\r\n";
     for (const CResponseField& field : head.fields) {
         if (EqualNoCase(field.strName, "Content-Length") || EqualNoCase(field.strName, "Transfer-Encoding")) continue;
-        if (!bChunked && (EqualNoCase(field.strName, "Connection") || EqualNoCase(field.strName, "Keep-Alive") ||
-                          EqualNoCase(field.strName, "Proxy-Connection")))
+        if (bClose && (EqualNoCase(field.strName, "Connection") || EqualNoCase(field.strName, "Keep-Alive") ||
+                       EqualNoCase(field.strName, "Proxy-Connection")))
             continue;
         out += field.strLine;
         out += "\r\n";
     }
-    out += bChunked ? "Transfer-Encoding: chunked\r\n" : "Connection: close\r\n";
+    if (bChunked) out += "Transfer-Encoding: chunked\r\n";
+    if (bClose) out += "Connection: close\r\n";
     out += "\r\n";
     return out;
 }

@@ -1,5 +1,5 @@
 // The carried tail between the pieces of a filtered body.
-#include "proxy/stream_filter.h"
+#include "proxy/internal/stream_filter.h"
 
 #include "proxy/content_filter.h"
 
@@ -10,7 +10,10 @@ namespace {
 // The longest pattern less one: a longer end holds a whole pattern or none.
 const int MAX_HELD = 8;
 
-char Lower(char ch) { return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch; }
+char Lower(char ch)
+{
+    return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
+}
 
 bool BeginsPattern(const char* p, int n)
 {
@@ -30,7 +33,7 @@ void AppendFiltered(const char* pData, int nLength, std::string& strOut)
     if (filter.FilterBody() == 1) strOut += filter.GetFilteredText();
 }
 
-}  // namespace
+} // namespace
 
 int CStreamFilter::HeldBackLength(const char* pData, int nLength)
 {

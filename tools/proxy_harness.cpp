@@ -2,7 +2,7 @@
 // benchmarks: natively, and as a Windows program under Wine (proxy-harness.exe),
 // where the product itself runs. The program itself takes no arguments; this
 // is the developer's way to give the proxy a port, an upstream and filter switches.
-#include "proxy/connection_handler.h"
+#include "proxy/internal/connection_handler.h"
 #include "proxy/filter_switches.h"
 #include "proxy/local_proxy_server.h"
 #include "framework/core/socket_api.h"

@@ -42,7 +42,7 @@ long CountProcessThreads();
 class CJoinableThread {
 public:
     CJoinableThread();
-    ~CJoinableThread();     // RequestStop() then Join()
+    ~CJoinableThread(); // RequestStop() then Join()
     CJoinableThread(const CJoinableThread&) = delete;
     CJoinableThread& operator=(const CJoinableThread&) = delete;
 
@@ -73,5 +73,5 @@ public:
 
 private:
     struct CImpl;
-    CImpl* m_pImpl;     // NULL when it could not be made; Start then fails
+    CImpl* m_pImpl; // NULL when it could not be made; Start then fails
 };

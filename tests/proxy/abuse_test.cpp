@@ -3,7 +3,7 @@
 // value with a NUL in it. Each must end its own connection and cost nothing
 // that outlives it.
 #include "framework/core/thread_api.h"
-#include "proxy/connection_handler.h"
+#include "proxy/internal/connection_handler.h"
 #include "proxy/local_proxy_server.h"
 #include "proxy_test_peers.h"
 

@@ -2,7 +2,7 @@
 // reaches the target, what comes back, and that every socket is closed once.
 #include "proxy/filter_switches.h"
 #include "proxy/local_proxy_server.h"
-#include "proxy/upstream_config.h"
+#include "proxy/internal/upstream_config.h"
 #include "proxy_test_peers.h"
 
 #include <gtest/gtest.h>
@@ -246,6 +246,25 @@ TEST_F(ForwardingTest, KeptAlivePagesArriveFilteredAndChunkedAfterAHeadAnswer)
     ASSERT_EQ(heads.size(), 1u);
     // While the filter is on, no request asks for a compressed page.
     EXPECT_EQ(heads[0].find("Accept-Encoding"), std::string::npos) << heads[0];
+}
+
+TEST_F(ForwardingTest, AnswersThatCannotBeParsedPassUnchangedUntilTheServerCloses)
+{
+    const std::string broken[] = {
+        "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 12x\r\n\r\n<script>x</script>",
+        // (A page whose chunks break after its head went out re-framed goes
+        // on in chunks of the proxy's; the framer's own tests cover that.)
+        "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nTransfer-Encoding: chunked\r\n\r\n"
+        "FFFFFFFFFFFFFFFFFFFFFFFF\r\n<script>",
+        "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n Folded: line\r\n\r\n<script>",
+    };
+    CRecordingOrigin origin;
+    WORD port = StartDirect();
+    SetFilterSwitches(1, 1);
+    for (const std::string& answer : broken) {
+        origin.SetRawAnswerForAll(answer);
+        EXPECT_EQ(FetchThroughProxy(port, GetRequest(origin.Port(), "/")), answer);
+    }
 }
 
 TEST_F(ForwardingTest, LargeBinaryAnswerArrivesByteForByte)

@@ -2,9 +2,9 @@
 // without bodies, cut at every split point, keep their bytes and stay paired
 // with the answers; the header hook drops Accept-Encoding only while a
 // switch is on.
-#include "proxy/filter_switches.h"
-#include "proxy/request_tracker.h"
 #include "http_reference.h"
+#include "proxy/filter_switches.h"
+#include "proxy/internal/request_tracker.h"
 
 #include <gtest/gtest.h>
 
@@ -12,32 +12,29 @@
 
 namespace {
 
-const std::string FIRST_BODY = "<b>!";   // the first request's body, after its head
+const std::string FIRST_BODY = "<b>!"; // the first request's body, after its head
 
 // Four requests after a first POST whose head the handler already sent: a
 // HEAD, a chunked PUT, a GET asking for compression, an HTTP/1.0 GET.
 const std::string PIPELINED =
-    FIRST_BODY +
-    "HEAD http://h/a HTTP/1.1\r\nHost: h\r\nAccept-Encoding: gzip, br\r\n\r\n"
-    "PUT http://h/b HTTP/1.1\r\nHost: h\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\nT: 1\r\n\r\n"
-    "GET http://h/c HTTP/1.1\r\nHost: h\r\naccept-encoding:br\r\n\r\n"
-    "GET http://h/d HTTP/1.0\r\n\r\n";
+    FIRST_BODY + "HEAD http://h/a HTTP/1.1\r\nHost: h\r\nAccept-Encoding: gzip, br\r\n\r\n"
+                 "PUT http://h/b HTTP/1.1\r\nHost: h\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\nT: 1\r\n\r\n"
+                 "GET http://h/c HTTP/1.1\r\nHost: h\r\naccept-encoding:br\r\n\r\n"
+                 "GET http://h/d HTTP/1.0\r\n\r\n";
 
 const std::string WITHOUT_ENCODINGS =
-    FIRST_BODY +
-    "HEAD http://h/a HTTP/1.1\r\nHost: h\r\n\r\n"
-    "PUT http://h/b HTTP/1.1\r\nHost: h\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\nT: 1\r\n\r\n"
-    "GET http://h/c HTTP/1.1\r\nHost: h\r\n\r\n"
-    "GET http://h/d HTTP/1.0\r\n\r\n";
+    FIRST_BODY + "HEAD http://h/a HTTP/1.1\r\nHost: h\r\n\r\n"
+                 "PUT http://h/b HTTP/1.1\r\nHost: h\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\nT: 1\r\n\r\n"
+                 "GET http://h/c HTTP/1.1\r\nHost: h\r\n\r\n"
+                 "GET http://h/d HTTP/1.0\r\n\r\n";
 
 // The answers, in order: the POST's page, the HEAD's head (its length is the
 // GET body's, no body follows), the PUT's 204, a page for /c, one for /d.
-const std::string ANSWERS =
-    "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 8\r\n\r\n<script>"
-    "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 999\r\n\r\n"
-    "HTTP/1.1 204 No Content\r\n\r\n"
-    "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 8\r\n\r\n<SCRIPT>"
-    "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 8\r\n\r\n<script>";
+const std::string ANSWERS = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 8\r\n\r\n<script>"
+                            "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 999\r\n\r\n"
+                            "HTTP/1.1 204 No Content\r\n\r\n"
+                            "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 8\r\n\r\n<SCRIPT>"
+                            "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 8\r\n\r\n<script>";
 
 const std::string FILTERED_ANSWERS =
     "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n{<noscript>|}"
@@ -58,7 +55,7 @@ protected:
     void TearDown() override { SetFilterSwitches(0, 0); }
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(RequestTrackerTest, PipelinedRequestsAtEverySplitPointStayPairedWithTheirAnswers)
 {

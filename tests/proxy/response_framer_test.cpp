@@ -1,9 +1,9 @@
 // The response framer fed recorded answers cut at every split point (and
 // byte by byte): what the browser receives must not depend on how the
 // server's bytes were cut, and must be the filtered, re-framed answer.
-#include "proxy/filter_switches.h"
-#include "proxy/response_framer.h"
 #include "http_reference.h"
+#include "proxy/filter_switches.h"
+#include "proxy/internal/response_framer.h"
 
 #include <gtest/gtest.h>
 
@@ -12,10 +12,28 @@
 
 namespace {
 
-CPendingRequest Get11() { return CPendingRequest(); }
-CPendingRequest Get10() { CPendingRequest r; r.bClient11 = false; return r; }
-CPendingRequest Head11() { CPendingRequest r; r.bHead = true; return r; }
-CPendingRequest Connect11() { CPendingRequest r; r.bConnect = true; return r; }
+CPendingRequest Get11()
+{
+    return CPendingRequest();
+}
+CPendingRequest Get10()
+{
+    CPendingRequest r;
+    r.bClient11 = false;
+    return r;
+}
+CPendingRequest Head11()
+{
+    CPendingRequest r;
+    r.bHead = true;
+    return r;
+}
+CPendingRequest Connect11()
+{
+    CPendingRequest r;
+    r.bConnect = true;
+    return r;
+}
 
 // A head and a body, with the body's Content-Length filled in.
 std::string WithLength(const std::string& statusAndFields, const std::string& body)
@@ -30,7 +48,7 @@ struct CFramerCase {
     DWORD dwEnableJS, dwEnableActiveX;
     std::vector<CPendingRequest> requests;
     std::string input;
-    std::string expected;   // after DechunkForComparison; SAME: the input byte for byte
+    std::string expected; // after DechunkForComparison; SAME: the input byte for byte
     bool bMustClose;
 };
 
@@ -38,28 +56,55 @@ std::vector<CFramerCase> Cases()
 {
     const std::string pngWithText = std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dtEXt<script>", 23) + "</script>\xff";
     return {
-        {"length page re-framed as chunks, next answer untouched", 1, 0, {Get11(), Get11()},
+        {"length page re-framed as chunks, next answer untouched",
+         1,
+         0,
+         {Get11(), Get11()},
          WithLength("HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=UTF-8\r\n", "<p><SCRIPT>run()</Script></p>") +
              WithLength("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n", pngWithText),
          "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=UTF-8\r\nTransfer-Encoding: chunked\r\n\r\n"
          "{<p><noscript>run()</noscript> </p>|}" +
              WithLength("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n", pngWithText),
          false},
-        {"chunked page decoded, filtered, re-chunked with its trailers", 1, 1, {Get11()},
+        {"chunked page decoded, filtered, re-chunked with its trailers",
+         1,
+         1,
+         {Get11()},
          "HTTP/1.1 200 OK\r\nContent-Type: TEXT/HTML\r\nTransfer-Encoding: chunked\r\n\r\n"
          "5\r\n<scri\r\n9;ext=1\r\npt>a<obje\r\n3\r\nct>\r\n0\r\nX-Check: 1\r\n\r\n",
          "HTTP/1.1 200 OK\r\nContent-Type: TEXT/HTML\r\nTransfer-Encoding: chunked\r\n\r\n"
          "{<noscript>a<noobj >|X-Check: 1\r\n}",
          false},
-        {"page ended by the close stays so", 0, 1, {Get11()},
+        {"HTTP/1.0 answers re-chunked speak HTTP/1.1, closing unless kept alive",
+         1,
+         0,
+         {Get11(), Get11()},
+         WithLength("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nConnection: Keep-Alive\r\n", "<script>") +
+             WithLength("HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\nKeep-Alive: timeout=5\r\n", "</script>"),
+         "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: Keep-Alive\r\nTransfer-Encoding: chunked\r\n\r\n"
+         "{<noscript>|}"
+         "HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n"
+         "{</noscript> |}",
+         false},
+        {"page ended by the close stays so",
+         0,
+         1,
+         {Get11()},
          "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<object data=x></OBJECT><obj",
-         "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<noobj  data=x></noobj> <obj", false},
-        {"HTTP/1.0 browser gets the page ended by the close", 1, 0, {Get10(), Get10()},
+         "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<noobj  data=x></noobj> <obj",
+         false},
+        {"HTTP/1.0 browser gets the page ended by the close",
+         1,
+         0,
+         {Get10(), Get10()},
          WithLength("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: keep-alive\r\nKeep-Alive: timeout=5\r\n",
                     "<script>") +
              WithLength("HTTP/1.1 200 OK\r\n", "next"),
-         "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n<noscript>", true},
-        {"answers without a body: HEAD, 204, 304, 100 before the real one", 1, 0,
+         "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n<noscript>",
+         true},
+        {"answers without a body: HEAD, 204, 304, 100 before the real one",
+         1,
+         0,
          {Head11(), Get11(), Get11(), Get11()},
          "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 100\r\n\r\n"
          "HTTP/1.1 204 No Content\r\n\r\n"
@@ -72,26 +117,56 @@ std::vector<CFramerCase> Cases()
          "HTTP/1.1 100 Continue\r\n\r\n"
          "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n{<noscript>|}",
          false},
-        {"compressed page and image pass byte for byte", 1, 1, {Get11(), Get11()},
-         WithLength("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Encoding: gzip\r\n", "\x1f\x8b<script><object") +
-             WithLength("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n", pngWithText),
-         SAME, false},
-        {"switches off: a page passes byte for byte", 0, 0, {Get11(), Get11()},
+        {"compressed page, image and part of a page pass byte for byte",
+         1,
+         1,
+         {Get11(), Get11(), Get11()},
+         WithLength("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Encoding: gzip\r\n",
+                    "\x1f\x8b<script><object") +
+             WithLength("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n", pngWithText) +
+             WithLength("HTTP/1.1 206 Partial Content\r\nContent-Type: text/html\r\nContent-Range: bytes 5-12/90\r\n",
+                        "<script>"),
+         SAME,
+         false},
+        {"switches off: a page passes byte for byte",
+         0,
+         0,
+         {Get11(), Get11()},
          WithLength("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n", "<script>") +
-             "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n8\r\n<script>\r\n0\r\n\r\n",
-         SAME, false},
-        {"tunnel after CONNECT", 1, 1, {Connect11()},
-         "HTTP/1.1 200 Connection established\r\n\r\n\x16\x03<script>HTTP/1.1 200 OK\r\n\r\n", SAME, false},
-        {"absurd chunk size passes unchanged", 1, 0, {Get11()},
+             "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: "
+             "chunked\r\n\r\n8\r\n<script>\r\n0\r\n\r\n",
+         SAME,
+         false},
+        {"tunnel after CONNECT",
+         1,
+         1,
+         {Connect11()},
+         "HTTP/1.1 200 Connection established\r\n\r\n\x16\x03<script>HTTP/1.1 200 OK\r\n\r\n",
+         SAME,
+         false},
+        {"absurd chunk size passes unchanged",
+         1,
+         0,
+         {Get11()},
          "HTTP/1.1 200 OK\r\nContent-Type: image/gif\r\nTransfer-Encoding: chunked\r\n\r\n"
          "FFFFFFFFFFFFFFFFFFFF\r\n<script>",
-         SAME, false},
-        {"lengths that disagree pass unchanged", 1, 0, {Get11()},
+         SAME,
+         false},
+        {"lengths that disagree pass unchanged",
+         1,
+         0,
+         {Get11()},
          "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 5\r\nContent-Length: 9\r\n\r\n<script>x",
-         SAME, false},
+         SAME,
+         false},
         {"not an HTTP status line", 1, 0, {Get11()}, "ICY 200 OK\r\n\r\n<script>", SAME, false},
-        {"an answer to no known request", 1, 0, {},
-         WithLength("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n", "<script>"), SAME, false},
+        {"an answer to no known request",
+         1,
+         0,
+         {},
+         WithLength("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n", "<script>"),
+         SAME,
+         false},
     };
 }
 
@@ -116,7 +191,7 @@ protected:
     void TearDown() override { SetFilterSwitches(0, 0); }
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(ResponseFramerTest, RecordedAnswersAtEverySplitPoint)
 {
@@ -151,7 +226,8 @@ TEST_F(ResponseFramerTest, BrokenChunksInAFilteredPageGoOnUnfilteredAndTheBodyNe
     framer.ExpectResponse(Get11());
     std::string out;
     const std::string tail = "ZZ\r\n<script>HTTP/1.1 200 OK\r\n\r\n";
-    const std::string start = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n5\r\n<scri\r\n";
+    const std::string start =
+        "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n5\r\n<scri\r\n";
     framer.Feed(start.data(), static_cast<int>(start.size()), out);
     std::string rest = "2\r\npt\r\n" + tail;
     framer.Feed(rest.data(), static_cast<int>(rest.size()), out);
@@ -160,7 +236,9 @@ TEST_F(ResponseFramerTest, BrokenChunksInAFilteredPageGoOnUnfilteredAndTheBodyNe
     // The filtered start, then every byte that followed the fault in chunks
     // of its own, and no last chunk: the browser sees the transfer broken.
     EXPECT_EQ(out, "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n"
-                   "9\r\n<noscript\r\n" "3\r\nZZ\r\r\n" "1c\r\n\n<script>HTTP/1.1 200 OK\r\n\r\n\r\n");
+                   "9\r\n<noscript\r\n"
+                   "3\r\nZZ\r\r\n"
+                   "1c\r\n\n<script>HTTP/1.1 200 OK\r\n\r\n\r\n");
 }
 
 TEST_F(ResponseFramerTest, ACutOffFilteredBodyIsNotMadeComplete)

@@ -1,7 +1,7 @@
 // Start, Stop and restart of the local proxy: what Start reports, that Stop
 // frees the port at once, and that a restart never mixes configurations.
 #include "proxy/local_proxy_server.h"
-#include "proxy/upstream_config.h"
+#include "proxy/internal/upstream_config.h"
 #include "proxy_test_peers.h"
 
 #include <gtest/gtest.h>

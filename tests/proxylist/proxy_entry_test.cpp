@@ -1,5 +1,7 @@
 #include "proxylist/proxy_entry.h"
 
+#include "support/string_list_view.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,9 +13,7 @@ std::vector<std::string> Entries(const char* text)
 {
     CStringList list;
     AppendListEntries(CString(text), list);
-    std::vector<std::string> out;
-    for (POSITION pos = list.GetHeadPosition(); pos;) out.push_back(list.GetNext(pos).str());
-    return out;
+    return ToVector(list);
 }
 
 } // namespace

@@ -9,8 +9,8 @@
 // (re-read by a framer with the switches off, it never has to be passed on
 // unparsed unless the original could not be parsed either).
 #include "proxy/filter_switches.h"
-#include "proxy/request_tracker.h"
-#include "proxy/response_framer.h"
+#include "proxy/internal/request_tracker.h"
+#include "proxy/internal/response_framer.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -72,7 +72,7 @@ void FuzzRequests(const std::string& in, int nPiece)
     Check(framer.PendingCount() <= CResponseFramer::MAX_PENDING);
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -1,12 +1,12 @@
 // The handler of one accepted browser connection: reads the first request
 // head, rebuilds it, connects to the upstream proxy or the web server, sends
-// the head and hands both sockets to the relays.
+// the head and then relays the connection on the same thread.
 #pragma once
 
 #include "framework/core/cstring.h"
-#include "proxy/request_head.h"
+#include "proxy/internal/request_head.h"
 #include "framework/core/socket_api.h"
-#include "proxy/upstream_config.h"
+#include "proxy/internal/upstream_config.h"
 
 // How long a browser may take to deliver its whole first head, counted from
 // the moment its handler starts reading. Long enough for the connections a

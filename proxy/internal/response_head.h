@@ -12,20 +12,20 @@ const int MAX_RESPONSE_HEAD = 64 * 1024;
 
 // What the browser asked, as far as the answer's framing depends on it.
 struct CPendingRequest {
-    bool bHead = false;        // a HEAD request: the answer has no body
-    bool bConnect = false;     // a CONNECT: a 2xx answer starts a tunnel
-    bool bClient11 = true;     // HTTP/1.1 or later: it reads chunked bodies
+    bool bHead = false;    // a HEAD request: the answer has no body
+    bool bConnect = false; // a CONNECT: a 2xx answer starts a tunnel
+    bool bClient11 = true; // HTTP/1.1 or later: it reads chunked bodies
 };
 
 struct CResponseField {
-    std::string strName;       // as sent
-    std::string strValue;      // blanks around it removed
-    std::string strLine;       // the whole line, without its line end
+    std::string strName;  // as sent
+    std::string strValue; // blanks around it removed
+    std::string strLine;  // the whole line, without its line end
 };
 
 struct CResponseHead {
     std::string strStatusLine;
-    int nMinorVersion = 0;     // HTTP/1.x
+    int nMinorVersion = 0; // HTTP/1.x
     int nStatus = 0;
     std::vector<CResponseField> fields;
 
@@ -36,8 +36,10 @@ struct CResponseHead {
 };
 
 // Length of the head in pData, its ending empty line included (CR LF or a
-// bare LF ends a line); 0 while that line has not arrived.
-int FindResponseHeadEnd(const char* pData, int nLength);
+// bare LF ends a line); 0 while that line has not arrived. nSearchFrom skips
+// bytes already searched (the caller passes its previous length), so a head
+// that trickles in is not searched again from its start for every byte.
+int FindResponseHeadEnd(const char* pData, int nLength, int nSearchFrom = 0);
 
 // Splits a complete head. false when it is not an HTTP/1.x status line with a
 // three-digit code followed by well-formed field lines (a folded line, a
@@ -53,11 +55,13 @@ bool DecideBodyFraming(const CResponseHead& head, const CPendingRequest& request
                        std::uint64_t& nLength);
 
 // A text/html body (any parameters, any case) without a content coding or
-// with "identity", and without a transfer coding other than chunked.
+// with "identity", and without a transfer coding other than chunked; not a
+// partial answer (206, Content-Range).
 bool IsFilterablePage(const CResponseHead& head);
 
 // The head for a filtered body: without Content-Length and Transfer-Encoding;
-// then either "Transfer-Encoding: chunked" or, for a client that cannot read
-// chunks, "Connection: close" in place of its connection fields. Line ends
-// are CR LF.
+// then either "Transfer-Encoding: chunked" (an HTTP/1.0 status line becomes
+// HTTP/1.1, with "Connection: close" unless the answer kept the connection
+// alive) or, for a client that cannot read chunks, "Connection: close" in
+// place of its connection fields. Line ends are CR LF.
 std::string RebuildHeadForFilteredBody(const CResponseHead& head, bool bChunked);

@@ -6,9 +6,9 @@
 // HEAD or CONNECT) and costs one thread per connection instead of two.
 #pragma once
 
-#include "proxy/request_head.h"
-#include "proxy/request_tracker.h"
-#include "proxy/response_framer.h"
+#include "proxy/internal/request_head.h"
+#include "proxy/internal/request_tracker.h"
+#include "proxy/internal/response_framer.h"
 #include "framework/core/socket_api.h"
 
 #include <string>

@@ -13,9 +13,9 @@
 // of a split tag, and the output of one piece.
 #pragma once
 
-#include "proxy/chunked_decoder.h"
-#include "proxy/response_head.h"
-#include "proxy/stream_filter.h"
+#include "proxy/internal/chunked_decoder.h"
+#include "proxy/internal/response_head.h"
+#include "proxy/internal/stream_filter.h"
 
 #include <cstdint>
 #include <deque>
@@ -68,12 +68,12 @@ private:
 
     State m_state = IN_HEAD;
     Output m_output = OUT_SAME;
-    bool m_bRawInChunks = false;   // passing through inside a re-chunked body
+    bool m_bRawInChunks = false; // passing through inside a re-chunked body
     bool m_bMustClose = false;
     std::deque<CPendingRequest> m_pending;
-    std::string m_strHead;          // head bytes not complete yet
-    std::uint64_t m_nLeft = 0;      // body bytes left for BODY_LENGTH
+    std::string m_strHead;     // head bytes not complete yet
+    std::uint64_t m_nLeft = 0; // body bytes left for BODY_LENGTH
     CChunkedDecoder m_chunks;
     CStreamFilter m_filter;
-    std::string m_strScratch;       // decoded or filtered bytes of one piece
+    std::string m_strScratch; // decoded or filtered bytes of one piece
 };

@@ -10,9 +10,9 @@
 // answers on unchanged too, so nothing is filtered on a guess.
 #pragma once
 
-#include "proxy/chunked_decoder.h"
-#include "proxy/request_head.h"
-#include "proxy/response_framer.h"
+#include "proxy/internal/chunked_decoder.h"
+#include "proxy/internal/request_head.h"
+#include "proxy/internal/response_framer.h"
 
 #include <cstdint>
 #include <string>

@@ -44,7 +44,7 @@ private:
     bool ParseSizeLine();
 
     State m_state = SIZE_LINE;
-    std::string m_strLine;       // the size line or trailer line being read
-    std::uint64_t m_nLeft = 0;   // data bytes left in the current chunk
+    std::string m_strLine;     // the size line or trailer line being read
+    std::uint64_t m_nLeft = 0; // data bytes left in the current chunk
     std::string m_strTrailers;
 };
