@@ -9,7 +9,7 @@ namespace {
 
 sigset_t g_stopSignals;
 
-}  // namespace
+} // namespace
 
 void PrepareStopSignals()
 {

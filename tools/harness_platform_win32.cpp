@@ -18,7 +18,7 @@ BOOL WINAPI OnConsoleEvent(DWORD dwEvent)
     return TRUE;
 }
 
-}  // namespace
+} // namespace
 
 void PrepareStopSignals()
 {

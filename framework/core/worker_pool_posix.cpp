@@ -78,8 +78,8 @@ private:
             work.pfnProc(work.pParam);
             std::unique_lock<std::mutex> lock(m_mutex);
             ++m_nIdle;
-            bool bGot = m_cvWork.wait_for(lock, std::chrono::milliseconds(WORKER_IDLE_MS),
-                                          [this] { return !m_queue.empty(); });
+            bool bGot =
+                m_cvWork.wait_for(lock, std::chrono::milliseconds(WORKER_IDLE_MS), [this] { return !m_queue.empty(); });
             --m_nIdle;
             if (!bGot) return;
             work = m_queue.front();
@@ -87,7 +87,7 @@ private:
         }
     }
 
-    std::mutex m_mutex;                 // guards the two below
+    std::mutex m_mutex; // guards the queue and the idle count
     std::deque<CWork> m_queue;
     size_t m_nIdle = 0;
     std::condition_variable m_cvWork;
@@ -107,7 +107,7 @@ void* CWorkerPool::WorkerEntry(void* pArg)
     return nullptr;
 }
 
-}  // namespace
+} // namespace
 
 BOOL StartDetachedThread(PFN_THREAD_PROC pfnProc, void* pParam)
 {

@@ -78,8 +78,8 @@ BOOL StartWorker(const CWork& work)
 {
     CWork* pFirst = new (std::nothrow) CWork(work);
     if (!pFirst) return FALSE;
-    uintptr_t hThread = _beginthreadex(nullptr, WORKER_STACK_RESERVE, WorkerEntry, pFirst,
-                                       STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    uintptr_t hThread =
+        _beginthreadex(nullptr, WORKER_STACK_RESERVE, WorkerEntry, pFirst, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     if (hThread == 0) {
         delete pFirst;
         return FALSE;
@@ -88,7 +88,7 @@ BOOL StartWorker(const CWork& work)
     return TRUE;
 }
 
-}  // namespace
+} // namespace
 
 BOOL StartDetachedThread(PFN_THREAD_PROC pfnProc, void* pParam)
 {

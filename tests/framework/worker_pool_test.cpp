@@ -11,7 +11,10 @@
 
 namespace {
 
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMs(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 // Waits (bounded) for a condition; returns whether it came true.
 template <typename Condition>
@@ -39,7 +42,7 @@ unsigned int BlockUntilReleased(void* pParam)
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 TEST(WorkerPoolTest, WorkersAreReusedNeverWaitedForAndEndWhenIdle)
 {

@@ -18,7 +18,10 @@ using namespace std::string_literals;
 
 namespace {
 
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMs(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 // The most threads the process ran at once while the work ran.
 template <typename Work>
@@ -53,7 +56,7 @@ protected:
     CLocalProxyServer m_proxy;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(AbuseTest, TargetThatIsTheProxyItselfIsRefusedAtTheCostOfOneThread)
 {
@@ -80,7 +83,8 @@ TEST_F(AbuseTest, TargetThatIsTheProxyItselfIsRefusedAtTheCostOfOneThread)
     ASSERT_TRUE(m_proxy.Start(port, 1, "127.0.0.1", port, "", ""));
     const long nBefore = CountProcessThreads();
     std::string answer;
-    long nPeak = PeakThreadsDuring([&] { answer = FetchThroughProxy(port, "GET http://192.0.2.1/ HTTP/1.1\r\nHost: 192.0.2.1\r\n\r\n"); });
+    long nPeak = PeakThreadsDuring(
+        [&] { answer = FetchThroughProxy(port, "GET http://192.0.2.1/ HTTP/1.1\r\nHost: 192.0.2.1\r\n\r\n"); });
     EXPECT_EQ(answer, "");
     EXPECT_LE(nPeak, nBefore + 2);
 
