@@ -212,8 +212,9 @@ SOCKET_HANDLE SockConnectIPv4(DWORD dwAddr, WORD nPort)
     sa.sin_addr.s_addr = dwAddr;
     sa.sin_port = htons(nPort);
     int rc = connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-    // A signal that interrupts connect leaves the connection being made: a
-    // second connect would only fail with EALREADY. Wait for the first.
+    // A signal that interrupts connect leaves the connection being made; a
+    // second connect may then fail with EALREADY (POSIX allows it, and only
+    // Linux waits instead). Wait for the first one to complete.
     if (rc != 0 && errno == EINTR) rc = FinishInterruptedConnect(fd);
     if (rc != 0) {
         close(fd);
