@@ -7,13 +7,38 @@
 #include "proxy/internal/request_head.h"
 #include "proxy/internal/upstream_config.h"
 
+#include <atomic>
+#include <chrono>
 #include <vector>
 
-BOOL ReadRequestHead(SOCKET_HANDLE sockBrowser, CString& strHead, CString& strRest)
+namespace {
+
+std::atomic<int> g_nRequestHeadWaitMs{DEFAULT_REQUEST_HEAD_WAIT_MS};
+
+}  // namespace
+
+void SetRequestHeadWaitMs(int nMs)
 {
+    g_nRequestHeadWaitMs.store(nMs > 0 ? nMs : DEFAULT_REQUEST_HEAD_WAIT_MS);
+}
+
+int GetRequestHeadWaitMs()
+{
+    return g_nRequestHeadWaitMs.load();
+}
+
+BOOL ReadRequestHead(SOCKET_HANDLE sockBrowser, int nWaitMs, CString& strHead, CString& strRest)
+{
+    typedef std::chrono::steady_clock Clock;
+    // One bound for the whole head: a client trickling a byte at a time
+    // must not extend it with every byte.
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(nWaitMs);
     std::vector<char> received;
     char chunk[4096];
     for (;;) {
+        long long nLeftMs = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (nLeftMs <= 0) return FALSE;
+        if (SockWaitReadable(sockBrowser, NO_SOCKET, static_cast<int>(nLeftMs)) != 1) return FALSE;
         int n = SockRecv(sockBrowser, chunk, static_cast<int>(sizeof chunk));
         if (n <= 0) return FALSE;
         int nSearched = static_cast<int>(received.size());
@@ -35,9 +60,18 @@ void ChooseTarget(const CUpstreamConfig& config, const CRequestHead& head, CStri
     nPort = config.bUseUpstream ? config.nUpstreamPort : head.m_nPort;
 }
 
+BOOL IsOwnEndpoint(SOCKET_HANDLE sockBrowser, DWORD dwAddr, WORD nPort)
+{
+    DWORD dwLocal = 0;
+    WORD nLocalPort = 0;
+    // Not knowing where we listen, take no chance with the target.
+    if (!SockLocalEndpoint(sockBrowser, &dwLocal, &nLocalPort)) return TRUE;
+    return nPort == nLocalPort && (dwAddr == dwLocal || dwAddr == 0);
+}
+
 namespace {
 
-SOCKET_HANDLE ConnectToTarget(const CUpstreamConfig& config, const CRequestHead& head)
+SOCKET_HANDLE ConnectToTarget(SOCKET_HANDLE sockBrowser, const CUpstreamConfig& config, const CRequestHead& head)
 {
     CString strHost;
     int nPort = 0;
@@ -45,6 +79,10 @@ SOCKET_HANDLE ConnectToTarget(const CUpstreamConfig& config, const CRequestHead&
     if (nPort <= 0 || nPort > 0xFFFF) return NO_SOCKET;
     DWORD dwAddr = 0;
     if (!SockResolveIPv4(strHost, &dwAddr)) return NO_SOCKET;
+    // A Host (or an upstream entry) naming this proxy would make it connect
+    // to itself, and every such connection brings the same request back:
+    // thousands of threads in seconds, and every other browser starved.
+    if (IsOwnEndpoint(sockBrowser, dwAddr, static_cast<WORD>(nPort))) return NO_SOCKET;
     return SockConnectIPv4(dwAddr, static_cast<WORD>(nPort));
 }
 
@@ -54,22 +92,28 @@ unsigned int ConnectionThreadProc(void* pParam)
 {
     SOCKET_HANDLE sockBrowser = reinterpret_cast<SOCKET_HANDLE>(pParam);
     CString strHead, strRest;
-    if (!ReadRequestHead(sockBrowser, strHead, strRest)) {
+    if (!ReadRequestHead(sockBrowser, GetRequestHeadWaitMs(), strHead, strRest)) {
         SockClose(sockBrowser);
         return 0;
     }
 
     CRequestHead head;
-    ParseRequestHead(strHead, head);
+    if (!ParseRequestHead(strHead, head)) {
+        SockClose(sockBrowser);
+        return 0;
+    }
     CContentFilter filter;
     filter.FilterHeaders(head.m_headers);
 
     // One copy of the configuration for the whole request, whatever a
     // restart publishes meanwhile.
     CUpstreamConfigPtr pConfig = GetUpstreamConfig();
+    // Without an upstream proxy the server itself gets the request, in the
+    // form a server expects; an upstream proxy needs the absolute form.
+    if (!pConfig->bUseUpstream) head.m_strRequestLine = OriginFormRequestLine(head.m_strRequestLine);
     CString strOut = RebuildRequestHead(head, pConfig->bProxyAuthHeader ? pConfig->strProxyAuthHeader.GetString() : nullptr);
 
-    SOCKET_HANDLE sockTarget = ConnectToTarget(*pConfig, head);
+    SOCKET_HANDLE sockTarget = ConnectToTarget(sockBrowser, *pConfig, head);
     if (sockTarget == NO_SOCKET) {
         SockClose(sockBrowser);
         return 0;
@@ -78,6 +122,6 @@ unsigned int ConnectionThreadProc(void* pParam)
     // the relay would only cost another start (about a millisecond under
     // Wine) and another stack. Bytes that came after the head (the start of
     // a body, a next request) follow it through the request tracker.
-    RelayConnection(sockBrowser, sockTarget, head, strOut, strRest);
+    RelayConnection(sockBrowser, sockTarget, head, strOut, strRest, !pConfig->bUseUpstream);
     return 0;
 }

@@ -31,6 +31,14 @@ bool StepChannel(CRelayConnection& conn, CRelayChannel& ch)
 {
     ch.m_nLastLength = SockRecv(ch.m_sockFrom, ch.m_buffer, RELAY_BUFFER_SIZE);
     conn.m_strOut.clear();
+    if (ch.m_nLastLength == 0 && ch.m_direction == RELAY_TO_TARGET) {
+        // The browser shut down its sending side after its request (as some
+        // clients do to mark its end): the server gets the same end, and
+        // its answer still comes back.
+        if (!conn.m_requests.IsStopped()) SockShutdownSend(ch.m_sockTo);
+        ch.m_bFromEnded = true;
+        return true;
+    }
     if (ch.m_nLastLength <= 0) {
         // The server's close may complete what it sent (a page that ends
         // with the connection, a split tag held back).
@@ -64,18 +72,23 @@ unsigned int RelayThreadProc(void* pParam)
     std::unique_ptr<CRelayConnection> pConn(static_cast<CRelayConnection*>(pParam));
     CRelayConnection& conn = *pConn;
     for (;;) {
-        int nReady = SockWaitReadable(conn.m_toTarget.m_sockFrom, conn.m_toBrowser.m_sockFrom, -1);
+        SOCKET_HANDLE sockBrowser = conn.m_toTarget.m_bFromEnded ? NO_SOCKET : conn.m_toTarget.m_sockFrom;
+        int nReady = SockWaitReadable(sockBrowser, conn.m_toBrowser.m_sockFrom, -1);
         if (nReady < 0) break;
         if ((nReady & 1) && !StepChannel(conn, conn.m_toTarget)) break;
         if ((nReady & 2) && !StepChannel(conn, conn.m_toBrowser)) break;
+        // A request this connection must not carry ends it once the answers
+        // before it are through; the browser asks again on a new one.
+        if (conn.m_requests.IsStopped() && conn.m_responses.IsBetweenAnswers()) break;
     }
     return 0;   // the record's end shuts down and closes both sockets once
 }
 
 void RelayConnection(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget, const CRequestHead& firstHead,
-                     const CString& strFirstHead, const CString& strRest)
+                     const CString& strFirstHead, const CString& strRest, BOOL bToOrigin)
 {
     CRelayConnection* pConn = new CRelayConnection(sockBrowser, sockTarget);
+    if (bToOrigin) pConn->m_requests.SendToOrigin(firstHead.m_strHost, firstHead.m_nPort);
     pConn->m_requests.AfterFirstHead(firstHead, pConn->m_responses);
     std::string strOut = strFirstHead.str();
     pConn->m_requests.Feed(strRest.str().data(), strRest.GetLength(), strOut, pConn->m_responses);

@@ -66,9 +66,10 @@ int FindRequestHeadEnd(const char* pData, int nLength, int nSearchFrom)
     return 0;
 }
 
-void ParseRequestHead(const CString& strHead, CRequestHead& head)
+BOOL ParseRequestHead(const CString& strHead, CRequestHead& head)
 {
     head = CRequestHead();
+    BOOL bSound = TRUE;
     int nPos = SkipLeadingEmptyLines(strHead.str().data(), strHead.GetLength());
     BOOL bFirst = TRUE;
     for (;;) {
@@ -82,10 +83,43 @@ void ParseRequestHead(const CString& strHead, CRequestHead& head)
             continue;
         }
         CHeaderField field = SplitHeaderLine(strLine);
-        if (field.m_bHasColon && field.m_strName.CompareNoCase("Host") == 0)
+        if (field.m_bHasColon && field.m_strName.CompareNoCase("Host") == 0) {
+            if (field.m_strValue.str().find('\0') != std::string::npos) bSound = FALSE;
             TakeTarget(field.m_strValue, head);
+        }
         head.m_headers.Add(field);
     }
+    return bSound;
+}
+
+CString OriginFormRequestLine(const CString& strRequestLine)
+{
+    const std::string& line = strRequestLine.str();
+    const size_t nTarget = line.find(' ');
+    if (nTarget == std::string::npos) return strRequestLine;
+    static const char SCHEME[] = "http://";
+    const size_t nScheme = sizeof SCHEME - 1;
+    if (line.size() < nTarget + 1 + nScheme) return strRequestLine;
+    for (size_t i = 0; i < nScheme; ++i) {
+        char ch = line[nTarget + 1 + i];
+        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+        if (ch != SCHEME[i]) return strRequestLine;
+    }
+    const size_t nAuthority = nTarget + 1 + nScheme;
+    size_t nEnd = line.find(' ', nAuthority);
+    if (nEnd == std::string::npos) nEnd = line.size();
+    // The path starts at the first '/' after the authority; a query or a
+    // fragment right after it means an empty path.
+    size_t nPath = line.find_first_of("/?#", nAuthority);
+    std::string strOut = line.substr(0, nTarget + 1);
+    if (nPath == std::string::npos || nPath >= nEnd) {
+        strOut += "/";
+    } else {
+        if (line[nPath] != '/') strOut += "/";
+        strOut += line.substr(nPath, nEnd - nPath);
+    }
+    strOut += line.substr(nEnd);
+    return CString(strOut);
 }
 
 CString RebuildRequestHead(const CRequestHead& head, LPCTSTR pszAuthLine)

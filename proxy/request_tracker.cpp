@@ -76,6 +76,13 @@ bool DescribeRequest(const CRequestHead& head, CRequestFraming& framing)
     return true;
 }
 
+void CRequestTracker::SendToOrigin(const CString& strHost, int nPort)
+{
+    m_bToOrigin = true;
+    m_strOriginHost = strHost;
+    m_nOriginPort = nPort;
+}
+
 void CRequestTracker::AfterFirstHead(const CRequestHead& head, CResponseFramer& responses)
 {
     StartBody(head, responses);
@@ -133,6 +140,7 @@ void CRequestTracker::Feed(const char* pData, int nLength, std::string& strOut, 
             break;
         }
         case PASS: strOut.append(pData, static_cast<size_t>(nLength)); break;
+        case STOPPED: break;
         }
         pData += nUsed;
         nLength -= nUsed;
@@ -162,12 +170,18 @@ int CRequestTracker::FeedHead(const char* pData, int nLength, std::string& strOu
     m_strHead.clear();
 
     CRequestHead head;
-    ParseRequestHead(strHead, head);
+    const BOOL bSound = ParseRequestHead(strHead, head);
+    if (!bSound || (m_bToOrigin && (head.m_strHost.CompareNoCase(m_strOriginHost) != 0 || head.m_nPort != m_nOriginPort))) {
+        m_state = STOPPED;
+        return nLength;
+    }
     const int nFields = head.m_headers.GetSize();
     CContentFilter filter;
     filter.FilterHeaders(head.m_headers);
+    const CString strLine = head.m_strRequestLine;
+    if (m_bToOrigin) head.m_strRequestLine = OriginFormRequestLine(strLine);
     // A head the hook left alone goes on exactly as it came.
-    if (head.m_headers.GetSize() == nFields)
+    if (head.m_headers.GetSize() == nFields && head.m_strRequestLine == strLine)
         strOut += strHead.str();
     else
         strOut += RebuildRequestHead(head, nullptr).str();

@@ -1,22 +1,30 @@
-// proxy-harness: runs the local proxy alone, natively, for end-to-end tests
-// and benchmarks. The program itself takes no arguments; this is the
-// developer's way to give the proxy a port, an upstream and filter switches.
+// proxy-harness: runs the local proxy alone, for end-to-end tests and
+// benchmarks: natively, and as a Windows program under Wine (proxy-harness.exe),
+// where the product itself runs. The program itself takes no arguments; this
+// is the developer's way to give the proxy a port, an upstream and filter switches.
+#include "proxy/internal/connection_handler.h"
 #include "proxy/filter_switches.h"
 #include "proxy/local_proxy_server.h"
+#include "framework/core/socket_api.h"
+#include "framework/core/thread_api.h"
+#include "tools/harness_platform.h"
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <pthread.h>
+#include <thread>
 
 namespace {
 
 const char USAGE[] =
     "usage: proxy-harness --port N [--upstream HOST:PORT] [--user U --password P]\n"
-    "                     [--script-filter] [--object-filter]\n"
+    "                     [--script-filter] [--object-filter] [--head-wait-ms MS]\n"
+    "                     [--stats-on-stdin]\n"
     "Listens on 127.0.0.1:N (0 picks a free port). Without --upstream each request\n"
-    "goes to the server its Host header names. Stops on SIGINT or SIGTERM.\n";
+    "goes to the server its Host header names. --head-wait-ms bounds the wait for a\n"
+    "request head (default 60000). With --stats-on-stdin every line read on stdin\n"
+    "prints 'sockets=S threads=T': the proxy's open sockets and the process's\n"
+    "threads. Stops on SIGINT or SIGTERM (Ctrl-C under Windows).\n";
 
 struct CHarnessOptions {
     int nPort = -1;
@@ -27,6 +35,8 @@ struct CHarnessOptions {
     CString strPassword;
     BOOL bScriptFilter = FALSE;
     BOOL bObjectFilter = FALSE;
+    int nHeadWaitMs = 0;
+    BOOL bStatsOnStdin = FALSE;
 };
 
 BOOL ParsePort(const char* psz, int nMin, int* pPort)
@@ -48,6 +58,8 @@ const char* ParseArguments(int argc, char** argv, CHarnessOptions& opt)
             opt.bScriptFilter = TRUE;
         } else if (std::strcmp(arg, "--object-filter") == 0) {
             opt.bObjectFilter = TRUE;
+        } else if (std::strcmp(arg, "--stats-on-stdin") == 0) {
+            opt.bStatsOnStdin = TRUE;
         } else if (!value) {
             return "missing value or unknown option";
         } else if (std::strcmp(arg, "--port") == 0) {
@@ -59,6 +71,12 @@ const char* ParseArguments(int argc, char** argv, CHarnessOptions& opt)
             opt.strUpstreamHost = CString(value, static_cast<int>(colon - value));
             if (!ParsePort(colon + 1, 1, &opt.nUpstreamPort)) return "--upstream needs a port from 1 to 65535";
             opt.bUseUpstream = TRUE;
+            ++i;
+        } else if (std::strcmp(arg, "--head-wait-ms") == 0) {
+            char* pEnd = nullptr;
+            long n = std::strtol(value, &pEnd, 10);
+            if (!*value || *pEnd || n < 1 || n > 24L * 3600 * 1000) return "--head-wait-ms needs a positive number";
+            opt.nHeadWaitMs = static_cast<int>(n);
             ++i;
         } else if (std::strcmp(arg, "--user") == 0) {
             opt.strUser = value;
@@ -74,6 +92,16 @@ const char* ParseArguments(int argc, char** argv, CHarnessOptions& opt)
     return nullptr;
 }
 
+// Answers every line on stdin with the counts; ends with stdin.
+void ServeStatsRequests()
+{
+    char line[256];
+    while (std::fgets(line, sizeof line, stdin)) {
+        std::printf("sockets=%ld threads=%ld\n", SockOpenCount(), CountProcessThreads());
+        std::fflush(stdout);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -84,16 +112,9 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    // Signals are taken by sigwait below; every thread the proxy starts
-    // inherits this mask, so none of them is interrupted by one.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
-
+    PrepareStopSignals();
     SetFilterSwitches(opt.bScriptFilter ? 1 : 0, opt.bObjectFilter ? 1 : 0);
+    if (opt.nHeadWaitMs > 0) SetRequestHeadWaitMs(opt.nHeadWaitMs);
 
     CLocalProxyServer server;
     if (!server.Start(opt.nPort, opt.bUseUpstream, opt.strUpstreamHost, opt.nUpstreamPort, opt.strUser,
@@ -104,10 +125,11 @@ int main(int argc, char** argv)
     std::printf("listening on 127.0.0.1:%u\n", static_cast<unsigned>(server.GetLocalPort()));
     std::fflush(stdout);
 
-    int nSignal = 0;
-    sigwait(&stopSignals, &nSignal);
+    if (opt.bStatsOnStdin) std::thread(ServeStatsRequests).detach();
+
+    const char* pszWhy = WaitForStopSignal();
     server.Stop();
-    std::printf("stopped (%s)\n", nSignal == SIGINT ? "SIGINT" : "SIGTERM");
+    std::printf("stopped (%s)\n", pszWhy);
     std::fflush(stdout);
     return 0;
 }

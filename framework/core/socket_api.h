@@ -37,12 +37,19 @@ int SockWaitForConnection(SOCKET_HANDLE sockListen, SOCKET_HANDLE sockWaker, int
 
 // Waits until sockA or sockB has something to receive (data, the peer's
 // close or an error, which the next SockRecv reports), or nTimeoutMs passed
-// (-1: no limit). Bit 1: sockA is ready; bit 2: sockB is ready; 0: timed
-// out; -1: the wait itself failed.
+// (-1: no limit). Either may be NO_SOCKET, which is not waited on. Bit 1:
+// sockA is ready; bit 2: sockB is ready; 0: timed out; -1: the wait itself
+// failed.
 int SockWaitReadable(SOCKET_HANDLE sockA, SOCKET_HANDLE sockB, int nTimeoutMs);
 
-// Accepts one waiting connection; NO_SOCKET on failure.
+// Accepts one waiting connection; NO_SOCKET on failure. The connection
+// sends small writes at once (no Nagle delay), as SockConnectIPv4's do.
 SOCKET_HANDLE SockAccept(SOCKET_HANDLE sockListen);
+
+// The local IPv4 address (network order) and port (host order) of a
+// connected or listening socket; for an accepted connection, the address and
+// port it was accepted on. FALSE when the system cannot tell.
+BOOL SockLocalEndpoint(SOCKET_HANDLE s, DWORD* pAddr, WORD* pPort);
 
 // A dotted IPv4 address is converted directly; any other name is resolved and
 // the first IPv4 address of the answer is taken. *pAddr is in network order.
@@ -50,6 +57,9 @@ BOOL SockResolveIPv4(LPCTSTR pszHost, DWORD* pAddr);
 
 // A TCP connection to an IPv4 address (network order) and a port (host
 // order); NO_SOCKET when the socket cannot be made or the connection fails.
+// Small writes go out at once: a relay that sends an answer's head and body
+// in two writes must not have the second wait for the first one's
+// (delayed) acknowledgement, which cost about 40 ms per answer.
 SOCKET_HANDLE SockConnectIPv4(DWORD dwAddr, WORD nPort);
 
 // The same, giving up after dwLimitMs: a host that drops the handshake would
@@ -62,6 +72,10 @@ int SockRecv(SOCKET_HANDLE s, char* pBuf, int nLen);
 // Sends all nLen bytes, continuing after partial sends. FALSE when the
 // connection failed before everything was handed over.
 BOOL SockSendAll(SOCKET_HANDLE s, const char* pData, int nLen);
+
+// Shuts down the sending direction only: the peer reads the end of the
+// stream, and this side can still receive its answer.
+void SockShutdownSend(SOCKET_HANDLE s);
 
 // Shuts down both directions; a receive blocked on the socket in another
 // thread returns (the socket itself stays valid until SockClose).

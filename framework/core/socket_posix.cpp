@@ -45,6 +45,32 @@ WORD BoundPort(int fd)
     return ntohs(sa.sin_port);
 }
 
+// No Nagle delay for a connection's small writes (see SockConnectIPv4).
+void SendAtOnce(int fd)
+{
+    int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+}
+
+// 0 once the connection that connect started has been made; -1 when it
+// failed.
+int FinishInterruptedConnect(int fd)
+{
+    pollfd p;
+    p.fd = fd;
+    p.events = POLLOUT;
+    p.revents = 0;
+    int n;
+    do {
+        n = poll(&p, 1, -1);
+    } while (n < 0 && errno == EINTR);
+    if (n != 1) return -1;
+    int nError = 0;
+    socklen_t len = sizeof nError;
+    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &nError, &len) != 0 || nError != 0) return -1;
+    return 0;
+}
+
 }  // namespace
 
 BOOL SockInitOnce()
@@ -118,9 +144,10 @@ int SockWaitForConnection(SOCKET_HANDLE sockListen, SOCKET_HANDLE sockWaker, int
 
 int SockWaitReadable(SOCKET_HANDLE sockA, SOCKET_HANDLE sockB, int nTimeoutMs)
 {
+    // poll leaves out a negative descriptor: NO_SOCKET is not waited on.
     pollfd fds[2];
-    fds[0].fd = Fd(sockA);
-    fds[1].fd = Fd(sockB);
+    fds[0].fd = sockA == NO_SOCKET ? -1 : Fd(sockA);
+    fds[1].fd = sockB == NO_SOCKET ? -1 : Fd(sockB);
     for (pollfd& f : fds) {
         f.events = POLLIN;
         f.revents = 0;
@@ -143,7 +170,18 @@ SOCKET_HANDLE SockAccept(SOCKET_HANDLE sockListen)
     sockaddr_in peer;
     socklen_t len = sizeof peer;
     int fd = accept4(Fd(sockListen), reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC);
+    if (fd >= 0) SendAtOnce(fd);
     return Counted(fd);
+}
+
+BOOL SockLocalEndpoint(SOCKET_HANDLE s, DWORD* pAddr, WORD* pPort)
+{
+    sockaddr_in sa;
+    socklen_t len = sizeof sa;
+    if (getsockname(Fd(s), reinterpret_cast<sockaddr*>(&sa), &len) != 0 || sa.sin_family != AF_INET) return FALSE;
+    *pAddr = sa.sin_addr.s_addr;
+    *pPort = ntohs(sa.sin_port);
+    return TRUE;
 }
 
 BOOL SockResolveIPv4(LPCTSTR pszHost, DWORD* pAddr)
@@ -174,14 +212,16 @@ SOCKET_HANDLE SockConnectIPv4(DWORD dwAddr, WORD nPort)
     sa.sin_family = AF_INET;
     sa.sin_addr.s_addr = dwAddr;
     sa.sin_port = htons(nPort);
-    int rc;
-    do {
-        rc = connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-    } while (rc != 0 && errno == EINTR);
+    int rc = connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    // A signal that interrupts connect leaves the connection being made; a
+    // second connect may then fail with EALREADY (POSIX allows it, and only
+    // Linux waits instead). Wait for the first one to complete.
+    if (rc != 0 && errno == EINTR) rc = FinishInterruptedConnect(fd);
     if (rc != 0) {
         close(fd);
         return NO_SOCKET;
     }
+    SendAtOnce(fd);
     return Counted(fd);
 }
 
@@ -206,6 +246,11 @@ BOOL SockSendAll(SOCKET_HANDLE s, const char* pData, int nLen)
         nLen -= static_cast<int>(n);
     }
     return TRUE;
+}
+
+void SockShutdownSend(SOCKET_HANDLE s)
+{
+    shutdown(Fd(s), SHUT_WR);
 }
 
 void SockShutdownBoth(SOCKET_HANDLE s)

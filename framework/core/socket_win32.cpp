@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 
@@ -36,6 +37,33 @@ WORD BoundPort(SOCKET s)
     int len = sizeof sa;
     if (getsockname(s, reinterpret_cast<sockaddr*>(&sa), &len) != 0) return 0;
     return ntohs(sa.sin_port);
+}
+
+// No Nagle delay for a connection's small writes (see SockConnectIPv4).
+void SendAtOnce(SOCKET s)
+{
+    BOOL bOn = TRUE;
+    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&bOn), sizeof bOn);
+}
+
+// Four decimal numbers of 0 to 255 joined by dots, nothing else (the form
+// inet_pton accepts); *pAddr in network order.
+BOOL ParseDottedQuad(LPCTSTR psz, DWORD* pAddr)
+{
+    unsigned char parts[4];
+    for (int i = 0; i < 4; ++i) {
+        if (*psz < '0' || *psz > '9') return FALSE;
+        int n = 0, nDigits = 0;
+        while (*psz >= '0' && *psz <= '9') {
+            n = n * 10 + (*psz++ - '0');
+            if (++nDigits > 3 || n > 255) return FALSE;
+        }
+        parts[i] = static_cast<unsigned char>(n);
+        if (i < 3 && *psz++ != '.') return FALSE;
+    }
+    if (*psz) return FALSE;
+    std::memcpy(pAddr, parts, 4);
+    return TRUE;
 }
 
 }  // namespace
@@ -124,12 +152,13 @@ int SockWaitReadable(SOCKET_HANDLE sockA, SOCKET_HANDLE sockB, int nTimeoutMs)
 {
     fd_set readable;
     FD_ZERO(&readable);
-    FD_SET(Sock(sockA), &readable);
-    FD_SET(Sock(sockB), &readable);
     fd_set failed;
     FD_ZERO(&failed);
-    FD_SET(Sock(sockA), &failed);
-    FD_SET(Sock(sockB), &failed);
+    for (SOCKET_HANDLE s : {sockA, sockB}) {
+        if (s == NO_SOCKET) continue;
+        FD_SET(Sock(s), &readable);
+        FD_SET(Sock(s), &failed);
+    }
     timeval tv;
     tv.tv_sec = nTimeoutMs / 1000;
     tv.tv_usec = (nTimeoutMs % 1000) * 1000;
@@ -137,8 +166,8 @@ int SockWaitReadable(SOCKET_HANDLE sockA, SOCKET_HANDLE sockB, int nTimeoutMs)
     if (n == SOCKET_ERROR) return -1;
     // A failed socket is "ready" too: the receive that follows says so.
     int nReady = 0;
-    if (FD_ISSET(Sock(sockA), &readable) || FD_ISSET(Sock(sockA), &failed)) nReady |= 1;
-    if (FD_ISSET(Sock(sockB), &readable) || FD_ISSET(Sock(sockB), &failed)) nReady |= 2;
+    if (sockA != NO_SOCKET && (FD_ISSET(Sock(sockA), &readable) || FD_ISSET(Sock(sockA), &failed))) nReady |= 1;
+    if (sockB != NO_SOCKET && (FD_ISSET(Sock(sockB), &readable) || FD_ISSET(Sock(sockB), &failed))) nReady |= 2;
     return nReady;
 }
 
@@ -146,7 +175,19 @@ SOCKET_HANDLE SockAccept(SOCKET_HANDLE sockListen)
 {
     sockaddr_in peer;
     int len = sizeof peer;
-    return Counted(accept(Sock(sockListen), reinterpret_cast<sockaddr*>(&peer), &len));
+    SOCKET s = accept(Sock(sockListen), reinterpret_cast<sockaddr*>(&peer), &len);
+    if (s != INVALID_SOCKET) SendAtOnce(s);
+    return Counted(s);
+}
+
+BOOL SockLocalEndpoint(SOCKET_HANDLE s, DWORD* pAddr, WORD* pPort)
+{
+    sockaddr_in sa;
+    int len = sizeof sa;
+    if (getsockname(Sock(s), reinterpret_cast<sockaddr*>(&sa), &len) != 0 || sa.sin_family != AF_INET) return FALSE;
+    *pAddr = sa.sin_addr.s_addr;
+    *pPort = ntohs(sa.sin_port);
+    return TRUE;
 }
 
 BOOL SockResolveIPv4(LPCTSTR pszHost, DWORD* pAddr)
@@ -156,14 +197,12 @@ BOOL SockResolveIPv4(LPCTSTR pszHost, DWORD* pAddr)
     std::memset(&hints, 0, sizeof hints);
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
+    // A dotted address is taken as it stands, without asking a name server
+    // and without getaddrinfo, which under Wine is a call into the host
+    // system for every connection.
+    if (ParseDottedQuad(pszHost, pAddr)) return TRUE;
     addrinfo* res = nullptr;
-    // A dotted address is taken as it stands, without asking a name server.
-    hints.ai_flags = AI_NUMERICHOST;
-    if (getaddrinfo(pszHost, nullptr, &hints, &res) != 0 || !res) {
-        hints.ai_flags = 0;
-        res = nullptr;
-        if (getaddrinfo(pszHost, nullptr, &hints, &res) != 0 || !res) return FALSE;
-    }
+    if (getaddrinfo(pszHost, nullptr, &hints, &res) != 0 || !res) return FALSE;
     *pAddr = reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr.s_addr;
     freeaddrinfo(res);
     return TRUE;
@@ -182,6 +221,7 @@ SOCKET_HANDLE SockConnectIPv4(DWORD dwAddr, WORD nPort)
         closesocket(s);
         return NO_SOCKET;
     }
+    SendAtOnce(s);
     return Counted(s);
 }
 
@@ -200,6 +240,11 @@ BOOL SockSendAll(SOCKET_HANDLE s, const char* pData, int nLen)
         nLen -= n;
     }
     return TRUE;
+}
+
+void SockShutdownSend(SOCKET_HANDLE s)
+{
+    shutdown(Sock(s), SD_SEND);
 }
 
 void SockShutdownBoth(SOCKET_HANDLE s)

@@ -1,11 +1,12 @@
 // The thread seam: the two kinds of thread the program runs.
 //
-// Detached threads carry one connection each (its handler and its two
-// relays); nobody waits for them. A proxy under load starts three of these per
-// browser connection, so the POSIX half gives them a small stack: with the
-// platform's default of several megabytes every thread start and end maps and
-// unmaps its stack, which halved the proxy's rate of new connections in the
-// benchmark. Windows reserves stacks lazily and keeps its default.
+// Detached threads carry one connection each; nobody waits for them. They
+// come from a pool: a thread that has finished its work waits a while for
+// the next, so a proxy under load starts no thread per connection (a thread
+// start costs about a millisecond under Wine, where the program runs). Their
+// stacks are small (a reservation on Windows): with the default of several
+// megabytes a 32-bit process ran out of address space at about 300
+// connections, and natively every start mapped and unmapped that much.
 //
 // Joinable threads are owned: the listener, the cleaner, a page request that
 // the user may abandon. Their owner asks them to stop and waits for them; a
@@ -20,10 +21,18 @@
 
 typedef unsigned int (*PFN_THREAD_PROC)(void* pParam);
 
-// Runs pfnProc(pParam) on a new detached thread (Win32: _beginthreadex, handle
-// closed at once; POSIX: small stack). FALSE when no thread could be made;
-// pParam stays the caller's.
+// Runs pfnProc(pParam) on a detached thread: an idle one of the pool when
+// there is one, a new one otherwise, so the work never waits for a busy
+// thread. FALSE when no thread could be made; pParam stays the caller's.
 BOOL StartDetachedThread(PFN_THREAD_PROC pfnProc, void* pParam);
+
+// How long an idle pool thread waits for work before it ends.
+const DWORD WORKER_IDLE_MS = 3000;
+
+// Threads of this process right now (all of them, not only the pool's);
+// -1 when the system cannot tell. For the checks that connections give
+// their threads back.
+long CountProcessThreads();
 
 // A thread that its owner starts, asks to stop and waits for. One start at a
 // time; after Join the object can be started again with fresh state. The

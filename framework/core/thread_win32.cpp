@@ -3,8 +3,8 @@
 // threads: the POSIX-threads layer of this toolchain frees a detached
 // thread's record in a race with the thread's own exit, and under a steady
 // churn of short connections that corrupted the heap (seen as crashes inside
-// its mutex and rwlock code). Joinable threads use the same call so that both
-// kinds come from one place.
+// its mutex and rwlock code). The worker pool (worker_pool_win32.cpp) starts
+// its detached threads with the same call.
 #include "framework/core/thread_api.h"
 
 #include <windows.h>
@@ -40,14 +40,6 @@ HANDLE BeginThread(PFN_THREAD_PROC pfnProc, void* pParam)
 }
 
 } // namespace
-
-BOOL StartDetachedThread(PFN_THREAD_PROC pfnProc, void* pParam)
-{
-    HANDLE hThread = BeginThread(pfnProc, pParam);
-    if (!hThread) return FALSE;
-    CloseHandle(hThread);
-    return TRUE;
-}
 
 struct CJoinableThread::CImpl {
     HANDLE hStop = NULL;   // manual-reset: stays set until the next Start

@@ -8,11 +8,29 @@
 #include "framework/core/socket_api.h"
 #include "proxy/internal/upstream_config.h"
 
-// Reads until the empty line that ends the head. On TRUE, strHead holds the
-// head and strRest whatever the browser sent after it in the same reads.
-// FALSE when the browser closed or failed first, or the head grew past
-// MAX_REQUEST_HEAD.
-BOOL ReadRequestHead(SOCKET_HANDLE sockBrowser, CString& strHead, CString& strRest);
+// How long a browser may take to deliver its whole first head, counted from
+// the moment its handler starts reading. Long enough for the connections a
+// browser opens ahead of need; a client that sends nothing, or never ends its
+// head, is closed when it passes, so idle sockets cannot use up the process's
+// descriptors and threads for good.
+const int DEFAULT_REQUEST_HEAD_WAIT_MS = 60 * 1000;
+
+// Changes that bound for connections accepted from now on (tests and the
+// proxy harness use a short one). Values below 1 restore the default.
+void SetRequestHeadWaitMs(int nMs);
+int GetRequestHeadWaitMs();
+
+// Reads until the empty line that ends the head, for at most nWaitMs in all.
+// On TRUE, strHead holds the head and strRest whatever the browser sent after
+// it in the same reads. FALSE when the browser closed or failed first, the
+// head grew past MAX_REQUEST_HEAD, or the time ran out.
+BOOL ReadRequestHead(SOCKET_HANDLE sockBrowser, int nWaitMs, CString& strHead, CString& strRest);
+
+// TRUE when an IPv4 address (network order) and port name the proxy's own
+// listening endpoint, as the accepted socket sockBrowser sees it: the
+// listening address itself, or 0.0.0.0, which reaches it as well. Such a
+// target would hand the request back to the proxy, again and again.
+BOOL IsOwnEndpoint(SOCKET_HANDLE sockBrowser, DWORD dwAddr, WORD nPort);
 
 // Where a request goes: the upstream proxy when one is in use, otherwise the
 // host and port its Host header named (empty host and port 0 when none).

@@ -26,7 +26,16 @@ struct CRequestHead {
 };
 
 // Splits a head (the bytes FindRequestHeadEnd measured) into its lines.
-void ParseRequestHead(const CString& strHead, CRequestHead& head);
+// FALSE for a head that must not be forwarded: a Host value holding a NUL,
+// which the resolver would read only up to the NUL while the head carried
+// on with the whole value (the target would not be the host the head names).
+BOOL ParseRequestHead(const CString& strHead, CRequestHead& head);
+
+// The request line as a server itself expects it: "GET /path HTTP/1.1" for
+// "GET http://host:port/path HTTP/1.1" (many servers refuse the absolute
+// form that is meant for proxies). Any other line (a path already, CONNECT's
+// host:port, another scheme) comes back unchanged.
+CString OriginFormRequestLine(const CString& strRequestLine);
 
 // Request line, headers, the authorization line when there is one, and the
 // empty line. pszAuthLine ends in its own CR LF; NULL adds nothing.

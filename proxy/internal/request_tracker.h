@@ -42,13 +42,26 @@ public:
 
     bool IsPassingThrough() const { return m_state == PASS; }
 
+    // Without an upstream proxy the connection goes to the server the first
+    // head named: later heads go out in the path form that servers expect,
+    // and a head naming another server is not sent to this one (its cookies
+    // and all); the tracker stops there instead.
+    void SendToOrigin(const CString& strHost, int nPort);
+
+    // A head was found that this connection must not carry (another server
+    // than its own without an upstream, or a NUL in its Host value): it and
+    // everything after it are dropped, and the connection is to end once the
+    // answers already asked for are delivered. The browser sends the request
+    // again on a new connection.
+    bool IsStopped() const { return m_state == STOPPED; }
+
     // Everything from now on passes unchanged; a head being collected goes
     // to strOut as it came. For a connection whose answers are no longer
     // HTTP that the response side can follow.
     void StartPassing(std::string& strOut);
 
 private:
-    enum State { HEAD, BODY_LENGTH, BODY_CHUNKED, PASS };
+    enum State { HEAD, BODY_LENGTH, BODY_CHUNKED, PASS, STOPPED };
 
     void StartBody(const CRequestHead& head, CResponseFramer& responses);
     int FeedHead(const char* pData, int nLength, std::string& strOut, CResponseFramer& responses);
@@ -58,4 +71,7 @@ private:
     std::uint64_t m_nLeft = 0;
     bool m_bPassAfterBody = false;
     CChunkedDecoder m_chunks;
+    bool m_bToOrigin = false;
+    CString m_strOriginHost;
+    int m_nOriginPort = 0;
 };

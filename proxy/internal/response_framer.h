@@ -46,6 +46,10 @@ public:
     // filtered body ended by the close for an HTTP/1.0 browser is complete.
     bool MustClose() const { return m_bMustClose; }
 
+    // Every answer announced so far has been delivered whole and no other
+    // has begun: the connection can end here without cutting one short.
+    bool IsBetweenAnswers() const { return m_state == IN_HEAD && m_pending.empty() && m_strHead.empty(); }
+
     // Everything is passed on unchanged from here on: a tunnel after CONNECT
     // or a protocol switch, or an answer that could not be parsed.
     bool IsPassingThrough() const { return m_state == PASS; }

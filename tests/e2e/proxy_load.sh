@@ -36,8 +36,9 @@ errors=$((w_connect + w_read + w_write + w_status + w_timeout))
 [ "$errors" -eq 0 ] || fail "wrk reported $errors errors: $line"
 pass "$w_requests requests at 200 connections, 0 errors"
 
-# Relays end as their connections close; give them a bounded moment.
-for _ in $(seq 100); do
+# Relays end as their connections close, and idle pool threads a few
+# seconds later; give them a bounded moment.
+for _ in $(seq 200); do
   t=$(threads_of "$pid"); s=$(sockets_of "$pid"); f=$(fds_of "$pid")
   [ "$t" -le "$threads_before" ] && [ "$s" -le "$sockets_before" ] && [ "$f" -le "$fds_before" ] && break
   sleep 0.1

@@ -42,6 +42,14 @@ protected:
 
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+// A request made by GetRequest as the origin receives it without an upstream.
+std::string OriginForm(std::string request)
+{
+    size_t nAbsolute = request.find("http://");
+    request.erase(nAbsolute, request.find('/', nAbsolute + 7) - nAbsolute);
+    return request;
+}
+
 }  // namespace
 
 TEST_F(ForwardingTest, DirectRequestReachesTheOriginItsHostNames)
@@ -52,8 +60,8 @@ TEST_F(ForwardingTest, DirectRequestReachesTheOriginItsHostNames)
     EXPECT_EQ(FetchThroughProxy(port, request), "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello");
     ASSERT_EQ(origin.Requests().size(), 1u);
     std::string hostPort = "127.0.0.1:" + std::to_string(origin.Port());
-    EXPECT_EQ(origin.Requests()[0], "GET http://" + hostPort + "/page HTTP/1.1\r\nHost: " + hostPort +
-                                     "\r\nAccept: text/html\r\nhost-x: y\r\n\r\n");
+    // The origin gets the path form of the request line, as servers expect.
+    EXPECT_EQ(origin.Requests()[0], "GET /page HTTP/1.1\r\nHost: " + hostPort + "\r\nAccept: text/html\r\nhost-x: y\r\n\r\n");
 }
 
 TEST_F(ForwardingTest, UpstreamGetsTheHeadAsSentPlusOneAuthorizationLine)
@@ -102,7 +110,7 @@ TEST_F(ForwardingTest, LongHeadInPiecesAndTheBodyAfterItArriveWhole)
     SockClose(s);
 
     ASSERT_EQ(origin.Requests().size(), 1u);
-    EXPECT_EQ(origin.Requests()[0], request);
+    EXPECT_EQ(origin.Requests()[0], OriginForm(request));
     EXPECT_EQ(origin.Bodies()[0], "hello world");
 }
 
@@ -178,7 +186,7 @@ TEST_F(ForwardingTest, BinaryBodyInTheSameReadAsTheHeadFollowsItUnchanged)
     SockClose(s);
     for (int i = 0; i < 300 && origin.Bodies().empty(); ++i) SleepMs(10);
     ASSERT_EQ(origin.Bodies().size(), 1u);
-    EXPECT_EQ(origin.Requests()[0], request);
+    EXPECT_EQ(origin.Requests()[0], OriginForm(request));
     EXPECT_EQ(origin.Bodies()[0], body);
 }
 
@@ -316,6 +324,44 @@ TEST_F(ForwardingTest, KeptAliveRequestsFollowTheFirstThroughTheRelay)
     SockClose(s);
 }
 
+TEST_F(ForwardingTest, WithoutUpstreamARequestForAnotherServerEndsTheConnectionAfterTheAnswer)
+{
+    CRecordingOrigin first("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nfirst");
+    CRecordingOrigin other;
+    WORD port = StartDirect();
+    SOCKET_HANDLE s = TestConnect(port);
+    ASSERT_NE(s, NO_SOCKET);
+    // The second request, with its cookie, follows at once: it must not
+    // reach the first server, and the first answer must still arrive whole.
+    TestSend(s, GetRequest(first.Port(), "/1") + GetRequest(other.Port(), "/2", "Cookie: for=other\r\n"));
+    EXPECT_EQ(TestRecvAll(s), "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nfirst");
+    SockClose(s);
+    ASSERT_EQ(first.Requests().size(), 1u);
+    EXPECT_EQ(first.Requests()[0], OriginForm(GetRequest(first.Port(), "/1")));
+    EXPECT_EQ(other.Accepted(), 0);
+}
+
+TEST_F(ForwardingTest, HalfClosedBrowserGetsTheWholeAnswer)
+{
+    // A server that answers once the request's sender has finished (its end
+    // of stream), with an answer larger than any one relay read.
+    std::string body(300 * 1024, 'b');
+    CTestTcpServer origin([&](SOCKET_HANDLE s) {
+        TestRecvHead(s);
+        TestRecvAll(s);
+        TestSend(s, "HTTP/1.0 200 OK\r\n\r\n" + body);
+    });
+    WORD port = StartDirect();
+    SOCKET_HANDLE s = TestConnect(port);
+    ASSERT_NE(s, NO_SOCKET);
+    TestSend(s, GetRequest(origin.Port(), "/"));
+    SockShutdownSend(s);
+    std::string answer = TestRecvAll(s);
+    SockClose(s);
+    EXPECT_EQ(answer.size(), body.size() + 19);
+    EXPECT_TRUE(answer == "HTTP/1.0 200 OK\r\n\r\n" + body);
+}
+
 TEST_F(ForwardingTest, ConcurrentConnectionsKeepTheirOwnDataAndCloseEverySocketOnce)
 {
     CRecordingOrigin origin("HTTP/1.0 200 OK\r\n\r\n$PATH");
@@ -331,7 +377,8 @@ TEST_F(ForwardingTest, ConcurrentConnectionsKeepTheirOwnDataAndCloseEverySocketO
                 std::string path = "/c" + std::to_string(c) + "/" + std::to_string(i);
                 std::string request = GetRequest(origin.Port(), path);
                 std::string answer = FetchThroughProxy(port, request);
-                if (answer == "HTTP/1.0 200 OK\r\n\r\n" + request.substr(0, request.find("\r\n"))) nGood.fetch_add(1);
+                const std::string line = OriginForm(request);
+                if (answer == "HTTP/1.0 200 OK\r\n\r\n" + line.substr(0, line.find("\r\n"))) nGood.fetch_add(1);
             }
         });
     }

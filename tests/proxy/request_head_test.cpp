@@ -97,6 +97,49 @@ TEST(RequestHeadTest, HostNameIsMatchedWhateverItsCase)
     EXPECT_TRUE(head.m_strHost.IsEmpty());
 }
 
+TEST(RequestHeadTest, OriginFormDropsTheSchemeAndAuthorityOfAnHttpUrlOnly)
+{
+    const struct {
+        const char* pszLine;
+        const char* pszOriginForm;
+    } cases[] = {
+        {"GET http://127.0.0.1:8000/a/b?c=d HTTP/1.1", "GET /a/b?c=d HTTP/1.1"},
+        {"GET HTTP://Example.ORG HTTP/1.0", "GET / HTTP/1.0"},
+        {"HEAD http://h?q=1 HTTP/1.1", "HEAD /?q=1 HTTP/1.1"},
+        {"POST http://user@h:81/x HTTP/1.1", "POST /x HTTP/1.1"},
+        {"GET http://h/", "GET /"},
+        {"GET /already HTTP/1.1", "GET /already HTTP/1.1"},
+        {"CONNECT 127.0.0.1:443 HTTP/1.1", "CONNECT 127.0.0.1:443 HTTP/1.1"},
+        {"GET https://h/x HTTP/1.1", "GET https://h/x HTTP/1.1"},
+        {"GET ftp://h/x HTTP/1.1", "GET ftp://h/x HTTP/1.1"},
+        {"GET http:/ HTTP/1.1", "GET http:/ HTTP/1.1"},
+        {"garbage", "garbage"},
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_STREQ(OriginFormRequestLine(c.pszLine), c.pszOriginForm) << c.pszLine;
+}
+
+TEST(RequestHeadTest, HeadWithANulInAHostValueIsRefused)
+{
+    using namespace std::string_literals;
+    struct Case {
+        std::string text;
+        BOOL bForwarded;
+    };
+    const Case cases[] = {
+        {"GET / HTTP/1.1\r\nHost: 127.0.0.1\0.evil:81\r\n\r\n"s, FALSE},
+        {"GET / HTTP/1.1\r\nHost: good:80\r\nhost: a\0b\r\n\r\n"s, FALSE},
+        {"GET / HTTP/1.1\r\nHost: \0\r\n\r\n"s, FALSE},
+        // A NUL elsewhere misleads nobody about where the request goes.
+        {"GET / HTTP/1.1\r\nHost: h:81\r\nCookie: a\0b\r\n\r\n"s, TRUE},
+        {"GET /\0 HTTP/1.1\r\nHost: h:81\r\n\r\n"s, TRUE},
+    };
+    for (const Case& c : cases) {
+        CRequestHead head;
+        EXPECT_EQ(ParseRequestHead(CString(c.text), head), c.bForwarded) << c.text;
+    }
+}
+
 TEST(RequestHeadTest, ValueStartsAfterTheColonAndItsBlanks)
 {
     CRequestHead head = Parse("GET / HTTP/1.1\r\nAccept:text/html\r\nX-A:  \t two\r\nX-Empty:\r\nX-B: a: b\r\n\r\n");

@@ -123,3 +123,48 @@ TEST_F(RequestTrackerTest, WhatCannotBeFollowedPassesAndLeavesLaterAnswersUnfilt
     EXPECT_EQ(out, huge);
     EXPECT_TRUE(second.IsPassingThrough());
 }
+
+TEST_F(RequestTrackerTest, WithoutAnUpstreamLaterRequestsGoInPathFormAndAnotherServerStopsTheConnection)
+{
+    using namespace std::string_literals;
+    const std::string same = "GET http://h:81/a HTTP/1.1\r\nHost: h:81\r\n\r\n";
+    const std::string sameInPathForm = "GET /a HTTP/1.1\r\nHost: h:81\r\n\r\n";
+    const struct {
+        std::string next;       // the request after `same`
+        bool bToOrigin;
+        bool bStopped;
+        std::string nextOut;    // what the server gets of it when not stopped
+    } cases[] = {
+        {"GET http://other:81/b HTTP/1.1\r\nHost: other:81\r\nCookie: k=v\r\n\r\n", true, true, ""},
+        {"GET http://h:82/b HTTP/1.1\r\nHost: h:82\r\n\r\n", true, true, ""},
+        {"GET http://H:81/b HTTP/1.1\r\nHost: H:81\r\n\r\n", true, false, "GET /b HTTP/1.1\r\nHost: H:81\r\n\r\n"},
+        {"GET /b HTTP/1.1\r\nHost: h:81\r\n\r\n", true, false, "GET /b HTTP/1.1\r\nHost: h:81\r\n\r\n"},
+        {"GET http://h:81/b HTTP/1.1\r\nHost: h:81\0.other\r\n\r\n"s, true, true, ""},
+        // Through an upstream proxy every request goes there, in full.
+        {"GET http://other:81/b HTTP/1.1\r\nHost: other:81\r\n\r\n", false, false,
+         "GET http://other:81/b HTTP/1.1\r\nHost: other:81\r\n\r\n"},
+        {"GET http://h:81/b HTTP/1.1\r\nHost: h:81\0.other\r\n\r\n"s, false, true, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.next);
+        CResponseFramer framer;
+        CRequestTracker tracker;
+        CRequestHead first;
+        ParseRequestHead("GET http://h:81/ HTTP/1.1\r\nHost: h:81\r\n\r\n", first);
+        if (c.bToOrigin) tracker.SendToOrigin(first.m_strHost, first.m_nPort);
+        tracker.AfterFirstHead(first, framer);
+        const std::string sent = same + c.next + same;
+        std::string out;
+        tracker.Feed(sent.data(), static_cast<int>(sent.size()), out, framer);
+        EXPECT_EQ(tracker.IsStopped(), c.bStopped);
+        const std::string firstOut = c.bToOrigin ? sameInPathForm : same;
+        if (c.bStopped) {
+            // Nothing from the stopping request on reaches this server.
+            EXPECT_EQ(out, firstOut);
+            EXPECT_EQ(framer.PendingCount(), 2);
+        } else {
+            EXPECT_EQ(out, firstOut + c.nextOut + firstOut);
+            EXPECT_EQ(framer.PendingCount(), 4);
+        }
+    }
+}

@@ -1,14 +1,19 @@
--- wrk script for the proxy benchmark: one GET per connection (Connection:
--- close), in proxy form (absolute URL) when CW_PROXY_FORM=1, else as a
--- plain request to the origin. CW_ORIGIN is "127.0.0.1:PORT".
+-- wrk script for the proxy benchmark: GETs in proxy form (absolute URL) when
+-- CW_PROXY_FORM=1, else as plain requests to the origin. With CW_KEEP_ALIVE=1
+-- each connection carries request after request, as a browser's do;
+-- otherwise every request asks for its connection to be closed, so each is
+-- a new connection. CW_ORIGIN is "127.0.0.1:PORT".
 local origin = os.getenv("CW_ORIGIN")
 local path = os.getenv("CW_PATH") or "/"
 local proxyForm = os.getenv("CW_PROXY_FORM") == "1"
+local keepAlive = os.getenv("CW_KEEP_ALIVE") == "1"
 local req
 
 function init(args)
   local target = proxyForm and ("http://" .. origin .. path) or path
-  req = wrk.format("GET", target, { ["Host"] = origin, ["Connection"] = "close" })
+  local headers = { ["Host"] = origin }
+  if not keepAlive then headers["Connection"] = "close" end
+  req = wrk.format("GET", target, headers)
 end
 
 function request()

@@ -9,6 +9,7 @@
 source "$(dirname "${BASH_SOURCE[0]}")/../../support/ports.sh"
 
 PEER_PIDS=()
+PEERS_SOURCE_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)
 
 peers_init() {
   # CW_WORK_ROOT moves the folder off /tmp (a shared machine may sweep it).
@@ -139,15 +140,37 @@ CONF
 }
 
 # start_harness ARGS...: proxy-harness on a port of its own choosing; sets
-# HARNESS_PORT and HARNESS_PID.
+# HARNESS_PORT and HARNESS_PID. HARNESS_NOFILE, when set, is the harness's
+# descriptor limit; HARNESS_STDIN, when set, a file (a fifo the caller keeps
+# open) it reads its stdin from.
 start_harness() {
+  launch_harness "$CW_BUILD/tools/proxy-harness" --port 0 "$@"
+}
+
+# start_wine_harness WINDOWS_BUILD ARGS...: the same, with the proxy built for
+# Windows running under Wine in that build tree's prefix.
+start_wine_harness() {
+  local build=$1; shift
+  [ -f "$build/tools/proxy-harness.exe" ] || fail "no proxy-harness.exe in $build/tools"
+  launch_harness "$PEERS_SOURCE_DIR/cmake/wine-run" "$build/tools/proxy-harness.exe" --port 0 "$@"
+}
+
+launch_harness() {
   local out="$WORK/harness-$RANDOM.out"
-  "$CW_BUILD/tools/proxy-harness" --port 0 "$@" >"$out" 2>&1 &
+  # Made here, so the search below never races the child's redirection.
+  : >"$out"
+  (
+    exec 7>&-
+    [ -n "${HARNESS_NOFILE:-}" ] && ulimit -n "$HARNESS_NOFILE"
+    [ -n "${HARNESS_STDIN:-}" ] && exec <"$HARNESS_STDIN"
+    exec "$@"
+  ) >"$out" 2>&1 &
   HARNESS_PID=$!
+  HARNESS_OUT=$out
   PEER_PIDS+=("$HARNESS_PID")
   HARNESS_PORT=
-  for _ in $(seq 100); do
-    HARNESS_PORT=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$out")
+  for _ in $(seq 300); do
+    HARNESS_PORT=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)\r\{0,1\}$/\1/p' "$out")
     [ -n "$HARNESS_PORT" ] && return 0
     kill -0 "$HARNESS_PID" 2>/dev/null || break
     sleep 0.1
@@ -159,5 +182,63 @@ start_harness() {
 require_tools() {
   local t
   for t in "$@"; do command -v "$t" >/dev/null 2>&1 || fail "$t is not installed (run scripts/setup)"; done
-  [ -x "$CW_BUILD/tools/proxy-harness" ] || fail "no proxy-harness in $CW_BUILD/tools"
+  [ -z "${CW_BUILD:-}" ] || [ -x "$CW_BUILD/tools/proxy-harness" ] || fail "no proxy-harness in $CW_BUILD/tools"
+}
+
+# open_harness_stdin: a fifo for HARNESS_STDIN, held open for writing on
+# descriptor 8, so a harness started with --stats-on-stdin can be asked.
+open_harness_stdin() {
+  HARNESS_STDIN="$WORK/harness-stdin-$RANDOM"
+  mkfifo "$HARNESS_STDIN"
+  exec 8<>"$HARNESS_STDIN"
+}
+
+# start_holder ARGS...: tools/bench/hold_connections.py ARGS in the
+# background, holding its connections until release_holder; sets HOLDER_PID
+# and HOLDER_OUT. Descriptor 7 is the holder's stdin; the holder itself must
+# not inherit it, or it would never see its end.
+start_holder() {
+  local fifo="$WORK/holder-$RANDOM"
+  mkfifo "$fifo"
+  HOLDER_OUT="$fifo.out"
+  python3 "$PEERS_SOURCE_DIR/tools/bench/hold_connections.py" "$@" <"$fifo" >"$HOLDER_OUT" 2>&1 7>&- 8>&- &
+  HOLDER_PID=$!
+  PEER_PIDS+=("$HOLDER_PID")
+  exec 7>"$fifo"
+}
+
+# holder_result [TENTHS]: waits (at most TENTHS tenths of a second, default
+# 600) for the holder's line; sets HELD and ANSWERED. Fails when none came.
+holder_result() {
+  local line
+  for _ in $(seq "${1:-600}"); do
+    grep -q '^held=' "$HOLDER_OUT" && break
+    kill -0 "$HOLDER_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  line=$(grep '^held=' "$HOLDER_OUT") || return 1
+  HELD=$(echo "$line" | sed 's/^held=\([0-9]*\).*/\1/')
+  ANSWERED=$(echo "$line" | sed 's/.*answered=\([0-9]*\).*/\1/')
+}
+
+# release_holder: closes the held connections and waits for the holder.
+release_holder() {
+  exec 7>&-
+  wait "$HOLDER_PID" || true
+}
+
+# harness_stats: asks that harness for its counts; sets STAT_sockets (the
+# proxy's open sockets) and STAT_threads (the process's threads).
+harness_stats() {
+  local before now line
+  before=$(grep -c '^sockets=' "$HARNESS_OUT" || true)
+  echo stats >&8
+  for _ in $(seq 200); do
+    now=$(grep -c '^sockets=' "$HARNESS_OUT" || true)
+    [ "$now" -gt "$before" ] && break
+    sleep 0.05
+  done
+  line=$(grep '^sockets=' "$HARNESS_OUT" | tail -1 | tr -d '\r')
+  [ -n "$line" ] || fail "the harness gave no counts"
+  eval "$(echo "$line" | tr ' ' '\n' | sed 's/^/STAT_/')"
 }
