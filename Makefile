@@ -1,7 +1,7 @@
 # The two commands a newcomer needs: `make run` and `make test`.
 # Everything else here is a step of those two.
 .PHONY: all setup run test build-host build-windows build-tsan build-fuzz build-release \
-        test-host test-tsan test-windows test-fuzz test-e2e bench clean
+        test-host test-tsan test-windows test-fuzz test-e2e bench dist clean
 
 JOBS ?= $(shell nproc)
 # The test peers (nginx, privoxy) live in sbin, which not every environment
@@ -60,6 +60,14 @@ test-fuzz: build-fuzz
 
 test-e2e: build-release
 	scripts/run-e2e build/host-release
+
+# The Windows installer, build/windows/cloakwall-1.5-setup.exe (makensis from
+# Debian's nsis, which setup installs).
+dist: setup build-windows
+	@cmake --build build/windows --target help | grep -q '^dist:' || \
+	  { echo "make dist: no installer target (the program cloakwall.exe is not part of this tree yet)"; exit 1; }
+	cmake --build build/windows -j $(JOBS) --target dist
+	@ls -l build/windows/cloakwall-*-setup.exe
 
 bench: build-release
 	@if [ -x tools/bench/run ]; then tools/bench/run build/host-release; else echo "no benchmarks yet"; fi
