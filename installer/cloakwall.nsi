@@ -57,6 +57,7 @@ InstallDir "$PROGRAMFILES\${PRODUCT}"
 ; An upgrade goes where the installed copy is (AppPath), so its list file and
 ; the Run entry stay valid.
 InstallDirRegKey HKLM "${SETTINGS_KEY}" "AppPath"
+BrandingText "${PRODUCT} ${VERSION}"
 ShowInstDetails show
 ShowUninstDetails show
 
