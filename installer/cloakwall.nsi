@@ -125,6 +125,27 @@ FunctionEnd
 !insertmacro DEFINE_CLOSE_RUNNING_INSTANCE ""
 !insertmacro DEFINE_CLOSE_RUNNING_INSTANCE "un."
 
+; Everything this installer writes is machine-wide. Without administrator
+; rights the writes would fail one by one and a silent install would still
+; report success, leaving a program without its folder or path settings.
+!macro REQUIRE_ADMIN
+  UserInfo::GetAccountType
+  Pop $0
+  ${If} $0 != "admin"
+    MessageBox MB_ICONSTOP|MB_OK "Administrator rights are needed to install or remove ${PRODUCT}." /SD IDOK
+    SetErrorLevel 740 ; ERROR_ELEVATION_REQUIRED
+    Quit
+  ${EndIf}
+!macroend
+
+Function .onInit
+  !insertmacro REQUIRE_ADMIN
+FunctionEnd
+
+Function un.onInit
+  !insertmacro REQUIRE_ADMIN
+FunctionEnd
+
 Section "${PRODUCT}" SecMain
   SectionIn RO
   SetShellVarContext all ; the program starts for every user, so does its shortcut
@@ -239,6 +260,8 @@ Section "Uninstall"
   !insertmacro REMOVE_CAPTION_VALUE HKCU
 
   DeleteRegValue HKLM "${RUN_KEY}" "Cloakwall"
+  ; The value name is the program's own, wherever a release put it.
+  DeleteRegValue HKCU "${RUN_KEY}" "Cloakwall"
   DeleteRegKey HKLM "${SETTINGS_KEY}"
   DeleteRegKey HKLM "${UNINST_KEY}"
 
@@ -248,9 +271,11 @@ Section "Uninstall"
 
   ; Only the files this program makes: the folder may have been chosen by
   ; the user and hold other things, in which case it stays.
-  Delete "$INSTDIR\cloakwall.exe"
+  ; A copy that could be neither asked nor forced to end (another user's,
+  ; say) keeps its file locked: it goes at the next restart instead.
+  Delete /REBOOTOK "$INSTDIR\cloakwall.exe"
   Delete "$INSTDIR\proxylist.txt"
   Delete "$INSTDIR\proxylist.txt.new"
   Delete "$INSTDIR\uninstall.exe"
-  RMDir "$INSTDIR"
+  RMDir /REBOOTOK "$INSTDIR"
 SectionEnd

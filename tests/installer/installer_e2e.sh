@@ -85,8 +85,10 @@ wait_exit() {
   wait "$pid" || EXIT_STATUS=$?
 }
 
+# Started from a folder of the test's, so a list file the program wrote to
+# its working folder instead of its own would show.
 start_program() {
-  wine "$EXE_WIN" >"$WORK/program.log" 2>&1 &
+  (cd "$WORK" && exec wine "$EXE_WIN" >"$WORK/program.log" 2>&1) &
   APP_PID=$!
   APP_PIDS+=("$APP_PID")
 }
@@ -130,6 +132,7 @@ start_program
 wait_for 60 "the program to download the list into its folder" list_has 127.0.0.3:8000
 grep -q 'GET /licensing/ProxyGenerator/proxylist.txt' "$WORK/vendor.log" \
   || fail "the list in the program's folder did not come from the vendor server"
+[ ! -e "$WORK/proxylist.txt" ] || fail "the program wrote its list into its working folder"
 expect_value "$RUN_KEY" Cloakwall "$QUOTED_EXE"
 expect_value "HKCU\\$CAPTION_KEY" "Window Title" "Cloakwall is Enabled"
 pass "the installed program uses proxylist.txt in its folder and registers the quoted path"
