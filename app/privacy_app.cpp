@@ -1,0 +1,55 @@
+// CPrivacyApp::InitInstance and theApp. theApp is defined after the settings
+// objects in link order, so they exist (and have read the registry) before
+// it is built.
+#include "app/privacy_app.h"
+
+#include "browser/browser_title.h"
+#include "res/resource.h"
+#include "settings/content_filter_switches.h"
+#include "settings/settings_store.h"
+#include "ui/settings_dlg.h"
+#include "ui/settings_window_class.h"
+
+CPrivacyApp theApp;
+
+BOOL ActivateRunningInstance()
+{
+    // By class: the settings window's caption is not the program's name.
+    HWND hWnd = FindWindowA(CLOAKWALL_SETTINGS_CLASS, nullptr);
+    if (!hWnd)
+        return FALSE;
+    ShowWindow(hWnd, SW_SHOWDEFAULT);
+    BringWindowToTop(hWnd);
+    SetForegroundWindow(hWnd);
+    return TRUE;
+}
+
+BOOL CPrivacyApp::InitInstance()
+{
+    AfxEnableControlContainer();
+    Enable3dControlsStatic();
+
+    // The handle stays open, unowned, for the life of the process: the name
+    // goes away with the process, however it ends.
+    HANDLE hMutex = CreateMutexA(nullptr, TRUE, CLOAKWALL_INSTANCE_MUTEX);
+    DWORD dwError = GetLastError();
+    if (hMutex)
+        ReleaseMutex(hMutex);
+    if (dwError == ERROR_ALREADY_EXISTS) {
+        ActivateRunningInstance();
+        return FALSE;
+    }
+
+    g_strAppPath = g_regAppPath.Get();
+    UseSettingsForContentFilter();
+    SetBrowserTitle();
+
+    RegisterSettingsWindowClass(m_hInstance);
+    {
+        CSettingsDlg dlg;
+        m_pMainWnd = &dlg;
+        dlg.DoModal();
+        m_pMainWnd = nullptr;
+    }
+    return FALSE;
+}

@@ -1,0 +1,161 @@
+// The anonymous-browsing switch of the settings dialog: the stored proxy
+// re-applied at start-up, "Save Settings", the tray command and Exit. On
+// every switch the browser options change first and the local proxy second.
+#include "ui/settings_dlg.h"
+
+#include "browser/browser_title.h"
+#include "browser/connection_options.h"
+#include "framework/core/exceptions.h"
+#include "framework/win/message_box.h"
+#include "proxylist/proxy_entry.h"
+#include "proxylist/proxy_list_file.h"
+#include "settings/settings_store.h"
+
+namespace {
+// What the browser is given, and where the local proxy listens.
+const char kLocalProxyAddress[] = "127.0.0.1:8080";
+const int kLocalProxyPort = 8080;
+} // namespace
+
+void CSettingsDlg::SwitchOn(const CString& strHost, int nPort)
+{
+    SetConnectionOptions(g_pszConnectionName, kLocalProxyAddress);
+    if (m_proxyServer.IsRunning())
+        m_proxyServer.Stop();
+    if (!m_proxyServer.Start(kLocalProxyPort, 1, strHost, nPort, CString(), CString()))
+        AfxMessageBox("Cannot Start Proxy!", MB_OK, "ERROR", m_hWnd);
+}
+
+void CSettingsDlg::SwitchOff()
+{
+    DisableConnectionProxy(g_pszConnectionName);
+    g_regUseProxy.Set(0);
+    if (m_proxyServer.IsRunning())
+        m_proxyServer.Stop();
+}
+
+BOOL CSettingsDlg::ApplyStoredSettings()
+{
+    try {
+        m_bClearCookies = static_cast<int>(g_regClearCookies.Get());
+        m_bClearTmpFiles = static_cast<int>(g_regClearTmpFiles.Get());
+        m_bDeleteHistory = static_cast<int>(g_regDeleteHistory.Get());
+        m_bDeleteAddresses = static_cast<int>(g_regDeleteAddresses.Get());
+        m_bEnableActiveX = static_cast<int>(g_regEnableActiveX.Get());
+        m_bEnableJS = static_cast<int>(g_regEnableJS.Get());
+
+        // A list file that is missing or unreadable leaves the combo box
+        // empty; the stored proxy is applied all the same.
+        CStringList entries;
+        if (ReadProxyListFile(ProxyListFilePath(g_strAppPath), entries))
+            FillProxyCombo(entries);
+
+        // Only what the user last switched on is switched on again, and the
+        // check box and the tray's check mark show what is in force.
+        CString strProxy = g_regProxyName.Get();
+        if (!strProxy.IsEmpty() && m_comboProxy.m_hWnd)
+            m_comboProxy.SetWindowText(strProxy);
+        BOOL bOn = g_regUseProxy.Get() == 1 && !strProxy.IsEmpty();
+        if (bOn) {
+            CString strHost;
+            int nPort = 0;
+            SplitProxyEntry(strProxy, strHost, nPort);
+            SwitchOn(strHost, nPort);
+        }
+        m_bUseProxy = bOn ? 1 : 0;
+        m_bEnabled = m_bUseProxy;
+
+        UpdateData(FALSE);
+        return TRUE;
+    } catch (CException* e) {
+        e->Delete();
+        return FALSE;
+    }
+}
+
+void CSettingsDlg::OnOK()
+{
+    try {
+        UpdateData(TRUE);
+        if (m_bUseProxy) {
+            CString strProxy;
+            m_comboProxy.GetWindowText(strProxy);
+            if (strProxy.IsEmpty()) {
+                AfxMessageBox("No proxy selected", MB_OK, nullptr, m_hWnd);
+            } else {
+                CString strHost;
+                int nPort = 0;
+                SplitProxyEntry(strProxy, strHost, nPort);
+                if (!CheckProxyReachable(strHost, nPort)) {
+                    AfxMessageBox("Please choose another Proxy!", MB_OK, "ERROR", m_hWnd);
+                } else {
+                    SwitchOn(strHost, nPort);
+                    g_regUseProxy.Set(1);
+                    g_regProxyName.Set(strProxy);
+                    m_bEnabled = 1;
+                }
+            }
+        } else {
+            SwitchOff();
+            // The tray command's next press must switch on, not off again.
+            m_bEnabled = 0;
+        }
+
+        g_regEnableJS.Set(m_bEnableJS ? 1 : 0);
+        g_regEnableActiveX.Set(m_bEnableActiveX ? 1 : 0);
+        RestartCleaner();
+        g_regClearTmpFiles.Set(m_bClearTmpFiles ? 1 : 0);
+        g_regClearCookies.Set(m_bClearCookies ? 1 : 0);
+        g_regDeleteAddresses.Set(m_bDeleteAddresses ? 1 : 0);
+        g_regDeleteHistory.Set(m_bDeleteHistory ? 1 : 0);
+
+        AddTrayIcon();
+        ShowWindow(SW_HIDE);
+    } catch (CException* e) {
+        e->Delete();
+    }
+}
+
+void CSettingsDlg::OnToggleAnonymous()
+{
+    if (m_bEnabled) {
+        m_bEnabled = 0;
+        m_bUseProxy = 0;
+        SwitchOff();
+        UpdateData(FALSE);
+        return;
+    }
+
+    // Switching on uses the stored proxy, not what the combo box shows; a
+    // failure leaves the switch off.
+    CString strProxy = g_regProxyName.Get();
+    if (strProxy.IsEmpty()) {
+        AfxMessageBox("No proxy selected", MB_OK, nullptr, m_hWnd);
+        return;
+    }
+    CString strHost;
+    int nPort = 0;
+    SplitProxyEntry(strProxy, strHost, nPort);
+    if (!CheckProxyReachable(strHost, nPort)) {
+        AfxMessageBox("Please choose another Proxy!", MB_OK, "ERROR", m_hWnd);
+        return;
+    }
+    SwitchOn(strHost, nPort);
+    m_bEnabled = 1;
+    m_bUseProxy = m_bEnabled;
+    g_regUseProxy.Set(m_bEnabled ? 1 : 0);
+    g_regProxyName.Set(strProxy);
+    UpdateData(FALSE);
+}
+
+void CSettingsDlg::OnUpdateToggleAnonymous(CCmdUI* pCmdUI)
+{
+    pCmdUI->SetCheck(m_bUseProxy == 1);
+}
+
+void CSettingsDlg::OnExit()
+{
+    ClearBrowserTitle();
+    DisableConnectionProxy(g_pszConnectionName);
+    EndDialog(0);
+}

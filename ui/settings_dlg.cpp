@@ -1,0 +1,220 @@
+// CSettingsDlg: construction, data exchange, initialisation (first run,
+// stored settings, tray, start hidden) and the window's own handlers.
+#include "ui/settings_dlg.h"
+
+#include "browser/connection_options.h"
+#include "framework/win/message_box.h"
+#include "framework/win/win_app.h"
+#include "proxylist/proxy_list_file.h"
+#include "proxylist/proxy_list_update.h"
+#include "proxylist/vendor_server.h"
+#include "res/resource.h"
+#include "settings/settings_store.h"
+#include "ui/about_dlg.h"
+
+BOOL g_bFirstMinimize = TRUE;
+
+namespace {
+// Timers of the dialog: hide at the first tick, or just go away.
+const UINT_PTR kHideTimer = 998;
+const UINT_PTR kShowTimer = 0;
+} // namespace
+
+BEGIN_MESSAGE_MAP(CSettingsDlg, CTrayDialog)
+    ON_WM_SYSCOMMAND()
+    ON_WM_PAINT()
+    ON_WM_QUERYDRAGICON()
+    ON_COMMAND(IDOK, OnOK)
+    ON_COMMAND(ID_EXIT_CLOAKWALL, OnExit)
+    ON_WM_SIZE()
+    ON_WM_TIMER()
+    ON_COMMAND(ID_CONFIGURATION, OnConfiguration)
+    ON_COMMAND(ID_TOGGLE_ANONYMOUS, OnToggleAnonymous)
+    ON_UPDATE_COMMAND_UI(ID_TOGGLE_ANONYMOUS, OnUpdateToggleAnonymous)
+    ON_WM_INITMENUPOPUP()
+    ON_CBN_SELCHANGE(IDC_PROXYCOMBO, OnSelchangeProxyCombo)
+    ON_COMMAND(IDC_UPDATEPROXYLIST, OnUpdateProxyList)
+    ON_COMMAND(IDC_ADDNEWPROXY, OnAddNewProxy)
+END_MESSAGE_MAP()
+
+CSettingsDlg::CSettingsDlg(CWnd* pParent) : CTrayDialog(IDD_SETTINGS_DIALOG, pParent), m_bEnabled(0)
+{
+    m_bClearCookies = static_cast<int>(g_regClearCookies.Get());
+    m_bClearTmpFiles = static_cast<int>(g_regClearTmpFiles.Get());
+    m_bDeleteHistory = static_cast<int>(g_regDeleteHistory.Get());
+    m_bDeleteAddresses = static_cast<int>(g_regDeleteAddresses.Get());
+    m_bEnableActiveX = static_cast<int>(g_regEnableActiveX.Get());
+    m_bEnableJS = static_cast<int>(g_regEnableJS.Get());
+    m_bUseProxy = static_cast<int>(g_regUseProxy.Get());
+    m_hIcon = LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+}
+
+CSettingsDlg::~CSettingsDlg() = default;
+
+void CSettingsDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CTrayDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_PROXYCOMBO, m_comboProxy);
+    DDX_Check(pDX, IDC_CLEARCOOKIES, m_bClearCookies);
+    DDX_Check(pDX, IDC_CLEARTMPFILES, m_bClearTmpFiles);
+    DDX_Check(pDX, IDC_DELETEADDRESSES, m_bDeleteAddresses);
+    DDX_Check(pDX, IDC_DELETEHISTORY, m_bDeleteHistory);
+    DDX_Check(pDX, IDC_ENABLEACTIVEX, m_bEnableActiveX);
+    DDX_Check(pDX, IDC_USEPROXY, m_bUseProxy);
+    DDX_Check(pDX, IDC_ENABLEJS, m_bEnableJS);
+}
+
+BOOL CSettingsDlg::OnInitDialog()
+{
+    CTrayDialog::OnInitDialog();
+
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
+
+    SetTrayIcon(IDR_MAINFRAME);
+    SetTrayTip("Cloakwall");
+    SetTrayMenu(IDR_TRAYMENU);
+    AddTrayIcon();
+
+    if (CMenu* pSysMenu = GetSystemMenu(FALSE)) {
+        char text[128] = "";
+        if (LoadStringA(AfxGetResourceHandle(), IDS_ABOUTBOX, text, sizeof text) > 0) {
+            pSysMenu->AppendMenu(MF_SEPARATOR);
+            pSysMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, text);
+        }
+    }
+
+    if (g_regRunFirst.Get() == 0)
+        DoFirstRun();
+
+    ApplyStoredSettings();
+    RestartCleaner();
+
+    if (g_regMinimize.Get() == 1) {
+        SetTimer(kHideTimer, 1);
+    } else {
+        g_regMinimize.Set(1);
+        SetTimer(kShowTimer, 1);
+        RemoveTrayIcon();
+    }
+    return TRUE;
+}
+
+void CSettingsDlg::DoFirstRun()
+{
+    // The download must reach the vendor directly, not the local proxy.
+    DisableConnectionProxy(g_pszConnectionName);
+
+    CStringList entries;
+    CString strDetail;
+    ProxyListUpdateResult result =
+        UpdateProxyList(GetProxyListUrl(), ProxyListFilePath(g_strAppPath), entries, &strDetail);
+    if (result == PROXY_LIST_FILE_FAILED) {
+        // The list could not be kept: say so, and leave RunFirst at 0 so the
+        // next start tries the first-run work again. The rest of the
+        // initialisation still runs.
+        CString text = GetProxyListUpdateText(result);
+        if (!strDetail.IsEmpty())
+            text += "\r\n" + strDetail;
+        AfxMessageBox(text, MB_OK, GetProxyListUpdateCaption(result), m_hWnd);
+        return;
+    }
+    if (result == PROXY_LIST_UPDATED)
+        FillProxyCombo(entries);
+    // A list that could not be downloaded can be fetched later with
+    // "Update Proxy List Now"; the first run is done either way.
+    g_regRunFirst.Set(1);
+}
+
+void CSettingsDlg::FillProxyCombo(const CStringList& entries)
+{
+    if (!m_comboProxy.m_hWnd)
+        return;
+    CString strEdit;
+    m_comboProxy.GetWindowText(strEdit);
+    m_comboProxy.ResetContent();
+    for (POSITION pos = entries.GetHeadPosition(); pos;) {
+        const CString& entry = entries.GetNext(pos);
+        if (m_comboProxy.FindStringExact(-1, entry) == CB_ERR)
+            m_comboProxy.AddString(entry);
+    }
+    m_comboProxy.SetWindowText(strEdit);
+}
+
+void CSettingsDlg::OnSysCommand(UINT nID, LPARAM lParam)
+{
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg dlgAbout(this);
+        dlgAbout.DoModal();
+        return;
+    }
+    CTrayDialog::OnSysCommand(nID, lParam);
+}
+
+void CSettingsDlg::OnPaint()
+{
+    if (!IsIconic()) {
+        CWnd::OnPaint();
+        return;
+    }
+    PAINTSTRUCT ps;
+    HDC hdc = BeginPaint(m_hWnd, &ps);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0);
+    RECT rect;
+    GetClientRect(&rect);
+    int x = (rect.right - rect.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    int y = (rect.bottom - rect.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(hdc, x, y, m_hIcon);
+    EndPaint(m_hWnd, &ps);
+}
+
+HCURSOR CSettingsDlg::OnQueryDragIcon()
+{
+    return static_cast<HCURSOR>(m_hIcon);
+}
+
+void CSettingsDlg::OnSize(UINT nType, int cx, int cy)
+{
+    if (nType != SIZE_MINIMIZED) {
+        CWnd::OnSize(nType, cx, cy);
+        return;
+    }
+    if (g_bFirstMinimize) {
+        ShowWindow(SW_MINIMIZE);
+        g_bFirstMinimize = FALSE;
+    } else {
+        ShowWindow(SW_HIDE);
+    }
+}
+
+void CSettingsDlg::OnTimer(UINT_PTR nIDEvent)
+{
+    if (nIDEvent == kHideTimer) {
+        ShowWindow(SW_HIDE);
+        KillTimer(kHideTimer);
+    } else if (nIDEvent == kShowTimer) {
+        KillTimer(kShowTimer);
+    }
+    CWnd::OnTimer(nIDEvent);
+}
+
+void CSettingsDlg::OnConfiguration()
+{
+    RemoveTrayIcon();
+    ShowWindow(SW_SHOW);
+}
+
+void CSettingsDlg::OnCancel()
+{
+    AddTrayIcon();
+    ShowWindow(SW_HIDE);
+}
+
+void CSettingsDlg::OnInitMenuPopup(CMenu* pPopupMenu, UINT, BOOL bSysMenu)
+{
+    AfxUpdateMenuPopup(this, pPopupMenu, bSysMenu);
+}
+
+void CSettingsDlg::RestartCleaner()
+{
+}

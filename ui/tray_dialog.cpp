@@ -1,0 +1,173 @@
+// CTrayDialog: the notification-area icon, its menu, and hiding instead of
+// closing or minimising.
+#include "ui/tray_dialog.h"
+
+#include "framework/win/win_app.h"
+
+#include <cstring>
+
+BEGIN_MESSAGE_MAP(CTrayDialog, CDialog)
+    ON_WM_DESTROY()
+    ON_WM_SYSCOMMAND()
+    ON_MESSAGE(WM_TRAYNOTIFY, OnTrayNotify)
+END_MESSAGE_MAP()
+
+CTrayDialog::CTrayDialog(UINT nIDTemplate, CWnd* pParent)
+    : CDialog(nIDTemplate, pParent), m_bMinimizeToTray(TRUE), m_bIconShown(FALSE), m_nDefaultItem(0)
+{
+    std::memset(&m_nid, 0, sizeof m_nid);
+    // The 488-byte form of the record: understood by every shell since the
+    // balloon tips came, and by Wine's.
+    m_nid.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    m_nid.hWnd = nullptr;
+    m_nid.uID = 1;
+    m_nid.uFlags = NIF_MESSAGE;
+    m_nid.uCallbackMessage = WM_TRAYNOTIFY;
+}
+
+CTrayDialog::~CTrayDialog()
+{
+    m_menu.DestroyMenu();
+}
+
+BOOL CTrayDialog::OnInitDialog()
+{
+    // A dialog procedure never sees WM_CREATE, so the record learns its
+    // window here, before anything can add the icon.
+    m_nid.hWnd = m_hWnd;
+    m_nid.uID = 1;
+    return CDialog::OnInitDialog();
+}
+
+HICON CTrayDialog::SetTrayIcon(UINT nResourceID)
+{
+    return SetTrayIcon(MAKEINTRESOURCEA(LOWORD(nResourceID)));
+}
+
+HICON CTrayDialog::SetTrayIcon(LPCTSTR lpszResourceName)
+{
+    HICON hIcon = static_cast<HICON>(
+        LoadImageA(AfxGetResourceHandle(), lpszResourceName, IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                   GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    if (hIcon)
+        SetTrayIcon(hIcon);
+    return hIcon;
+}
+
+void CTrayDialog::SetTrayIcon(HICON hIcon)
+{
+    m_nid.hIcon = hIcon;
+    m_nid.uFlags |= NIF_ICON;
+}
+
+void CTrayDialog::SetTrayTip(LPCTSTR lpszTip)
+{
+    lstrcpynA(m_nid.szTip, lpszTip ? lpszTip : "", sizeof m_nid.szTip);
+    m_nid.uFlags |= NIF_TIP;
+}
+
+BOOL CTrayDialog::SetTrayMenu(UINT nResourceID, UINT nDefaultPos)
+{
+    return SetTrayMenu(MAKEINTRESOURCEA(LOWORD(nResourceID)), nDefaultPos);
+}
+
+BOOL CTrayDialog::SetTrayMenu(LPCTSTR lpszMenuName, UINT)
+{
+    HMENU hMenu = LoadMenuA(AfxGetResourceHandle(), lpszMenuName);
+    if (!hMenu)
+        return FALSE;
+    return SetTrayMenu(hMenu);
+}
+
+BOOL CTrayDialog::SetTrayMenu(HMENU hMenu, UINT)
+{
+    m_menu.DestroyMenu();
+    m_menu.Attach(hMenu);
+    return TRUE;
+}
+
+BOOL CTrayDialog::AddTrayIcon()
+{
+    if (m_bIconShown)
+        return FALSE;
+    BOOL b = Shell_NotifyIconA(NIM_ADD, &m_nid);
+    if (b)
+        m_bIconShown = TRUE;
+    return b;
+}
+
+BOOL CTrayDialog::RemoveTrayIcon()
+{
+    if (!m_bIconShown)
+        return FALSE;
+    BOOL b = Shell_NotifyIconA(NIM_DELETE, &m_nid);
+    if (b)
+        m_bIconShown = FALSE;
+    return b;
+}
+
+BOOL CTrayDialog::ModifyTrayIcon()
+{
+    if (!m_bIconShown)
+        return FALSE;
+    return Shell_NotifyIconA(NIM_MODIFY, &m_nid);
+}
+
+void CTrayDialog::OnDestroy()
+{
+    CWnd::OnDestroy();
+    // The icon never outlives the window it reports to.
+    if (m_nid.hWnd && m_nid.uID > 0 && m_bIconShown) {
+        if (Shell_NotifyIconA(NIM_DELETE, &m_nid))
+            m_bIconShown = FALSE;
+    }
+}
+
+void CTrayDialog::OnSysCommand(UINT nID, LPARAM lParam)
+{
+    UINT nCmd = nID & 0xFFF0;
+    if (m_bMinimizeToTray && (nCmd == SC_CLOSE || nCmd == SC_MINIMIZE)) {
+        // Swallowed either way: this dialog is never closed or minimised.
+        if (AddTrayIcon())
+            ShowWindow(SW_HIDE);
+        return;
+    }
+    CWnd::OnSysCommand(nID, lParam);
+}
+
+void CTrayDialog::OnTrayLButtonDblClk(POINT)
+{
+    if (m_bMinimizeToTray && RemoveTrayIcon())
+        ShowWindow(SW_SHOW);
+}
+
+void CTrayDialog::OnTrayRButtonDown(POINT point)
+{
+    CMenu* pPopup = m_menu.GetSubMenu(0);
+    if (!pPopup)
+        return;
+    // The owner must be the foreground window, or the menu stays open when
+    // the user clicks elsewhere.
+    SetForegroundWindow(m_hWnd);
+    pPopup->TrackPopupMenu(TPM_BOTTOMALIGN | TPM_RIGHTBUTTON, point.x, point.y, this);
+    PostMessage(WM_NULL);
+    pPopup->SetDefaultItem(m_nDefaultItem, TRUE);
+}
+
+LRESULT CTrayDialog::OnTrayNotify(WPARAM wParam, LPARAM lParam)
+{
+    if (wParam != 1)
+        return 0;
+    POINT pt;
+    GetCursorPos(&pt);
+    switch (LOWORD(lParam)) {
+    case WM_MOUSEMOVE: OnTrayMouseMove(pt); break;
+    case WM_LBUTTONDOWN: OnTrayLButtonDown(pt); break;
+    case WM_LBUTTONDBLCLK: OnTrayLButtonDblClk(pt); break;
+    case WM_RBUTTONDOWN:
+    case WM_CONTEXTMENU: OnTrayRButtonDown(pt); break;
+    case WM_RBUTTONDBLCLK: OnTrayRButtonDblClk(pt); break;
+    default: break;
+    }
+    return 0;
+}
