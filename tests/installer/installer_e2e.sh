@@ -93,7 +93,8 @@ start_program() {
   APP_PIDS+=("$APP_PID")
 }
 
-list_has() { grep -qx "$1" "$INSTALL_DIR/proxylist.txt" 2>/dev/null; }
+# The program writes its list as a Windows text file (CR LF).
+list_has() { tr -d '\r' <"$INSTALL_DIR/proxylist.txt" 2>/dev/null | grep -qx "$1"; }
 folder_gone() { [ ! -e "$INSTALL_DIR" ]; }
 shortcuts() { find "$WINEPREFIX/drive_c" -path '*Start Menu*' -iname '*cloakwall*.lnk' 2>/dev/null; }
 
