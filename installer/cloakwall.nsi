@@ -3,7 +3,8 @@
 ; The program reads its folder (AppPath) and its start command (AppFullPath)
 ; from HKLM\Software\Cloakwall and never writes them: this script is what
 ; provides them. Build with `make dist`, or by hand:
-;   makensis -DAPP_EXE=/path/to/cloakwall.exe -DOUTFILE=/path/to/setup.exe installer/cloakwall.nsi
+;   makensis -DAPP_EXE=/path/to/cloakwall.exe -DOUTFILE=/path/to/setup.exe \
+;            [-DAPP_ICON=res/cloakwall.ico] installer/cloakwall.nsi
 ;
 ; Command line of the built installer:
 ;   /S                  silent install
@@ -70,6 +71,10 @@ VIAddVersionKey "FileDescription" "${PRODUCT} installer"
 VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 
 !define MUI_ABORTWARNING
+!ifdef APP_ICON
+  !define MUI_ICON "${APP_ICON}"
+  !define MUI_UNICON "${APP_ICON}"
+!endif
 !define MUI_FINISHPAGE_RUN "$INSTDIR\cloakwall.exe"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
