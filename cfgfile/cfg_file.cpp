@@ -214,7 +214,7 @@ int CCfgFile::GetInt(int nIndex, int* pnValue) const
 {
     if (nIndex < 0 || nIndex >= m_nTokens) return CFG_ERR_INDEX;
     int value;
-    if (!CfgScanInt(m_strTokens[nIndex], &value)) return CFG_ERR_SYNTAX;
+    if (!CwScanInt(m_strTokens[nIndex], &value)) return CFG_ERR_SYNTAX;
     if (pnValue) *pnValue = value;
     return CFG_OK;
 }

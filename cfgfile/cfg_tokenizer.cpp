@@ -1,4 +1,4 @@
-// Tokenizing, section headers and number scanning of configuration lines.
+// Tokenizing and section headers of configuration lines.
 #include "cfgfile/cfg_file.h"
 #include "cfgfile/cfg_tokenizer.h"
 
@@ -11,7 +11,7 @@ std::vector<CfgTokenSpan> CfgSplitLine(const CString& strLine, int nMaxTokens)
     const size_t n = s.size();
     size_t i = 0;
     while (nMaxTokens < 0 || static_cast<int>(tokens.size()) < nMaxTokens) {
-        while (i < n && CfgIsSpace(s[i])) ++i;
+        while (i < n && CwIsSpace(s[i])) ++i;
         if (i >= n) break;
 
         CfgTokenSpan token;
@@ -31,41 +31,22 @@ std::vector<CfgTokenSpan> CfgSplitLine(const CString& strLine, int nMaxTokens)
             if (!terminated) end = n;
         } else {
             end = textStart;
-            while (end < n && !CfgIsSpace(s[end]) && s[end] != ',') ++end;
+            while (end < n && !CwIsSpace(s[end]) && s[end] != ',') ++end;
             terminated = end < n;
         }
         token.strText = CString(s.substr(textStart, end - textStart));
         token.nEnd = static_cast<int>(quoted && terminated ? end + 1 : end);
-        const bool blankTerminator = !quoted && terminated && CfgIsSpace(s[end]);
+        const bool blankTerminator = !quoted && terminated && CwIsSpace(s[end]);
         tokens.push_back(token);
 
         i = terminated ? end + 1 : n;
         if (quoted || blankTerminator) {
             // Blanks around one comma make a single separator.
-            while (i < n && CfgIsSpace(s[i])) ++i;
+            while (i < n && CwIsSpace(s[i])) ++i;
             if (i < n && s[i] == ',') ++i;
         }
     }
     return tokens;
-}
-
-BOOL CfgScanInt(const CString& strText, int* pnValue)
-{
-    const std::string& s = strText.str();
-    size_t i = 0;
-    while (i < s.size() && CfgIsSpace(s[i])) ++i;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-    if (i >= s.size() || s[i] < '0' || s[i] > '9') return FALSE;
-    long long value = 0;
-    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
-        if (value <= static_cast<long long>(INT_MAX) + 1) value = value * 10 + (s[i] - '0');
-    }
-    if (negative) value = -value;
-    if (value > INT_MAX) value = INT_MAX;
-    if (value < INT_MIN) value = INT_MIN;
-    if (pnValue) *pnValue = static_cast<int>(value);
-    return TRUE;
 }
 
 int CCfgFile::Tokenize(const CString& strLine, CString* pTokens, int* pnCount)
@@ -86,7 +67,7 @@ BOOL CCfgFile::IsSectionHeader(const CString& strLine, CString* pstrName)
 {
     const std::string& s = strLine.str();
     size_t i = 0;
-    while (i < s.size() && CfgIsSpace(s[i])) ++i;
+    while (i < s.size() && CwIsSpace(s[i])) ++i;
     if (i >= s.size() || s[i] != '[') return FALSE;
     for (size_t j = i + 1; j < s.size(); ++j) {
         if (s[j] == ';') return FALSE;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "framework/core/cstring.h"
+#include "framework/core/text_number.h"
 
 #include <vector>
 
@@ -20,13 +21,3 @@ struct CfgTokenSpan {
 // negative) by the rules of the format.
 std::vector<CfgTokenSpan> CfgSplitLine(const CString& strLine, int nMaxTokens);
 
-// Reads a number the way "%d" does: leading white space, an optional sign,
-// digits; whatever follows is ignored. A number too large for an int is
-// held at INT_MAX or INT_MIN. FALSE when no digit is found.
-BOOL CfgScanInt(const CString& strText, int* pnValue);
-
-// The white space of the format: space, tab, LF, VT, FF, CR.
-inline bool CfgIsSpace(char ch)
-{
-    return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\v' || ch == '\f' || ch == '\r';
-}

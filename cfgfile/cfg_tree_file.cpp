@@ -19,12 +19,12 @@ void ReadValue(CCfgNode* pNode, const CString& strToken)
         pNode->SetString(strToken);
         break;
     case cfgTypeNum:
-        if (CfgScanInt(strToken, &number)) pNode->SetNum(number);
+        if (CwScanInt(strToken, &number)) pNode->SetNum(number);
         break;
     case cfgTypeBool: {
         CString word(strToken);
         word.MakeUpper();
-        if (CfgScanInt(word, &number))
+        if (CwScanInt(word, &number))
             pNode->SetBool(number != 0);
         else if (word == "TRUE" || word == "T")
             pNode->SetBool(TRUE);

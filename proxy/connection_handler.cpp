@@ -1,11 +1,11 @@
 // One straight path through a browser connection's first request, with one
 // exit on failure: the browser's socket (and the target's, once open) closed.
-#include "proxy/connection_handler.h"
+#include "proxy/internal/connection_handler.h"
 
 #include "proxy/content_filter.h"
-#include "proxy/relay_channel.h"
-#include "proxy/request_head.h"
-#include "proxy/upstream_config.h"
+#include "proxy/internal/relay_channel.h"
+#include "proxy/internal/request_head.h"
+#include "proxy/internal/upstream_config.h"
 
 #include <vector>
 

@@ -1,12 +1,10 @@
 // Start, Stop and the listener thread of the local proxy.
 #include "proxy/local_proxy_server.h"
 
-#include "proxy/connection_handler.h"
-#include "proxy/thread_api.h"
-#include "proxy/upstream_config.h"
-
-#include <chrono>
-#include <system_error>
+#include "proxy/internal/connection_handler.h"
+#include "framework/core/text_number.h"
+#include "framework/core/thread_api.h"
+#include "proxy/internal/upstream_config.h"
 
 namespace {
 
@@ -20,7 +18,9 @@ void PublishConfig(int bUseUpstream, const CString& strUpstreamHost, int nUpstre
     auto pConfig = std::make_shared<CUpstreamConfig>();
     pConfig->bUseUpstream = bUseUpstream;
     pConfig->strUpstreamHost = strUpstreamHost;
-    pConfig->nUpstreamPort = static_cast<WORD>(nUpstreamPort & 0xFFFF);
+    // A port outside the TCP range names no server: 0 reaches nobody, where
+    // cutting it to 16 bits would reach whatever listens on the remainder.
+    pConfig->nUpstreamPort = CwIsTcpPort(nUpstreamPort) ? static_cast<WORD>(nUpstreamPort) : 0;
     pConfig->strProxyUser = strUser;
     pConfig->strProxyPassword = strPassword;
     if (bUseUpstream && !strUser.IsEmpty()) {
@@ -37,24 +37,26 @@ BOOL StartConnectionThread(SOCKET_HANDLE sock)
 
 }  // namespace
 
-unsigned int ListenThreadProc(std::shared_ptr<CListenerState> pState)
+unsigned int CLocalProxyServer::ListenThreadProc(void* pParam)
 {
-    while (pState->m_nRunning.load() == 1) {
-        int nReady = SockWaitForConnection(pState->m_sockListen, pState->m_sockWaker, LISTEN_WAIT_MS);
-        if (pState->m_nRunning.load() != 1) break;
+    CLocalProxyServer* pServer = static_cast<CLocalProxyServer*>(pParam);
+    CJoinableThread& thread = pServer->m_threadListen;
+    while (!thread.StopRequested()) {
+        int nReady = SockWaitForConnection(pServer->m_sockListen, pServer->m_sockWaker, LISTEN_WAIT_MS);
+        if (thread.StopRequested()) break;
         if (nReady != 1) {
             // A failing wait must not turn into a busy loop.
-            if (nReady < 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            if (nReady < 0) thread.WaitForStop(50);
             continue;
         }
-        SOCKET_HANDLE sock = SockAccept(pState->m_sockListen);
+        SOCKET_HANDLE sock = SockAccept(pServer->m_sockListen);
         if (sock == NO_SOCKET) {
             // Out of descriptors, or the peer gave up: drop this attempt, but
             // give the system a moment rather than spinning on the error.
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            thread.WaitForStop(10);
             continue;
         }
-        if (pState->m_nRunning.load() != 1) {
+        if (thread.StopRequested()) {
             SockClose(sock);
             break;
         }
@@ -62,13 +64,13 @@ unsigned int ListenThreadProc(std::shared_ptr<CListenerState> pState)
         if (!StartConnectionThread(sock)) SockClose(sock);
     }
     // This thread owns both sockets; nobody else closes them.
-    SockClose(pState->m_sockListen);
-    SockClose(pState->m_sockWaker);
+    SockClose(pServer->m_sockListen);
+    SockClose(pServer->m_sockWaker);
     return 0;
 }
 
 CLocalProxyServer::CLocalProxyServer()
-    : m_sockListen(NO_SOCKET), m_nLocalPort(0)
+    : m_sockListen(NO_SOCKET), m_sockWaker(NO_SOCKET), m_nWakePort(0), m_nLocalPort(0)
 {
 }
 
@@ -81,47 +83,47 @@ CLocalProxyServer::~CLocalProxyServer()
 BOOL CLocalProxyServer::Start(int nPort, int bUseUpstream, CString strUpstreamHost, int nUpstreamPort,
                               CString strUser, CString strPassword)
 {
-    if (m_threadListen.joinable()) Stop();
+    if (m_threadListen.IsRunning()) Stop();
 
-    m_nLocalPort = static_cast<WORD>(nPort & 0xFFFF);
     PublishConfig(bUseUpstream, strUpstreamHost, nUpstreamPort, strUser, strPassword);
+    // 0 asks for any free port; anything else must be a port.
+    if (nPort != 0 && !CwIsTcpPort(nPort)) return FALSE;
+    m_nLocalPort = static_cast<WORD>(nPort);
 
     if (!SockInitOnce()) return FALSE;
-    auto pState = std::make_shared<CListenerState>();
     WORD nBound = 0;
-    pState->m_sockListen = SockListenLoopback(m_nLocalPort, &nBound);
-    if (pState->m_sockListen == NO_SOCKET) return FALSE;
-    pState->m_sockWaker = SockOpenWaker(&pState->m_nWakePort);
-    if (pState->m_sockWaker == NO_SOCKET) {
-        SockClose(pState->m_sockListen);
+    SOCKET_HANDLE sockListen = SockListenLoopback(m_nLocalPort, &nBound);
+    if (sockListen == NO_SOCKET) return FALSE;
+    WORD nWakePort = 0;
+    SOCKET_HANDLE sockWaker = SockOpenWaker(&nWakePort);
+    if (sockWaker == NO_SOCKET) {
+        SockClose(sockListen);
         return FALSE;
     }
-    pState->m_nRunning.store(1);
-    try {
-        m_threadListen = std::thread(ListenThreadProc, pState);
-    } catch (const std::system_error&) {
-        SockClose(pState->m_sockListen);
-        SockClose(pState->m_sockWaker);
+    m_sockListen = sockListen;
+    m_sockWaker = sockWaker;
+    m_nWakePort = nWakePort;
+    if (!m_threadListen.Start(ListenThreadProc, this)) {
+        SockClose(sockListen);
+        SockClose(sockWaker);
+        m_sockListen = m_sockWaker = NO_SOCKET;
         return FALSE;
     }
     m_nLocalPort = nBound;
-    m_sockListen = pState->m_sockListen;
-    m_pState = pState;
     return TRUE;
 }
 
 void CLocalProxyServer::Stop()
 {
-    if (m_pState) {
-        m_pState->m_nRunning.store(0);
-        SockWakeListener(m_pState->m_nWakePort);
+    if (m_threadListen.IsRunning()) {
+        m_threadListen.RequestStop();
+        SockWakeListener(m_nWakePort);
+        m_threadListen.Join();
     }
-    if (m_threadListen.joinable()) m_threadListen.join();
-    m_pState.reset();
-    m_sockListen = NO_SOCKET;
+    m_sockListen = m_sockWaker = NO_SOCKET;
 }
 
 int CLocalProxyServer::IsRunning() const
 {
-    return m_pState ? m_pState->m_nRunning.load() : 0;
+    return m_threadListen.IsRunning() ? 1 : 0;
 }

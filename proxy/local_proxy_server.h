@@ -4,21 +4,8 @@
 #pragma once
 
 #include "framework/core/cstring.h"
-#include "proxy/socket_api.h"
-
-#include <atomic>
-#include <memory>
-#include <thread>
-
-// What one Start shares with the listener thread it creates. Each Start makes
-// a new one, so a listener still ending after a restart only ever sees its
-// own running flag and its own sockets.
-struct CListenerState {
-    std::atomic<int> m_nRunning{0};
-    SOCKET_HANDLE m_sockListen = NO_SOCKET;   // owned and closed by the listener thread
-    SOCKET_HANDLE m_sockWaker = NO_SOCKET;    // likewise
-    WORD m_nWakePort = 0;
-};
+#include "framework/core/thread_api.h"
+#include "framework/core/socket_api.h"
 
 class CLocalProxyServer {
 public:
@@ -34,7 +21,7 @@ public:
     BOOL Start(int nPort, int bUseUpstream, CString strUpstreamHost, int nUpstreamPort,
                CString strUser, CString strPassword);
 
-    // Clears the running flag, wakes the listener and waits until it has
+    // Asks the listener to stop, wakes it and waits until it has
     // closed its socket, so the port is free when Stop returns. Connections
     // already accepted go on.
     void Stop();
@@ -47,14 +34,17 @@ public:
     static CString EncodeBase64(CString strInput);
 
 private:
-    SOCKET_HANDLE m_sockListen;     // the listening socket of the current Start, NO_SOCKET when none
-    std::thread m_threadListen;
-    std::shared_ptr<CListenerState> m_pState;   // holds the running flag
+    static unsigned int ListenThreadProc(void* pParam);
+
+    // Both sockets are made by Start and closed by the listener thread as it
+    // ends; Stop joins it before the next Start makes new ones.
+    SOCKET_HANDLE m_sockListen;     // NO_SOCKET when nothing listens
+    SOCKET_HANDLE m_sockWaker;
+    WORD m_nWakePort;
+    CJoinableThread m_threadListen;
     WORD m_nLocalPort;
 };
 
 // The "Proxy-Authorization" line for an account, CR LF included, always on
 // one line however long the account is.
 CString BuildProxyAuthHeader(const CString& strUser, const CString& strPassword);
-
-unsigned int ListenThreadProc(std::shared_ptr<CListenerState> pState);

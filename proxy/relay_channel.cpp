@@ -1,8 +1,8 @@
 // Relay threads and the close-once rule for the two sockets of a connection.
-#include "proxy/relay_channel.h"
+#include "proxy/internal/relay_channel.h"
 
 #include "proxy/content_filter.h"
-#include "proxy/thread_api.h"
+#include "framework/core/thread_api.h"
 
 CConnectionSockets::CConnectionSockets(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget)
     : m_sockBrowser(sockBrowser), m_sockTarget(sockTarget), m_nShutDown(0)

@@ -1,30 +1,14 @@
 // Splitting and rebuilding of the first request head.
-#include "proxy/request_head.h"
+#include "proxy/internal/request_head.h"
 
-#include <climits>
+#include "framework/core/text_number.h"
+
 #include <cstring>
 
 namespace {
 
+// The blanks around a header value: space and tab only, as HTTP has it.
 BOOL IsBlank(char ch) { return ch == ' ' || ch == '\t'; }
-
-// Reads a port the way atoi reads a number (leading blanks, optional sign,
-// digits up to the first non-digit), without overflowing on long digit runs.
-int ReadPortNumber(const CString& strText)
-{
-    const std::string& s = strText.str();
-    size_t i = 0;
-    while (i < s.size() && (IsBlank(s[i]) || s[i] == '\r' || s[i] == '\n' || s[i] == '\v' || s[i] == '\f')) ++i;
-    BOOL bNegative = FALSE;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) bNegative = s[i++] == '-';
-    long long n = 0;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
-        if (n < INT_MAX) n = n * 10 + (s[i] - '0');
-        ++i;
-    }
-    if (n > INT_MAX) n = INT_MAX;
-    return static_cast<int>(bNegative ? -n : n);
-}
 
 void TakeTarget(const CString& strValue, CRequestHead& head)
 {
@@ -33,7 +17,7 @@ void TakeTarget(const CString& strValue, CRequestHead& head)
     int nColon = strTarget.Find(':');
     if (nColon >= 1) {
         head.m_strHost = strTarget.Left(nColon);
-        head.m_nPort = ReadPortNumber(strTarget.Mid(nColon + 1));
+        head.m_nPort = CwAtoi(strTarget.Mid(nColon + 1));
     } else {
         head.m_strHost = strTarget;
         head.m_nPort = 80;

@@ -1,6 +1,6 @@
 // Publication of the upstream configuration through an atomically swapped
 // shared pointer: readers on handler threads, the writer on the dialog's.
-#include "proxy/upstream_config.h"
+#include "proxy/internal/upstream_config.h"
 
 #include <atomic>
 

@@ -1,33 +1,7 @@
 // The entry split and the list-text split.
 #include "proxy_entry.h"
 
-#include <climits>
-
-namespace {
-
-bool IsBlank(char ch)
-{
-    return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\v' || ch == '\f' || ch == '\r';
-}
-
-} // namespace
-
-int ParsePortNumber(LPCTSTR psz)
-{
-    if (!psz) return 0;
-    while (IsBlank(*psz)) ++psz;
-    bool negative = false;
-    if (*psz == '+' || *psz == '-') negative = (*psz++ == '-');
-    long long value = 0;
-    for (; *psz >= '0' && *psz <= '9'; ++psz) {
-        value = value * 10 + (*psz - '0');
-        // atoi's overflow is undefined; an absurd number just stays absurd.
-        if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
-    }
-    if (negative) value = -value;
-    if (value > INT_MAX) value = INT_MAX;
-    return static_cast<int>(value);
-}
+#include "framework/core/text_number.h"
 
 void SplitProxyEntry(LPCTSTR pszEntry, CString& rHost, int& rPort)
 {
@@ -35,11 +9,11 @@ void SplitProxyEntry(LPCTSTR pszEntry, CString& rHost, int& rPort)
     int colon = entry.Find(':');
     if (colon < 0) {
         rHost.Empty();
-        rPort = ParsePortNumber(entry);
+        rPort = CwAtoi(entry);
         return;
     }
     rHost = entry.Left(colon);
-    rPort = ParsePortNumber(entry.Mid(colon + 1));
+    rPort = CwAtoi(entry.Mid(colon + 1));
 }
 
 void AppendListEntries(const CString& strText, CStringList& rEntries)

@@ -12,9 +12,6 @@
 // there are none (saturated at the int range instead of overflowing).
 void SplitProxyEntry(LPCTSTR pszEntry, CString& rHost, int& rPort);
 
-// The number at the start of a text, read like atoi (see above).
-int ParsePortNumber(LPCTSTR psz);
-
 // Appends the entries of a list text to rEntries: one per line, LF or CR LF
 // ended, the line end not included. The last line counts even without a
 // line end; an empty line is an empty entry.

@@ -1,10 +1,9 @@
-// The proxy tester's measurements: Winsock for reachability and connect
-// time, the framework's internet classes for the speed sample.
-// Winsock 2 before anything that brings in <windows.h> and its older Winsock.
-#include <winsock2.h>
-
+// The proxy tester's measurements: the socket seam for reachability and
+// connect time, the framework's internet classes for the speed sample.
 #include "proxy_tester.h"
 
+#include "framework/core/socket_api.h"
+#include "framework/core/text_number.h"
 #include "framework/win/message_box.h"
 #include "http_get.h"
 #include "proxy_entry.h"
@@ -12,65 +11,28 @@
 
 namespace {
 
-// Winsock for the length of one check; each check starts its own, as the
-// checks may run before anything else in the program has.
-class CWinsockScope {
-public:
-    CWinsockScope() { m_bStarted = WSAStartup(MAKEWORD(1, 1), &m_data) == 0; }
-    ~CWinsockScope() { if (m_bStarted) WSACleanup(); }
-    CWinsockScope(const CWinsockScope&) = delete;
-    CWinsockScope& operator=(const CWinsockScope&) = delete;
-
-private:
-    WSADATA m_data;
-    BOOL m_bStarted;
-};
-
-BOOL IsPortInRange(int nPort)
+// The first IPv4 address of a host name or dotted address, network order.
+// The seam refuses an empty name: the resolver would answer with this
+// machine's own addresses, and an entry without a host does not name it.
+BOOL ResolveHost(LPCTSTR pszHost, DWORD& rAddr)
 {
-    return nPort >= 1 && nPort <= 65535;
-}
-
-// The first IPv4 address of a host name or dotted address. An empty name is
-// refused: the resolver would answer with this machine's own addresses, and
-// an entry without a host does not name this machine.
-BOOL ResolveHost(LPCTSTR pszHost, in_addr& rAddr)
-{
-    if (!pszHost || !*pszHost) return FALSE;
-    hostent* pHost = gethostbyname(pszHost);
-    if (!pHost || pHost->h_addrtype != AF_INET || !pHost->h_addr_list || !pHost->h_addr_list[0]) return FALSE;
-    memcpy(&rAddr, pHost->h_addr_list[0], sizeof rAddr);
-    return TRUE;
-}
-
-sockaddr_in MakeAddress(const in_addr& addr, int nPort)
-{
-    sockaddr_in sa;
-    memset(&sa, 0, sizeof sa);
-    sa.sin_family = AF_INET;
-    sa.sin_addr = addr;
-    sa.sin_port = htons(static_cast<u_short>(nPort));
-    return sa;
+    return SockInitOnce() && SockResolveIPv4(pszHost, &rAddr);
 }
 
 } // namespace
 
 BOOL CheckProxyReachable(LPCTSTR pszHost, int nPort, HWND hWndOwner)
 {
-    CWinsockScope winsock;
-    in_addr addr;
-    if (!ResolveHost(pszHost, addr)) {
+    DWORD dwAddr = 0;
+    if (!ResolveHost(pszHost, dwAddr)) {
         AfxMessageBox(PROXY_UNRESOLVED_TEXT, MB_OK, PROXY_ERROR_CAPTION, hWndOwner);
         return FALSE;
     }
     BOOL bConnected = FALSE;
-    if (IsPortInRange(nPort)) {
-        SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        if (s != INVALID_SOCKET) {
-            sockaddr_in sa = MakeAddress(addr, nPort);
-            bConnected = connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
-            closesocket(s);
-        }
+    if (CwIsTcpPort(nPort)) {
+        SOCKET_HANDLE s = SockConnectIPv4(dwAddr, static_cast<WORD>(nPort));
+        bConnected = s != NO_SOCKET;
+        SockClose(s);
     }
     if (!bConnected) {
         AfxMessageBox(PROXY_CONNECT_FAILED_TEXT, MB_OK, PROXY_ERROR_CAPTION, hWndOwner);
@@ -81,26 +43,20 @@ BOOL CheckProxyReachable(LPCTSTR pszHost, int nPort, HWND hWndOwner)
 
 int MeasureConnectTime(LPCTSTR pszHost, int nPort)
 {
-    if (!IsPortInRange(nPort)) return 0;
-    CWinsockScope winsock;
-    in_addr addr;
-    if (!ResolveHost(pszHost, addr)) return 0;
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s == INVALID_SOCKET) return 0;
-    sockaddr_in sa = MakeAddress(addr, nPort);
+    if (!CwIsTcpPort(nPort)) return 0;
+    DWORD dwAddr = 0;
+    if (!ResolveHost(pszHost, dwAddr)) return 0;
     double dStart = CwMonotonicMs();
-    int nResult = 0;
-    if (connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0) {
-        double dElapsed = CwMonotonicMs() - dStart;
-        nResult = dElapsed < 1.0 ? 1 : static_cast<int>(dElapsed);
-    }
-    closesocket(s);
-    return nResult;
+    SOCKET_HANDLE s = SockConnectIPv4(dwAddr, static_cast<WORD>(nPort));
+    if (s == NO_SOCKET) return 0;
+    double dElapsed = CwMonotonicMs() - dStart;
+    SockClose(s);
+    return dElapsed < 1.0 ? 1 : static_cast<int>(dElapsed);
 }
 
 double MeasureDownloadSpeed(LPCTSTR pszHost, int nPort, LPCTSTR pszSampleUrl)
 {
-    if (!pszHost || !*pszHost || !IsPortInRange(nPort)) return 0.0;
+    if (!pszHost || !*pszHost || !CwIsTcpPort(nPort)) return 0.0;
     CString strProxy;
     strProxy.Format("%s:%d", pszHost, nPort);
     try {

@@ -1,33 +1,14 @@
-// The vendor-server addresses, from the UpdateServer setting.
+// The vendor-server addresses.
 #include "vendor_server.h"
 
 #include "download.h"
-#include "proxy_tester.h"
-#include "settings/settings_store.h"
 
-CString GetUpdateServer()
+CString GetProxyListUrl(LPCTSTR pszUpdateServer)
 {
-    CString server = g_regUpdateServer.Get();
-    server.Trim();
-    return server;
+    return VendorUrl(pszUpdateServer, PROXY_LIST_PATH);
 }
 
-CString GetProxyListUrl()
+CString GetSpeedSampleUrl(LPCTSTR pszUpdateServer)
 {
-    return VendorUrl(GetUpdateServer(), PROXY_LIST_PATH);
-}
-
-CString GetSpeedSampleUrl()
-{
-    return VendorUrl(GetUpdateServer(), SPEED_SAMPLE_PATH);
-}
-
-double MeasureDownloadSpeed(LPCTSTR pszHost, int nPort)
-{
-    return MeasureDownloadSpeed(pszHost, nPort, GetSpeedSampleUrl());
-}
-
-BOOL RequestProxyGenPage()
-{
-    return RequestProxyGenPage(GetUpdateServer());
+    return VendorUrl(pszUpdateServer, SPEED_SAMPLE_PATH);
 }

@@ -1,18 +1,13 @@
-// RegisterRunAtStartup: copies AppFullPath into the Run entry "Cloakwall".
+// RegisterRunAtStartup: one Run entry through a string value.
 #include "registry/run_at_startup.h"
 
 #include "registry/reg_string_value.h"
 
-void RegisterRunAtStartup()
+void RegisterRunAtStartup(LPCTSTR pszEntryName, LPCTSTR pszCommand)
 {
-    CRegStringValue regSource("\\Software\\Cloakwall\\AppFullPath", "", FALSE, HKEY_LOCAL_MACHINE);
-    CString strPath = regSource.Get();
-
-    CRegStringValue regRunEntry("\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Cloakwall", "",
-                                FALSE, HKEY_LOCAL_MACHINE);
-    // Without a path there is nothing to start: an entry someone else made
-    // (or an earlier install) is left as it is rather than blanked.
-    if (strPath.IsEmpty())
-        return;
-    regRunEntry.Set(strPath);
+    if (!pszEntryName || !*pszEntryName || !pszCommand || !*pszCommand) return;
+    CString strPath(RUN_AT_STARTUP_KEY "\\");
+    strPath += pszEntryName;
+    CRegStringValue regRunEntry(strPath, "", FALSE, HKEY_LOCAL_MACHINE);
+    regRunEntry.Set(pszCommand);
 }

@@ -1,9 +1,7 @@
 // The settings objects, defined in one translation unit so that static
-// initialisation builds them in exactly this order, each reading its value,
-// and registers the start with Windows right after them.
+// initialisation builds them in exactly this order, each reading its value.
+// Nothing else happens here: start-up work belongs to the application.
 #include "settings/settings_store.h"
-
-#include "registry/run_at_startup.h"
 
 #define SETTING(name) CLOAKWALL_SETTINGS_KEY "\\" name
 
@@ -22,15 +20,3 @@ CRegDwordValue g_regMinimize(SETTING("Minimize"), 0, FALSE, HKEY_LOCAL_MACHINE);
 CRegDwordValue g_regRunFirst(SETTING("RunFirst"), 0, FALSE, HKEY_LOCAL_MACHINE);
 CRegStringValue g_regUpdateServer(SETTING("UpdateServer"), CLOAKWALL_DEFAULT_UPDATE_SERVER, FALSE,
                                   HKEY_LOCAL_MACHINE);
-
-namespace {
-
-// Runs once per process start, after every setting above exists and before
-// anything defined in a later-initialised unit (the application object).
-struct CRunAtStartupRegistration {
-    CRunAtStartupRegistration() { RegisterRunAtStartup(); }
-};
-
-const CRunAtStartupRegistration s_runAtStartup;
-
-} // namespace

@@ -21,8 +21,11 @@ extern CString g_strAppPath;                // filled from g_regAppPath at start
 extern CRegDwordValue g_regLocalPort;       // LocalPort: reserved, default 8080, never read
 extern CRegDwordValue g_regUseProxy;        // UseProxy: anonymous browsing switched on (1) or off (0)
 extern CRegStringValue g_regProxyName;      // ProxyName: the upstream proxy last switched on, host:port
-extern CRegDwordValue g_regEnableJS;        // EnableJS: 1 lets scripts through the content filter
-extern CRegDwordValue g_regEnableActiveX;   // EnableActiveX: 1 lets embedded objects through
+// The boxes "Enable Java Script" and "Enable Active X" switch the content
+// filter on, whatever their labels suggest: ticked stores 1, and 1 has the
+// proxy rename script (or object) tags so the browser runs none of them.
+extern CRegDwordValue g_regEnableJS;        // EnableJS: 1 renames script tags
+extern CRegDwordValue g_regEnableActiveX;   // EnableActiveX: 1 renames embedded-object tags
 extern CRegDwordValue g_regClearTmpFiles;   // ClearTmpFiles: cleaner job, default on
 extern CRegDwordValue g_regClearCookies;    // ClearCookies: cleaner job, default on
 extern CRegDwordValue g_regDeleteAddresses; // DeleteAddresses: cleaner job, default on

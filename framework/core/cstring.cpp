@@ -1,20 +1,13 @@
 // CString: text operations over a std::string that owns the bytes.
 #include "cstring.h"
 
+#include "text_number.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <vector>
-
-namespace {
-
-bool IsSpace(char ch)
-{
-    return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\v' || ch == '\f' || ch == '\r';
-}
-
-} // namespace
 
 int CString::Compare(LPCTSTR psz) const
 {
@@ -142,7 +135,7 @@ CString& CString::MakeLower()
 CString& CString::TrimLeft()
 {
     size_t i = 0;
-    while (i < m_str.size() && IsSpace(m_str[i])) ++i;
+    while (i < m_str.size() && CwIsSpace(m_str[i])) ++i;
     m_str.erase(0, i);
     return *this;
 }
@@ -150,7 +143,7 @@ CString& CString::TrimLeft()
 CString& CString::TrimRight()
 {
     size_t n = m_str.size();
-    while (n > 0 && IsSpace(m_str[n - 1])) --n;
+    while (n > 0 && CwIsSpace(m_str[n - 1])) --n;
     m_str.resize(n);
     return *this;
 }

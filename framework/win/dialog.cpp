@@ -71,6 +71,10 @@ INT_PTR CDialog::DoModal()
     HWND hParent = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
     if (!Create())
         return -1;
+    // A template without WS_VISIBLE is shown here, as DialogBox would; one
+    // with it is already visible and may hide itself later on.
+    if (!IsWindowVisible())
+        ShowWindow(SW_SHOW);
     BOOL bParentEnabled = hParent && IsWindowEnabled(hParent);
     if (bParentEnabled)
         EnableWindow(hParent, FALSE);

@@ -1,6 +1,8 @@
 // AfxParseURL over InternetCrackUrlA, which knows every scheme WinINet knows.
 #include "parse_url.h"
 
+#include "framework/core/text_number.h"
+
 #include <cstring>
 
 namespace {
@@ -62,7 +64,7 @@ BOOL IsValidPortText(const CString& strPort)
         if (strPort[i] < '0' || strPort[i] > '9') return FALSE;
         value = value * 10 + (strPort[i] - '0');
     }
-    return value >= 1 && value <= 65535;
+    return CwIsTcpPort(static_cast<int>(value));
 }
 
 INTERNET_PORT DefaultPortOf(DWORD dwService)

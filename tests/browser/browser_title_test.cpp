@@ -2,8 +2,8 @@
 // the machine and of the user, including a machine-wide key this process
 // may not write.
 #include "browser/browser_title.h"
-#include "registry/key_write_refusal.h"
-#include "registry/raw_registry.h"
+#include "support/key_write_refusal.h"
+#include "support/raw_registry.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include "support/loopback_http_server.h"
 
 #include "browser/connection_options.h"
-#include "registry/raw_registry.h"
+#include "support/raw_registry.h"
 
 #include <wininet.h>
 

@@ -24,7 +24,7 @@ std::string Input(const std::string& name)
 TEST_P(CfgRoundTripTest, UntouchedFileSavesBackLineForLine)
 {
     const std::string name = GetParam();
-    std::string path = TempPath("data_" + name + ".cfg");
+    std::string path = CfgTempPath("data_" + name + ".cfg");
     ASSERT_TRUE(WriteRaw(path, Input("roundtrip/" + name + ".cfg")));
     CCfgFile file;
     ASSERT_EQ(file.Load(CString(path.c_str())), CFG_OK);
@@ -39,7 +39,7 @@ INSTANTIATE_TEST_SUITE_P(Data, CfgRoundTripTest,
 TEST_P(CfgTreeDataTest, LoadChangeAndSave)
 {
     const std::string name = GetParam();
-    std::string path = TempPath("data_tree_" + name + ".cfg");
+    std::string path = CfgTempPath("data_tree_" + name + ".cfg");
     ASSERT_TRUE(WriteRaw(path, Input("tree/" + name + ".cfg")));
     CCfgTreeFile tree;
     tree.Build(kTreeTable);

@@ -13,13 +13,13 @@
 using cfgtest::CrLf;
 using cfgtest::FileProbe;
 using cfgtest::ReadRaw;
-using cfgtest::TempPath;
+using cfgtest::CfgTempPath;
 using cfgtest::WriteRaw;
 using V = std::vector<std::string>;
 
 TEST(CfgFileLoadTest, ReadsLinesTrimmedOnTheRightOnly)
 {
-    std::string path = TempPath("load_basic.cfg");
+    std::string path = CfgTempPath("load_basic.cfg");
     ASSERT_TRUE(WriteRaw(path, "  lead kept\r\n[Main] \t\r\nPort 8080   \nlast"));
     FileProbe f;
     ASSERT_EQ(f.Load(CString(path.c_str())), CFG_OK);
@@ -36,7 +36,7 @@ TEST(CfgFileLoadTest, LongLinesAndManyLinesSurviveWhole)
                                       "c " + std::string(598, 'c'), std::string(100000, 'd')};
     while (lines.size() < 6000) lines.push_back("item" + std::to_string(lines.size()) + " 1");
     lines.push_back("tail 1");
-    std::string path = TempPath("load_long.cfg");
+    std::string path = CfgTempPath("load_long.cfg");
     ASSERT_TRUE(WriteRaw(path, CrLf(lines)));
 
     FileProbe f;
@@ -46,7 +46,7 @@ TEST(CfgFileLoadTest, LongLinesAndManyLinesSurviveWhole)
     ASSERT_EQ(f.FindSectionItem("Big", "c"), CFG_OK);
     EXPECT_EQ(f.GetToken(1).GetLength(), 598);
 
-    std::string copy = TempPath("load_long_copy.cfg");
+    std::string copy = CfgTempPath("load_long_copy.cfg");
     ASSERT_EQ(f.SaveAs(CString(copy.c_str())), CFG_OK);
     EXPECT_EQ(ReadRaw(copy), CrLf(lines)) << "an untouched file saves back line for line";
 }
@@ -55,7 +55,7 @@ TEST(CfgFileLoadTest, AnyByteInALineIsKept)
 {
     std::string line("x \x01\x7f\xff mid\rcr");
     line += std::string("\0nul", 4);
-    std::string path = TempPath("load_bytes.cfg");
+    std::string path = CfgTempPath("load_bytes.cfg");
     ASSERT_TRUE(WriteRaw(path, line + "\r\n"));
     FileProbe f;
     ASSERT_EQ(f.Load(CString(path.c_str())), CFG_OK);
@@ -67,7 +67,7 @@ TEST(CfgFileLoadTest, AnyByteInALineIsKept)
 
 TEST(CfgFileLoadTest, MissingFileKeepsItsPathForCreation)
 {
-    std::string path = TempPath("load_missing.cfg");
+    std::string path = CfgTempPath("load_missing.cfg");
     FileProbe f;
     f.SetLines({"old"});
     EXPECT_EQ(f.Load(CString(path.c_str())), CFG_ERR_OPEN);
@@ -80,7 +80,7 @@ TEST(CfgFileLoadTest, MissingFileKeepsItsPathForCreation)
 
 TEST(CfgFileLoadTest, APathThatCannotBeMadeFullForgetsTheOldOne)
 {
-    std::string good = TempPath("load_good.cfg");
+    std::string good = CfgTempPath("load_good.cfg");
     ASSERT_TRUE(WriteRaw(good, "[S]\r\nk v\r\n"));
     FileProbe f;
     ASSERT_EQ(f.Load(CString(good.c_str())), CFG_OK);
@@ -95,7 +95,7 @@ TEST(CfgFileLoadTest, APathThatCannotBeMadeFullForgetsTheOldOne)
 
 TEST(CfgFileSaveTest, WritesCrLfAfterEveryLineAndClearsModified)
 {
-    std::string path = TempPath("save_basic.cfg");
+    std::string path = CfgTempPath("save_basic.cfg");
     FileProbe f;
     f.SetLines({"", "[A]", "x 1", ""});
     f.SetItem("A", "y 2", FALSE);
@@ -113,7 +113,7 @@ TEST(CfgFileSaveTest, WritesCrLfAfterEveryLineAndClearsModified)
 
 TEST(CfgFileSaveTest, EmptyLinesSaveAsAnEmptyFile)
 {
-    std::string path = TempPath("save_empty.cfg");
+    std::string path = CfgTempPath("save_empty.cfg");
     ASSERT_TRUE(WriteRaw(path, "[A]\r\nx 1\r\n"));
     FileProbe f;
     ASSERT_EQ(f.Load(CString(path.c_str())), CFG_OK);
@@ -124,7 +124,7 @@ TEST(CfgFileSaveTest, EmptyLinesSaveAsAnEmptyFile)
 
 TEST(CfgFileSaveTest, SaveIntoAMissingFolderFailsAndKeepsModified)
 {
-    std::string path = TempPath("no_such_dir/x.cfg");
+    std::string path = CfgTempPath("no_such_dir/x.cfg");
     FileProbe f;
     f.SetItem("A", "x 1", FALSE);
     EXPECT_EQ(f.SaveAs(CString(path.c_str())), CFG_ERR_OPEN);
@@ -135,7 +135,7 @@ TEST(CfgFileSaveTest, FailedReplaceLeavesTheTargetAndNoTemporaryFile)
 {
     // The target is a folder: the temporary file can be written beside it,
     // but it cannot take the folder's place.
-    std::string dir = TempPath("target_is_dir");
+    std::string dir = CfgTempPath("target_is_dir");
     std::string probe = dir + "/inner.cfg";
 #ifdef _WIN32
     ASSERT_EQ(std::system(("mkdir \"" + dir + "\" 2>nul").c_str()) >= 0, true);
@@ -157,7 +157,7 @@ TEST(CfgFileSaveTest, FailedReplaceLeavesTheTargetAndNoTemporaryFile)
 TEST(CfgFileSaveTest, AFileThatMayNotBeWrittenIsNotReplaced)
 {
     if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
-    std::string path = TempPath("read_only.cfg");
+    std::string path = CfgTempPath("read_only.cfg");
     ASSERT_TRUE(WriteRaw(path, "[A]\r\nx 1\r\n"));
     ASSERT_EQ(chmod(path.c_str(), 0444), 0);
     FileProbe f;
@@ -173,7 +173,7 @@ TEST(CfgFileSaveTest, AFileThatMayNotBeWrittenIsNotReplaced)
 // the C runtime's writes fail part way, as a full disk would.
 TEST(CfgFileSaveTest, WriteFailurePartWayKeepsTheOldFileWhole)
 {
-    std::string path = TempPath("save_fails.cfg");
+    std::string path = CfgTempPath("save_fails.cfg");
     const std::string old = CrLf({"[A]", "x 1", "; the old file"});
     ASSERT_TRUE(WriteRaw(path, old));
 
@@ -206,7 +206,7 @@ TEST(CfgFileSaveTest, WriteFailurePartWayKeepsTheOldFileWhole)
 
 TEST(CfgFileSaveTest, DestructorSavesOnlyWhenModified)
 {
-    std::string path = TempPath("dtor.cfg");
+    std::string path = CfgTempPath("dtor.cfg");
     ASSERT_TRUE(WriteRaw(path, "[A]\nx 1\n"));
     {
         CCfgFile f;

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "support/raw_file.h"
+#include "support/string_list_view.h"
+#include "support/temp_path.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,11 +20,11 @@ namespace cfgtest {
 using ::ReadRaw;
 using ::WriteRaw;
 
-// A fresh path in the test's temporary folder; any old file there is removed.
-inline std::string TempPath(const std::string& name)
+// A fresh path in the test's temporary folder; any old file there, or a
+// save's temporary beside it, is removed.
+inline std::string CfgTempPath(const std::string& name)
 {
-    std::string path = ::testing::TempDir() + "cw_cfg_" + name;
-    std::remove(path.c_str());
+    std::string path = ::TempPath(name);
     std::remove((path + ".cwtmp").c_str());
     return path;
 }
@@ -57,12 +59,7 @@ inline std::string TestDataPath(const std::string& relative)
 // A CCfgFile whose lines, cursor and section a test can look at.
 class FileProbe : public CCfgFile {
 public:
-    std::vector<std::string> Lines() const
-    {
-        std::vector<std::string> out;
-        for (POSITION pos = m_lines.GetHeadPosition(); pos;) out.push_back(m_lines.GetNext(pos).str());
-        return out;
-    }
+    std::vector<std::string> Lines() const { return ToVector(m_lines); }
     void SetLines(const std::vector<std::string>& lines)
     {
         Reset();

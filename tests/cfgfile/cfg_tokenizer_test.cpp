@@ -115,24 +115,3 @@ TEST(CfgSectionHeaderTest, RejectsOtherLines)
     EXPECT_FALSE(CCfgFile::IsSectionHeader("   ", &name));
     EXPECT_STREQ(name, "unchanged") << "no name is stored for a line that is no header";
 }
-
-TEST(CfgScanIntTest, ReadsLikePercentD)
-{
-    int v = 99;
-    EXPECT_TRUE(CfgScanInt(" -12kb", &v));
-    EXPECT_EQ(v, -12);
-    EXPECT_TRUE(CfgScanInt("+7", &v));
-    EXPECT_EQ(v, 7);
-    v = 99;
-    EXPECT_FALSE(CfgScanInt("abc", &v));
-    EXPECT_FALSE(CfgScanInt("-", &v));
-    EXPECT_FALSE(CfgScanInt("", &v));
-    EXPECT_FALSE(CfgScanInt("- 1", &v));
-    EXPECT_EQ(v, 99) << "a failed scan leaves the target alone";
-    EXPECT_TRUE(CfgScanInt("99999999999999999999", &v));
-    EXPECT_EQ(v, 2147483647);
-    EXPECT_TRUE(CfgScanInt("-2147483648", &v));
-    EXPECT_EQ(v, -2147483647 - 1);
-    EXPECT_TRUE(CfgScanInt("-99999999999", &v));
-    EXPECT_EQ(v, -2147483647 - 1);
-}

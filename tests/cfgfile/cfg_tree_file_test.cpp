@@ -13,17 +13,12 @@ namespace {
 class TreeProbe : public CCfgTreeFile {
 public:
     TreeProbe() { Build(kTreeTable); }
-    V Lines() const
-    {
-        V out;
-        for (POSITION pos = m_lines.GetHeadPosition(); pos;) out.push_back(m_lines.GetNext(pos).str());
-        return out;
-    }
+    V Lines() const { return ToVector(m_lines); }
 };
 
 std::string Fresh(const std::string& name, const V& lines)
 {
-    std::string path = TempPath(name);
+    std::string path = CfgTempPath(name);
     EXPECT_TRUE(WriteRaw(path, CrLf(lines)));
     return path;
 }
@@ -41,7 +36,7 @@ V DefaultsWith(const std::string& prefix, const std::string& line)
 
 TEST(CfgTreeFileTest, LoadOfAMissingFileCreatesItWithTheDefaults)
 {
-    std::string path = TempPath("tree_missing.cfg");
+    std::string path = CfgTempPath("tree_missing.cfg");
     TreeProbe tree;
     EXPECT_EQ(tree.Load(CString(path.c_str())), CFG_OK);
     EXPECT_EQ(tree.GetNum(ID_PORT_V), 8080);
@@ -54,7 +49,7 @@ TEST(CfgTreeFileTest, LoadOfAMissingFileCreatesItWithTheDefaults)
 TEST(CfgTreeFileTest, LoadOfACompleteFileWritesNothing)
 {
     // LF line ends: a rewrite would turn them into CR LF.
-    std::string path = TempPath("tree_complete.cfg");
+    std::string path = CfgTempPath("tree_complete.cfg");
     std::string text = "[Net]\nPort 81\nProxy \"p:1\",0\nTimeout 5\n[Ui]\nTitle \"T\"\nFlags t,F,12\n";
     ASSERT_TRUE(WriteRaw(path, text));
     {
@@ -222,7 +217,7 @@ TEST(CfgTreeFileTest, DestructorWritesOnlyAfterAChange)
 
 TEST(CfgTreeFileTest, FailedSaveKeepsValuesAndTheModifiedFlag)
 {
-    std::string path = TempPath("no_such_dir_tree/x.cfg");
+    std::string path = CfgTempPath("no_such_dir_tree/x.cfg");
     TreeProbe tree;
     EXPECT_EQ(tree.Load(CString(path.c_str())), CFG_OK) << "Load never fails";
     EXPECT_TRUE(tree.IsModified()) << "the immediate save of the defaults failed";
@@ -232,7 +227,7 @@ TEST(CfgTreeFileTest, FailedSaveKeepsValuesAndTheModifiedFlag)
     EXPECT_TRUE(tree.IsModified());
     EXPECT_EQ(tree.GetNum(ID_PORT_V), 81);
 
-    std::string elsewhere = TempPath("tree_saveas.cfg");
+    std::string elsewhere = CfgTempPath("tree_saveas.cfg");
     ASSERT_EQ(tree.SaveAs(CString(elsewhere.c_str())), CFG_OK);
     EXPECT_EQ(ReadRaw(elsewhere), CrLf(DefaultsWith("Port", "Port 81")));
     tree.Clear();
@@ -255,7 +250,7 @@ TEST(CfgTreeFileTest, ClearAndLoadAndSave)
 
 TEST(CfgTreeFileTest, StringValuesRoundTripUnlessTheyHoldAQuote)
 {
-    std::string path = TempPath("tree_strings.cfg");
+    std::string path = CfgTempPath("tree_strings.cfg");
     {
         TreeProbe tree;
         tree.Load(CString(path.c_str()));

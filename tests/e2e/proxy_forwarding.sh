@@ -45,7 +45,7 @@ while True:
     c.close()
 PY
 PEER_PIDS+=($!)
-wait_port "$echo_port"
+wait_port "$echo_port" || fail "nothing listens on 127.0.0.1:$echo_port"
 curl "${curl_opts[@]}" -x "http://127.0.0.1:$direct" -H 'X-Probe:text/html' -H "Cookie: c=$(head -c 3000 /dev/zero | tr '\0' c)" \
   "http://127.0.0.1:$echo_port/echo" -o "$WORK/echo.out"
 grep -q $'^X-Probe: text/html\r$' "$WORK/echo.out" || fail "header value lost its first character"

@@ -4,19 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "support/raw_file.h"
+#include "support/temp_path.h"
 
 #include <cstdio>
 #include <string>
-
-namespace {
-
-std::string TempPath(const char* name)
-{
-    std::string dir = ::testing::TempDir();
-    return dir + "cw_file_test_" + name;
-}
-
-} // namespace
 
 TEST(StdioFileTest, TextModeWritesCrLfAndReadsLinesBack)
 {

@@ -2,7 +2,7 @@
 // reaches the target, what comes back, and that every socket is closed once.
 #include "proxy/filter_switches.h"
 #include "proxy/local_proxy_server.h"
-#include "proxy/upstream_config.h"
+#include "proxy/internal/upstream_config.h"
 #include "proxy_test_peers.h"
 
 #include <gtest/gtest.h>
@@ -49,9 +49,9 @@ TEST_F(ForwardingTest, DirectRequestReachesTheOriginItsHostNames)
     WORD port = StartDirect();
     std::string request = GetRequest(origin.Port(), "/page", "Accept:text/html\r\nhost-x:y\r\n");
     EXPECT_EQ(FetchThroughProxy(port, request), "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello");
-    ASSERT_EQ(origin.Heads().size(), 1u);
+    ASSERT_EQ(origin.Requests().size(), 1u);
     std::string hostPort = "127.0.0.1:" + std::to_string(origin.Port());
-    EXPECT_EQ(origin.Heads()[0], "GET http://" + hostPort + "/page HTTP/1.1\r\nHost: " + hostPort +
+    EXPECT_EQ(origin.Requests()[0], "GET http://" + hostPort + "/page HTTP/1.1\r\nHost: " + hostPort +
                                      "\r\nAccept: text/html\r\nhost-x: y\r\n\r\n");
 }
 
@@ -67,9 +67,9 @@ TEST_F(ForwardingTest, UpstreamGetsTheHeadAsSentPlusOneAuthorizationLine)
     // The Host names an address the test never contacts: the upstream does.
     const std::string request = "GET http://198.51.100.5/ HTTP/1.1\r\nHost: 198.51.100.5\r\n\r\n";
     EXPECT_EQ(FetchThroughProxy(m_proxy.GetLocalPort(), request), "HTTP/1.0 200 OK\r\n\r\nhello");
-    ASSERT_EQ(upstream.Heads().size(), 1u);
+    ASSERT_EQ(upstream.Requests().size(), 1u);
     std::string auth = BuildProxyAuthHeader(CString(user), "secret").str();
-    EXPECT_EQ(upstream.Heads()[0], "GET http://198.51.100.5/ HTTP/1.1\r\nHost: 198.51.100.5\r\n" + auth + "\r\n");
+    EXPECT_EQ(upstream.Requests()[0], "GET http://198.51.100.5/ HTTP/1.1\r\nHost: 198.51.100.5\r\n" + auth + "\r\n");
     // One line: its only line feed is the one that ends it.
     EXPECT_EQ(auth.find('\n'), auth.size() - 1);
 
@@ -100,8 +100,8 @@ TEST_F(ForwardingTest, LongHeadInPiecesAndTheBodyAfterItArriveWhole)
     EXPECT_EQ(TestRecvAll(s), "HTTP/1.0 200 OK\r\n\r\nhello");
     SockClose(s);
 
-    ASSERT_EQ(origin.Heads().size(), 1u);
-    EXPECT_EQ(origin.Heads()[0], request);
+    ASSERT_EQ(origin.Requests().size(), 1u);
+    EXPECT_EQ(origin.Requests()[0], request);
     EXPECT_EQ(origin.Bodies()[0], "hello world");
 }
 
@@ -125,10 +125,7 @@ TEST_F(ForwardingTest, NoTargetClosesTheBrowserConnectionWithoutAReply)
     WORD port = StartDirect();
     EXPECT_EQ(FetchThroughProxy(port, "GET / HTTP/1.0\r\nAccept: */*\r\n\r\n"), "");
     // A refused connection ends the same way.
-    CTestTcpServer* pGone = new CTestTcpServer([](SOCKET_HANDLE) {});
-    WORD gonePort = pGone->Port();
-    delete pGone;
-    EXPECT_EQ(FetchThroughProxy(port, GetRequest(gonePort, "/")), "");
+    EXPECT_EQ(FetchThroughProxy(port, GetRequest(ClosedLoopbackPort(), "/")), "");
 }
 
 TEST_F(ForwardingTest, HostPortOutsideTheTcpRangeReachesNobody)
@@ -143,6 +140,23 @@ TEST_F(ForwardingTest, HostPortOutsideTheTcpRangeReachesNobody)
         EXPECT_EQ(FetchThroughProxy(port, "GET / HTTP/1.1\r\nHost: " + hostPort + "\r\n\r\n"), "") << hostPort;
     }
     EXPECT_EQ(origin.Accepted(), 0);
+}
+
+TEST_F(ForwardingTest, PortsOutsideTheTcpRangeAreRefusedNotWrapped)
+{
+    CRecordingOrigin origin;
+    // An upstream port cut to 16 bits would name the origin's own port.
+    ASSERT_TRUE(m_proxy.Start(0, 1, "127.0.0.1", origin.Port() + 65536, "", ""));
+    EXPECT_EQ(FetchThroughProxy(m_proxy.GetLocalPort(), GetRequest(origin.Port(), "/")), "");
+    EXPECT_EQ(origin.Accepted(), 0);
+
+    // So would a listening port: nothing may listen on the remainder.
+    const WORD nFree = ClosedLoopbackPort();
+    EXPECT_FALSE(m_proxy.Start(nFree + 65536, 0, "", 0, "", ""));
+    EXPECT_EQ(m_proxy.IsRunning(), 0);
+    SOCKET_HANDLE s = TestConnect(nFree);
+    EXPECT_EQ(s, NO_SOCKET);
+    SockClose(s);
 }
 
 TEST_F(ForwardingTest, BinaryBodyInTheSameReadAsTheHeadFollowsItUnchanged)
@@ -163,7 +177,7 @@ TEST_F(ForwardingTest, BinaryBodyInTheSameReadAsTheHeadFollowsItUnchanged)
     SockClose(s);
     for (int i = 0; i < 300 && origin.Bodies().empty(); ++i) SleepMs(10);
     ASSERT_EQ(origin.Bodies().size(), 1u);
-    EXPECT_EQ(origin.Heads()[0], request);
+    EXPECT_EQ(origin.Requests()[0], request);
     EXPECT_EQ(origin.Bodies()[0], body);
 }
 

@@ -1,5 +1,5 @@
 // The listener's wait: a datagram on its waker ends one wait, and only one.
-#include "proxy/socket_api.h"
+#include "framework/core/socket_api.h"
 #include "support/loopback_tcp.h"
 
 #include <gtest/gtest.h>

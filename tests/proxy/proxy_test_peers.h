@@ -1,32 +1,18 @@
 // Loopback peers the proxy's server tests talk to: an origin (or upstream
-// proxy) that records every request head and body it receives and answers
-// with a fixed response, and a browser-side helper.
+// proxy) that records every request and answers every path alike, and a
+// browser-side helper.
 #pragma once
 
-#include "support/loopback_tcp.h"
+#include "support/loopback_http_server.h"
 
-#include <mutex>
 #include <string>
-#include <vector>
 
-class CRecordingOrigin {
+class CRecordingOrigin : public CLoopbackHttpServer {
 public:
-    explicit CRecordingOrigin(std::string response = "HTTP/1.0 200 OK\r\n\r\nhello");
-
-    WORD Port() const { return m_server.Port(); }
-    int Accepted() const { return m_server.Accepted(); }
-    std::vector<std::string> Heads();
-    std::vector<std::string> Bodies();
-    void SetResponse(const std::string& response);
-
-private:
-    void Serve(SOCKET_HANDLE s);
-
-    std::mutex m_mutex;   // guards everything below
-    std::string m_response;
-    std::vector<std::string> m_heads;
-    std::vector<std::string> m_bodies;
-    CTestTcpServer m_server;   // last: its threads use the members above
+    explicit CRecordingOrigin(const std::string& response = "HTTP/1.0 200 OK\r\n\r\nhello")
+    {
+        SetRawAnswerForAll(response);
+    }
 };
 
 // Connects to the proxy, sends the request, and returns everything that

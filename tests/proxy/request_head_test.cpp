@@ -1,6 +1,6 @@
 // Splitting, target choice and rebuilding of the first request head.
-#include "proxy/connection_handler.h"
-#include "proxy/request_head.h"
+#include "proxy/internal/connection_handler.h"
+#include "proxy/internal/request_head.h"
 
 #include <gtest/gtest.h>
 

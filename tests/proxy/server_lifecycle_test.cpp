@@ -1,7 +1,7 @@
 // Start, Stop and restart of the local proxy: what Start reports, that Stop
 // frees the port at once, and that a restart never mixes configurations.
 #include "proxy/local_proxy_server.h"
-#include "proxy/upstream_config.h"
+#include "proxy/internal/upstream_config.h"
 #include "proxy_test_peers.h"
 
 #include <gtest/gtest.h>
@@ -170,7 +170,7 @@ TEST(ServerLifecycleTest, RestartWithOtherUpstreamNeverMixesConfigurations)
 
     EXPECT_GT(nAnswered.load(), 0);
     // A handler that went to A used A's account; one that went to B sent none.
-    for (const std::string& head : upstreamA.Heads()) EXPECT_NE(head.find(authA), std::string::npos) << head;
-    for (const std::string& head : upstreamB.Heads()) EXPECT_EQ(head.find("Proxy-Authorization"), std::string::npos) << head;
-    EXPECT_EQ(upstreamA.Heads().size() + upstreamB.Heads().size(), static_cast<size_t>(nAnswered.load()));
+    for (const std::string& head : upstreamA.Requests()) EXPECT_NE(head.find(authA), std::string::npos) << head;
+    for (const std::string& head : upstreamB.Requests()) EXPECT_EQ(head.find("Proxy-Authorization"), std::string::npos) << head;
+    EXPECT_EQ(upstreamA.Requests().size() + upstreamB.Requests().size(), static_cast<size_t>(nAnswered.load()));
 }

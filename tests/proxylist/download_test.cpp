@@ -5,7 +5,6 @@
 #include "proxylist/proxy_list_update.h"
 #include "proxylist/proxy_tester.h"
 #include "proxylist/vendor_server.h"
-#include "settings/settings_store.h"
 #include "support/loopback_http_server.h"
 
 #include "framework/win/internet.h"
@@ -13,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include "support/raw_file.h"
+#include "support/string_list_view.h"
+#include "support/temp_path.h"
 
 #include <cstdio>
 #include <memory>
@@ -20,18 +21,6 @@
 #include <vector>
 
 namespace {
-
-std::string TempPath(const char* name)
-{
-    return ::testing::TempDir() + "cw_plist_dl_" + name;
-}
-
-std::vector<std::string> ToVector(const CStringList& list)
-{
-    std::vector<std::string> out;
-    for (POSITION pos = list.GetHeadPosition(); pos;) out.push_back(list.GetNext(pos).str());
-    return out;
-}
 
 std::string ListUrl(const CLoopbackHttpServer& server)
 {
@@ -275,39 +264,27 @@ TEST(ProxyListUpdateTest, UnwritableFileIsReportedAndAddsNothing)
     EXPECT_STREQ(GetProxyListUpdateCaption(result), "Error");
 }
 
-TEST(VendorServerTest, AddressesComeFromTheUpdateServerSettingWithItsPort)
+TEST(VendorServerTest, AddressesComeFromTheUpdateServerTextWithItsPort)
 {
-    EXPECT_EQ(VendorUrl("vendor.invalid", PROXY_LIST_PATH), "http://vendor.invalid/licensing/ProxyGenerator/proxylist.txt");
-    EXPECT_EQ(VendorUrl(" 127.0.0.1:8081 ", SPEED_SAMPLE_PATH), "http://127.0.0.1:8081/bandwidthchecker/dlsample1.gif");
+    EXPECT_EQ(GetProxyListUrl("vendor.invalid"), "http://vendor.invalid/licensing/ProxyGenerator/proxylist.txt");
+    EXPECT_EQ(GetSpeedSampleUrl(" 127.0.0.1:8081 "), "http://127.0.0.1:8081/bandwidthchecker/dlsample1.gif");
 
     CLoopbackHttpServer server;
     server.SetAnswer(PROXY_LIST_PATH, 200, "from:setting\n");
     server.SetAnswer(PROXY_GEN_PATH, 200, "ok");
-    HKEY hKey = nullptr;
-    bool keyExisted = RegOpenKeyExA(HKEY_LOCAL_MACHINE, CLOAKWALL_SETTINGS_KEY, 0, KEY_READ, &hKey) == ERROR_SUCCESS;
-    if (hKey) RegCloseKey(hKey);
-
-    g_regUpdateServer.Set(server.HostPort().c_str());
-    EXPECT_EQ(GetUpdateServer(), server.HostPort().c_str());
-    EXPECT_EQ(GetProxyListUrl(), ("http://" + server.HostPort() + PROXY_LIST_PATH).c_str());
-    EXPECT_EQ(GetSpeedSampleUrl(), ("http://" + server.HostPort() + SPEED_SAMPLE_PATH).c_str());
-    EXPECT_EQ(DownloadText(GetProxyListUrl()), "from:setting\r\n") << "the port of the setting is used";
-    EXPECT_TRUE(RequestProxyGenPage());
+    // The text as a registry value may hold it, blanks and all.
+    const std::string setting = " " + server.HostPort() + "\t";
+    EXPECT_EQ(DownloadText(GetProxyListUrl(setting.c_str())), "from:setting\r\n") << "the port of the setting is used";
+    EXPECT_TRUE(RequestProxyGenPage(setting.c_str()));
+    EXPECT_EQ(server.CountRequests(PROXY_GEN_PATH), 1);
 
     // The tester's sample is on the same server, fetched through the proxy.
     CLoopbackHttpServer proxy;
     proxy.SetAnswer(SPEED_SAMPLE_PATH, 200, std::string(1000, 's'));
-    EXPECT_GT(MeasureDownloadSpeed("127.0.0.1", proxy.Port()), 0.0);
+    EXPECT_GT(MeasureDownloadSpeed("127.0.0.1", proxy.Port(), GetSpeedSampleUrl(setting.c_str())), 0.0);
     EXPECT_EQ(proxy.RequestLines(),
               std::vector<std::string>{"GET http://" + server.HostPort() + SPEED_SAMPLE_PATH + " HTTP/1.1"});
     EXPECT_EQ(server.CountRequests(SPEED_SAMPLE_PATH), 0);
-
-    g_regUpdateServer.Set(CLOAKWALL_DEFAULT_UPDATE_SERVER);
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, CLOAKWALL_SETTINGS_KEY, 0, KEY_WRITE, &hKey) == ERROR_SUCCESS) {
-        RegDeleteValueA(hKey, "UpdateServer");
-        RegCloseKey(hKey);
-    }
-    if (!keyExisted) RegDeleteKeyA(HKEY_LOCAL_MACHINE, CLOAKWALL_SETTINGS_KEY);
 }
 
 TEST(DownloadTextTest, LeavesNoEntryInTheUrlCache)

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "support/raw_file.h"
+#include "support/string_list_view.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -40,13 +41,6 @@ int CountLines(const std::string& text, const std::string& needle)
     int n = 0;
     for (size_t pos = 0; (pos = text.find(needle, pos)) != std::string::npos; pos += needle.size()) ++n;
     return n;
-}
-
-std::vector<std::string> ToVector(const CStringList& list)
-{
-    std::vector<std::string> out;
-    for (POSITION pos = list.GetHeadPosition(); pos;) out.push_back(list.GetNext(pos).str());
-    return out;
 }
 
 class PeerTest : public ::testing::Test {

@@ -7,6 +7,7 @@
 # Usage: peers.sh start|stop STATE_DIR SOURCE_DIR
 set -euo pipefail
 action=$1 state=$2 src=${3:-}
+source "$(dirname "$0")/../support/ports.sh"
 
 stop_peers() {
   for name in tinyproxy vendor; do
@@ -22,20 +23,6 @@ stop_peers() {
       rm -f "$state/$name.pid"
     fi
   done
-}
-
-free_port() {
-  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1]); s.close()'
-}
-
-wait_port() { # port
-  for _ in $(seq 100); do
-    if python3 -c 'import socket,sys; s=socket.create_connection(("127.0.0.1",int(sys.argv[1])),0.2)' "$1" 2>/dev/null; then
-      return 0
-    fi
-    sleep 0.1
-  done
-  return 1
 }
 
 case "$action" in

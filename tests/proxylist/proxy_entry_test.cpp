@@ -1,5 +1,7 @@
 #include "proxylist/proxy_entry.h"
 
+#include "support/string_list_view.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,9 +13,7 @@ std::vector<std::string> Entries(const char* text)
 {
     CStringList list;
     AppendListEntries(CString(text), list);
-    std::vector<std::string> out;
-    for (POSITION pos = list.GetHeadPosition(); pos;) out.push_back(list.GetNext(pos).str());
-    return out;
+    return ToVector(list);
 }
 
 } // namespace
@@ -45,13 +45,6 @@ TEST(ProxyEntryTest, SplitsHostBeforeTheFirstColonAndPortAfterIt)
         EXPECT_EQ(host, c.host) << c.entry;
         EXPECT_EQ(port, c.port) << c.entry;
     }
-}
-
-TEST(ProxyEntryTest, PortIsReadLikeAtoi)
-{
-    for (const char* text : {"80", " 80", "\n\t 80x", "+80", "-80", "0080", "8 0", "x80", "", "  ", "+", "-"})
-        EXPECT_EQ(ParsePortNumber(text), std::atoi(text)) << '"' << text << '"';
-    EXPECT_EQ(ParsePortNumber(nullptr), 0);
 }
 
 TEST(ProxyEntryTest, LfAndCrLfListsGiveTheSameEntries)

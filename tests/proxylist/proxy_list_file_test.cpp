@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "support/raw_file.h"
+#include "support/string_list_view.h"
+#include "support/temp_path.h"
 
 #include <cstdio>
 #include <string>
@@ -14,25 +16,12 @@
 
 namespace {
 
-std::string TempPath(const char* name)
-{
-    return ::testing::TempDir() + "cw_plist_" + name;
-}
-
 // Fills a list the writer can take; the list object outlives the call.
 const CStringList& MakeList(const std::vector<std::string>& items)
 {
     static CStringList list;
-    list.RemoveAll();
-    for (const std::string& s : items) list.AddTail(s.c_str());
+    FillList(list, items);
     return list;
-}
-
-std::vector<std::string> ToVector(const CStringList& list)
-{
-    std::vector<std::string> out;
-    for (POSITION pos = list.GetHeadPosition(); pos;) out.push_back(list.GetNext(pos).str());
-    return out;
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // Typed values whose key refuses writes, as the machine-wide keys do for an
 // ordinary user: the write is dropped without a word, and what Get answers
 // afterwards depends on whether anything was ever read or written.
-#include "registry/key_write_refusal.h"
+#include "support/key_write_refusal.h"
 #include "registry/reg_dword_value.h"
 #include "registry/reg_string_value.h"
 #include "registry/test_key.h"

@@ -1,75 +1,61 @@
-// RegisterRunAtStartup on the real machine-wide keys of the test prefix:
-// AppFullPath is copied into the Run entry, and a missing path never blanks
-// an entry that is there.
+// RegisterRunAtStartup on the real machine-wide Run key of the test prefix:
+// the command is stored under the entry's name, an equal one is not
+// rewritten, and a missing command never blanks an entry that is there.
 #include "registry/run_at_startup.h"
-#include "registry/raw_registry.h"
+#include "support/raw_registry.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using rawreg::kRunKey;
-const char* const kSettingsKey = rawreg::kCloakwallKey;
+const char kEntry[] = "CloakwallRunAtStartupTest";
 
 class RunAtStartup : public ::testing::Test {
 protected:
-    void SetUp() override { rawreg::ForgetCloakwallInstall(); }
-    void TearDown() override { rawreg::ForgetCloakwallInstall(); }
-    void PutAppFullPath(const std::string& path)
-    {
-        ASSERT_TRUE(rawreg::PutText(HKEY_LOCAL_MACHINE, kSettingsKey, "AppFullPath", path));
-    }
+    void SetUp() override { rawreg::DeleteValue(HKEY_LOCAL_MACHINE, RUN_AT_STARTUP_KEY, kEntry); }
+    void TearDown() override { rawreg::DeleteValue(HKEY_LOCAL_MACHINE, RUN_AT_STARTUP_KEY, kEntry); }
     void PutRunEntry(const std::string& path, DWORD type = REG_SZ)
     {
-        ASSERT_TRUE(rawreg::PutText(HKEY_LOCAL_MACHINE, kRunKey, "Cloakwall", path, type));
+        ASSERT_TRUE(rawreg::PutText(HKEY_LOCAL_MACHINE, RUN_AT_STARTUP_KEY, kEntry, path, type));
     }
-    rawreg::Value RunEntry() { return rawreg::Get(HKEY_LOCAL_MACHINE, kRunKey, "Cloakwall"); }
+    rawreg::Value RunEntry() { return rawreg::Get(HKEY_LOCAL_MACHINE, RUN_AT_STARTUP_KEY, kEntry); }
 };
 
-TEST_F(RunAtStartup, NewPathCreatesTheEntryAsTypedWithoutQuotes)
+TEST_F(RunAtStartup, NewCommandCreatesTheEntryAsTypedWithoutQuotes)
 {
-    PutAppFullPath("C:\\Program Files\\Cloakwall\\cloakwall.exe");
-    RegisterRunAtStartup();
+    RegisterRunAtStartup(kEntry, "C:\\Program Files\\Cloakwall\\cloakwall.exe");
     rawreg::Value v = RunEntry();
     ASSERT_TRUE(v.exists);
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), v.type);
     EXPECT_EQ("C:\\Program Files\\Cloakwall\\cloakwall.exe", rawreg::StoredText(v));
 }
 
-TEST_F(RunAtStartup, DifferentPathReplacesTheEntry)
+TEST_F(RunAtStartup, DifferentCommandReplacesTheEntry)
 {
-    PutAppFullPath("D:\\Tools\\cloakwall.exe");
     PutRunEntry("C:\\Old Place\\cloakwall.exe");
-    RegisterRunAtStartup();
+    RegisterRunAtStartup(kEntry, "D:\\Tools\\cloakwall.exe");
     EXPECT_EQ("D:\\Tools\\cloakwall.exe", rawreg::StoredText(RunEntry()));
 }
 
-TEST_F(RunAtStartup, SamePathWritesNothing)
+TEST_F(RunAtStartup, SameCommandWritesNothing)
 {
     // Stored under another string type: a rewrite would turn it into REG_SZ.
-    PutAppFullPath("C:\\Cloakwall\\cloakwall.exe");
     PutRunEntry("C:\\Cloakwall\\cloakwall.exe", REG_EXPAND_SZ);
-    RegisterRunAtStartup();
+    RegisterRunAtStartup(kEntry, "C:\\Cloakwall\\cloakwall.exe");
     rawreg::Value v = RunEntry();
     EXPECT_EQ(static_cast<DWORD>(REG_EXPAND_SZ), v.type);
     EXPECT_EQ("C:\\Cloakwall\\cloakwall.exe", rawreg::StoredText(v));
 }
 
-TEST_F(RunAtStartup, NothingAnywhereCreatesNothing)
+TEST_F(RunAtStartup, MissingOrEmptyCommandNeverCreatesOrBlanksAnEntry)
 {
-    RegisterRunAtStartup();
+    RegisterRunAtStartup(kEntry, "");
+    RegisterRunAtStartup(kEntry, nullptr);
     EXPECT_FALSE(RunEntry().exists);
-    EXPECT_FALSE(rawreg::KeyExists(HKEY_LOCAL_MACHINE, kSettingsKey));
-}
 
-TEST_F(RunAtStartup, MissingOrEmptyPathNeverBlanksAnExistingEntry)
-{
     PutRunEntry("C:\\Somewhere\\cloakwall.exe");
-    RegisterRunAtStartup();
-    EXPECT_EQ("C:\\Somewhere\\cloakwall.exe", rawreg::StoredText(RunEntry()));
-
-    PutAppFullPath("");
-    RegisterRunAtStartup();
+    RegisterRunAtStartup(kEntry, "");
+    RegisterRunAtStartup(kEntry, nullptr);
     rawreg::Value v = RunEntry();
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), v.type);
     EXPECT_EQ("C:\\Somewhere\\cloakwall.exe", rawreg::StoredText(v));
@@ -77,11 +63,10 @@ TEST_F(RunAtStartup, MissingOrEmptyPathNeverBlanksAnExistingEntry)
 
 TEST_F(RunAtStartup, AnotherProgramsRunEntriesStayAlone)
 {
-    ASSERT_TRUE(rawreg::PutText(HKEY_LOCAL_MACHINE, kRunKey, "CloakwallTestNeighbour", "x.exe"));
-    PutAppFullPath("C:\\Cloakwall\\cloakwall.exe");
-    RegisterRunAtStartup();
-    rawreg::Value neighbour = rawreg::Get(HKEY_LOCAL_MACHINE, kRunKey, "CloakwallTestNeighbour");
-    rawreg::DeleteValue(HKEY_LOCAL_MACHINE, kRunKey, "CloakwallTestNeighbour");
+    ASSERT_TRUE(rawreg::PutText(HKEY_LOCAL_MACHINE, RUN_AT_STARTUP_KEY, "CloakwallTestNeighbour", "x.exe"));
+    RegisterRunAtStartup(kEntry, "C:\\Cloakwall\\cloakwall.exe");
+    rawreg::Value neighbour = rawreg::Get(HKEY_LOCAL_MACHINE, RUN_AT_STARTUP_KEY, "CloakwallTestNeighbour");
+    rawreg::DeleteValue(HKEY_LOCAL_MACHINE, RUN_AT_STARTUP_KEY, "CloakwallTestNeighbour");
     EXPECT_EQ("x.exe", rawreg::StoredText(neighbour));
     EXPECT_EQ("C:\\Cloakwall\\cloakwall.exe", rawreg::StoredText(RunEntry()));
 }

@@ -1,7 +1,7 @@
 // A registry key of its own for each test case, removed before and after it.
 #pragma once
 
-#include "registry/raw_registry.h"
+#include "support/raw_registry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,9 @@
 // A small program that links the settings objects the way the application
-// does, so their static initialisation (each setting read, then the start
-// with Windows registered) runs at its start. It prints every setting as
-// Name=value; "set Name Value" arguments are applied with Set first.
+// does, so their static initialisation (each setting read) runs at its start.
+// It prints every setting as Name=value; "set Name Value" arguments are
+// applied with Set first, and "register" makes the start-up's registration
+// of the start with Windows.
+#include "settings/run_at_startup_setting.h"
 #include "settings/settings_store.h"
 
 #include <cstdio>
@@ -51,11 +53,17 @@ bool Apply(const char* name, const char* value)
 
 int main(int argc, char** argv)
 {
-    for (int i = 1; i < argc; i += 3) {
+    for (int i = 1; i < argc;) {
+        if (std::strcmp(argv[i], "register") == 0) {
+            RegisterRunAtStartupFromSettings();
+            i += 1;
+            continue;
+        }
         if (i + 2 >= argc || std::strcmp(argv[i], "set") != 0 || !Apply(argv[i + 1], argv[i + 2])) {
-            std::fprintf(stderr, "usage: settings_probe [set Name Value]...\n");
+            std::fprintf(stderr, "usage: settings_probe [set Name Value | register]...\n");
             return 2;
         }
+        i += 3;
     }
     std::printf("AppPathCopy=%s\n", g_strAppPath.GetString());
     for (const StringSetting& s : kStrings)

@@ -1,9 +1,9 @@
 // The settings objects as a starting program builds them: defaults on a
 // machine without Software\Cloakwall, stored values read, the key created
 // by the first writing Set, a first save that equals the cache still
-// stored, and the start with Windows registered at load.
+// stored, and the start with Windows registered only when start-up asks.
 #include "settings/probe_process.h"
-#include "registry/raw_registry.h"
+#include "support/raw_registry.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +38,7 @@ TEST_F(SettingsStore, FreshMachineHasEveryDefaultAndNoKey)
         {"RunFirst", "0"},        {"UpdateServer", "cloakwall-update.invalid"},
     };
     EXPECT_EQ(expected, r.values);
-    // Reading every setting and registering the start created nothing.
+    // Reading every setting created nothing.
     EXPECT_FALSE(rawreg::KeyExists(HKEY_LOCAL_MACHINE, kSettingsKey));
     EXPECT_FALSE(rawreg::Get(HKEY_LOCAL_MACHINE, kRunKey, "Cloakwall").exists);
 }
@@ -99,18 +99,25 @@ TEST_F(SettingsStore, UntickedDefaultOnOptionsSurviveTheNextStart)
     EXPECT_EQ(std::vector<BYTE>{0}, proxy.data);
 }
 
-TEST_F(SettingsStore, StartRegistersTheRunEntryFromAppFullPath)
+TEST_F(SettingsStore, ReadingTheSettingsLeavesTheRunKeyAlone)
 {
     rawreg::PutText(HKEY_LOCAL_MACHINE, kSettingsKey, "AppFullPath", "C:\\Cloakwall\\cloakwall.exe");
-    RunProbe();
+    EXPECT_EQ("0", RunProbe().values["Minimize"]);
+    EXPECT_FALSE(rawreg::Get(HKEY_LOCAL_MACHINE, kRunKey, "Cloakwall").exists);
+}
+
+TEST_F(SettingsStore, StartUpRegistersTheRunEntryFromAppFullPath)
+{
+    rawreg::PutText(HKEY_LOCAL_MACHINE, kSettingsKey, "AppFullPath", "C:\\Cloakwall\\cloakwall.exe");
+    RunProbe("register");
     EXPECT_EQ("C:\\Cloakwall\\cloakwall.exe",
               rawreg::StoredText(rawreg::Get(HKEY_LOCAL_MACHINE, kRunKey, "Cloakwall")));
 }
 
-TEST_F(SettingsStore, StartWithoutAppFullPathLeavesTheRunEntry)
+TEST_F(SettingsStore, StartUpWithoutAppFullPathLeavesTheRunEntry)
 {
     rawreg::PutText(HKEY_LOCAL_MACHINE, kRunKey, "Cloakwall", "C:\\Elsewhere\\cloakwall.exe");
-    RunProbe();
+    RunProbe("register");
     EXPECT_EQ("C:\\Elsewhere\\cloakwall.exe",
               rawreg::StoredText(rawreg::Get(HKEY_LOCAL_MACHINE, kRunKey, "Cloakwall")));
 }

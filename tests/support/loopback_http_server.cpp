@@ -1,9 +1,8 @@
-// CLoopbackHttpServer over Winsock.
-#include <winsock2.h>
-
-#include "loopback_http_server.h"
+// CLoopbackHttpServer over the loopback TCP peer.
+#include "support/loopback_http_server.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -17,28 +16,6 @@ const char* Reason(int status)
     case 503: return "Service Unavailable";
     default: return "Status";
     }
-}
-
-// rPort names the port to take (0: any free one) and receives the one taken.
-SOCKET ListenOnLoopback(int& rPort)
-{
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s == INVALID_SOCKET) return s;
-    // A fixed port must really be free: never share it with another listener.
-    BOOL bExclusive = TRUE;
-    setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&bExclusive), sizeof bExclusive);
-    sockaddr_in sa = {};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    sa.sin_port = htons(static_cast<u_short>(rPort));
-    int len = sizeof sa;
-    if (bind(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || listen(s, 16) != 0 ||
-        getsockname(s, reinterpret_cast<sockaddr*>(&sa), &len) != 0) {
-        closesocket(s);
-        return INVALID_SOCKET;
-    }
-    rPort = ntohs(sa.sin_port);
-    return s;
 }
 
 // The path of a request line, also when a proxy sent the absolute form.
@@ -55,38 +32,22 @@ std::string PathOf(const std::string& head)
     return target;
 }
 
-} // namespace
-
-CLoopbackHttpServer::CLoopbackHttpServer(int nPort) : m_nPort(nPort)
+size_t ContentLength(const std::string& head)
 {
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-    m_sockListen = static_cast<unsigned int>(ListenOnLoopback(m_nPort));
-    if (m_sockListen != INVALID_SOCKET) m_thread = std::thread(&CLoopbackHttpServer::AcceptLoop, this);
+    size_t at = head.find("Content-Length: ");
+    return at == std::string::npos ? 0 : std::strtoul(head.c_str() + at + 16, nullptr, 10);
 }
 
-CLoopbackHttpServer::~CLoopbackHttpServer()
+} // namespace
+
+CLoopbackHttpServer::CLoopbackHttpServer(int nPort)
+    : m_server([this](SOCKET_HANDLE s) { Serve(s); }, static_cast<WORD>(nPort))
 {
-    m_bRunning = false;
-    if (m_sockListen != INVALID_SOCKET) {
-        // Wake the blocked accept with a connection of our own; closing the
-        // socket alone takes about a second to wake it under Wine.
-        SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in sa = {};
-        sa.sin_family = AF_INET;
-        sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        sa.sin_port = htons(static_cast<u_short>(m_nPort));
-        connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-        if (m_thread.joinable()) m_thread.join();
-        closesocket(s);
-        closesocket(m_sockListen);
-    }
-    WSACleanup();
 }
 
 std::string CLoopbackHttpServer::HostPort() const
 {
-    return "127.0.0.1:" + std::to_string(m_nPort);
+    return "127.0.0.1:" + std::to_string(Port());
 }
 
 void CLoopbackHttpServer::SetAnswer(const std::string& path, int status, const std::string& body)
@@ -101,10 +62,23 @@ void CLoopbackHttpServer::SetRawAnswer(const std::string& path, const std::strin
     m_answers[path] = Answer{0, answer, true};
 }
 
+void CLoopbackHttpServer::SetRawAnswerForAll(const std::string& answer)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_bAnswerAll = true;
+    m_answerAll = answer;
+}
+
 std::vector<std::string> CLoopbackHttpServer::Requests() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_requests;
+}
+
+std::vector<std::string> CLoopbackHttpServer::Bodies() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_bodies;
 }
 
 std::vector<std::string> CLoopbackHttpServer::RequestLines() const
@@ -123,60 +97,34 @@ int CLoopbackHttpServer::CountRequests(const std::string& path) const
     return n;
 }
 
-void CLoopbackHttpServer::AcceptLoop()
+void CLoopbackHttpServer::Serve(SOCKET_HANDLE s)
 {
-    while (m_bRunning) {
-        SOCKET s = accept(m_sockListen, nullptr, nullptr);
-        if (s == INVALID_SOCKET) continue;
-        if (!m_bRunning) {
-            closesocket(s);
-            break;
-        }
-        Serve(static_cast<unsigned int>(s));
-        closesocket(s);
-    }
-}
-
-void CLoopbackHttpServer::Serve(unsigned int sock)
-{
-    SOCKET s = static_cast<SOCKET>(sock);
-    std::string head;
-    char buffer[2048];
-    while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
-        int n = recv(s, buffer, sizeof buffer, 0);
-        if (n <= 0) return;
-        head.append(buffer, n);
-    }
-    head.resize(head.find("\r\n\r\n") + 4);
+    std::string body;
+    std::string head = TestRecvHead(s, &body);
+    if (head.empty()) return;
+    size_t nBody = ContentLength(head);
+    if (body.size() < nBody) body += TestRecvCount(s, nBody - body.size());
 
     Answer answer{404, "Not Found\n", false};
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_requests.push_back(head);
+        m_bodies.push_back(body);
         auto it = m_answers.find(PathOf(head));
         if (it != m_answers.end()) answer = it->second;
+        else if (m_bAnswerAll) answer = Answer{0, m_answerAll, true};
     }
-    char status[160] = "";
-    if (!answer.raw)
+    std::string out;
+    if (answer.raw) {
+        out = answer.body;
+        size_t mark = out.find("$PATH");
+        if (mark != std::string::npos) out.replace(mark, 5, head.substr(0, head.find("\r\n")));
+    } else {
+        char status[160];
         std::snprintf(status, sizeof status,
                       "HTTP/1.1 %d %s\r\nContent-Type: text/plain\r\nContent-Length: %u\r\nConnection: close\r\n\r\n",
                       answer.status, Reason(answer.status), static_cast<unsigned>(answer.body.size()));
-    std::string out = std::string(status) + answer.body;
-    for (size_t sent = 0; sent < out.size();) {
-        int n = send(s, out.data() + sent, static_cast<int>(out.size() - sent), 0);
-        if (n <= 0) return;
-        sent += static_cast<size_t>(n);
+        out = std::string(status) + answer.body;
     }
-    shutdown(s, SD_SEND);
-}
-
-int ClosedLoopbackPort()
-{
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-    int nPort = 0;
-    SOCKET s = ListenOnLoopback(nPort);
-    if (s != INVALID_SOCKET) closesocket(s);
-    WSACleanup();
-    return nPort;
+    TestSend(s, out);
 }

@@ -4,20 +4,23 @@
 #include <algorithm>
 #include <chrono>
 
-CTestTcpServer::CTestTcpServer(Handler handler)
+CTestTcpServer::CTestTcpServer(Handler handler, WORD nPort)
     : m_handler(std::move(handler))
 {
     SockInitOnce();
-    m_sockListen = SockListenLoopback(0, &m_nPort);
+    m_sockListen = SockListenLoopback(nPort, &m_nPort);
     m_sockWaker = SockOpenWaker(&m_nWakePort);
-    m_thread = std::thread(&CTestTcpServer::AcceptLoop, this);
+    if (m_sockListen != NO_SOCKET && m_sockWaker != NO_SOCKET)
+        m_thread = std::thread(&CTestTcpServer::AcceptLoop, this);
 }
 
 CTestTcpServer::~CTestTcpServer()
 {
     m_nRunning.store(0);
-    SockWakeListener(m_nWakePort);
-    m_thread.join();
+    if (m_thread.joinable()) {
+        SockWakeListener(m_nWakePort);
+        m_thread.join();
+    }
     std::vector<std::thread> workers;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -99,6 +102,14 @@ std::string TestRecvAll(SOCKET_HANDLE s)
         if (n <= 0) return got;
         got.append(buf, static_cast<size_t>(n));
     }
+}
+
+WORD ClosedLoopbackPort()
+{
+    SockInitOnce();
+    WORD nPort = 0;
+    SockClose(SockListenLoopback(0, &nPort));
+    return nPort;
 }
 
 long WaitForOpenSockets(long nExpected, int nMaxMs)

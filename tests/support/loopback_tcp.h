@@ -1,10 +1,10 @@
 // Loopback TCP peers for tests: a small server on 127.0.0.1 that serves each
 // connection with a function on a thread of its own, and blocking client
-// helpers. Built on the proxy's socket seam, so the same tests run natively
+// helpers. Built on the framework's socket seam, so the same tests run natively
 // and under Wine.
 #pragma once
 
-#include "proxy/socket_api.h"
+#include "framework/core/socket_api.h"
 
 #include <atomic>
 #include <functional>
@@ -18,11 +18,14 @@ public:
     // Serves one connection; the server closes the socket after it returns.
     typedef std::function<void(SOCKET_HANDLE)> Handler;
 
-    explicit CTestTcpServer(Handler handler);
+    // Listens on 127.0.0.1 at once: on nPort, or on a free port when it is 0.
+    // A port that is taken leaves the server not listening.
+    explicit CTestTcpServer(Handler handler, WORD nPort = 0);
     ~CTestTcpServer();
     CTestTcpServer(const CTestTcpServer&) = delete;
     CTestTcpServer& operator=(const CTestTcpServer&) = delete;
 
+    bool IsListening() const { return m_thread.joinable(); }
     WORD Port() const { return m_nPort; }
     int Accepted() const { return m_nAccepted.load(); }
 
@@ -51,5 +54,7 @@ std::string TestRecvHead(SOCKET_HANDLE s, std::string* pRest = nullptr);
 std::string TestRecvCount(SOCKET_HANDLE s, size_t nCount);
 // Receives until the peer closes.
 std::string TestRecvAll(SOCKET_HANDLE s);
+// A loopback port that nothing listens on (just released by this process).
+WORD ClosedLoopbackPort();
 // Waits (bounded) until SockOpenCount() equals nExpected; returns the last count.
 long WaitForOpenSockets(long nExpected, int nMaxMs = 5000);

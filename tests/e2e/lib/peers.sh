@@ -6,6 +6,8 @@
 # Source it, then call peers_init once; it sets WORK (the temp folder) and a
 # trap that stops every process started through these functions.
 
+source "$(dirname "${BASH_SOURCE[0]}")/../../support/ports.sh"
+
 PEER_PIDS=()
 
 peers_init() {
@@ -28,21 +30,6 @@ peers_cleanup() {
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 pass() { echo "ok: $*"; }
-
-# A port nobody listens on right now (the kernel's choice of a free one).
-free_port() {
-  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1]); s.close()'
-}
-
-# Waits (at most about 10 s) until something accepts on 127.0.0.1:$1.
-wait_port() {
-  local port=$1
-  for _ in $(seq 100); do
-    if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then return 0; fi
-    sleep 0.1
-  done
-  fail "nothing listens on 127.0.0.1:$port"
-}
 
 # start_nginx PORT ROOT: a static origin serving ROOT.
 start_nginx() {
@@ -71,7 +58,7 @@ http {
 CONF
   nginx -p "$dir" -c "$dir/nginx.conf" -e "$dir/error.log" -g 'daemon off;' &
   PEER_PIDS+=($!)
-  wait_port "$port"
+  wait_port "$port" || fail "nothing listens on 127.0.0.1:$port"
 }
 
 # start_tinyproxy PORT [CONNECT_PORT] [USER PASSWORD]: an upstream proxy that
@@ -95,7 +82,7 @@ start_tinyproxy() {
   [ "$(id -u)" -eq 0 ] && printf 'User root\nGroup root\n' >>"$dir/tinyproxy.conf"
   tinyproxy -d -c "$dir/tinyproxy.conf" >"$dir/stdout" 2>&1 &
   PEER_PIDS+=($!)
-  wait_port "$port"
+  wait_port "$port" || fail "nothing listens on 127.0.0.1:$port"
 }
 
 # start_privoxy PORT: privoxy as a plain forwarding proxy (no action or
@@ -117,7 +104,7 @@ max-client-connections 2048
 CONF
   privoxy --no-daemon "$dir/config" >"$dir/stdout" 2>&1 &
   PEER_PIDS+=($!)
-  wait_port "$port"
+  wait_port "$port" || fail "nothing listens on 127.0.0.1:$port"
 }
 
 # start_harness ARGS...: proxy-harness on a port of its own choosing; sets

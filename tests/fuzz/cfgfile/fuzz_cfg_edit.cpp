@@ -4,6 +4,7 @@
 #include "cfgfile/cfg_file.h"
 #include "cfgfile/cfg_tree_file.h"
 #include "tests/support/raw_file.h"
+#include "tests/support/string_list_view.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -21,12 +22,7 @@ namespace {
 
 class Probe : public CCfgFile {
 public:
-    std::vector<std::string> Lines() const
-    {
-        std::vector<std::string> out;
-        for (POSITION pos = m_lines.GetHeadPosition(); pos;) out.push_back(m_lines.GetNext(pos).str());
-        return out;
-    }
+    std::vector<std::string> Lines() const { return ToVector(m_lines); }
     // Cursor and section, when set, name lines that are still in the list.
     void CheckPositions() const
     {

@@ -12,7 +12,7 @@
         if (!(cond)) std::abort(); \
     } while (0)
 
-static bool IsBlankOrComma(char ch) { return CfgIsSpace(ch) || ch == ','; }
+static bool IsBlankOrComma(char ch) { return CwIsSpace(ch) || ch == ','; }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -69,6 +69,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     int value = 0;
-    CfgScanInt(line, &value);
+    CwScanInt(line, &value);
     return 0;
 }

@@ -1,7 +1,7 @@
 // Fuzzes the end-of-head search and the split/rebuild of a request head.
 // The first byte sets the size of the pieces the head "arrives" in; the
 // rest is the bytes the browser sent.
-#include "proxy/request_head.h"
+#include "proxy/internal/request_head.h"
 
 #include <cstdint>
 #include <cstdlib>

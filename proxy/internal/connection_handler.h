@@ -4,9 +4,9 @@
 #pragma once
 
 #include "framework/core/cstring.h"
-#include "proxy/request_head.h"
-#include "proxy/socket_api.h"
-#include "proxy/upstream_config.h"
+#include "proxy/internal/request_head.h"
+#include "framework/core/socket_api.h"
+#include "proxy/internal/upstream_config.h"
 
 // Reads until the empty line that ends the head. On TRUE, strHead holds the
 // head and strRest whatever the browser sent after it in the same reads.

@@ -1,5 +1,6 @@
-// The socket seam of the local proxy: the few blocking TCP operations the
-// proxy needs, with a Winsock half (socket_win32.cpp) and a BSD half
+// The socket seam: the few blocking TCP operations the program needs (the
+// local proxy, the proxy tester's checks, the tests' loopback peers), with a
+// Winsock half (socket_win32.cpp) and a BSD half
 // (socket_posix.cpp). Callers own every socket a function here returns and
 // give it back with SockClose exactly once. Errors come back as NO_SOCKET,
 // FALSE or a negative count; nothing throws.

@@ -1,5 +1,5 @@
 // Win32 half of the socket seam: Winsock calls behind socket_api.h.
-#include "proxy/socket_api.h"
+#include "framework/core/socket_api.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>

@@ -3,7 +3,7 @@
 // content filter.
 #pragma once
 
-#include "proxy/socket_api.h"
+#include "framework/core/socket_api.h"
 
 #include <atomic>
 #include <memory>

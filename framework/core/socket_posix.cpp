@@ -1,5 +1,5 @@
 // POSIX half of the socket seam: BSD sockets behind socket_api.h.
-#include "proxy/socket_api.h"
+#include "framework/core/socket_api.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,0 +1,52 @@
+// cw_tray_menu.exe: works the running program's tray the way a user does,
+// for end-to-end scripts and screenshots.
+//   cw_tray_menu hide   Cancel: the settings dialog hides into the tray
+//   cw_tray_menu open   a right button on the icon: the tray menu opens
+//   cw_tray_menu exit   the menu opens, Up moves from nothing selected to
+//                       its last item, Enter chooses "Exit Cloakwall"
+// Exits 0 once done, 1 when there was no program or no menu.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+HWND WaitForMenu()
+{
+    for (int i = 0; i < 200; ++i) {
+        Sleep(25);
+        HWND h = FindWindowA("#32768", nullptr);
+        if (h && IsWindowVisible(h))
+            return h;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const char* action = argc > 1 ? argv[1] : "exit";
+    HWND hWnd = FindWindowA("CloakwallSettings", nullptr);
+    if (!hWnd) {
+        std::puts("no running Cloakwall");
+        return 1;
+    }
+    if (std::strcmp(action, "hide") == 0) {
+        PostMessageA(hWnd, WM_COMMAND, IDCANCEL, 0);
+        return 0;
+    }
+    // The icon's callback: icon id 1, right button down.
+    PostMessageA(hWnd, WM_USER + 1, 1, WM_RBUTTONDOWN);
+    HWND hMenu = WaitForMenu();
+    if (!hMenu) {
+        std::puts("the tray menu did not open");
+        return 1;
+    }
+    if (std::strcmp(action, "exit") == 0) {
+        PostMessageA(hMenu, WM_KEYDOWN, VK_UP, 0);
+        PostMessageA(hMenu, WM_KEYDOWN, VK_RETURN, 0);
+    }
+    return 0;
+}

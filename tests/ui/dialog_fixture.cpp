@@ -1,0 +1,144 @@
+// The dialog tests' shared set-up: registry, folder, servers, recorder.
+#include "dialog_fixture.h"
+
+#include <winsock2.h>
+
+namespace uitest {
+
+std::string RequestThroughLocalProxy(const std::string& url)
+{
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+    std::string answer;
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in sa = {};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(8080);
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0) {
+        std::string host = url.substr(7, url.find('/', 7) - 7);
+        std::string req = "GET " + url + " HTTP/1.0\r\nHost: " + host + "\r\n\r\n";
+        send(s, req.data(), static_cast<int>(req.size()), 0);
+        char buf[4096];
+        int n;
+        while ((n = recv(s, buf, sizeof buf, 0)) > 0) answer.append(buf, n);
+    }
+    closesocket(s);
+    WSACleanup();
+    return answer.substr(0, answer.find("\r\n"));
+}
+
+void DialogTest::SetUp()
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    m_strFolder = std::string(temp) + "cw_ui_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "\\";
+    CreateDirectoryA(m_strFolder.c_str(), nullptr);
+    DeleteFileA(ListFile().c_str());
+    m_pServer = std::make_unique<CLoopbackHttpServer>();
+    ASSERT_TRUE(m_pServer->IsListening());
+    m_pRecorder = std::make_unique<CMessageBoxRecorder>();
+    ASSERT_TRUE(RegisterSettingsWindowClass(GetModuleHandleA(nullptr)));
+    DisableConnectionProxy(g_pszConnectionName);
+    g_bFirstMinimize = TRUE;
+}
+
+void DialogTest::TearDown()
+{
+    Close();
+    m_pRecorder.reset();
+    m_pServer.reset();
+    DisableConnectionProxy(g_pszConnectionName);
+    DeleteFileA(ListFile().c_str());
+    RemoveDirectoryA(m_strFolder.c_str());
+    rawreg::ForgetCloakwallInstall();
+}
+
+void DialogTest::Store(const StoredSettings& s)
+{
+    using namespace rawreg;
+    const char* key = kCloakwallKey;
+    HKEY root = HKEY_LOCAL_MACHINE;
+    DeleteTree(root, key);
+    PutText(root, key, "AppPath", m_strFolder);
+    PutText(root, key, "UpdateServer", m_pServer->HostPort());
+    PutDword(root, key, "RunFirst", s.dwRunFirst);
+    PutDword(root, key, "Minimize", s.dwMinimize);
+    PutDword(root, key, "UseProxy", s.dwUseProxy);
+    PutText(root, key, "ProxyName", s.strProxyName);
+    PutDword(root, key, "EnableJS", s.dwEnableJS);
+    PutDword(root, key, "EnableActiveX", s.dwEnableActiveX);
+    PutDword(root, key, "ClearTmpFiles", s.dwClearTmpFiles);
+    PutDword(root, key, "ClearCookies", s.dwClearCookies);
+    PutDword(root, key, "DeleteAddresses", s.dwDeleteAddresses);
+    PutDword(root, key, "DeleteHistory", s.dwDeleteHistory);
+    PutText(root, key, "TMPProxy", s.strTmpProxy);
+
+    // The objects read once when the program starts; this test program
+    // started long ago.
+    g_regAppPath.Read();
+    g_regUpdateServer.Read();
+    g_regRunFirst.Read();
+    g_regMinimize.Read();
+    g_regUseProxy.Read();
+    g_regProxyName.Read();
+    g_regEnableJS.Read();
+    g_regEnableActiveX.Read();
+    g_regClearTmpFiles.Read();
+    g_regClearCookies.Read();
+    g_regDeleteAddresses.Read();
+    g_regDeleteHistory.Read();
+    g_strAppPath = g_regAppPath.Get();
+}
+
+CSettingsDlg& DialogTest::Open()
+{
+    m_pDlg = std::make_unique<CSettingsDlg>();
+    EXPECT_TRUE(m_pDlg->Create());
+    return *m_pDlg;
+}
+
+void DialogTest::Close()
+{
+    if (m_pDlg && m_pDlg->m_hWnd)
+        m_pDlg->DestroyWindow();
+    m_pDlg.reset();
+}
+
+std::vector<std::string> DialogTest::ComboItems() const
+{
+    std::vector<std::string> items;
+    for (int i = 0; i < m_pDlg->m_comboProxy.GetCount(); ++i) {
+        CString s;
+        m_pDlg->m_comboProxy.GetLBText(i, s);
+        items.push_back(s.str());
+    }
+    return items;
+}
+
+std::string DialogTest::ComboEditText() const
+{
+    CString s;
+    m_pDlg->m_comboProxy.GetWindowText(s);
+    return s.str();
+}
+
+int DialogTest::CheckOf(int nID) const
+{
+    return static_cast<int>(::SendMessageA(::GetDlgItem(m_pDlg->m_hWnd, nID), BM_GETCHECK, 0, 0));
+}
+
+std::vector<std::string> DialogTest::Boxes() const
+{
+    std::vector<std::string> out;
+    for (const auto& b : m_pRecorder->Boxes()) out.push_back(b.caption + "|" + b.text);
+    return out;
+}
+
+void DialogTest::ForgetBoxes()
+{
+    m_pRecorder.reset(); // gives the hook back before the next one takes it
+    m_pRecorder = std::make_unique<CMessageBoxRecorder>();
+}
+
+} // namespace uitest

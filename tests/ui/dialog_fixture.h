@@ -1,0 +1,118 @@
+// The settings dialog in the test's own process: stored settings arranged
+// in the prefix's registry (and the settings objects re-read), an
+// application folder of the test's own, a loopback server that stands in
+// for the vendor and, where a test needs one, for the upstream proxy; the
+// dialog created modeless and driven with messages; message boxes recorded.
+#pragma once
+
+#include "browser/connection_options.h"
+#include "registry/raw_registry.h"
+#include "settings/settings_store.h"
+#include "support/loopback_http_server.h"
+#include "support/message_box_recorder.h"
+#include "support/raw_file.h"
+#include "ui/settings_dlg.h"
+#include "ui/settings_window_class.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace uitest {
+
+// What the registry holds before the dialog is made.
+struct StoredSettings {
+    DWORD dwRunFirst = 1;
+    DWORD dwMinimize = 1;
+    DWORD dwUseProxy = 0;
+    std::string strProxyName;
+    DWORD dwEnableJS = 0;
+    DWORD dwEnableActiveX = 0;
+    DWORD dwClearTmpFiles = 1;
+    DWORD dwClearCookies = 1;
+    DWORD dwDeleteAddresses = 1;
+    DWORD dwDeleteHistory = 1;
+    std::string strTmpProxy;
+};
+
+inline DWORD StoredDword(const char* name)
+{
+    return rawreg::Get(HKEY_LOCAL_MACHINE, rawreg::kCloakwallKey, name).Dword();
+}
+
+inline std::string StoredText(const char* name)
+{
+    return rawreg::StoredText(rawreg::Get(HKEY_LOCAL_MACHINE, rawreg::kCloakwallKey, name));
+}
+
+// Whether WinINet sends the user's requests to a proxy (Wine and Windows
+// both keep the switch here).
+inline DWORD BrowserProxyEnable()
+{
+    return rawreg::Get(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
+                       "ProxyEnable")
+        .Dword();
+}
+
+// Sends one proxy request to 127.0.0.1:8080 and returns the answer's first
+// line (empty when nothing listens or nothing came back).
+std::string RequestThroughLocalProxy(const std::string& url);
+
+// Runs the thread's messages until the predicate holds or about two
+// seconds passed; returns the predicate's last value.
+template <class Pred>
+bool PumpUntil(Pred pred, int nMaxMs = 2000)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (pred())
+            return true;
+        if (GetTickCount() - start > static_cast<DWORD>(nMaxMs))
+            return false;
+        Sleep(5);
+    }
+}
+
+inline void PumpFor(int nMs)
+{
+    PumpUntil([] { return false; }, nMs);
+}
+
+class DialogTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Writes the settings, re-reads every settings object, and points the
+    // application folder and the vendor server at the test's own.
+    void Store(const StoredSettings& s);
+    // Creates the dialog (its initialisation runs at once).
+    CSettingsDlg& Open();
+    void Close();
+
+    std::string ListFile() const { return m_strFolder + "proxylist.txt"; }
+    std::vector<std::string> ComboItems() const;
+    std::string ComboEditText() const;
+    int CheckOf(int nID) const;
+    // Texts of the boxes shown so far, "caption|text".
+    std::vector<std::string> Boxes() const;
+    void ForgetBoxes();
+
+    void Command(UINT nID) { m_pDlg->SendMessage(WM_COMMAND, nID, 0); }
+    void Click(int nID) { ::SendMessageA(::GetDlgItem(m_pDlg->m_hWnd, nID), BM_CLICK, 0, 0); }
+
+    std::string m_strFolder;   // the application folder, ending with "\"
+    std::unique_ptr<CLoopbackHttpServer> m_pServer;
+    std::unique_ptr<CMessageBoxRecorder> m_pRecorder;
+    std::unique_ptr<CSettingsDlg> m_pDlg;
+};
+
+} // namespace uitest

@@ -1,0 +1,175 @@
+// "Update Proxy List Now", choosing an entry, and "Add New Proxy" with its
+// dialog, each with the messages it shows.
+#include "dialog_fixture.h"
+
+#include "res/resource.h"
+
+#include <regex>
+
+using namespace uitest;
+
+namespace {
+
+const char kListPath[] = "/licensing/ProxyGenerator/proxylist.txt";
+const char kSamplePath[] = "/bandwidthchecker/dlsample1.gif";
+
+// What the add-proxy dialog gets typed into it, and which button is pressed
+// (IDOK or IDCANCEL); filled in from inside its modal loop.
+struct AddProxyInput {
+    std::string text;
+    int nButton = IDOK;
+    bool bSeen = false;
+};
+AddProxyInput g_input;
+
+BOOL CALLBACK FindAddProxy(HWND hWnd, LPARAM lParam)
+{
+    char caption[64] = "";
+    GetWindowTextA(hWnd, caption, sizeof caption);
+    if (std::string(caption) == "Add Proxy" && IsWindowVisible(hWnd)) {
+        *reinterpret_cast<HWND*>(lParam) = hWnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CALLBACK TypeIntoAddProxy(HWND, UINT, UINT_PTR idEvent, DWORD)
+{
+    HWND hDlg = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindAddProxy, reinterpret_cast<LPARAM>(&hDlg));
+    if (!hDlg)
+        return;
+    KillTimer(nullptr, idEvent);
+    g_input.bSeen = true;
+    SetDlgItemTextA(hDlg, IDC_NEWPROXY, g_input.text.c_str());
+    SendMessageA(GetDlgItem(hDlg, g_input.nButton), BM_CLICK, 0, 0);
+}
+
+class ProxyCommandsTest : public DialogTest {
+protected:
+    void AddNewProxy(const std::string& text, int nButton = IDOK)
+    {
+        g_input = AddProxyInput{text, nButton, false};
+        UINT_PTR id = SetTimer(nullptr, 0, 20, TypeIntoAddProxy);
+        Click(IDC_ADDNEWPROXY);
+        KillTimer(nullptr, id);
+        EXPECT_TRUE(g_input.bSeen) << "the add-proxy dialog never showed";
+    }
+    void Select(const std::string& item)
+    {
+        int n = m_pDlg->m_comboProxy.FindStringExact(-1, item.c_str());
+        ASSERT_NE(CB_ERR, n) << item;
+        m_pDlg->m_comboProxy.SetCurSel(n);
+        m_pDlg->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_PROXYCOMBO, CBN_SELCHANGE),
+                            reinterpret_cast<LPARAM>(m_pDlg->m_comboProxy.m_hWnd));
+    }
+};
+
+// The availability text, with the measured figures matched by pattern.
+std::regex AvailableText(const std::string& entry)
+{
+    std::string quoted = std::regex_replace(entry, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)");
+    return std::regex("Proxy Server " + quoted +
+                      R"( is Available\r\nResponse Time [1-9][0-9]* milliseconds \r\nDownload Speed [0-9]+\.[0-9]{2} KB/sec \r\n)");
+}
+
+} // namespace
+
+TEST_F(ProxyCommandsTest, UpdateReplacesTheListOrSaysWhyItKeptTheOldOne)
+{
+    Store(StoredSettings{});
+    WriteRaw(ListFile(), "1.1.1.1:1\r\n2.2.2.2:2\r\n");
+    CSettingsDlg& dlg = Open();
+    ASSERT_EQ((std::vector<std::string>{"1.1.1.1:1", "2.2.2.2:2"}), ComboItems());
+    dlg.m_comboProxy.SetWindowText("typed:1");
+    SetConnectionOptions(g_pszConnectionName, "127.0.0.1:8080");
+
+    m_pServer->SetAnswer(kListPath, 200, "2.2.2.2:2\n3.3.3.3:3\n2.2.2.2:2");
+    Click(IDC_UPDATEPROXYLIST);
+    EXPECT_EQ(std::vector<std::string>{"|Proxy List Updated"}, Boxes());
+    EXPECT_EQ((std::vector<std::string>{"2.2.2.2:2", "3.3.3.3:3"}), ComboItems()) << "replaced, each entry once";
+    EXPECT_EQ("typed:1", ComboEditText());
+    EXPECT_EQ(0u, BrowserProxyEnable()) << "the download went out directly";
+    EXPECT_EQ(1, m_pServer->CountRequests(kListPath));
+
+    // A failed download: the old list stays in the file and the combo box.
+    ForgetBoxes();
+    std::string before = ReadRaw(ListFile());
+    m_pServer->SetAnswer(kListPath, 404, "not here\r\n");
+    Click(IDC_UPDATEPROXYLIST);
+    ASSERT_EQ(1u, Boxes().size());
+    EXPECT_EQ(0u, Boxes()[0].find("Error|Proxy List Update Failed - the proxy list could not be downloaded."))
+        << Boxes()[0];
+    EXPECT_EQ((std::vector<std::string>{"2.2.2.2:2", "3.3.3.3:3"}), ComboItems());
+    EXPECT_EQ(before, ReadRaw(ListFile()));
+}
+
+TEST_F(ProxyCommandsTest, ChoosingAnEntryTestsItAndShowsWhatWasMeasured)
+{
+    CLoopbackHttpServer upstream; // answers the sample as a proxy would
+    upstream.SetAnswer(kSamplePath, 200, std::string(2000, 'G'));
+    Store(StoredSettings{});
+    std::string dead = "127.0.0.1:" + std::to_string(ClosedLoopbackPort());
+    WriteRaw(ListFile(), upstream.HostPort() + " Fast\r\n" + dead + "\r\n");
+    CSettingsDlg& dlg = Open();
+    dlg.m_bEnableJS = 0;
+    ::SendMessageA(::GetDlgItem(dlg.m_hWnd, IDC_ENABLEJS), BM_SETCHECK, 1, 0);
+
+    Select(upstream.HostPort() + " Fast");
+    std::vector<std::string> boxes = Boxes();
+    ASSERT_EQ(2u, boxes.size());
+    EXPECT_EQ("|Testing the proxy you selected. This may take a few seconds", boxes[0]);
+    std::string shown = boxes[1].substr(1);
+    EXPECT_EQ('|', boxes[1][0]) << "empty caption";
+    EXPECT_TRUE(std::regex_match(shown, AvailableText(upstream.HostPort() + " Fast"))) << shown;
+    EXPECT_EQ(1, upstream.CountRequests(kSamplePath));
+    EXPECT_EQ(0, CheckOf(IDC_ENABLEJS)) << "an unsaved tick is undone";
+
+    ForgetBoxes();
+    Select(dead);
+    EXPECT_EQ((std::vector<std::string>{"|Testing the proxy you selected. This may take a few seconds",
+                                        "Error|Proxy Server is NOT Available - Please select a different proxy"}),
+              Boxes());
+}
+
+TEST_F(ProxyCommandsTest, AddNewProxyTestsWhatWasTypedAndOnlyThat)
+{
+    CLoopbackHttpServer upstream;
+    upstream.SetAnswer(kSamplePath, 200, std::string(2000, 'G'));
+    StoredSettings s;
+    s.strTmpProxy = "127.0.0.1:1"; // from an earlier add
+    Store(s);
+    WriteRaw(ListFile(), "1.1.1.1:1\r\n");
+    Open();
+
+    // Cancel tests nothing.
+    AddNewProxy(upstream.HostPort(), IDCANCEL);
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ("127.0.0.1:1", StoredText("TMPProxy"));
+
+    // An empty entry warns and tests nothing, not even the older entry.
+    AddNewProxy("");
+    EXPECT_EQ(std::vector<std::string>{"WARNING|Please enter a proxy address"}, Boxes());
+    EXPECT_EQ("127.0.0.1:1", StoredText("TMPProxy"));
+
+    // An answering proxy: stored, tested, put in the edit field only.
+    ForgetBoxes();
+    AddNewProxy(upstream.HostPort());
+    EXPECT_EQ(upstream.HostPort(), StoredText("TMPProxy"));
+    std::vector<std::string> boxes = Boxes();
+    ASSERT_EQ(2u, boxes.size());
+    EXPECT_EQ("|Testing the proxy you selected. This may take a few seconds", boxes[0]);
+    EXPECT_TRUE(std::regex_match(boxes[1].substr(1), AvailableText(upstream.HostPort()))) << boxes[1];
+    EXPECT_EQ(upstream.HostPort(), ComboEditText());
+    EXPECT_EQ(std::vector<std::string>{"1.1.1.1:1"}, ComboItems());
+
+    // One that does not answer leaves the edit field as it was.
+    ForgetBoxes();
+    std::string dead = "127.0.0.1:" + std::to_string(ClosedLoopbackPort());
+    AddNewProxy(dead);
+    EXPECT_EQ(dead, StoredText("TMPProxy"));
+    EXPECT_EQ((std::vector<std::string>{"|Testing the proxy you selected. This may take a few seconds",
+                                        "Error|Proxy Server is NOT Available - Please select a different proxy"}),
+              Boxes());
+    EXPECT_EQ(upstream.HostPort(), ComboEditText());
+}

@@ -1,0 +1,176 @@
+// The anonymous-browsing switch: "Save Settings", the tray command with its
+// check mark, and Exit.
+#include "dialog_fixture.h"
+
+#include "res/resource.h"
+
+using namespace uitest;
+
+namespace {
+
+void SetCheck(CSettingsDlg& dlg, int nID, int nCheck)
+{
+    ::SendMessageA(::GetDlgItem(dlg.m_hWnd, nID), BM_SETCHECK, nCheck, 0);
+}
+
+// The tray menu's check mark as the dialog's update handlers leave it.
+bool TrayCheckMark(CSettingsDlg& dlg)
+{
+    CMenu* pPopup = dlg.GetTrayMenu().GetSubMenu(0);
+    dlg.SendMessage(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(pPopup->m_hMenu), 0);
+    return (pPopup->GetMenuState(ID_TOGGLE_ANONYMOUS, MF_BYCOMMAND) & MF_CHECKED) != 0;
+}
+
+} // namespace
+
+TEST_F(DialogTest, SaveWithAnEmptyProxyStillStoresTheOtherSettingsAndHides)
+{
+    Store(StoredSettings{});
+    CSettingsDlg& dlg = Open();
+    PumpUntil([&] { return !dlg.IsWindowVisible(); });
+    dlg.OnConfiguration();
+    ASSERT_TRUE(dlg.IsWindowVisible());
+    ASSERT_FALSE(dlg.IsTrayIconShown());
+
+    SetCheck(dlg, IDC_USEPROXY, 1);
+    SetCheck(dlg, IDC_ENABLEJS, 1);
+    SetCheck(dlg, IDC_CLEARCOOKIES, 0);
+    Click(IDOK);
+
+    EXPECT_EQ(std::vector<std::string>{"|No proxy selected"}, Boxes());
+    EXPECT_EQ(0u, BrowserProxyEnable());
+    EXPECT_FALSE(dlg.m_proxyServer.IsRunning());
+    EXPECT_EQ(1u, StoredDword("EnableJS"));
+    EXPECT_EQ(0u, StoredDword("ClearCookies"));
+    EXPECT_EQ(1u, StoredDword("ClearTmpFiles"));
+    EXPECT_FALSE(dlg.IsWindowVisible());
+    EXPECT_TRUE(dlg.IsTrayIconShown());
+}
+
+TEST_F(DialogTest, SaveWithAnUnreachableProxyChangesNothingOfTheSwitch)
+{
+    Store(StoredSettings{});
+    CSettingsDlg& dlg = Open();
+    std::string dead = "127.0.0.1:" + std::to_string(ClosedLoopbackPort());
+    SetCheck(dlg, IDC_USEPROXY, 1);
+    dlg.m_comboProxy.SetWindowText(dead.c_str());
+    Click(IDOK);
+
+    EXPECT_EQ((std::vector<std::string>{"Error|Unable to connect to proxy server", "ERROR|Please choose another Proxy!"}),
+              Boxes());
+    EXPECT_EQ(0u, BrowserProxyEnable());
+    EXPECT_FALSE(dlg.m_proxyServer.IsRunning());
+    EXPECT_EQ(0u, StoredDword("UseProxy"));
+    EXPECT_EQ("", StoredText("ProxyName"));
+    EXPECT_EQ(0, dlg.m_bEnabled);
+}
+
+TEST_F(DialogTest, SaveWithAReachableProxyForwardsThroughItAndStoresItOnce)
+{
+    CLoopbackHttpServer upstream;
+    upstream.SetAnswer("/page", 200, "through the upstream");
+    Store(StoredSettings{});
+    CSettingsDlg& dlg = Open();
+    SetCheck(dlg, IDC_USEPROXY, 1);
+    dlg.m_comboProxy.SetWindowText(upstream.HostPort().c_str());
+    Click(IDOK);
+
+    EXPECT_TRUE(Boxes().empty()) << Boxes()[0];
+    EXPECT_EQ(1u, BrowserProxyEnable());
+    EXPECT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://127.0.0.1:9/page"));
+    EXPECT_EQ(1, upstream.CountRequests("/page"));
+    EXPECT_EQ(1u, StoredDword("UseProxy"));
+    EXPECT_EQ(upstream.HostPort(), StoredText("ProxyName"));
+    EXPECT_EQ(1, dlg.m_bEnabled);
+    EXPECT_TRUE(TrayCheckMark(dlg));
+
+    // Saving the same proxy again restarts the local proxy but writes
+    // neither value: what someone else put there meanwhile stays.
+    rawreg::PutDword(HKEY_LOCAL_MACHINE, rawreg::kCloakwallKey, "UseProxy", 7);
+    rawreg::PutText(HKEY_LOCAL_MACHINE, rawreg::kCloakwallKey, "ProxyName", "sentinel");
+    dlg.OnConfiguration();
+    Click(IDOK);
+    EXPECT_EQ(7u, StoredDword("UseProxy"));
+    EXPECT_EQ("sentinel", StoredText("ProxyName"));
+    EXPECT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://127.0.0.1:9/page"));
+    EXPECT_EQ(2, upstream.CountRequests("/page"));
+
+    // Cleared check box: browser direct, local proxy gone, UseProxy 0.
+    dlg.OnConfiguration();
+    SetCheck(dlg, IDC_USEPROXY, 0);
+    Click(IDOK);
+    EXPECT_EQ(0u, BrowserProxyEnable());
+    EXPECT_EQ("", RequestThroughLocalProxy("http://127.0.0.1:9/page"));
+    EXPECT_EQ(0u, StoredDword("UseProxy"));
+    EXPECT_EQ(0, dlg.m_bEnabled);
+    EXPECT_FALSE(TrayCheckMark(dlg));
+}
+
+TEST_F(DialogTest, TrayCommandSwitchesOnAndOffWithItsCheckMark)
+{
+    CLoopbackHttpServer upstream;
+    upstream.SetAnswer("/page", 200, "through the upstream");
+    StoredSettings s;
+    s.strProxyName = upstream.HostPort();
+    Store(s);
+    CSettingsDlg& dlg = Open();
+    ASSERT_FALSE(TrayCheckMark(dlg));
+
+    Command(ID_TOGGLE_ANONYMOUS);
+    EXPECT_TRUE(TrayCheckMark(dlg));
+    EXPECT_EQ(1, CheckOf(IDC_USEPROXY));
+    EXPECT_EQ(1u, BrowserProxyEnable());
+    EXPECT_EQ(1u, StoredDword("UseProxy"));
+    EXPECT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://127.0.0.1:9/page"));
+
+    Command(ID_TOGGLE_ANONYMOUS);
+    EXPECT_FALSE(TrayCheckMark(dlg));
+    EXPECT_EQ(0, CheckOf(IDC_USEPROXY));
+    EXPECT_EQ(0u, BrowserProxyEnable());
+    EXPECT_EQ(0u, StoredDword("UseProxy"));
+    EXPECT_FALSE(dlg.m_proxyServer.IsRunning());
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(DialogTest, TrayCommandThatCannotSwitchOnLeavesTheSwitchOff)
+{
+    Store(StoredSettings{});
+    CSettingsDlg& dlg = Open();
+
+    Command(ID_TOGGLE_ANONYMOUS);
+    EXPECT_EQ(std::vector<std::string>{"|No proxy selected"}, Boxes());
+    EXPECT_EQ(0, dlg.m_bEnabled);
+
+    // Now a stored proxy that does not answer.
+    rawreg::PutText(HKEY_LOCAL_MACHINE, rawreg::kCloakwallKey, "ProxyName",
+                    "127.0.0.1:" + std::to_string(ClosedLoopbackPort()));
+    g_regProxyName.Read();
+    ForgetBoxes();
+    Command(ID_TOGGLE_ANONYMOUS);
+    EXPECT_EQ((std::vector<std::string>{"Error|Unable to connect to proxy server", "ERROR|Please choose another Proxy!"}),
+              Boxes());
+    EXPECT_EQ(0, dlg.m_bEnabled);
+    EXPECT_FALSE(TrayCheckMark(dlg));
+    EXPECT_EQ(0u, BrowserProxyEnable());
+}
+
+TEST_F(DialogTest, ExitClearsTheCaptionSetsTheBrowserDirectAndEndsTheDialog)
+{
+    CLoopbackHttpServer upstream;
+    StoredSettings s;
+    s.dwUseProxy = 1;
+    s.strProxyName = upstream.HostPort();
+    Store(s);
+    const char* kMain = "Software\\Microsoft\\Internet Explorer\\Main";
+    rawreg::PutText(HKEY_CURRENT_USER, kMain, "Window Title", "Cloakwall is Enabled");
+    CSettingsDlg& dlg = Open();
+    ASSERT_EQ(1u, BrowserProxyEnable());
+
+    Command(ID_EXIT_CLOAKWALL);
+    EXPECT_EQ(0, dlg.GetModalResult());
+    EXPECT_EQ(0u, BrowserProxyEnable());
+    EXPECT_EQ("", rawreg::StoredText(rawreg::Get(HKEY_CURRENT_USER, kMain, "Window Title")));
+    // The settings stay, so the next start switches on again.
+    EXPECT_EQ(1u, StoredDword("UseProxy"));
+    EXPECT_EQ(upstream.HostPort(), StoredText("ProxyName"));
+}
