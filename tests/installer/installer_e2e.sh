@@ -111,7 +111,7 @@ printf '127.0.0.2:3128\n127.0.0.3:8000\n' >"$WORK/served-list.txt"
 python3 "$CW_SOURCE_DIR/tools/vendor-server.py" --port "$VENDOR_PORT" \
   --list "$WORK/served-list.txt" --log "$WORK/vendor.log" >/dev/null 2>&1 &
 PEER_PIDS+=($!)
-wait_port "$VENDOR_PORT"
+wait_port "$VENDOR_PORT" || fail "the vendor stand-in did not start"
 
 # --- A new install, started, and removed while it runs -----------------------
 
