@@ -6,6 +6,7 @@
 #include "browser/browser_title.h"
 #include "res/resource.h"
 #include "settings/content_filter_switches.h"
+#include "settings/run_at_startup_setting.h"
 #include "settings/settings_store.h"
 #include "ui/settings_dlg.h"
 #include "ui/settings_window_class.h"
@@ -28,6 +29,10 @@ BOOL CPrivacyApp::InitInstance()
 {
     AfxEnableControlContainer();
     Enable3dControlsStatic();
+
+    // Every start, the second one too, keeps the start with Windows pointing
+    // at the installed executable; the settings objects exist by now.
+    RegisterRunAtStartupFromSettings();
 
     // The handle stays open, unowned, for the life of the process: the name
     // goes away with the process, however it ends.

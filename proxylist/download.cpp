@@ -68,10 +68,11 @@ CString DownloadText(LPCTSTR pszUrl)
     return text;
 }
 
-BOOL RequestProxyGenPage(LPCTSTR pszServer)
+BOOL RequestProxyGenPage(LPCTSTR pszServer, DWORD dwTimeout)
 {
     try {
         CHttpGet get;
+        get.SetTimeout(dwTimeout);
         if (!get.Send(VendorUrl(pszServer, PROXY_GEN_PATH), nullptr)) return FALSE;
         if (get.GetStatusCode() != 200) return FALSE;
         char buffer[4096];

@@ -24,5 +24,6 @@ BOOL DownloadText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus = nullptr);
 CString DownloadText(LPCTSTR pszUrl);
 
 // Requests the proxy-generator page of a server and discards the answer;
-// TRUE when it answered with status 200.
-BOOL RequestProxyGenPage(LPCTSTR pszServer);
+// TRUE when it answered with status 200. dwTimeout, when not 0, bounds the
+// connect, the send and each receive (see CHttpGet::SetTimeout).
+BOOL RequestProxyGenPage(LPCTSTR pszServer, DWORD dwTimeout = 0);

@@ -15,6 +15,9 @@ const DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE 
 // (and one to a proxy would carry the next direct download through it).
 const char kCloseHeaders[] = "Connection: close\r\nProxy-Connection: close\r\n";
 
+const DWORD kTimeoutOptions[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                                 INTERNET_OPTION_RECEIVE_TIMEOUT};
+
 } // namespace
 
 CHttpGet::~CHttpGet()
@@ -36,9 +39,16 @@ BOOL CHttpGet::Send(LPCTSTR pszUrl, LPCTSTR pszProxy)
         m_pSession.reset(new CInternetSession(nullptr, 1, INTERNET_OPEN_TYPE_PROXY, pszProxy, nullptr, 0));
     else
         m_pSession.reset(new CInternetSession(nullptr, 1, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+    // On the session, which hands them to its requests on Windows, and on
+    // the request itself, the only place Wine reads them: set on the session
+    // alone, a request to a server that never answered blocked for minutes.
+    for (DWORD dwOption : kTimeoutOptions)
+        if (m_dwTimeout) m_pSession->SetOption(dwOption, &m_dwTimeout, sizeof m_dwTimeout);
     // The URL's own port: a vendor server on "host:8081" is reached there.
     m_pConnection.reset(m_pSession->GetHttpConnection(strServer, INTERNET_FLAG_KEEP_CONNECTION, nPort));
     m_pFile.reset(m_pConnection->OpenRequest("GET", strObject, nullptr, 0, nullptr, nullptr, kRequestFlags));
+    for (DWORD dwOption : kTimeoutOptions)
+        if (m_dwTimeout) m_pFile->SetOption(dwOption, &m_dwTimeout, sizeof m_dwTimeout);
     m_pFile->AddRequestHeaders(kCloseHeaders, HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
     m_pFile->SendRequest();
     return TRUE;

@@ -22,11 +22,18 @@ public:
     // CInternetException when the request cannot be sent.
     BOOL Send(LPCTSTR pszUrl, LPCTSTR pszProxy);
 
+    // Bounds the connect, the send and each receive of the next Send and of
+    // the reads after it to dwMilliseconds; 0 (the default) leaves WinINet's
+    // own limits. A thread that must be stoppable cannot wait on a server
+    // that accepted the connection and never answers.
+    void SetTimeout(DWORD dwMilliseconds) { m_dwTimeout = dwMilliseconds; }
+
     // The answer's status code, 0 when there is none.
     DWORD GetStatusCode() const;
     CHttpFile* GetFile() const { return m_pFile.get(); }
 
 private:
+    DWORD m_dwTimeout = 0;
     std::unique_ptr<CInternetSession> m_pSession;
     std::unique_ptr<CHttpConnection> m_pConnection;
     std::unique_ptr<CHttpFile> m_pFile;

@@ -21,7 +21,7 @@ BOOL TestAndReport(LPCTSTR pszEntry, HWND hWndOwner)
 {
     AfxMessageBox(PROXY_TESTING_TEXT, MB_OK, nullptr, hWndOwner);
     CProxyTestReport report;
-    BOOL bAvailable = TestProxyEntry(pszEntry, GetSpeedSampleUrl(), report);
+    BOOL bAvailable = TestProxyEntry(pszEntry, GetSpeedSampleUrl(g_regUpdateServer.Get()), report);
     AfxMessageBox(report.strText, MB_OK, report.strCaption, hWndOwner);
     return bAvailable;
 }
@@ -41,10 +41,12 @@ void CSettingsDlg::OnUpdateProxyList()
     CStringList entries;
     CString strDetail;
     ProxyListUpdateResult result =
-        UpdateProxyList(GetProxyListUrl(), ProxyListFilePath(g_strAppPath), entries, &strDetail);
+        UpdateProxyList(GetProxyListUrl(g_regUpdateServer.Get()), ProxyListFilePath(g_strAppPath), entries, &strDetail);
     // A failed update keeps the old list, in the file and in the combo box.
     if (result == PROXY_LIST_UPDATED)
         FillProxyCombo(entries);
+    if (result != PROXY_LIST_FILE_FAILED)
+        m_proxyGenThread.Start(g_regUpdateServer.Get());
     CString text = GetProxyListUpdateText(result);
     if (result == PROXY_LIST_FILE_FAILED && !strDetail.IsEmpty())
         text += "\r\n" + strDetail;
@@ -76,7 +78,7 @@ void CSettingsDlg::OnAddNewProxy()
 
     AfxMessageBox(PROXY_TESTING_TEXT, MB_OK, nullptr, m_hWnd);
     CProxyTestReport report;
-    if (TestProxyEntry(strEntry, GetSpeedSampleUrl(), report))
+    if (TestProxyEntry(strEntry, GetSpeedSampleUrl(g_regUpdateServer.Get()), report))
         m_comboProxy.SetWindowText(strEntry); // the edit field only, not the list
     AfxMessageBox(report.strText, MB_OK, report.strCaption, m_hWnd);
 }

@@ -108,7 +108,7 @@ void CSettingsDlg::DoFirstRun()
     CStringList entries;
     CString strDetail;
     ProxyListUpdateResult result =
-        UpdateProxyList(GetProxyListUrl(), ProxyListFilePath(g_strAppPath), entries, &strDetail);
+        UpdateProxyList(GetProxyListUrl(g_regUpdateServer.Get()), ProxyListFilePath(g_strAppPath), entries, &strDetail);
     if (result == PROXY_LIST_FILE_FAILED) {
         // The list could not be kept: say so, and leave RunFirst at 0 so the
         // next start tries the first-run work again. The rest of the
@@ -121,6 +121,7 @@ void CSettingsDlg::DoFirstRun()
     }
     if (result == PROXY_LIST_UPDATED)
         FillProxyCombo(entries);
+    m_proxyGenThread.Start(g_regUpdateServer.Get());
     // A list that could not be downloaded can be fetched later with
     // "Update Proxy List Now"; the first run is done either way.
     g_regRunFirst.Set(1);
@@ -217,4 +218,7 @@ void CSettingsDlg::OnInitMenuPopup(CMenu* pPopupMenu, UINT, BOOL bSysMenu)
 
 void CSettingsDlg::RestartCleaner()
 {
+    m_cleanerThread.Stop();
+    m_cleanerThread.SetJobs(m_bClearTmpFiles, m_bClearCookies, m_bDeleteAddresses, m_bDeleteHistory);
+    m_cleanerThread.Start();
 }

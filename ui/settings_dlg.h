@@ -5,6 +5,8 @@
 #pragma once
 
 #include "framework/core/string_list.h"
+#include "cleaner/privacy_cleaner_thread.h"
+#include "cleaner/proxy_gen_request_thread.h"
 #include "framework/win/combo_box.h"
 #include "proxy/local_proxy_server.h"
 #include "ui/tray_dialog.h"
@@ -39,7 +41,10 @@ public:
     void OnCancel() override;
     BOOL OnInitDialog() override;
 
+    // Destroyed in reverse: the local proxy first, then the two threads.
     int m_bEnabled;
+    CPrivacyCleanerThread m_cleanerThread;
+    CProxyGenRequestThread m_proxyGenThread;
     CLocalProxyServer m_proxyServer;
     CComboBox m_comboProxy;
     int m_bClearCookies;

@@ -1,7 +1,7 @@
 // cloakwall.exe as a process: one instance at a time, a second start that
 // brings the first forward and ends, the Exit command posted from outside
 // (as the installer does), and a new first instance after a kill.
-#include "registry/raw_registry.h"
+#include "support/raw_registry.h"
 
 #include <gtest/gtest.h>
 
@@ -82,6 +82,7 @@ protected:
         // An installed program at a later start: no first-run download, no
         // stored proxy, so nothing here touches the network.
         rawreg::PutText(HKEY_LOCAL_MACHINE, key, "AppPath", m_strFolder);
+        rawreg::PutText(HKEY_LOCAL_MACHINE, key, "AppFullPath", ProgramPath());
         rawreg::PutDword(HKEY_LOCAL_MACHINE, key, "RunFirst", 1);
         rawreg::PutDword(HKEY_LOCAL_MACHINE, key, "Minimize", 1);
         rawreg::PutDword(HKEY_LOCAL_MACHINE, key, "ClearTmpFiles", 0);
@@ -114,6 +115,9 @@ TEST_F(AppProcessTest, SecondStartEndsAndAPostedExitEndsTheFirstCleanly)
     // Hidden into the tray after its first tick.
     for (int i = 0; i < 100 && IsWindowVisible(hWnd); ++i) Sleep(20);
     EXPECT_FALSE(IsWindowVisible(hWnd));
+
+    EXPECT_EQ(ProgramPath(), rawreg::StoredText(rawreg::Get(HKEY_LOCAL_MACHINE, rawreg::kRunKey, "Cloakwall")))
+        << "start-up registers the start with Windows";
 
     m_second = Start();
     DWORD dwCode = 1234;

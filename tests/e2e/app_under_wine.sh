@@ -33,12 +33,12 @@ origin="http://127.0.0.1:$origin_port"
 tport=$(free_port)
 cw_start_tinyproxy "$tport" "$WORK/tinyproxy"
 PEER_PIDS+=("$CW_TINYPROXY_PID")
-wait_port "$tport"
+wait_port "$tport" || fail "tinyproxy did not start"
 vport=$(free_port)
 printf '127.0.0.1:%s\r\n' "$tport" >"$WORK/list.txt"
 cw_start_vendor "$vport" "$WORK/list.txt" "$WORK/vendor.log"
 PEER_PIDS+=("$CW_VENDOR_PID")
-wait_port "$vport"
+wait_port "$vport" || fail "the vendor stand-in did not start"
 
 cw_wine_env "$win/app-e2e-wineprefix"
 cw_display
@@ -69,7 +69,7 @@ start_program() {
 # the script rules on).
 t0=$(date +%s%N)
 start_program
-wait_port 8080
+wait_port 8080 || fail "the local proxy never listened on 127.0.0.1:8080"
 t1=$(date +%s%N)
 pid=$(cw_program_pids)
 [ "$(echo "$pid" | wc -w)" = 1 ] || fail "expected one cloakwall.exe, found: $pid"
@@ -106,7 +106,7 @@ pass "Exit from the tray menu ends the process, browser direct"
 # The filter off as stored.
 cw_reg_dword EnableJS 0
 start_program
-wait_port 8080
+wait_port 8080 || fail "the local proxy never listened on 127.0.0.1:8080"
 got=$(curl "${curl_opts[@]}" -x http://127.0.0.1:8080 "$origin/page.html")
 cmp -s <(printf '%s\n' "$got") "$WORK/www/page.html" || fail "filter off: got $got"
 pass "script filter off as stored: the page passes unchanged"
@@ -116,7 +116,7 @@ kill -9 $(cw_program_pids)
 wait_gone 10 || fail "the killed program is still there"
 for _ in $(seq 50); do (exec 3<>/dev/tcp/127.0.0.1/8080) 2>/dev/null || break; sleep 0.1; done
 start_program
-wait_port 8080
+wait_port 8080 || fail "the local proxy never listened on 127.0.0.1:8080"
 [ "$(echo "$(cw_program_pids)" | wc -w)" = 1 ] || fail "not one process after the restart"
 wine "$win/tests/app/cw_tray_menu.exe" exit >/dev/null 2>&1 || fail "could not drive the tray menu"
 wait_gone 20 || fail "Exit did not end the restarted program"

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "browser/connection_options.h"
-#include "registry/raw_registry.h"
+#include "support/raw_registry.h"
 #include "settings/settings_store.h"
 #include "support/loopback_http_server.h"
 #include "support/message_box_recorder.h"

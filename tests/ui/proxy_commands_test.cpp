@@ -91,6 +91,7 @@ TEST_F(ProxyCommandsTest, UpdateReplacesTheListOrSaysWhyItKeptTheOldOne)
     EXPECT_EQ("typed:1", ComboEditText());
     EXPECT_EQ(0u, BrowserProxyEnable()) << "the download went out directly";
     EXPECT_EQ(1, m_pServer->CountRequests(kListPath));
+    EXPECT_TRUE(PumpUntil([&] { return m_pServer->CountRequests("/licensing/ProxyGenerator/ProxyGen.asp") == 1; }));
 
     // A failed download: the old list stays in the file and the combo box.
     ForgetBoxes();

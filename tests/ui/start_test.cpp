@@ -40,6 +40,9 @@ TEST_F(DialogTest, FirstStartDownloadsTheListShowsTheDialogAndMarksTheFirstRunDo
     EXPECT_EQ(1u, StoredDword("RunFirst"));
     EXPECT_EQ(1u, StoredDword("Minimize"));
     EXPECT_TRUE(Boxes().empty());
+    EXPECT_TRUE(PumpUntil([&] { return m_pServer->CountRequests("/licensing/ProxyGenerator/ProxyGen.asp") == 1; }))
+        << "the proxy-generator request follows the download";
+    EXPECT_TRUE(dlg.m_cleanerThread.IsRunning());
     // The check boxes show the stored settings.
     EXPECT_EQ(1, CheckOf(IDC_CLEARCOOKIES));
     EXPECT_EQ(0, CheckOf(IDC_ENABLEJS));
@@ -59,6 +62,7 @@ TEST_F(DialogTest, LaterStartHidesIntoTheTrayAtTheFirstTickAndDownloadsNothing)
     EXPECT_TRUE(dlg.IsTrayIconShown());
     EXPECT_EQ(std::vector<std::string>{"127.0.0.1:3128"}, ComboItems());
     EXPECT_EQ(0, m_pServer->CountRequests("/licensing/ProxyGenerator/proxylist.txt"));
+    EXPECT_TRUE(dlg.m_cleanerThread.IsRunning());
 }
 
 TEST_F(DialogTest, FirstRunWhoseListCannotBeWrittenFinishesStartingAndTriesAgainNextTime)

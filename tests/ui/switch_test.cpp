@@ -45,6 +45,7 @@ TEST_F(DialogTest, SaveWithAnEmptyProxyStillStoresTheOtherSettingsAndHides)
     EXPECT_EQ(1u, StoredDword("ClearTmpFiles"));
     EXPECT_FALSE(dlg.IsWindowVisible());
     EXPECT_TRUE(dlg.IsTrayIconShown());
+    EXPECT_TRUE(dlg.m_cleanerThread.IsRunning()) << "restarted with the saved jobs";
 }
 
 TEST_F(DialogTest, SaveWithAnUnreachableProxyChangesNothingOfTheSwitch)
