@@ -1,7 +1,7 @@
 # The two commands a newcomer needs: `make run` and `make test`.
 # Everything else here is a step of those two.
 .PHONY: all setup run test build-host build-windows build-tsan build-fuzz build-release \
-        test-host test-tsan test-windows test-fuzz test-e2e bench dist clean
+        test-host test-tsan test-windows test-fuzz test-e2e bench dist format-check clean
 
 JOBS ?= $(shell nproc)
 # The test peers (nginx, privoxy) live in sbin, which not every environment
@@ -32,7 +32,7 @@ build-tsan:
 	cmake --build build/host-tsan -j $(JOBS)
 
 # The optimised build serves the end-to-end tests and the benchmarks, which
-# need only the proxy harness.
+# need only the proxy harness (the preset builds nothing else).
 build-release:
 	cmake --preset host-release >/dev/null
 	cmake --build build/host-release -j $(JOBS) --target proxy-harness
@@ -42,24 +42,29 @@ build-windows:
 	cmake --build build/windows -j $(JOBS)
 
 build-fuzz:
-	cmake --preset fuzz >/dev/null
+	cmake --preset fuzz -DCW_FUZZ_SECONDS=$(FUZZ_SECONDS) >/dev/null
 	cmake --build build/fuzz -j $(JOBS)
 
+# Each suite runs through its test preset (CMakePresets.json): output on
+# failure, its labels, and JOBS tests side by side.
 test-host: build-host
-	ctest --test-dir build/host --output-on-failure -j $(JOBS)
+	ctest --preset host -j $(JOBS)
 
-# Only the tests that run threads are worth ThreadSanitizer's time.
+# Only the tests that run threads (label threads) are worth ThreadSanitizer's time.
 test-tsan: build-tsan
-	ctest --test-dir build/host-tsan --output-on-failure -L threads
+	ctest --preset host-tsan -j $(JOBS)
 
+# Tests that share a registry key or port 8080 hold a resource lock; the
+# others run side by side in the one Wine session.
 test-windows: build-windows
-	scripts/wine-session build/windows ctest --test-dir build/windows --output-on-failure
+	scripts/wine-session build/windows ctest --preset windows -j $(JOBS)
 
 test-fuzz: build-fuzz
-	scripts/run-fuzzers build/fuzz $(FUZZ_SECONDS)
+	ctest --preset fuzz -j $(JOBS)
 
+# The load run wants the machine to itself: one script at a time.
 test-e2e: build-release
-	scripts/run-e2e build/host-release
+	ctest --preset e2e
 
 # The Windows installer, build/windows/cloakwall-1.5-setup.exe (makensis from
 # Debian's nsis, which setup installs).
@@ -71,6 +76,12 @@ dist: setup build-windows
 
 bench: build-release
 	@if [ -x tools/bench/run ]; then tools/bench/run build/host-release; else echo "no benchmarks yet"; fi
+
+# Lists every place where the sources differ from .clang-format's layout, and
+# fails when there is one.
+format-check: setup
+	@clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h')
+	@echo "format-check: the sources match .clang-format"
 
 clean:
 	rm -rf build

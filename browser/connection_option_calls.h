@@ -11,14 +11,12 @@
 struct CConnectionOptionCalls {
     BOOL(WINAPI* pfnInternetSetOption)(HINTERNET hInternet, DWORD dwOption, LPVOID pBuffer,
                                        DWORD dwBufferLength);
-    void(WINAPI* pfnOutputDebugString)(LPCSTR pszText);
     // Allocation of the option array; null means out of memory.
     void* (*pfnAlloc)(size_t cb);
     void (*pfnFree)(void* p);
 };
 
-// The calls in use: the real WinINet, debugger output and heap unless a
-// test swapped them.
+// The calls in use: the real WinINet and heap unless a test swapped them.
 const CConnectionOptionCalls& GetConnectionOptionCalls();
 
 // Puts a new table in place and returns the one it replaces.

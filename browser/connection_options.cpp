@@ -39,7 +39,7 @@ INTERNET_PER_CONN_OPTIONA* AllocOptions(DWORD dwCount, LPCSTR pszFailure)
     const CConnectionOptionCalls& calls = GetConnectionOptionCalls();
     void* p = calls.pfnAlloc(sizeof(INTERNET_PER_CONN_OPTIONA) * dwCount);
     if (!p)
-        calls.pfnOutputDebugString(pszFailure);
+        OutputDebugStringA(pszFailure);
     return static_cast<INTERNET_PER_CONN_OPTIONA*>(p);
 }
 

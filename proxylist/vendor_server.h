@@ -5,5 +5,5 @@
 
 #include "framework/core/cstring.h"
 
-CString GetProxyListUrl(LPCTSTR pszUpdateServer);     // http://<server>/licensing/ProxyGenerator/proxylist.txt
-CString GetSpeedSampleUrl(LPCTSTR pszUpdateServer);   // http://<server>/bandwidthchecker/dlsample1.gif
+CString GetProxyListUrl(LPCTSTR pszUpdateServer);   // http://<server>/licensing/ProxyGenerator/proxylist.txt
+CString GetSpeedSampleUrl(LPCTSTR pszUpdateServer); // http://<server>/bandwidthchecker/dlsample1.gif

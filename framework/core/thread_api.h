@@ -33,7 +33,7 @@ BOOL StartDetachedThread(PFN_THREAD_PROC pfnProc, void* pParam);
 class CJoinableThread {
 public:
     CJoinableThread();
-    ~CJoinableThread();     // RequestStop() then Join()
+    ~CJoinableThread(); // RequestStop() then Join()
     CJoinableThread(const CJoinableThread&) = delete;
     CJoinableThread& operator=(const CJoinableThread&) = delete;
 
@@ -64,5 +64,5 @@ public:
 
 private:
     struct CImpl;
-    CImpl* m_pImpl;     // NULL when it could not be made; Start then fails
+    CImpl* m_pImpl; // NULL when it could not be made; Start then fails
 };

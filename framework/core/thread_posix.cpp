@@ -42,7 +42,7 @@ void* ThreadEntry(void* pArg)
     return nullptr;
 }
 
-}  // namespace
+} // namespace
 
 BOOL StartDetachedThread(PFN_THREAD_PROC pfnProc, void* pParam)
 {
@@ -66,12 +66,11 @@ struct CJoinableThread::CImpl {
     std::thread thread;
     mutable std::mutex mutex;
     std::condition_variable cvStop;
-    bool bStop = false;         // guarded by mutex
-    DWORD dwExitCode = 0;       // written by the thread, read after the join
+    bool bStop = false;   // guarded by mutex
+    DWORD dwExitCode = 0; // written by the thread, read after the join
 };
 
-CJoinableThread::CJoinableThread()
-    : m_pImpl(new (std::nothrow) CImpl)
+CJoinableThread::CJoinableThread() : m_pImpl(new (std::nothrow) CImpl)
 {
 }
 
@@ -124,8 +123,7 @@ BOOL CJoinableThread::WaitForStop(DWORD dwMilliseconds)
         m_pImpl->cvStop.wait(lock, [this] { return m_pImpl->bStop; });
         return TRUE;
     }
-    return m_pImpl->cvStop.wait_for(lock, std::chrono::milliseconds(dwMilliseconds),
-                                    [this] { return m_pImpl->bStop; })
+    return m_pImpl->cvStop.wait_for(lock, std::chrono::milliseconds(dwMilliseconds), [this] { return m_pImpl->bStop; })
                ? TRUE
                : FALSE;
 }

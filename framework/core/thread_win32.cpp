@@ -50,13 +50,12 @@ BOOL StartDetachedThread(PFN_THREAD_PROC pfnProc, void* pParam)
 }
 
 struct CJoinableThread::CImpl {
-    HANDLE hStop = NULL;       // manual-reset: stays set until the next Start
-    HANDLE hThread = NULL;     // NULL when none is running
+    HANDLE hStop = NULL;   // manual-reset: stays set until the next Start
+    HANDLE hThread = NULL; // NULL when none is running
     DWORD dwExitCode = 0;
 };
 
-CJoinableThread::CJoinableThread()
-    : m_pImpl(new (std::nothrow) CImpl)
+CJoinableThread::CJoinableThread() : m_pImpl(new (std::nothrow) CImpl)
 {
     if (!m_pImpl) return;
     m_pImpl->hStop = CreateEventA(nullptr, TRUE, FALSE, nullptr);

@@ -140,11 +140,6 @@ void CDialog::OnCancel()
     EndDialog(IDCANCEL);
 }
 
-BOOL CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult)
-{
-    return CWnd::OnWndMsg(message, wParam, lParam, pResult);
-}
-
 INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_INITDIALOG) {

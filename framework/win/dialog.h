@@ -42,8 +42,6 @@ public:
     virtual void OnOK();
     virtual void OnCancel();
 
-    BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
-
     DECLARE_MESSAGE_MAP()
 
 protected:

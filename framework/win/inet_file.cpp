@@ -21,10 +21,7 @@ CInternetFile::~CInternetFile()
 
 void CInternetFile::Close()
 {
-    if (m_hFile) {
-        InternetCloseHandle(m_hFile);
-        m_hFile = nullptr;
-    }
+    CloseInternetHandle(m_hFile);
     m_nBufPos = m_nBufLen = 0;
 }
 

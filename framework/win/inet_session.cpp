@@ -40,12 +40,16 @@ CInternetSession::~CInternetSession()
     Close();
 }
 
+void CloseInternetHandle(HINTERNET& hInternet)
+{
+    if (!hInternet) return;
+    InternetCloseHandle(hInternet);
+    hInternet = nullptr;
+}
+
 void CInternetSession::Close()
 {
-    if (m_hSession) {
-        InternetCloseHandle(m_hSession);
-        m_hSession = nullptr;
-    }
+    CloseInternetHandle(m_hSession);
 }
 
 BOOL CInternetSession::SetOption(DWORD dwOption, LPVOID lpBuffer, DWORD dwBufferLength)
@@ -77,10 +81,7 @@ CInternetConnection::~CInternetConnection()
 
 void CInternetConnection::Close()
 {
-    if (m_hConnection) {
-        InternetCloseHandle(m_hConnection);
-        m_hConnection = nullptr;
-    }
+    CloseInternetHandle(m_hConnection);
 }
 
 BOOL CInternetConnection::SetOption(DWORD dwOption, LPVOID lpBuffer, DWORD dwBufferLength)

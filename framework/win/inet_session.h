@@ -13,6 +13,9 @@
 class CHttpConnection;
 class CHttpFile;
 
+// Closes a session, connection or request handle once: it is NULL afterwards.
+void CloseInternetHandle(HINTERNET& hInternet);
+
 class CInternetSession : public CObject {
     DECLARE_DYNAMIC(CInternetSession)
 public:

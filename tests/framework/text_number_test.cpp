@@ -9,8 +9,8 @@
 
 TEST(TextNumberTest, ReadsWhatAtoiReads)
 {
-    for (const char* text : {"80", " 80", "\n\t\v\f\r 80x", "+80", "-80", "0080", "8 0", "x80", "", "  ", "+",
-                             "-", "- 1", "+-1", "2147483647", "-2147483648", "12:34", "1e3"}) {
+    for (const char* text : {"80", " 80", "\n\t\v\f\r 80x", "+80", "-80", "0080", "8 0", "x80", "", "  ", "+", "-",
+                             "- 1", "+-1", "2147483647", "-2147483648", "12:34", "1e3"}) {
         EXPECT_EQ(CwAtoi(text), std::atoi(text)) << '"' << text << '"';
         int nValue = 12345;
         if (CwScanInt(text, &nValue)) {
@@ -42,6 +42,5 @@ TEST(TextNumberTest, NumbersBeyondTheIntRangeSaturate)
 
 TEST(TextNumberTest, BlanksAreTheCLocaleWhiteSpace)
 {
-    for (int ch = 0; ch < 256; ch++)
-        EXPECT_EQ(CwIsSpace(static_cast<char>(ch)), std::isspace(ch) != 0) << ch;
+    for (int ch = 0; ch < 256; ch++) EXPECT_EQ(CwIsSpace(static_cast<char>(ch)), std::isspace(ch) != 0) << ch;
 }

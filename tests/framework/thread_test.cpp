@@ -7,6 +7,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -29,6 +30,7 @@ unsigned int RecordDetachedRun(void* pParam)
 
 // Sleeps far longer than any test runs, so only the stop request can end it.
 struct CSleeper {
+    explicit CSleeper(CJoinableThread& thread) : pThread(&thread) {}
     CJoinableThread* pThread;
     std::atomic<int> nWakeResult{-1};
     std::atomic<int> nStopSeenAtStart{-1};
@@ -47,7 +49,7 @@ unsigned int ReturnParam(void* pParam)
     return static_cast<unsigned int>(reinterpret_cast<std::uintptr_t>(pParam));
 }
 
-}  // namespace
+} // namespace
 
 TEST(ThreadTest, DetachedThreadsRunTheirProcWithTheirParam)
 {
@@ -62,8 +64,7 @@ TEST(ThreadTest, DetachedThreadsRunTheirProcWithTheirParam)
 TEST(ThreadTest, AStopRequestEndsALongWaitAndJoinGivesTheExitCode)
 {
     CJoinableThread thread;
-    CSleeper sleeper;
-    sleeper.pThread = &thread;
+    CSleeper sleeper(thread);
     ASSERT_TRUE(thread.Start(SleepUntilStopped, &sleeper));
     EXPECT_TRUE(thread.IsRunning());
     // A second start while the first has not been joined is refused.
@@ -97,8 +98,7 @@ TEST(ThreadTest, AWaitWithoutAStopRequestTimesOut)
 TEST(ThreadTest, AfterJoinTheThreadStartsAgainWithNoStopPending)
 {
     CJoinableThread thread;
-    CSleeper first;
-    first.pThread = &thread;
+    CSleeper first(thread);
     ASSERT_TRUE(thread.Start(SleepUntilStopped, &first));
     thread.RequestStop();
     thread.Join();
@@ -108,8 +108,7 @@ TEST(ThreadTest, AfterJoinTheThreadStartsAgainWithNoStopPending)
     EXPECT_EQ(thread.ExitCode(), 7u);
 
     // The stop of the first run does not carry over into a later one.
-    CSleeper third;
-    third.pThread = &thread;
+    CSleeper third(thread);
     ASSERT_TRUE(thread.Start(SleepUntilStopped, &third));
     while (third.nStopSeenAtStart.load() < 0) std::this_thread::yield();
     EXPECT_EQ(third.nStopSeenAtStart.load(), FALSE);
@@ -120,11 +119,9 @@ TEST(ThreadTest, AfterJoinTheThreadStartsAgainWithNoStopPending)
 
 TEST(ThreadTest, DestroyingARunningThreadStopsAndJoinsIt)
 {
-    CSleeper sleeper;
-    {
-        CJoinableThread thread;
-        sleeper.pThread = &thread;
-        ASSERT_TRUE(thread.Start(SleepUntilStopped, &sleeper));
-    }
+    std::unique_ptr<CJoinableThread> pThread(new CJoinableThread);
+    CSleeper sleeper(*pThread);
+    ASSERT_TRUE(pThread->Start(SleepUntilStopped, &sleeper));
+    pThread.reset();
     EXPECT_EQ(sleeper.nWakeResult.load(), TRUE);
 }

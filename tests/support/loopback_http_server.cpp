@@ -111,8 +111,10 @@ void CLoopbackHttpServer::Serve(SOCKET_HANDLE s)
         m_requests.push_back(head);
         m_bodies.push_back(body);
         auto it = m_answers.find(PathOf(head));
-        if (it != m_answers.end()) answer = it->second;
-        else if (m_bAnswerAll) answer = Answer{0, m_answerAll, true};
+        if (it != m_answers.end())
+            answer = it->second;
+        else if (m_bAnswerAll)
+            answer = Answer{0, m_answerAll, true};
     }
     std::string out;
     if (answer.raw) {

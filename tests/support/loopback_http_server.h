@@ -49,16 +49,16 @@ private:
     struct Answer {
         int status = 200;
         std::string body;
-        bool raw = false;   // body is the whole answer, head included, sent as it stands
+        bool raw = false; // body is the whole answer, head included, sent as it stands
     };
 
     void Serve(SOCKET_HANDLE s);
 
-    mutable std::mutex m_mutex;   // guards the members below
+    mutable std::mutex m_mutex; // guards the members below
     std::map<std::string, Answer> m_answers;
     bool m_bAnswerAll = false;
     std::string m_answerAll;
     std::vector<std::string> m_requests;
     std::vector<std::string> m_bodies;
-    CTestTcpServer m_server;      // last: its threads use the members above
+    CTestTcpServer m_server; // last: its threads use the members above
 };

@@ -1,30 +1,19 @@
 // The dialog tests' shared set-up: registry, folder, servers, recorder.
 #include "dialog_fixture.h"
 
-#include <winsock2.h>
+#include "support/loopback_tcp.h"
 
 namespace uitest {
 
 std::string RequestThroughLocalProxy(const std::string& url)
 {
-    WSADATA wsa;
-    WSAStartup(MAKEWORD(2, 2), &wsa);
-    std::string answer;
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in sa = {};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(8080);
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0) {
-        std::string host = url.substr(7, url.find('/', 7) - 7);
-        std::string req = "GET " + url + " HTTP/1.0\r\nHost: " + host + "\r\n\r\n";
-        send(s, req.data(), static_cast<int>(req.size()), 0);
-        char buf[4096];
-        int n;
-        while ((n = recv(s, buf, sizeof buf, 0)) > 0) answer.append(buf, n);
-    }
-    closesocket(s);
-    WSACleanup();
+    SOCKET_HANDLE s = TestConnect(8080);
+    if (s == NO_SOCKET)
+        return std::string();
+    std::string host = url.substr(7, url.find('/', 7) - 7);
+    TestSend(s, "GET " + url + " HTTP/1.0\r\nHost: " + host + "\r\n\r\n");
+    std::string answer = TestRecvAll(s);
+    SockClose(s);
     return answer.substr(0, answer.find("\r\n"));
 }
 

@@ -96,6 +96,46 @@ TEST_F(DialogTest, FirstRunWhoseListCannotBeWrittenFinishesStartingAndTriesAgain
     EXPECT_STREQ("&About Cloakwall...", text);
 }
 
+namespace {
+
+std::string g_aboutText;
+
+BOOL CALLBACK FindAboutText(HWND hWnd, LPARAM lParam)
+{
+    char text[128] = "";
+    GetWindowTextA(hWnd, text, sizeof text);
+    *reinterpret_cast<std::string*>(lParam) += std::string(text) + "\n";
+    return TRUE;
+}
+
+// Inside the about box's loop: note its texts, then press OK.
+void CALLBACK ReadAboutBox(HWND, UINT, UINT_PTR idEvent, DWORD)
+{
+    HWND hAbout = GetActiveWindow();
+    if (!hAbout || GetDlgItem(hAbout, IDOK) == nullptr || GetDlgItem(hAbout, IDC_USEPROXY) != nullptr)
+        return; // not there yet, or still the settings dialog
+    KillTimer(nullptr, idEvent);
+    g_aboutText.clear();
+    EnumChildWindows(hAbout, FindAboutText, reinterpret_cast<LPARAM>(&g_aboutText));
+    SendMessageA(GetDlgItem(hAbout, IDOK), BM_CLICK, 0, 0);
+}
+
+} // namespace
+
+TEST_F(DialogTest, SystemMenuItemOpensTheAboutBox)
+{
+    Store(StoredSettings{});
+    CSettingsDlg& dlg = Open();
+    PumpUntil([&] { return !dlg.IsWindowVisible(); });
+    dlg.OnConfiguration();
+    g_aboutText.clear();
+    UINT_PTR id = SetTimer(nullptr, 0, 20, ReadAboutBox);
+    dlg.SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    KillTimer(nullptr, id);
+    EXPECT_NE(std::string::npos, g_aboutText.find("Cloakwall 1.5\n")) << g_aboutText;
+    EXPECT_TRUE(dlg.IsWindowVisible()) << "the settings dialog is still there";
+}
+
 TEST_F(DialogTest, StoredProxyIsAppliedWithoutAListFileAndTheControlsShowWhatIsInForce)
 {
     CLoopbackHttpServer upstream;

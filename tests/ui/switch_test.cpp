@@ -107,6 +107,24 @@ TEST_F(DialogTest, SaveWithAReachableProxyForwardsThroughItAndStoresItOnce)
     EXPECT_FALSE(TrayCheckMark(dlg));
 }
 
+TEST_F(DialogTest, SaveWhenTheLocalPortIsTakenSaysSoAndStillRecordsTheProxy)
+{
+    CLoopbackHttpServer upstream;
+    CLoopbackHttpServer squatter(8080);
+    ASSERT_TRUE(squatter.IsListening()) << "127.0.0.1:8080 is taken by another program";
+    Store(StoredSettings{});
+    CSettingsDlg& dlg = Open();
+    SetCheck(dlg, IDC_USEPROXY, 1);
+    dlg.m_comboProxy.SetWindowText(upstream.HostPort().c_str());
+    Click(IDOK);
+
+    EXPECT_EQ(std::vector<std::string>{"ERROR|Cannot Start Proxy!"}, Boxes());
+    EXPECT_FALSE(dlg.m_proxyServer.IsRunning());
+    EXPECT_EQ(1u, BrowserProxyEnable()) << "the browser keeps pointing at the local address";
+    EXPECT_EQ(1u, StoredDword("UseProxy"));
+    EXPECT_EQ(upstream.HostPort(), StoredText("ProxyName"));
+}
+
 TEST_F(DialogTest, TrayCommandSwitchesOnAndOffWithItsCheckMark)
 {
     CLoopbackHttpServer upstream;
