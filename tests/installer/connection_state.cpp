@@ -30,8 +30,7 @@ int Query()
     }
     std::printf("flags=%lu server=%s\n", options[0].Value.dwValue,
                 options[1].Value.pszValue ? options[1].Value.pszValue : "");
-    if (options[1].Value.pszValue)
-        GlobalFree(options[1].Value.pszValue);
+    if (options[1].Value.pszValue) GlobalFree(options[1].Value.pszValue);
     return 0;
 }
 
@@ -39,8 +38,7 @@ int Query()
 
 int main(int argc, char** argv)
 {
-    if (argc == 2 && std::strcmp(argv[1], "query") == 0)
-        return Query();
+    if (argc == 2 && std::strcmp(argv[1], "query") == 0) return Query();
     if (argc == 3 && std::strcmp(argv[1], "proxy") == 0)
         return SetConnectionOptions(g_pszConnectionName, argv[2]) ? 0 : 1;
     std::fprintf(stderr, "usage: connection_state query | proxy HOST:PORT\n");
