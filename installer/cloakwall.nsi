@@ -157,8 +157,18 @@ Section "${PRODUCT}" SecMain
   Call CloseRunningInstance
 
   SetOutPath "$INSTDIR"
+  ; A program file that could not be replaced (still locked) would be
+  ; skipped quietly in a silent install, leaving the old one under the new
+  ; version's name: stop with an error code instead.
+  ClearErrors
   File "/oname=cloakwall.exe" "${APP_EXE}"
+  ${If} ${Errors}
+    Abort "$INSTDIR\cloakwall.exe could not be written"
+  ${EndIf}
   WriteUninstaller "$INSTDIR\uninstall.exe"
+  ${If} ${Errors}
+    Abort "$INSTDIR\uninstall.exe could not be written"
+  ${EndIf}
 
   ; The folder ends with a backslash: the program appends "proxylist.txt"
   ; to it as it stands.

@@ -113,6 +113,16 @@ python3 "$CW_SOURCE_DIR/tools/vendor-server.py" --port "$VENDOR_PORT" \
 PEER_PIDS+=($!)
 wait_port "$VENDOR_PORT" || fail "the vendor stand-in did not start"
 
+# --- A program file that cannot be written ----------------------------------
+
+# A silent install must not report success without the program, nor leave
+# settings that point at it.
+mkdir -p "$INSTALL_DIR/cloakwall.exe"
+if wine "$CW_SETUP" /S; then fail "the install reported success without writing the program"; fi
+expect_no_key "$SETTINGS"
+rm -rf "$INSTALL_DIR"
+pass "an install that cannot write the program fails and writes no settings"
+
 # --- A new install, started, and removed while it runs -----------------------
 
 wine "$CW_SETUP" /S "/UPDATESERVER=127.0.0.1:$VENDOR_PORT" || fail "silent install failed"
