@@ -17,8 +17,7 @@ BOOL ActivateRunningInstance()
 {
     // By class: the settings window's caption is not the program's name.
     HWND hWnd = FindWindowA(CLOAKWALL_SETTINGS_CLASS, nullptr);
-    if (!hWnd)
-        return FALSE;
+    if (!hWnd) return FALSE;
     ShowWindow(hWnd, SW_SHOWDEFAULT);
     BringWindowToTop(hWnd);
     SetForegroundWindow(hWnd);
@@ -38,8 +37,7 @@ BOOL CPrivacyApp::InitInstance()
     // goes away with the process, however it ends.
     HANDLE hMutex = CreateMutexA(nullptr, TRUE, CLOAKWALL_INSTANCE_MUTEX);
     DWORD dwError = GetLastError();
-    if (hMutex)
-        ReleaseMutex(hMutex);
+    if (hMutex) ReleaseMutex(hMutex);
     if (dwError == ERROR_ALREADY_EXISTS) {
         ActivateRunningInstance();
         return FALSE;

@@ -2,6 +2,7 @@
 // steps like strings and compared field by field.
 #include "registry/reg_binary_values.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -28,102 +29,89 @@ void UnpackInts(const BYTE* pb, int nCount, std::int32_t* pn)
     }
 }
 
-BOOL SameRect(const RECT& a, const RECT& b)
+void ToInts(const RECT& rc, std::int32_t* pn)
 {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+    pn[0] = static_cast<std::int32_t>(rc.left);
+    pn[1] = static_cast<std::int32_t>(rc.top);
+    pn[2] = static_cast<std::int32_t>(rc.right);
+    pn[3] = static_cast<std::int32_t>(rc.bottom);
+}
+
+void FromInts(const std::int32_t* pn, RECT& rc)
+{
+    rc.left = pn[0];
+    rc.top = pn[1];
+    rc.right = pn[2];
+    rc.bottom = pn[3];
+}
+
+void ToInts(const POINT& pt, std::int32_t* pn)
+{
+    pn[0] = static_cast<std::int32_t>(pt.x);
+    pn[1] = static_cast<std::int32_t>(pt.y);
+}
+
+void FromInts(const std::int32_t* pn, POINT& pt)
+{
+    pt.x = pn[0];
+    pt.y = pn[1];
 }
 
 } // namespace
 
-CRegRectValue::CRegRectValue(LPCTSTR pszFullPath, const RECT& rcDefault, BOOL bForce, HKEY hRoot)
-    : CRegValue(pszFullPath, hRoot), m_rcCache(), m_rcDefault(rcDefault), m_bRead(FALSE),
-      m_bForce(bForce)
+template <class TValue, class TRecord, int N>
+CRegIntRecordValue<TValue, TRecord, N>::CRegIntRecordValue(LPCTSTR pszFullPath, const TRecord& recDefault,
+                                                           BOOL bForce, HKEY hRoot)
+    : CRegValue(pszFullPath, hRoot), m_recCache(), m_recDefault(recDefault), m_bRead(FALSE), m_bForce(bForce)
 {
     Read();
 }
 
-RECT CRegRectValue::Get()
+template <class TValue, class TRecord, int N>
+TRecord CRegIntRecordValue<TValue, TRecord, N>::Get()
 {
     if (m_bRead && !m_bForce)
-        return m_rcCache;
+        return m_recCache;
     return Read();
 }
 
-CRegRectValue& CRegRectValue::Set(const RECT& rcValue)
+template <class TValue, class TRecord, int N>
+TValue& CRegIntRecordValue<TValue, TRecord, N>::Set(const TRecord& recValue)
 {
-    if (SameRect(rcValue, m_rcCache) && m_bRead && !m_bForce)
-        return *this;
-    m_rcCache = rcValue;
+    std::int32_t nNew[N], nCached[N];
+    ToInts(recValue, nNew);
+    ToInts(m_recCache, nCached);
+    // Field by field: the records may have padding that a byte compare would see.
+    if (std::equal(nNew, nNew + N, nCached) && m_bRead && !m_bForce)
+        return static_cast<TValue&>(*this);
+    m_recCache = recValue;
     Write();
-    return *this;
+    return static_cast<TValue&>(*this);
 }
 
-RECT CRegRectValue::Read()
+template <class TValue, class TRecord, int N>
+TRecord CRegIntRecordValue<TValue, TRecord, N>::Read()
 {
     std::vector<BYTE> block;
-    if (!QueryBlock(block) || block.size() < 16)
-        return m_rcDefault;
-    std::int32_t n[4];
-    UnpackInts(block.data(), 4, n);
-    m_rcCache.left = n[0];
-    m_rcCache.top = n[1];
-    m_rcCache.right = n[2];
-    m_rcCache.bottom = n[3];
+    if (!QueryBlock(block) || block.size() < 4 * N)
+        return m_recDefault;
+    std::int32_t n[N];
+    UnpackInts(block.data(), N, n);
+    FromInts(n, m_recCache);
     m_bRead = TRUE;
-    return m_rcCache;
+    return m_recCache;
 }
 
-void CRegRectValue::Write()
+template <class TValue, class TRecord, int N>
+void CRegIntRecordValue<TValue, TRecord, N>::Write()
 {
-    std::int32_t n[4] = {static_cast<std::int32_t>(m_rcCache.left), static_cast<std::int32_t>(m_rcCache.top),
-                         static_cast<std::int32_t>(m_rcCache.right), static_cast<std::int32_t>(m_rcCache.bottom)};
-    BYTE data[16];
-    PackInts(n, 4, data);
+    std::int32_t n[N];
+    ToInts(m_recCache, n);
+    BYTE data[4 * N];
+    PackInts(n, N, data);
     if (SetData(REG_BINARY, data, sizeof(data)))
         m_bRead = TRUE;
 }
 
-CRegPointValue::CRegPointValue(LPCTSTR pszFullPath, const POINT& ptDefault, BOOL bForce, HKEY hRoot)
-    : CRegValue(pszFullPath, hRoot), m_ptCache(), m_ptDefault(ptDefault), m_bRead(FALSE),
-      m_bForce(bForce)
-{
-    Read();
-}
-
-POINT CRegPointValue::Get()
-{
-    if (m_bRead && !m_bForce)
-        return m_ptCache;
-    return Read();
-}
-
-CRegPointValue& CRegPointValue::Set(const POINT& ptValue)
-{
-    if (ptValue.x == m_ptCache.x && ptValue.y == m_ptCache.y && m_bRead && !m_bForce)
-        return *this;
-    m_ptCache = ptValue;
-    Write();
-    return *this;
-}
-
-POINT CRegPointValue::Read()
-{
-    std::vector<BYTE> block;
-    if (!QueryBlock(block) || block.size() < 8)
-        return m_ptDefault;
-    std::int32_t n[2];
-    UnpackInts(block.data(), 2, n);
-    m_ptCache.x = n[0];
-    m_ptCache.y = n[1];
-    m_bRead = TRUE;
-    return m_ptCache;
-}
-
-void CRegPointValue::Write()
-{
-    std::int32_t n[2] = {static_cast<std::int32_t>(m_ptCache.x), static_cast<std::int32_t>(m_ptCache.y)};
-    BYTE data[8];
-    PackInts(n, 2, data);
-    if (SetData(REG_BINARY, data, sizeof(data)))
-        m_bRead = TRUE;
-}
+template class CRegIntRecordValue<CRegRectValue, RECT, 4>;
+template class CRegIntRecordValue<CRegPointValue, POINT, 2>;

@@ -1,43 +1,44 @@
 // CRegRectValue and CRegPointValue: a rectangle (16 bytes) or a point
 // (8 bytes) of signed 32-bit little-endian numbers, written as REG_BINARY.
 // Data shorter than the record is a failed read; longer data gives its
-// first bytes.
+// first bytes. Both are one cached record of numbers, so they share it.
 #pragma once
 
 #include "registry/reg_value.h"
 
-class CRegRectValue : public CRegValue {
+// A record of N signed 32-bit numbers (TRecord: RECT or POINT) with a cached
+// Get and a Set that writes through; TValue is the class built on it, which
+// Set returns.
+template <class TValue, class TRecord, int N>
+class CRegIntRecordValue : public CRegValue {
 public:
-    CRegRectValue(LPCTSTR pszFullPath, const RECT& rcDefault, BOOL bForce, HKEY hRoot);
+    CRegIntRecordValue(LPCTSTR pszFullPath, const TRecord& recDefault, BOOL bForce, HKEY hRoot);
 
-    RECT Get();
-    CRegRectValue& Set(const RECT& rcValue);
-    RECT Read();
+    // The cache once a read or write has succeeded (and force is off),
+    // otherwise a fresh read.
+    TRecord Get();
+    // Writes when the record differs from the cache, when force is on, and
+    // while nothing has been read or written yet.
+    TValue& Set(const TRecord& recValue);
+    // The stored record, or the default when it cannot be read.
+    TRecord Read();
     void Write();
 
     BOOL IsRead() const { return m_bRead; }
 
 private:
-    RECT m_rcCache;
-    RECT m_rcDefault;
+    TRecord m_recCache;
+    TRecord m_recDefault;
     BOOL m_bRead;
     BOOL m_bForce;
 };
 
-class CRegPointValue : public CRegValue {
+class CRegRectValue : public CRegIntRecordValue<CRegRectValue, RECT, 4> {
 public:
-    CRegPointValue(LPCTSTR pszFullPath, const POINT& ptDefault, BOOL bForce, HKEY hRoot);
+    using CRegIntRecordValue::CRegIntRecordValue;
+};
 
-    POINT Get();
-    CRegPointValue& Set(const POINT& ptValue);
-    POINT Read();
-    void Write();
-
-    BOOL IsRead() const { return m_bRead; }
-
-private:
-    POINT m_ptCache;
-    POINT m_ptDefault;
-    BOOL m_bRead;
-    BOOL m_bForce;
+class CRegPointValue : public CRegIntRecordValue<CRegPointValue, POINT, 2> {
+public:
+    using CRegIntRecordValue::CRegIntRecordValue;
 };

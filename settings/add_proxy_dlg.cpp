@@ -6,7 +6,9 @@
 #include "res/resource.h"
 #include "settings/settings_store.h"
 
-CAddProxyDlg::CAddProxyDlg(CWnd* pParent) : CDialog(IDD_ADDPROXY_DIALOG, pParent) {}
+CAddProxyDlg::CAddProxyDlg(CWnd* pParent) : CDialog(IDD_ADDPROXY_DIALOG, pParent)
+{
+}
 
 void CAddProxyDlg::DoDataExchange(CDataExchange* pDX)
 {

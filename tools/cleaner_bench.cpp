@@ -7,10 +7,19 @@
 //     10 % visited pages) and walks them once without deleting;
 //  2. fills it again and times one full pass of the cleaner thread with every
 //     job on;
-//  3. fills it again and times a Stop in the middle of a pass;
-//  4. leaves the thread idle with its real ten-second period for
-//     `idle-seconds` and reports the processor time it used meanwhile.
+//  3. fills it again and times each job alone, in the order of a pass;
+//  4. fills it again for each of three moments and times a Stop there, in
+//     the middle of a pass;
+//  5. leaves the thread idle with its real ten-second period for
+//     `idle-seconds` and reports the processor time it used meanwhile;
+//  6. times Stop of a proxy-generator request to a loopback server that
+//     accepts the connection and never answers, with the default time-out.
+#include <winsock2.h>
+
 #include "cleaner/privacy_cleaner_thread.h"
+#include "cleaner/proxy_gen_request_thread.h"
+#include "cleaner/typed_url_cleaner.h"
+#include "cleaner/url_cache_cleaner.h"
 #include "cleaner/url_cache_walker.h"
 
 #include <windows.h>
@@ -19,6 +28,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -65,14 +75,16 @@ void Fill(int nEntries)
     std::printf("  filled %d entries in %.0f ms (%d failed)\n", nEntries, MsSince(t0), nFailed);
 }
 
+// Wine's null pattern lists every container, Windows' only the content one:
+// each name counts once.
 int CountEntries()
 {
-    int n = 0;
+    std::set<std::string> names;
     for (const char* pszPattern : {static_cast<const char*>(nullptr), "Cookie:", "Visited:"}) {
         CUrlCacheWalker walker;
-        for (auto* p = walker.FindFirst(pszPattern); p; p = walker.FindNext()) ++n;
+        for (auto* p = walker.FindFirst(pszPattern); p; p = walker.FindNext()) names.insert(p->lpszSourceUrlName);
     }
-    return n;
+    return static_cast<int>(names.size());
 }
 
 void ClearCache()
@@ -95,6 +107,28 @@ double ThreadCpuMs(HANDLE hThread)
     u.HighPart = ftUser.dwHighDateTime;
     return (k.QuadPart + u.QuadPart) / 10000.0;
 }
+
+// The cleaner thread with a clock on its stop checks: the longest stretch of
+// work between two checks bounds how long a Stop can take.
+class CTimedCleaner : public CPrivacyCleanerThread {
+public:
+    CTimedCleaner() : CPrivacyCleanerThread(0xFFFFFFFF) {}
+    ~CTimedCleaner() override { Stop(); }
+    BOOL StopRequested() const override
+    {
+        const auto now = Clock::now();
+        if (m_nChecks++ > 0) {
+            const double ms = std::chrono::duration<double, std::milli>(now - m_tLast).count();
+            if (ms > m_dLongestGap) m_dLongestGap = ms;
+        }
+        m_tLast = now;
+        return CPrivacyCleanerThread::StopRequested();
+    }
+    // Read after Stop only.
+    mutable double m_dLongestGap = 0;
+    mutable long m_nChecks = 0;
+    mutable Clock::time_point m_tLast;
+};
 
 template <class Condition> void WaitFor(Condition condition)
 {
@@ -136,36 +170,88 @@ int main(int argc, char** argv)
         if (h) CloseHandle(h);
     }
 
-    std::printf("3. Stop in the middle of a pass\n");
+    std::printf("3. each job alone, in the order of a pass\n");
     Fill(nEntries);
     {
-        CPrivacyCleanerThread thread(0xFFFFFFFF);
-        thread.SetJobs(TRUE, TRUE, TRUE, TRUE);
-        thread.Start();
-        Sleep(300);
-        const auto t0 = Clock::now();
-        thread.Stop();
-        std::printf("  Stop returned after %.1f ms; %d of %d entries left\n", MsSince(t0), CountEntries(), nEntries);
+        CUrlCacheCleaner cleaner;
+        CTypedUrlCleaner typed;
+        auto time = [](const char* pszJob, auto job) {
+            const auto t0 = Clock::now();
+            job();
+            const double ms = MsSince(t0);
+            std::printf("  %-22s %6.0f ms, %d entries left\n", pszJob, ms, CountEntries());
+        };
+        time("DeleteCookies", [&] { cleaner.DeleteCookies(); });
+        time("DeleteHistoryEntries", [&] { cleaner.DeleteHistoryEntries(); });
+        time("DeleteTemporaryFiles", [&] { cleaner.DeleteTemporaryFiles(); });
+        time("ClearTypedUrls", [&] { typed.ClearTypedUrls(); });
+        time("DeleteAllEntries", [&] { cleaner.DeleteAllEntries(); });
     }
-    ClearCache();
 
-    std::printf("4. idle for %d s with the real period, every job on, empty cache\n", nIdleSeconds);
-    {
-        CPrivacyCleanerThread thread;
+    std::printf("4. Stop in the middle of a pass\n");
+    for (DWORD dwAfter : {100, 1000, 5000}) {
+        Fill(nEntries);
+        CTimedCleaner thread;
         thread.SetJobs(TRUE, TRUE, TRUE, TRUE);
         thread.Start();
-        WaitFor([&] { return thread.GetPassCount() >= 1; });
-        HANDLE h = OpenThread(THREAD_QUERY_INFORMATION, FALSE, thread.GetThreadId());
-        const double cpu0 = ThreadCpuMs(h);
-        const LONG nPasses0 = thread.GetPassCount();
-        Sleep(nIdleSeconds * 1000);
-        const double cpu1 = ThreadCpuMs(h);
-        std::printf("  thread CPU over %d s: %.1f ms (%ld passes in that time)\n", nIdleSeconds, cpu1 - cpu0,
-                    thread.GetPassCount() - nPasses0);
+        Sleep(dwAfter);
         const auto t0 = Clock::now();
         thread.Stop();
+        const double ms = MsSince(t0);
+        const double msLastCheck = std::chrono::duration<double, std::milli>(thread.m_tLast - t0).count();
+        std::printf("  Stop %lu ms into the pass returned after %.1f ms (last check %.1f ms after the request; "
+                    "%ld checks, longest gap %.1f ms); %d of %d entries left\n",
+                    dwAfter, ms, msLastCheck, thread.m_nChecks, thread.m_dLongestGap, CountEntries(), nEntries);
+        ClearCache();
+    }
+
+    std::printf("5. idle for %d s with the real period, empty cache\n", nIdleSeconds);
+    {
+        // Side by side: one thread with every job on, one with all off (its
+        // passes do nothing, so what it uses is the waiting itself).
+        CPrivacyCleanerThread allOn, allOff;
+        allOn.SetJobs(TRUE, TRUE, TRUE, TRUE);
+        allOff.SetJobs(FALSE, FALSE, FALSE, FALSE);
+        allOn.Start();
+        allOff.Start();
+        WaitFor([&] { return allOn.GetPassCount() >= 1 && allOff.GetPassCount() >= 1; });
+        HANDLE hOn = OpenThread(THREAD_QUERY_INFORMATION, FALSE, allOn.GetThreadId());
+        HANDLE hOff = OpenThread(THREAD_QUERY_INFORMATION, FALSE, allOff.GetThreadId());
+        const double cpuOn0 = ThreadCpuMs(hOn), cpuOff0 = ThreadCpuMs(hOff);
+        const LONG nPasses0 = allOn.GetPassCount();
+        Sleep(nIdleSeconds * 1000);
+        std::printf("  every job on: thread CPU %.1f ms (%ld passes in that time)\n", ThreadCpuMs(hOn) - cpuOn0,
+                    allOn.GetPassCount() - nPasses0);
+        std::printf("  every job off: thread CPU %.1f ms\n", ThreadCpuMs(hOff) - cpuOff0);
+        const auto t0 = Clock::now();
+        allOn.Stop();
         std::printf("  Stop during the wait returned after %.1f ms\n", MsSince(t0));
-        CloseHandle(h);
+        CloseHandle(hOn);
+        CloseHandle(hOff);
+    }
+
+    std::printf("6. Stop of a generator request to a server that never answers\n");
+    {
+        WSADATA wsa;
+        WSAStartup(MAKEWORD(2, 2), &wsa);
+        SOCKET sock = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in sa = {};
+        sa.sin_family = AF_INET;
+        sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int len = sizeof sa;
+        bind(sock, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+        listen(sock, 8);
+        getsockname(sock, reinterpret_cast<sockaddr*>(&sa), &len);
+        const std::string server = "127.0.0.1:" + std::to_string(ntohs(sa.sin_port));
+        CProxyGenRequestThread request;
+        request.Start(server.c_str());
+        Sleep(500);
+        const auto t0 = Clock::now();
+        request.Stop();
+        std::printf("  time-out %lu ms: started, 500 ms later Stop returned after %.0f ms\n",
+                    static_cast<unsigned long>(CProxyGenRequestThread::REQUEST_TIMEOUT_MS), MsSince(t0));
+        closesocket(sock);
+        WSACleanup();
     }
     return 0;
 }

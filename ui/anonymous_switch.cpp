@@ -20,8 +20,7 @@ const int kLocalProxyPort = 8080;
 void CSettingsDlg::SwitchOn(const CString& strHost, int nPort)
 {
     SetConnectionOptions(g_pszConnectionName, kLocalProxyAddress);
-    if (m_proxyServer.IsRunning())
-        m_proxyServer.Stop();
+    if (m_proxyServer.IsRunning()) m_proxyServer.Stop();
     if (!m_proxyServer.Start(kLocalProxyPort, 1, strHost, nPort, CString(), CString()))
         AfxMessageBox("Cannot Start Proxy!", MB_OK, "ERROR", m_hWnd);
 }
@@ -30,8 +29,7 @@ void CSettingsDlg::SwitchOff()
 {
     DisableConnectionProxy(g_pszConnectionName);
     g_regUseProxy.Set(0);
-    if (m_proxyServer.IsRunning())
-        m_proxyServer.Stop();
+    if (m_proxyServer.IsRunning()) m_proxyServer.Stop();
 }
 
 BOOL CSettingsDlg::ApplyStoredSettings()
@@ -47,14 +45,12 @@ BOOL CSettingsDlg::ApplyStoredSettings()
         // A list file that is missing or unreadable leaves the combo box
         // empty; the stored proxy is applied all the same.
         CStringList entries;
-        if (ReadProxyListFile(ProxyListFilePath(g_strAppPath), entries))
-            FillProxyCombo(entries);
+        if (ReadProxyListFile(ProxyListFilePath(g_strAppPath), entries)) FillProxyCombo(entries);
 
         // Only what the user last switched on is switched on again, and the
         // check box and the tray's check mark show what is in force.
         CString strProxy = g_regProxyName.Get();
-        if (!strProxy.IsEmpty() && m_comboProxy.m_hWnd)
-            m_comboProxy.SetWindowText(strProxy);
+        if (!strProxy.IsEmpty() && m_comboProxy.m_hWnd) m_comboProxy.SetWindowText(strProxy);
         BOOL bOn = g_regUseProxy.Get() == 1 && !strProxy.IsEmpty();
         if (bOn) {
             CString strHost;
@@ -94,6 +90,12 @@ void CSettingsDlg::OnOK()
                     g_regProxyName.Set(strProxy);
                     m_bEnabled = 1;
                 }
+            }
+            // Nothing new was switched on: the check box and the tray's check
+            // mark go back to what is still in force.
+            if (!m_bEnabled) {
+                m_bUseProxy = 0;
+                UpdateData(FALSE);
             }
         } else {
             SwitchOff();

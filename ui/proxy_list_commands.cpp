@@ -43,13 +43,10 @@ void CSettingsDlg::OnUpdateProxyList()
     ProxyListUpdateResult result =
         UpdateProxyList(GetProxyListUrl(g_regUpdateServer.Get()), ProxyListFilePath(g_strAppPath), entries, &strDetail);
     // A failed update keeps the old list, in the file and in the combo box.
-    if (result == PROXY_LIST_UPDATED)
-        FillProxyCombo(entries);
-    if (result != PROXY_LIST_FILE_FAILED)
-        m_proxyGenThread.Start(g_regUpdateServer.Get());
+    if (result == PROXY_LIST_UPDATED) FillProxyCombo(entries);
+    if (result != PROXY_LIST_FILE_FAILED) m_proxyGenThread.Start(g_regUpdateServer.Get());
     CString text = GetProxyListUpdateText(result);
-    if (result == PROXY_LIST_FILE_FAILED && !strDetail.IsEmpty())
-        text += "\r\n" + strDetail;
+    if (result == PROXY_LIST_FILE_FAILED && !strDetail.IsEmpty()) text += "\r\n" + strDetail;
     AfxMessageBox(text, MB_OK, GetProxyListUpdateCaption(result), m_hWnd);
 }
 
@@ -57,24 +54,20 @@ void CSettingsDlg::OnSelchangeProxyCombo()
 {
     UpdateData(FALSE);
     int nSel = m_comboProxy.GetCurSel();
-    if (nSel == CB_ERR)
-        return;
+    if (nSel == CB_ERR) return;
     CString strEntry;
     m_comboProxy.GetLBText(nSel, strEntry);
-    if (strEntry.IsEmpty())
-        return;
+    if (strEntry.IsEmpty()) return;
     TestAndReport(strEntry, m_hWnd);
 }
 
 void CSettingsDlg::OnAddNewProxy()
 {
     CAddProxyDlg dlg(this);
-    if (dlg.DoModal() != 0)
-        return;
+    if (dlg.DoModal() != 0) return;
     CRegStringValue regTmpProxy(CLOAKWALL_SETTINGS_KEY "\\TMPProxy", "", FALSE, HKEY_LOCAL_MACHINE);
     CString strEntry = regTmpProxy.Get();
-    if (strEntry.IsEmpty())
-        return;
+    if (strEntry.IsEmpty()) return;
 
     AfxMessageBox(PROXY_TESTING_TEXT, MB_OK, nullptr, m_hWnd);
     CProxyTestReport report;

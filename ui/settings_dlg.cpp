@@ -84,8 +84,7 @@ BOOL CSettingsDlg::OnInitDialog()
         }
     }
 
-    if (g_regRunFirst.Get() == 0)
-        DoFirstRun();
+    if (g_regRunFirst.Get() == 0) DoFirstRun();
 
     ApplyStoredSettings();
     RestartCleaner();
@@ -114,13 +113,11 @@ void CSettingsDlg::DoFirstRun()
         // next start tries the first-run work again. The rest of the
         // initialisation still runs.
         CString text = GetProxyListUpdateText(result);
-        if (!strDetail.IsEmpty())
-            text += "\r\n" + strDetail;
+        if (!strDetail.IsEmpty()) text += "\r\n" + strDetail;
         AfxMessageBox(text, MB_OK, GetProxyListUpdateCaption(result), m_hWnd);
         return;
     }
-    if (result == PROXY_LIST_UPDATED)
-        FillProxyCombo(entries);
+    if (result == PROXY_LIST_UPDATED) FillProxyCombo(entries);
     m_proxyGenThread.Start(g_regUpdateServer.Get());
     // A list that could not be downloaded can be fetched later with
     // "Update Proxy List Now"; the first run is done either way.
@@ -129,15 +126,13 @@ void CSettingsDlg::DoFirstRun()
 
 void CSettingsDlg::FillProxyCombo(const CStringList& entries)
 {
-    if (!m_comboProxy.m_hWnd)
-        return;
+    if (!m_comboProxy.m_hWnd) return;
     CString strEdit;
     m_comboProxy.GetWindowText(strEdit);
     m_comboProxy.ResetContent();
     for (POSITION pos = entries.GetHeadPosition(); pos;) {
         const CString& entry = entries.GetNext(pos);
-        if (m_comboProxy.FindStringExact(-1, entry) == CB_ERR)
-            m_comboProxy.AddString(entry);
+        if (m_comboProxy.FindStringExact(-1, entry) == CB_ERR) m_comboProxy.AddString(entry);
     }
     m_comboProxy.SetWindowText(strEdit);
 }

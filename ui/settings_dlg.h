@@ -4,9 +4,9 @@
 // upstream proxies in a combo box, and switches anonymous browsing.
 #pragma once
 
-#include "framework/core/string_list.h"
 #include "cleaner/privacy_cleaner_thread.h"
 #include "cleaner/proxy_gen_request_thread.h"
+#include "framework/core/string_list.h"
 #include "framework/win/combo_box.h"
 #include "proxy/local_proxy_server.h"
 #include "ui/tray_dialog.h"

@@ -6,8 +6,7 @@
 BOOL RegisterSettingsWindowClass(HINSTANCE hInstance)
 {
     WNDCLASSA wc;
-    if (GetClassInfoA(hInstance, CLOAKWALL_SETTINGS_CLASS, &wc))
-        return TRUE;
+    if (GetClassInfoA(hInstance, CLOAKWALL_SETTINGS_CLASS, &wc)) return TRUE;
     if (!GetClassInfoA(nullptr, MAKEINTRESOURCEA(0x8002), &wc)) // "#32770", the dialog class
         return FALSE;
     wc.hInstance = hInstance;

@@ -46,11 +46,10 @@ HICON CTrayDialog::SetTrayIcon(UINT nResourceID)
 
 HICON CTrayDialog::SetTrayIcon(LPCTSTR lpszResourceName)
 {
-    HICON hIcon = static_cast<HICON>(
-        LoadImageA(AfxGetResourceHandle(), lpszResourceName, IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                   GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
-    if (hIcon)
-        SetTrayIcon(hIcon);
+    HICON hIcon =
+        static_cast<HICON>(LoadImageA(AfxGetResourceHandle(), lpszResourceName, IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    if (hIcon) SetTrayIcon(hIcon);
     return hIcon;
 }
 
@@ -74,8 +73,7 @@ BOOL CTrayDialog::SetTrayMenu(UINT nResourceID, UINT nDefaultPos)
 BOOL CTrayDialog::SetTrayMenu(LPCTSTR lpszMenuName, UINT)
 {
     HMENU hMenu = LoadMenuA(AfxGetResourceHandle(), lpszMenuName);
-    if (!hMenu)
-        return FALSE;
+    if (!hMenu) return FALSE;
     return SetTrayMenu(hMenu);
 }
 
@@ -88,28 +86,23 @@ BOOL CTrayDialog::SetTrayMenu(HMENU hMenu, UINT)
 
 BOOL CTrayDialog::AddTrayIcon()
 {
-    if (m_bIconShown)
-        return FALSE;
+    if (m_bIconShown) return FALSE;
     BOOL b = Shell_NotifyIconA(NIM_ADD, &m_nid);
-    if (b)
-        m_bIconShown = TRUE;
+    if (b) m_bIconShown = TRUE;
     return b;
 }
 
 BOOL CTrayDialog::RemoveTrayIcon()
 {
-    if (!m_bIconShown)
-        return FALSE;
+    if (!m_bIconShown) return FALSE;
     BOOL b = Shell_NotifyIconA(NIM_DELETE, &m_nid);
-    if (b)
-        m_bIconShown = FALSE;
+    if (b) m_bIconShown = FALSE;
     return b;
 }
 
 BOOL CTrayDialog::ModifyTrayIcon()
 {
-    if (!m_bIconShown)
-        return FALSE;
+    if (!m_bIconShown) return FALSE;
     return Shell_NotifyIconA(NIM_MODIFY, &m_nid);
 }
 
@@ -118,8 +111,7 @@ void CTrayDialog::OnDestroy()
     CWnd::OnDestroy();
     // The icon never outlives the window it reports to.
     if (m_nid.hWnd && m_nid.uID > 0 && m_bIconShown) {
-        if (Shell_NotifyIconA(NIM_DELETE, &m_nid))
-            m_bIconShown = FALSE;
+        if (Shell_NotifyIconA(NIM_DELETE, &m_nid)) m_bIconShown = FALSE;
     }
 }
 
@@ -128,8 +120,7 @@ void CTrayDialog::OnSysCommand(UINT nID, LPARAM lParam)
     UINT nCmd = nID & 0xFFF0;
     if (m_bMinimizeToTray && (nCmd == SC_CLOSE || nCmd == SC_MINIMIZE)) {
         // Swallowed either way: this dialog is never closed or minimised.
-        if (AddTrayIcon())
-            ShowWindow(SW_HIDE);
+        if (AddTrayIcon()) ShowWindow(SW_HIDE);
         return;
     }
     CWnd::OnSysCommand(nID, lParam);
@@ -137,15 +128,13 @@ void CTrayDialog::OnSysCommand(UINT nID, LPARAM lParam)
 
 void CTrayDialog::OnTrayLButtonDblClk(POINT)
 {
-    if (m_bMinimizeToTray && RemoveTrayIcon())
-        ShowWindow(SW_SHOW);
+    if (m_bMinimizeToTray && RemoveTrayIcon()) ShowWindow(SW_SHOW);
 }
 
 void CTrayDialog::OnTrayRButtonDown(POINT point)
 {
     CMenu* pPopup = m_menu.GetSubMenu(0);
-    if (!pPopup)
-        return;
+    if (!pPopup) return;
     // The owner must be the foreground window, or the menu stays open when
     // the user clicks elsewhere.
     SetForegroundWindow(m_hWnd);
@@ -156,8 +145,7 @@ void CTrayDialog::OnTrayRButtonDown(POINT point)
 
 LRESULT CTrayDialog::OnTrayNotify(WPARAM wParam, LPARAM lParam)
 {
-    if (wParam != 1)
-        return 0;
+    if (wParam != 1) return 0;
     POINT pt;
     GetCursorPos(&pt);
     switch (LOWORD(lParam)) {

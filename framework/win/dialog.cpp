@@ -8,10 +8,8 @@ CWnd* AfxObjectOfWindow(HWND hWnd)
 {
     // Only our dialogs run AfxDlgProc; any other window's DWLP_USER belongs
     // to someone else.
-    if (!hWnd || !IsWindow(hWnd))
-        return nullptr;
-    if (reinterpret_cast<DLGPROC>(GetWindowLongPtrA(hWnd, DWLP_DLGPROC)) != AfxDlgProc)
-        return nullptr;
+    if (!hWnd || !IsWindow(hWnd)) return nullptr;
+    if (reinterpret_cast<DLGPROC>(GetWindowLongPtrA(hWnd, DWLP_DLGPROC)) != AfxDlgProc) return nullptr;
     return reinterpret_cast<CWnd*>(GetWindowLongPtrA(hWnd, DWLP_USER));
 }
 
@@ -39,8 +37,7 @@ void DDX_Text(CDataExchange* pDX, int nIDC, CString& value)
 
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
 {
-    if (!rControl.m_hWnd)
-        rControl.Attach(pDX->PrepareCtrl(nIDC));
+    if (!rControl.m_hWnd) rControl.Attach(pDX->PrepareCtrl(nIDC));
 }
 
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
@@ -48,18 +45,19 @@ BEGIN_MESSAGE_MAP(CDialog, CWnd)
     ON_COMMAND(IDCANCEL, OnCancelCommand)
 END_MESSAGE_MAP()
 
-CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd) : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd) {}
+CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd) : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd)
+{
+}
 
 CDialog::~CDialog() = default;
 
 BOOL CDialog::Create(CWnd* pParentWnd)
 {
-    if (pParentWnd)
-        m_pParentWnd = pParentWnd;
+    if (pParentWnd) m_pParentWnd = pParentWnd;
     m_nModalResult = -1;
-    HWND h = CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate),
-                                m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr, AfxDlgProc,
-                                reinterpret_cast<LPARAM>(this));
+    HWND h =
+        CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate),
+                           m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr, AfxDlgProc, reinterpret_cast<LPARAM>(this));
     return h != nullptr;
 }
 
@@ -69,15 +67,12 @@ INT_PTR CDialog::DoModal()
     // DialogBoxParam and hidden by its first timer tick is shown again by
     // Wine at the first idle moment: the settings dialog must stay hidden.
     HWND hParent = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
-    if (!Create())
-        return -1;
+    if (!Create()) return -1;
     // A template without WS_VISIBLE is shown here, as DialogBox would; one
     // with it is already visible and may hide itself later on.
-    if (!IsWindowVisible())
-        ShowWindow(SW_SHOW);
+    if (!IsWindowVisible()) ShowWindow(SW_SHOW);
     BOOL bParentEnabled = hParent && IsWindowEnabled(hParent);
-    if (bParentEnabled)
-        EnableWindow(hParent, FALSE);
+    if (bParentEnabled) EnableWindow(hParent, FALSE);
 
     m_bInModalLoop = TRUE;
     MSG msg;
@@ -88,8 +83,7 @@ INT_PTR CDialog::DoModal()
             PostQuitMessage(static_cast<int>(msg.wParam));
             break;
         }
-        if (r < 0)
-            break;
+        if (r < 0) break;
         if (!m_hWnd || !IsDialogMessageA(m_hWnd, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
@@ -101,8 +95,7 @@ INT_PTR CDialog::DoModal()
         EnableWindow(hParent, TRUE);
         SetActiveWindow(hParent);
     }
-    if (m_hWnd)
-        ::DestroyWindow(m_hWnd);
+    if (m_hWnd) ::DestroyWindow(m_hWnd);
     return m_nModalResult;
 }
 
@@ -111,8 +104,7 @@ void CDialog::EndDialog(int nResult)
     m_nModalResult = nResult;
     if (m_bInModalLoop) {
         m_bInModalLoop = FALSE;
-        if (m_hWnd)
-            ::PostMessageA(m_hWnd, WM_NULL, 0, 0); // wake the loop
+        if (m_hWnd) ::PostMessageA(m_hWnd, WM_NULL, 0, 0); // wake the loop
     }
 }
 
@@ -149,8 +141,7 @@ INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
         return pDlg->OnInitDialog();
     }
     CWnd* pWnd = reinterpret_cast<CWnd*>(GetWindowLongPtrA(hWnd, DWLP_USER));
-    if (!pWnd)
-        return FALSE;
+    if (!pWnd) return FALSE;
 
     LRESULT lResult = 0;
     BOOL bHandled = pWnd->OnWndMsg(message, wParam, lParam, &lResult);
@@ -158,17 +149,20 @@ INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
         SetWindowLongPtrA(hWnd, DWLP_USER, 0);
         pWnd->m_hWnd = nullptr;
     }
-    if (!bHandled)
-        return FALSE;
+    if (!bHandled) return FALSE;
     switch (message) {
     // These answer through the procedure's own result.
     case WM_QUERYDRAGICON:
-    case WM_CTLCOLORMSGBOX: case WM_CTLCOLOREDIT: case WM_CTLCOLORLISTBOX: case WM_CTLCOLORBTN:
-    case WM_CTLCOLORDLG: case WM_CTLCOLORSCROLLBAR: case WM_CTLCOLORSTATIC:
-    case WM_COMPAREITEM: case WM_VKEYTOITEM: case WM_CHARTOITEM:
-        return static_cast<INT_PTR>(lResult);
-    default:
-        SetWindowLongPtrA(hWnd, DWLP_MSGRESULT, lResult);
-        return TRUE;
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+    case WM_COMPAREITEM:
+    case WM_VKEYTOITEM:
+    case WM_CHARTOITEM: return static_cast<INT_PTR>(lResult);
+    default: SetWindowLongPtrA(hWnd, DWLP_MSGRESULT, lResult); return TRUE;
     }
 }

@@ -9,7 +9,7 @@
 class CDataExchange {
 public:
     CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate) : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd) {}
-    BOOL m_bSaveAndValidate;   // TRUE: controls to members
+    BOOL m_bSaveAndValidate; // TRUE: controls to members
     CWnd* m_pDlgWnd;
     HWND PrepareCtrl(int nIDC) const { return ::GetDlgItem(m_pDlgWnd->m_hWnd, nIDC); }
 };

@@ -20,8 +20,7 @@ std::map<HMENU, std::unique_ptr<CMenu>>& TemporaryMenus()
 
 CMenu* CMenu::FromHandle(HMENU hMenu)
 {
-    if (!hMenu)
-        return nullptr;
+    if (!hMenu) return nullptr;
     auto& map = TemporaryMenus();
     auto it = map.find(hMenu);
     if (it == map.end()) {
@@ -41,8 +40,7 @@ BOOL CMenu::LoadMenu(LPCTSTR lpszResourceName)
 
 BOOL CMenu::Attach(HMENU hMenu)
 {
-    if (!hMenu || m_hMenu)
-        return FALSE;
+    if (!hMenu || m_hMenu) return FALSE;
     m_hMenu = hMenu;
     m_bOwned = TRUE;
     return TRUE;
@@ -57,8 +55,7 @@ HMENU CMenu::Detach()
 
 BOOL CMenu::DestroyMenu()
 {
-    if (!m_hMenu || !m_bOwned)
-        return FALSE;
+    if (!m_hMenu || !m_bOwned) return FALSE;
     TemporaryMenus().erase(m_hMenu);
     BOOL b = ::DestroyMenu(m_hMenu);
     m_hMenu = nullptr;
@@ -98,15 +95,13 @@ BOOL CCmdUI::DoUpdate(CWnd* pTarget, BOOL bDisableIfNoHandler)
 {
     m_bEnableChanged = FALSE;
     BOOL bHandled = pTarget->OnCmdMsg(m_nID, CN_UPDATE_COMMAND_UI, this);
-    if (bDisableIfNoHandler && !bHandled && !m_bEnableChanged)
-        Enable(FALSE);
+    if (bDisableIfNoHandler && !bHandled && !m_bEnableChanged) Enable(FALSE);
     return bHandled;
 }
 
 void AfxUpdateMenuPopup(CWnd* pTarget, CMenu* pPopupMenu, BOOL bSysMenu)
 {
-    if (bSysMenu || !pPopupMenu)
-        return;
+    if (bSysMenu || !pPopupMenu) return;
 
     CCmdUI state;
     state.m_pMenu = pPopupMenu;
@@ -126,15 +121,12 @@ void AfxUpdateMenuPopup(CWnd* pTarget, CMenu* pPopupMenu, BOOL bSysMenu)
     state.m_nIndexMax = pPopupMenu->GetMenuItemCount();
     for (state.m_nIndex = 0; state.m_nIndex < state.m_nIndexMax; state.m_nIndex++) {
         state.m_nID = pPopupMenu->GetMenuItemID(state.m_nIndex);
-        if (state.m_nID == 0)
-            continue; // separators and id-0 items
+        if (state.m_nID == 0) continue; // separators and id-0 items
         if (state.m_nID == (UINT)-1) {
             state.m_pSubMenu = pPopupMenu->GetSubMenu(state.m_nIndex);
-            if (!state.m_pSubMenu)
-                continue;
+            if (!state.m_pSubMenu) continue;
             state.m_nID = state.m_pSubMenu->GetMenuItemID(0);
-            if (state.m_nID == 0 || state.m_nID == (UINT)-1)
-                continue;
+            if (state.m_nID == 0 || state.m_nID == (UINT)-1) continue;
             state.DoUpdate(pTarget, FALSE);
         } else {
             state.m_pSubMenu = nullptr;

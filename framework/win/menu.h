@@ -56,7 +56,7 @@ public:
     UINT m_nIndex = 0;
     UINT m_nIndexMax = 0;
     CMenu* m_pMenu = nullptr;
-    CMenu* m_pSubMenu = nullptr;      // set when the item opens a sub-menu
+    CMenu* m_pSubMenu = nullptr; // set when the item opens a sub-menu
     CMenu* m_pParentMenu = nullptr;
     BOOL m_bEnableChanged = FALSE;
 

@@ -16,17 +16,19 @@ class CMenu;
 typedef LRESULT (*AFX_PMSGTHUNK)(CWnd* pWnd, WPARAM wParam, LPARAM lParam);
 
 struct AFX_MSGMAP_ENTRY {
-    UINT nMessage;      // 0 ends the table
-    UINT nCode;         // WM_COMMAND only: 0 for commands, a notification code, or CN_UPDATE_COMMAND_UI
-    UINT nID;           // WM_COMMAND only: the command or control id
+    UINT nMessage; // 0 ends the table
+    UINT nCode;    // WM_COMMAND only: 0 for commands, a notification code, or CN_UPDATE_COMMAND_UI
+    UINT nID;      // WM_COMMAND only: the command or control id
     AFX_PMSGTHUNK pfn;
 };
 
 struct AFX_MSGMAP {
-    const AFX_MSGMAP* (*pfnGetBaseMap)();   // null for the root
+    const AFX_MSGMAP* (*pfnGetBaseMap)(); // null for the root
     const AFX_MSGMAP_ENTRY* lpEntries;
 };
 
+// The tables read best as one entry a line; the formatter would spread them.
+// clang-format off
 #define DECLARE_MESSAGE_MAP()                       \
 public:                                             \
     static const AFX_MSGMAP* GetThisMessageMap();   \
@@ -79,3 +81,4 @@ protected:                                          \
 #define ON_WM_INITMENUPOPUP() \
     { WM_INITMENUPOPUP, 0, 0, AFX_THUNK(pThis->OnInitMenuPopup(CMenu::FromHandle((HMENU)wParam), \
           (UINT)LOWORD(lParam), (BOOL)HIWORD(lParam)); return 0;) },
+// clang-format on

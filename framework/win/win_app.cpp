@@ -12,8 +12,7 @@ CWinApp::CWinApp(LPCTSTR lpszAppName) : m_pszAppName(lpszAppName)
 
 CWinApp::~CWinApp()
 {
-    if (g_pApp == this)
-        g_pApp = nullptr;
+    if (g_pApp == this) g_pApp = nullptr;
 }
 
 int CWinApp::Run()
@@ -34,8 +33,7 @@ CWinApp* AfxGetApp()
 
 HINSTANCE AfxGetInstanceHandle()
 {
-    if (g_pApp && g_pApp->m_hInstance)
-        return g_pApp->m_hInstance;
+    if (g_pApp && g_pApp->m_hInstance) return g_pApp->m_hInstance;
     return GetModuleHandleA(nullptr);
 }
 
@@ -47,10 +45,8 @@ HINSTANCE AfxGetResourceHandle()
 int AfxWinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
     CWinApp* pApp = AfxGetApp();
-    if (!pApp)
-        return -1;
+    if (!pApp) return -1;
     pApp->m_hInstance = hInstance;
-    if (!pApp->InitInstance())
-        return pApp->ExitInstance();
+    if (!pApp->InitInstance()) return pApp->ExitInstance();
     return pApp->Run();
 }

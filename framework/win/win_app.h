@@ -36,5 +36,10 @@ int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, in
 // Container and 3-D look switches of the classic framework. The controls of
 // every Windows version this program runs on already draw in 3-D and no
 // ActiveX control is hosted, so both have nothing to do here.
-inline void AfxEnableControlContainer() {}
-inline BOOL Enable3dControlsStatic() { return TRUE; }
+inline void AfxEnableControlContainer()
+{
+}
+inline BOOL Enable3dControlsStatic()
+{
+    return TRUE;
+}

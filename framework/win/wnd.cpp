@@ -25,14 +25,12 @@ CWnd::~CWnd()
 {
     // The object goes before its window (a test that failed part way): the
     // window must not reach a dead object.
-    if (m_hWnd && AfxObjectOfWindow(m_hWnd) == this)
-        SetWindowLongPtrA(m_hWnd, DWLP_USER, 0);
+    if (m_hWnd && AfxObjectOfWindow(m_hWnd) == this) SetWindowLongPtrA(m_hWnd, DWLP_USER, 0);
 }
 
 BOOL CWnd::Attach(HWND hWnd)
 {
-    if (!hWnd || m_hWnd)
-        return FALSE;
+    if (!hWnd || m_hWnd) return FALSE;
     m_hWnd = hWnd;
     return TRUE;
 }
@@ -46,10 +44,8 @@ HWND CWnd::Detach()
 
 CWnd* CWnd::FromHandle(HWND hWnd)
 {
-    if (!hWnd)
-        return nullptr;
-    if (CWnd* pOwn = AfxObjectOfWindow(hWnd))
-        return pOwn;
+    if (!hWnd) return nullptr;
+    if (CWnd* pOwn = AfxObjectOfWindow(hWnd)) return pOwn;
     auto& map = TemporaryWindows();
     auto it = map.find(hWnd);
     if (it == map.end()) {
@@ -62,8 +58,7 @@ CWnd* CWnd::FromHandle(HWND hWnd)
 
 BOOL CWnd::DestroyWindow()
 {
-    if (!m_hWnd)
-        return FALSE;
+    if (!m_hWnd) return FALSE;
     return ::DestroyWindow(m_hWnd);
 }
 
@@ -91,10 +86,8 @@ const AFX_MSGMAP_ENTRY* CWnd::FindEntry(const AFX_MSGMAP* pMap, UINT nMessage, U
 {
     for (; pMap; pMap = pMap->pfnGetBaseMap ? pMap->pfnGetBaseMap() : nullptr) {
         for (const AFX_MSGMAP_ENTRY* e = pMap->lpEntries; e->nMessage; ++e) {
-            if (e->nMessage != nMessage)
-                continue;
-            if (nMessage == WM_COMMAND && (e->nCode != nCode || e->nID != nID))
-                continue;
+            if (e->nMessage != nMessage) continue;
+            if (nMessage == WM_COMMAND && (e->nCode != nCode || e->nID != nID)) continue;
             return e;
         }
     }
@@ -110,11 +103,9 @@ LRESULT CWnd::Default()
 BOOL CWnd::OnCmdMsg(UINT nID, UINT nCode, void* pExtra)
 {
     // A menu item with id 0 ("Close This Menu") only closes the menu.
-    if (nID == 0)
-        return FALSE;
+    if (nID == 0) return FALSE;
     const AFX_MSGMAP_ENTRY* e = FindEntry(GetMessageMap(), WM_COMMAND, nCode, nID);
-    if (!e)
-        return FALSE;
+    if (!e) return FALSE;
     e->pfn(this, MAKEWPARAM(nID, nCode), reinterpret_cast<LPARAM>(pExtra));
     return TRUE;
 }
@@ -139,10 +130,8 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
         lResult = e->pfn(this, wParam, lParam);
         bHandled = TRUE;
     }
-    if (m_bDefaultAsked)
-        bHandled = FALSE;
+    if (m_bDefaultAsked) bHandled = FALSE;
     m_bDefaultAsked = bSavedDefault;
-    if (pResult)
-        *pResult = lResult;
+    if (pResult) *pResult = lResult;
     return bHandled;
 }

@@ -65,7 +65,11 @@ protected:
     LRESULT Default();
 
     // Handlers of the messages the base classes route.
-    int OnCreate(LPCREATESTRUCT) { Default(); return 0; }
+    int OnCreate(LPCREATESTRUCT)
+    {
+        Default();
+        return 0;
+    }
     void OnDestroy() { Default(); }
     void OnSysCommand(UINT, LPARAM) { Default(); }
     void OnPaint() { Default(); }

@@ -17,8 +17,7 @@ HWND WaitForMenu()
     for (int i = 0; i < 200; ++i) {
         Sleep(25);
         HWND h = FindWindowA("#32768", nullptr);
-        if (h && IsWindowVisible(h))
-            return h;
+        if (h && IsWindowVisible(h)) return h;
     }
     return nullptr;
 }

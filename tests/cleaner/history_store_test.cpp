@@ -39,11 +39,7 @@ public:
     HRESULT STDMETHODCALLTYPE QueryUrl(LPCOLESTR, DWORD, LPSTATURL) override { return Other(); }
     HRESULT STDMETHODCALLTYPE BindToObject(LPCOLESTR, REFIID, void**) override { return Other(); }
     HRESULT STDMETHODCALLTYPE EnumUrls(IEnumSTATURL**) override { return Other(); }
-    HRESULT STDMETHODCALLTYPE AddUrlAndNotify(LPCOLESTR, LPCOLESTR, DWORD, WINBOOL, IOleCommandTarget*,
-                                              IUnknown*) override
-    {
-        return Other();
-    }
+    HRESULT STDMETHODCALLTYPE AddUrlAndNotify(LPCOLESTR, LPCOLESTR, DWORD, WINBOOL, IOleCommandTarget*, IUnknown*) override { return Other(); }
     // The answer Wine gives: the caller must shrug it off.
     HRESULT STDMETHODCALLTYPE ClearHistory() override
     {

@@ -2,6 +2,7 @@
 // the switched-on jobs as soon as the thread starts, and Stop in the middle
 // of a long pass returns with no job of the old thread running afterwards.
 #include "cleaner/privacy_cleaner_thread.h"
+#include "eventually.h"
 #include "url_cache_fill.h"
 
 #include "support/raw_registry.h"
@@ -17,17 +18,6 @@ namespace {
 const char kTypedKey[] = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
 // Far longer than any test: a pass seen within it is the one a start begins.
 const DWORD kLongInterval = 10 * 60 * 1000;
-
-// Polls until the condition holds or a minute has passed; the bound only
-// keeps a broken build from hanging, it measures nothing.
-template <class Condition> bool Eventually(Condition condition)
-{
-    for (int i = 0; i < 6000; ++i) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return condition();
-}
 
 class PrivacyCleanerThreadTest : public ::testing::Test {
 protected:
@@ -70,6 +60,7 @@ TEST_F(PrivacyCleanerThreadTest, FirstPassRunsAtOnceWithTheSwitchesSet)
     EXPECT_TRUE(urlcache::Exists(visited));
     EXPECT_TRUE(urlcache::Exists(cookieTyped)) << "delete-all ran without the history switch";
     EXPECT_EQ("http://127.0.0.1/typed", typedUrl());
+    // The thread now waits out its ten minutes: only the wake-up ends it.
     thread.Stop();
     EXPECT_FALSE(thread.IsRunning());
     EXPECT_EQ(0u, thread.GetExitCode());
@@ -94,17 +85,12 @@ TEST_F(PrivacyCleanerThreadTest, StopInTheMiddleOfAPassLeavesNothingRunning)
     thread.SetJobs(TRUE, FALSE, FALSE, FALSE);
     ASSERT_TRUE(thread.Start());
     ASSERT_TRUE(Eventually([&] { return !urlcache::Exists(first); }));
-    const auto t0 = std::chrono::steady_clock::now();
     thread.Stop();
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
-    std::printf("Stop during a pass over %d entries returned after %lld ms\n", kEntries,
-                static_cast<long long>(ms.count()));
     EXPECT_FALSE(thread.IsRunning());
     EXPECT_EQ(0, thread.GetPassCount());
 
     // What the stopped thread left stays: no job of it runs any more.
     const size_t left = urlcache::List(nullptr).size();
-    std::printf("%zu of %d entries left\n", left, kEntries);
     EXPECT_GT(left, 0u) << "the pass ran to its end instead of stopping";
     EXPECT_LT(left, size_t(kEntries));
     const std::string late = "http://127.0.0.1/thread/after-stop";
@@ -117,19 +103,6 @@ TEST_F(PrivacyCleanerThreadTest, StopInTheMiddleOfAPassLeavesNothingRunning)
     ASSERT_TRUE(thread.Start());
     ASSERT_TRUE(Eventually([&] { return thread.GetPassCount() >= 1; }));
     EXPECT_EQ(0u, urlcache::List(nullptr).size());
-}
-
-TEST_F(PrivacyCleanerThreadTest, StopWhileWaitingEndsTheWait)
-{
-    CPrivacyCleanerThread thread(kLongInterval);
-    thread.SetJobs(FALSE, FALSE, FALSE, FALSE);
-    ASSERT_TRUE(thread.Start());
-    ASSERT_TRUE(Eventually([&] { return thread.GetPassCount() >= 1; }));
-    // Without the wake-up this Stop would sit out the ten-minute pause and
-    // the test's time-out would end it.
-    thread.Stop();
-    EXPECT_FALSE(thread.IsRunning());
-    EXPECT_EQ(0u, thread.GetExitCode());
 }
 
 } // namespace

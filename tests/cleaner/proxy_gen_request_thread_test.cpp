@@ -1,9 +1,10 @@
 // The proxy-generator request on its thread: one GET of the page, straight
-// to the server, nothing cached; a server that never answers holds Stop and
-// a second Start no longer than the request's time-out.
+// to the server, nothing cached; a server that never answers holds Stop no
+// longer than the request's time-out.
 #include <winsock2.h>
 
 #include "cleaner/proxy_gen_request_thread.h"
+#include "eventually.h"
 #include "url_cache_fill.h"
 
 #include "proxylist/download.h"
@@ -46,20 +47,6 @@ private:
     int m_nPort = 0;
 };
 
-template <class Condition> bool Eventually(Condition condition)
-{
-    for (int i = 0; i < 6000; ++i) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return condition();
-}
-
-long long MillisecondsSince(std::chrono::steady_clock::time_point t0)
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
-}
-
 TEST(ProxyGenRequestThreadTest, OneDirectUncachedRequestOfThePage)
 {
     urlcache::Clear();
@@ -91,25 +78,10 @@ TEST(ProxyGenRequestThreadTest, SilentServerHoldsStopOnlyUntilTheTimeOut)
     ASSERT_TRUE(thread.Start(silent.HostPort().c_str()));
     // Let the request reach its receive before stopping.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    const auto t0 = std::chrono::steady_clock::now();
+    // Without the time-out this Stop waits for ever and the test's own
+    // time-out fails it.
     thread.Stop();
-    std::printf("Stop of a request to a silent server (1000 ms time-out) took %lld ms\n", MillisecondsSince(t0));
     EXPECT_FALSE(thread.IsRunning());
-    EXPECT_EQ(0u, thread.GetExitCode());
-}
-
-TEST(ProxyGenRequestThreadTest, SecondStartWaitsForTheFirstRequest)
-{
-    CSilentListener silent;
-    CLoopbackHttpServer server;
-    ASSERT_TRUE(server.IsListening());
-    server.SetAnswer(PROXY_GEN_PATH, 200, "generated");
-
-    CProxyGenRequestThread thread(1000);
-    ASSERT_TRUE(thread.Start(silent.HostPort().c_str()));
-    ASSERT_TRUE(thread.Start(server.HostPort().c_str()));
-    ASSERT_TRUE(Eventually([&] { return server.CountRequests(PROXY_GEN_PATH) == 1; }));
-    thread.Stop();
     EXPECT_EQ(0u, thread.GetExitCode());
 }
 

@@ -64,12 +64,4 @@ TEST(WorkerThreadTest, SecondStartEndsTheFirstThreadBeforeItBegins)
     EXPECT_EQ("start;run;end;start;run;end;", thread.m_strTrace);
 }
 
-TEST(WorkerThreadTest, BaseRunReturnsTheExitCodeField)
-{
-    CWorkerThread thread;
-    ASSERT_TRUE(thread.Start());
-    thread.Stop();
-    EXPECT_EQ(DWORD(CWorkerThread::EXIT_CODE_NONE), thread.GetExitCode());
-}
-
 } // namespace

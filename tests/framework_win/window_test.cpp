@@ -36,7 +36,7 @@ public:
     explicit CDerivedDlg(UINT nID = IDD_PLAIN) : CBaseDlg(nID) {}
     int m_nCheck = 1;
     CString m_strText = "typed";
-    UINT m_nHideAtTick = 0;   // timer that hides the dialog, 0 for none
+    UINT m_nHideAtTick = 0; // timer that hides the dialog, 0 for none
     CMenu* m_pDeleteFrom = nullptr;
 
     void OnFirst() { calls.push_back("derived 40001"); }
@@ -46,13 +46,21 @@ public:
         calls.push_back("paint");
         Default(); // the dialog paints itself
     }
-    void OnUpdateFirst(CCmdUI* p) { calls.push_back("update 40001"); p->SetCheck(1); }
+    void OnUpdateFirst(CCmdUI* p)
+    {
+        calls.push_back("update 40001");
+        p->SetCheck(1);
+    }
     void OnUpdateGoesAway(CCmdUI* p)
     {
         calls.push_back("update 40002");
         ::DeleteMenu(p->m_pMenu->m_hMenu, 40002, MF_BYCOMMAND);
     }
-    void OnUpdateStays(CCmdUI* p) { calls.push_back("update 40003"); p->Enable(FALSE); }
+    void OnUpdateStays(CCmdUI* p)
+    {
+        calls.push_back("update 40003");
+        p->Enable(FALSE);
+    }
     void OnUpdateSubFirst(CCmdUI*) { calls.push_back("update 40004"); }
     void OnTimer(UINT_PTR nID)
     {
@@ -70,8 +78,7 @@ public:
     BOOL OnInitDialog() override
     {
         CDialog::OnInitDialog();
-        if (m_nHideAtTick)
-            SetTimer(m_nHideAtTick, 1);
+        if (m_nHideAtTick) SetTimer(m_nHideAtTick, 1);
         return TRUE;
     }
 
@@ -121,7 +128,7 @@ TEST(WindowLayer, MapsAreSearchedSubclassFirstAndCommandZeroGoesNowhere)
 TEST(WindowLayer, DataExchangeMovesMembersToControlsAndBack)
 {
     CDerivedDlg dlg;
-    ASSERT_TRUE(dlg.Create());   // initialisation puts the members in
+    ASSERT_TRUE(dlg.Create()); // initialisation puts the members in
     char text[32] = "";
     GetDlgItemTextA(dlg.m_hWnd, 1002, text, sizeof text);
     EXPECT_STREQ("typed", text);
@@ -164,14 +171,16 @@ TEST(WindowLayer, ModalLoopShowsAnInvisibleTemplateAndKeepsAHiddenDialogHidden)
     // A template without WS_VISIBLE is shown; OK ends it with IDOK.
     {
         CDerivedDlg dlg(IDD_PLAIN);
-        struct Ctx { static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD)
-        {
-            HWND h = FindWindowA(nullptr, "Plain");
-            if (h && IsWindowVisible(h)) {
-                KillTimer(nullptr, id);
-                SendMessageA(GetDlgItem(h, IDOK), BM_CLICK, 0, 0);
+        struct Ctx {
+            static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD)
+            {
+                HWND h = FindWindowA(nullptr, "Plain");
+                if (h && IsWindowVisible(h)) {
+                    KillTimer(nullptr, id);
+                    SendMessageA(GetDlgItem(h, IDOK), BM_CLICK, 0, 0);
+                }
             }
-        } };
+        };
         UINT_PTR id = SetTimer(nullptr, 0, 20, Ctx::Tick);
         EXPECT_EQ(IDOK, dlg.DoModal());
         KillTimer(nullptr, id);

@@ -8,8 +8,7 @@ namespace uitest {
 std::string RequestThroughLocalProxy(const std::string& url)
 {
     SOCKET_HANDLE s = TestConnect(8080);
-    if (s == NO_SOCKET)
-        return std::string();
+    if (s == NO_SOCKET) return std::string();
     std::string host = url.substr(7, url.find('/', 7) - 7);
     TestSend(s, "GET " + url + " HTTP/1.0\r\nHost: " + host + "\r\n\r\n");
     std::string answer = TestRecvAll(s);
@@ -89,8 +88,7 @@ CSettingsDlg& DialogTest::Open()
 
 void DialogTest::Close()
 {
-    if (m_pDlg && m_pDlg->m_hWnd)
-        m_pDlg->DestroyWindow();
+    if (m_pDlg && m_pDlg->m_hWnd) m_pDlg->DestroyWindow();
     m_pDlg.reset();
 }
 

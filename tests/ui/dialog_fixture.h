@@ -6,11 +6,11 @@
 #pragma once
 
 #include "browser/connection_options.h"
-#include "support/raw_registry.h"
 #include "settings/settings_store.h"
 #include "support/loopback_http_server.h"
 #include "support/message_box_recorder.h"
 #include "support/raw_file.h"
+#include "support/raw_registry.h"
 #include "ui/settings_dlg.h"
 #include "ui/settings_window_class.h"
 
@@ -73,10 +73,8 @@ bool PumpUntil(Pred pred, int nMaxMs = 2000)
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
-        if (pred())
-            return true;
-        if (GetTickCount() - start > static_cast<DWORD>(nMaxMs))
-            return false;
+        if (pred()) return true;
+        if (GetTickCount() - start > static_cast<DWORD>(nMaxMs)) return false;
         Sleep(5);
     }
 }
@@ -109,7 +107,7 @@ protected:
     void Command(UINT nID) { m_pDlg->SendMessage(WM_COMMAND, nID, 0); }
     void Click(int nID) { ::SendMessageA(::GetDlgItem(m_pDlg->m_hWnd, nID), BM_CLICK, 0, 0); }
 
-    std::string m_strFolder;   // the application folder, ending with "\"
+    std::string m_strFolder; // the application folder, ending with "\"
     std::unique_ptr<CLoopbackHttpServer> m_pServer;
     std::unique_ptr<CMessageBoxRecorder> m_pRecorder;
     std::unique_ptr<CSettingsDlg> m_pDlg;

@@ -37,8 +37,7 @@ void CALLBACK TypeIntoAddProxy(HWND, UINT, UINT_PTR idEvent, DWORD)
 {
     HWND hDlg = nullptr;
     EnumThreadWindows(GetCurrentThreadId(), FindAddProxy, reinterpret_cast<LPARAM>(&hDlg));
-    if (!hDlg)
-        return;
+    if (!hDlg) return;
     KillTimer(nullptr, idEvent);
     g_input.bSeen = true;
     SetDlgItemTextA(hDlg, IDC_NEWPROXY, g_input.text.c_str());
@@ -69,8 +68,9 @@ protected:
 std::regex AvailableText(const std::string& entry)
 {
     std::string quoted = std::regex_replace(entry, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)");
-    return std::regex("Proxy Server " + quoted +
-                      R"( is Available\r\nResponse Time [1-9][0-9]* milliseconds \r\nDownload Speed [0-9]+\.[0-9]{2} KB/sec \r\n)");
+    return std::regex(
+        "Proxy Server " + quoted +
+        R"( is Available\r\nResponse Time [1-9][0-9]* milliseconds \r\nDownload Speed [0-9]+\.[0-9]{2} KB/sec \r\n)");
 }
 
 } // namespace

@@ -38,6 +38,8 @@ TEST_F(DialogTest, SaveWithAnEmptyProxyStillStoresTheOtherSettingsAndHides)
     Click(IDOK);
 
     EXPECT_EQ(std::vector<std::string>{"|No proxy selected"}, Boxes());
+    EXPECT_EQ(0, CheckOf(IDC_USEPROXY)) << "nothing was switched on";
+    EXPECT_FALSE(TrayCheckMark(dlg));
     EXPECT_EQ(0u, BrowserProxyEnable());
     EXPECT_FALSE(dlg.m_proxyServer.IsRunning());
     EXPECT_EQ(1u, StoredDword("EnableJS"));
@@ -57,13 +59,15 @@ TEST_F(DialogTest, SaveWithAnUnreachableProxyChangesNothingOfTheSwitch)
     dlg.m_comboProxy.SetWindowText(dead.c_str());
     Click(IDOK);
 
-    EXPECT_EQ((std::vector<std::string>{"Error|Unable to connect to proxy server", "ERROR|Please choose another Proxy!"}),
-              Boxes());
+    EXPECT_EQ(
+        (std::vector<std::string>{"Error|Unable to connect to proxy server", "ERROR|Please choose another Proxy!"}),
+        Boxes());
     EXPECT_EQ(0u, BrowserProxyEnable());
     EXPECT_FALSE(dlg.m_proxyServer.IsRunning());
     EXPECT_EQ(0u, StoredDword("UseProxy"));
     EXPECT_EQ("", StoredText("ProxyName"));
     EXPECT_EQ(0, dlg.m_bEnabled);
+    EXPECT_FALSE(TrayCheckMark(dlg));
 }
 
 TEST_F(DialogTest, SaveWithAReachableProxyForwardsThroughItAndStoresItOnce)
@@ -95,6 +99,15 @@ TEST_F(DialogTest, SaveWithAReachableProxyForwardsThroughItAndStoresItOnce)
     EXPECT_EQ("sentinel", StoredText("ProxyName"));
     EXPECT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://127.0.0.1:9/page"));
     EXPECT_EQ(2, upstream.CountRequests("/page"));
+
+    // A new proxy that does not answer leaves the old one in force, and the
+    // check box says so.
+    dlg.OnConfiguration();
+    dlg.m_comboProxy.SetWindowText(("127.0.0.1:" + std::to_string(ClosedLoopbackPort())).c_str());
+    Click(IDOK);
+    EXPECT_EQ(1, CheckOf(IDC_USEPROXY));
+    EXPECT_TRUE(TrayCheckMark(dlg));
+    EXPECT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://127.0.0.1:9/page"));
 
     // Cleared check box: browser direct, local proxy gone, UseProxy 0.
     dlg.OnConfiguration();
@@ -166,8 +179,9 @@ TEST_F(DialogTest, TrayCommandThatCannotSwitchOnLeavesTheSwitchOff)
     g_regProxyName.Read();
     ForgetBoxes();
     Command(ID_TOGGLE_ANONYMOUS);
-    EXPECT_EQ((std::vector<std::string>{"Error|Unable to connect to proxy server", "ERROR|Please choose another Proxy!"}),
-              Boxes());
+    EXPECT_EQ(
+        (std::vector<std::string>{"Error|Unable to connect to proxy server", "ERROR|Please choose another Proxy!"}),
+        Boxes());
     EXPECT_EQ(0, dlg.m_bEnabled);
     EXPECT_FALSE(TrayCheckMark(dlg));
     EXPECT_EQ(0u, BrowserProxyEnable());

@@ -19,8 +19,7 @@ MenuSeen g_seen;
 void CALLBACK LookAtMenuAndClose(HWND, UINT, UINT_PTR idEvent, DWORD)
 {
     HMENU hMenu = CMenu::GetTrackingMenu();
-    if (!hMenu)
-        return;
+    if (!hMenu) return;
     KillTimer(nullptr, idEvent);
     g_seen.bOpened = true;
     g_seen.bChecked = (GetMenuState(hMenu, ID_TOGGLE_ANONYMOUS, MF_BYCOMMAND) & MF_CHECKED) != 0;
