@@ -18,6 +18,11 @@ BOOL ActivateRunningInstance()
     // By class: the settings window's caption is not the program's name.
     HWND hWnd = FindWindowA(CLOAKWALL_SETTINGS_CLASS, nullptr);
     if (!hWnd) return FALSE;
+    // Its own "Configuration" command first: the window shows from its own
+    // thread and takes its tray icon away, as when the user asks from the
+    // tray; a window merely shown from outside would keep the icon and
+    // ignore its close box.
+    PostMessageA(hWnd, WM_COMMAND, ID_CONFIGURATION, 0);
     ShowWindow(hWnd, SW_SHOWDEFAULT);
     BringWindowToTop(hWnd);
     SetForegroundWindow(hWnd);

@@ -16,8 +16,7 @@ CPrivacyCleanerThread::~CPrivacyCleanerThread()
     Stop();
 }
 
-void CPrivacyCleanerThread::SetJobs(BOOL bClearTmpFiles, BOOL bClearCookies, BOOL bDeleteAddresses,
-                                    BOOL bDeleteHistory)
+void CPrivacyCleanerThread::SetJobs(BOOL bClearTmpFiles, BOOL bClearCookies, BOOL bDeleteAddresses, BOOL bDeleteHistory)
 {
     m_bClearTmpFiles = bClearTmpFiles;
     m_bClearCookies = bClearCookies;

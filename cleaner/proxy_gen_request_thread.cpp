@@ -3,7 +3,9 @@
 
 #include "proxylist/download.h"
 
-CProxyGenRequestThread::CProxyGenRequestThread(DWORD dwTimeout) : m_dwTimeout(dwTimeout) {}
+CProxyGenRequestThread::CProxyGenRequestThread(DWORD dwTimeout) : m_dwTimeout(dwTimeout)
+{
+}
 
 CProxyGenRequestThread::~CProxyGenRequestThread()
 {

@@ -130,7 +130,8 @@ public:
     mutable Clock::time_point m_tLast;
 };
 
-template <class Condition> void WaitFor(Condition condition)
+template <class Condition>
+void WaitFor(Condition condition)
 {
     while (!condition()) Sleep(1);
 }

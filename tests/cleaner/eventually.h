@@ -6,7 +6,8 @@
 #include <chrono>
 #include <thread>
 
-template <class Condition> bool Eventually(Condition condition)
+template <class Condition>
+bool Eventually(Condition condition)
 {
     for (int i = 0; i < 6000; ++i) {
         if (condition()) return true;

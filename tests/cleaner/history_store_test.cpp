@@ -39,7 +39,11 @@ public:
     HRESULT STDMETHODCALLTYPE QueryUrl(LPCOLESTR, DWORD, LPSTATURL) override { return Other(); }
     HRESULT STDMETHODCALLTYPE BindToObject(LPCOLESTR, REFIID, void**) override { return Other(); }
     HRESULT STDMETHODCALLTYPE EnumUrls(IEnumSTATURL**) override { return Other(); }
-    HRESULT STDMETHODCALLTYPE AddUrlAndNotify(LPCOLESTR, LPCOLESTR, DWORD, WINBOOL, IOleCommandTarget*, IUnknown*) override { return Other(); }
+    HRESULT STDMETHODCALLTYPE AddUrlAndNotify(LPCOLESTR, LPCOLESTR, DWORD, WINBOOL, IOleCommandTarget*,
+                                              IUnknown*) override
+    {
+        return Other();
+    }
     // The answer Wine gives: the caller must shrug it off.
     HRESULT STDMETHODCALLTYPE ClearHistory() override
     {
@@ -81,7 +85,8 @@ private:
 };
 
 // Runs f on a thread of its own, so each case starts without COM.
-template <class F> void OnFreshThread(F f)
+template <class F>
+void OnFreshThread(F f)
 {
     std::thread t(f);
     t.join();
@@ -94,8 +99,8 @@ TEST(HistoryStoreTest, ClearHistoryIsCalledOnceAndTheObjectReleased)
         CFakeHistory history;
         CFakeHistoryFactory factory(history);
         DWORD dwCookie = 0;
-        ASSERT_EQ(S_OK, CoRegisterClassObject(kClsidUrlHistory, &factory, CLSCTX_INPROC_SERVER,
-                                              REGCLS_MULTIPLEUSE, &dwCookie));
+        ASSERT_EQ(S_OK, CoRegisterClassObject(kClsidUrlHistory, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
+                                              &dwCookie));
 
         CUrlCacheCleaner().ClearHistoryStore();
 

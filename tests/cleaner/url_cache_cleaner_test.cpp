@@ -14,7 +14,7 @@ namespace {
 
 // The kinds of trace a browser leaves, made the ways a browser makes them.
 struct Traces {
-    std::vector<std::string> content;  // temporary Internet files
+    std::vector<std::string> content; // temporary Internet files
     std::vector<std::string> cookies;
     std::vector<std::string> visited;
     // Content-container entries whose type word carries the cookie bit: the

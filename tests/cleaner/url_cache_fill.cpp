@@ -43,7 +43,8 @@ bool Add(const std::string& url, DWORD type, const std::string& headers)
     CloseHandle(h);
     FILETIME zero = {};
     return CommitUrlCacheEntryA(url.c_str(), file, zero, zero, type,
-                                headers.empty() ? nullptr : reinterpret_cast<LPBYTE>(const_cast<char*>(headers.c_str())),
+                                headers.empty() ? nullptr
+                                                : reinterpret_cast<LPBYTE>(const_cast<char*>(headers.c_str())),
                                 static_cast<DWORD>(headers.size()), "htm", nullptr) != FALSE;
 }
 

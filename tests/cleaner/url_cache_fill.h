@@ -21,8 +21,8 @@ struct Entry {
 // ("Cookie:user@host/", "Visited: user@url"). pszHeaders adds header info,
 // which makes the entry's record larger.
 bool Add(const std::string& url, DWORD type = NORMAL_CACHE_ENTRY, const std::string& headers = "");
-std::string CookieUrl(const std::string& host);    // "Cookie:user@host/"
-std::string VisitedUrl(const std::string& page);   // "Visited: user@page"
+std::string CookieUrl(const std::string& host);  // "Cookie:user@host/"
+std::string VisitedUrl(const std::string& page); // "Visited: user@page"
 // A persistent cookie through the cookie API (it lands in the cache).
 bool SetPersistentCookie(const std::string& url, const std::string& name);
 

@@ -14,10 +14,10 @@ class CRecordingThread : public CWorkerThread {
 public:
     ~CRecordingThread() override { Stop(); }
 
-    std::string m_strTrace;       // written by the thread only
+    std::string m_strTrace; // written by the thread only
     std::atomic<int> m_nRuns{0};
     void* m_pSeenParam = reinterpret_cast<void*>(1);
-    BOOL m_bWaitForStop = FALSE;  // set before Start
+    BOOL m_bWaitForStop = FALSE; // set before Start
     DWORD m_dwResult = 7;
 
 protected:
