@@ -1,7 +1,7 @@
 # The two commands a newcomer needs: `make run` and `make test`.
 # Everything else here is a step of those two.
 .PHONY: all setup run test build-host build-windows build-tsan build-fuzz build-release \
-        test-host test-tsan test-windows test-fuzz test-e2e bench format-check clean
+        test-host test-tsan test-windows test-fuzz test-e2e bench dist format-check clean
 
 JOBS ?= $(shell nproc)
 # The test peers (nginx, privoxy) live in sbin, which not every environment
@@ -65,6 +65,14 @@ test-fuzz: build-fuzz
 # The load run wants the machine to itself: one script at a time.
 test-e2e: build-release
 	ctest --preset e2e
+
+# The Windows installer, build/windows/cloakwall-1.5-setup.exe (makensis from
+# Debian's nsis, which setup installs).
+dist: setup build-windows
+	@cmake --build build/windows --target help | grep -q '^dist:' || \
+	  { echo "make dist: no installer target (the program cloakwall.exe is not part of this tree yet)"; exit 1; }
+	cmake --build build/windows -j $(JOBS) --target dist
+	@ls -l build/windows/cloakwall-*-setup.exe
 
 # The Windows build gives the rows of the proxy as the program runs it, under Wine.
 bench: build-release build-windows

@@ -53,7 +53,7 @@ cw_install() {
   CW_APP_DIR=$dir
   CW_APP_EXE="$dir/cloakwall.exe"
   cw_reg_sz AppPath 'C:\Program Files\Cloakwall\'
-  cw_reg_sz AppFullPath 'C:\Program Files\Cloakwall\cloakwall.exe'
+  cw_reg_sz AppFullPath '"C:\Program Files\Cloakwall\cloakwall.exe"'
   cw_reg_sz UpdateServer "$server"
 }
 
