@@ -35,12 +35,7 @@ void CSettingsDlg::SwitchOff()
 BOOL CSettingsDlg::ApplyStoredSettings()
 {
     try {
-        m_bClearCookies = static_cast<int>(g_regClearCookies.Get());
-        m_bClearTmpFiles = static_cast<int>(g_regClearTmpFiles.Get());
-        m_bDeleteHistory = static_cast<int>(g_regDeleteHistory.Get());
-        m_bDeleteAddresses = static_cast<int>(g_regDeleteAddresses.Get());
-        m_bEnableActiveX = static_cast<int>(g_regEnableActiveX.Get());
-        m_bEnableJS = static_cast<int>(g_regEnableJS.Get());
+        ReadSwitchSettings();
 
         // A list file that is missing or unreadable leaves the combo box
         // empty; the stored proxy is applied all the same.

@@ -39,14 +39,19 @@ END_MESSAGE_MAP()
 
 CSettingsDlg::CSettingsDlg(CWnd* pParent) : CTrayDialog(IDD_SETTINGS_DIALOG, pParent), m_bEnabled(0)
 {
+    ReadSwitchSettings();
+    m_bUseProxy = static_cast<int>(g_regUseProxy.Get());
+    m_hIcon = LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+}
+
+void CSettingsDlg::ReadSwitchSettings()
+{
     m_bClearCookies = static_cast<int>(g_regClearCookies.Get());
     m_bClearTmpFiles = static_cast<int>(g_regClearTmpFiles.Get());
     m_bDeleteHistory = static_cast<int>(g_regDeleteHistory.Get());
     m_bDeleteAddresses = static_cast<int>(g_regDeleteAddresses.Get());
     m_bEnableActiveX = static_cast<int>(g_regEnableActiveX.Get());
     m_bEnableJS = static_cast<int>(g_regEnableJS.Get());
-    m_bUseProxy = static_cast<int>(g_regUseProxy.Get());
-    m_hIcon = LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
 }
 
 CSettingsDlg::~CSettingsDlg() = default;

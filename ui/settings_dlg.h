@@ -69,6 +69,8 @@ protected:
     void OnInitMenuPopup(CMenu* pPopupMenu, UINT nIndex, BOOL bSysMenu);
 
 private:
+    // The six check boxes' members from their settings.
+    void ReadSwitchSettings();
     void DoFirstRun();
     void RestartCleaner();
     // Browser at the local proxy, local proxy (re)started towards host:port.
