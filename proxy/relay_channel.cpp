@@ -30,6 +30,11 @@ namespace {
 bool StepChannel(CRelayConnection& conn, CRelayChannel& ch)
 {
     ch.m_nLastLength = SockRecv(ch.m_sockFrom, ch.m_buffer, RELAY_BUFFER_SIZE);
+    ch.m_bTryFirst = false;
+    if (ch.m_nLastLength == SOCK_NOTHING_YET) return true;   // nothing there yet: wait for it
+    if (ch.m_nLastLength == RELAY_BUFFER_SIZE && !ch.m_bNonBlocking)
+        ch.m_bNonBlocking = SockSetNonBlocking(ch.m_sockFrom) != FALSE;
+    ch.m_bTryFirst = ch.m_bNonBlocking && ch.m_nLastLength > 0;
     conn.m_strOut.clear();
     if (ch.m_nLastLength == 0 && ch.m_direction == RELAY_TO_TARGET) {
         // The browser shut down its sending side after its request (as some
@@ -71,10 +76,19 @@ unsigned int RelayThreadProc(void* pParam)
 {
     std::unique_ptr<CRelayConnection> pConn(static_cast<CRelayConnection*>(pParam));
     CRelayConnection& conn = *pConn;
+    int nUnwaited = 0;
     for (;;) {
-        SOCKET_HANDLE sockBrowser = conn.m_toTarget.m_bFromEnded ? NO_SOCKET : conn.m_toTarget.m_sockFrom;
-        int nReady = SockWaitReadable(sockBrowser, conn.m_toBrowser.m_sockFrom, -1);
-        if (nReady < 0) break;
+        int nReady = 0;
+        if (nUnwaited < RELAY_MAX_UNWAITED)
+            nReady = (conn.m_toTarget.m_bTryFirst ? 1 : 0) | (conn.m_toBrowser.m_bTryFirst ? 2 : 0);
+        if (nReady != 0) {
+            ++nUnwaited;
+        } else {
+            nUnwaited = 0;
+            SOCKET_HANDLE sockBrowser = conn.m_toTarget.m_bFromEnded ? NO_SOCKET : conn.m_toTarget.m_sockFrom;
+            nReady = SockWaitReadable(sockBrowser, conn.m_toBrowser.m_sockFrom, -1);
+            if (nReady < 0) break;
+        }
         if ((nReady & 1) && !StepChannel(conn, conn.m_toTarget)) break;
         if ((nReady & 2) && !StepChannel(conn, conn.m_toBrowser)) break;
         // A request this connection must not carry ends it once the answers

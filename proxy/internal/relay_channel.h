@@ -19,6 +19,11 @@
 // 256 KB (medians on a loaded machine); natively the size hardly mattered.
 const int RELAY_BUFFER_SIZE = 128 * 1024;
 
+// Receives tried one after the other without the wait on both sockets: a
+// download that never pauses must not keep the browser's next request from
+// being read.
+const int RELAY_MAX_UNWAITED = 16;
+
 enum ERelayDirection { RELAY_TO_TARGET, RELAY_TO_BROWSER };
 
 // One direction of a connection.
@@ -30,6 +35,13 @@ struct CRelayChannel {
     // The from side ended its sending (a half-close): not read any more,
     // while the other direction goes on.
     bool m_bFromEnded = false;
+    // A receive filled the whole buffer once: the from side sends in bulk,
+    // and its socket went non-blocking so the next receive can be tried
+    // before waiting.
+    bool m_bNonBlocking = false;
+    // The last receive brought data on a non-blocking socket: try the next
+    // one without waiting first.
+    bool m_bTryFirst = false;
     char m_buffer[RELAY_BUFFER_SIZE + 1];
 };
 
