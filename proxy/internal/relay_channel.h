@@ -46,7 +46,7 @@ struct CRelayChannel {
 };
 
 // Both directions of one connection and the state that pairs them. Owns
-// both sockets: they are shut down and closed once, when the relay ends.
+// both sockets: they are closed once, when the relay ends.
 struct CRelayConnection {
     CRelayConnection(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget);
     ~CRelayConnection();
