@@ -34,9 +34,10 @@ bool StepChannel(CRelayConnection& conn, CRelayChannel& ch)
     ch.m_nLastLength = SockRecv(ch.m_sockFrom, ch.m_buffer, RELAY_BUFFER_SIZE);
     ch.m_bTryFirst = false;
     if (ch.m_nLastLength == SOCK_NOTHING_YET) return true;   // nothing there yet: wait for it
-    if (ch.m_nLastLength == RELAY_BUFFER_SIZE && !ch.m_bNonBlocking)
-        ch.m_bNonBlocking = SockSetNonBlocking(ch.m_sockFrom) != FALSE;
-    ch.m_bTryFirst = ch.m_bNonBlocking && ch.m_nLastLength > 0;
+    if (ch.m_nLastLength >= RELAY_BULK_RECEIVE) {
+        if (!ch.m_bNonBlocking) ch.m_bNonBlocking = SockSetNonBlocking(ch.m_sockFrom) != FALSE;
+        ch.m_bTryFirst = ch.m_bNonBlocking;
+    }
     conn.m_strOut.clear();
     if (ch.m_nLastLength == 0 && ch.m_direction == RELAY_TO_TARGET) {
         // The browser shut down its sending side after its request (as some

@@ -19,6 +19,12 @@
 // 256 KB (medians on a loaded machine); natively the size hardly mattered.
 const int RELAY_BUFFER_SIZE = 128 * 1024;
 
+// A receive at least this long means the side sends in bulk: more is most
+// likely waiting, so the next receive is tried before the wait. A smaller
+// one (a page's end, a request) waits first, as trying would mostly find
+// nothing and cost the round trips for nothing.
+const int RELAY_BULK_RECEIVE = 32 * 1024;
+
 // Receives tried one after the other without the wait on both sockets: a
 // download that never pauses must not keep the browser's next request from
 // being read.
@@ -35,12 +41,10 @@ struct CRelayChannel {
     // The from side ended its sending (a half-close): not read any more,
     // while the other direction goes on.
     bool m_bFromEnded = false;
-    // A receive filled the whole buffer once: the from side sends in bulk,
-    // and its socket went non-blocking so the next receive can be tried
-    // before waiting.
+    // A bulk receive came once: the from socket went non-blocking, so a
+    // receive can be tried before waiting.
     bool m_bNonBlocking = false;
-    // The last receive brought data on a non-blocking socket: try the next
-    // one without waiting first.
+    // The last receive was a bulk one: try the next without waiting first.
     bool m_bTryFirst = false;
     char m_buffer[RELAY_BUFFER_SIZE + 1];
 };
