@@ -17,8 +17,10 @@ CRelayConnection::CRelayConnection(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sock
 
 CRelayConnection::~CRelayConnection()
 {
-    SockShutdownBoth(m_toTarget.m_sockFrom);
-    SockShutdownBoth(m_toTarget.m_sockTo);
+    // Closed without a shutdown first: this thread is the only one that
+    // uses them, so no receive elsewhere has to be woken, and the close ends
+    // both directions alike. Under Wine each shutdown is two more round
+    // trips to the wineserver per socket.
     SockClose(m_toTarget.m_sockFrom);
     SockClose(m_toTarget.m_sockTo);
 }
@@ -30,6 +32,12 @@ namespace {
 bool StepChannel(CRelayConnection& conn, CRelayChannel& ch)
 {
     ch.m_nLastLength = SockRecv(ch.m_sockFrom, ch.m_buffer, RELAY_BUFFER_SIZE);
+    ch.m_bTryFirst = false;
+    if (ch.m_nLastLength == SOCK_NOTHING_YET) return true;   // nothing there yet: wait for it
+    if (ch.m_nLastLength >= RELAY_BULK_RECEIVE) {
+        if (!ch.m_bNonBlocking) ch.m_bNonBlocking = SockSetNonBlocking(ch.m_sockFrom) != FALSE;
+        ch.m_bTryFirst = ch.m_bNonBlocking;
+    }
     conn.m_strOut.clear();
     if (ch.m_nLastLength == 0 && ch.m_direction == RELAY_TO_TARGET) {
         // The browser shut down its sending side after its request (as some
@@ -71,17 +79,26 @@ unsigned int RelayThreadProc(void* pParam)
 {
     std::unique_ptr<CRelayConnection> pConn(static_cast<CRelayConnection*>(pParam));
     CRelayConnection& conn = *pConn;
+    int nUnwaited = 0;
     for (;;) {
-        SOCKET_HANDLE sockBrowser = conn.m_toTarget.m_bFromEnded ? NO_SOCKET : conn.m_toTarget.m_sockFrom;
-        int nReady = SockWaitReadable(sockBrowser, conn.m_toBrowser.m_sockFrom, -1);
-        if (nReady < 0) break;
+        int nReady = 0;
+        if (nUnwaited < RELAY_MAX_UNWAITED)
+            nReady = (conn.m_toTarget.m_bTryFirst ? 1 : 0) | (conn.m_toBrowser.m_bTryFirst ? 2 : 0);
+        if (nReady != 0) {
+            ++nUnwaited;
+        } else {
+            nUnwaited = 0;
+            SOCKET_HANDLE sockBrowser = conn.m_toTarget.m_bFromEnded ? NO_SOCKET : conn.m_toTarget.m_sockFrom;
+            nReady = SockWaitReadable(sockBrowser, conn.m_toBrowser.m_sockFrom, -1);
+            if (nReady < 0) break;
+        }
         if ((nReady & 1) && !StepChannel(conn, conn.m_toTarget)) break;
         if ((nReady & 2) && !StepChannel(conn, conn.m_toBrowser)) break;
         // A request this connection must not carry ends it once the answers
         // before it are through; the browser asks again on a new one.
         if (conn.m_requests.IsStopped() && conn.m_responses.IsBetweenAnswers()) break;
     }
-    return 0;   // the record's end shuts down and closes both sockets once
+    return 0;   // the record's end closes both sockets once
 }
 
 void RelayConnection(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget, const CRequestHead& firstHead,

@@ -66,11 +66,22 @@ SOCKET_HANDLE SockConnectIPv4(DWORD dwAddr, WORD nPort);
 // otherwise hold the caller for the system's own limit, minutes long.
 SOCKET_HANDLE SockConnectIPv4Within(DWORD dwAddr, WORD nPort, DWORD dwLimitMs);
 
-// One receive: the byte count, 0 when the peer closed, -1 on error.
+// What SockRecv gives on a non-blocking socket that has nothing yet.
+const int SOCK_NOTHING_YET = -2;
+
+// One receive: the byte count, 0 when the peer closed, -1 on error; on a
+// socket put into non-blocking mode, SOCK_NOTHING_YET instead of waiting.
 int SockRecv(SOCKET_HANDLE s, char* pBuf, int nLen);
 
-// Sends all nLen bytes, continuing after partial sends. FALSE when the
-// connection failed before everything was handed over.
+// Puts a connection into non-blocking mode for the rest of its life, so a
+// receive can be tried before waiting: under Wine a wait is one more round
+// trip to the wineserver per receive, and a bulk transfer mostly finds data
+// already there. FALSE when the system refused (the socket stays blocking).
+BOOL SockSetNonBlocking(SOCKET_HANDLE s);
+
+// Sends all nLen bytes, continuing after partial sends (and, on a
+// non-blocking socket, waiting for room). FALSE when the connection failed
+// before everything was handed over.
 BOOL SockSendAll(SOCKET_HANDLE s, const char* pData, int nLen);
 
 // Shuts down the sending direction only: the peer reads the end of the

@@ -231,7 +231,14 @@ int SockRecv(SOCKET_HANDLE s, char* pBuf, int nLen)
     do {
         n = recv(Fd(s), pBuf, static_cast<size_t>(nLen), 0);
     } while (n < 0 && errno == EINTR);
-    return n < 0 ? -1 : static_cast<int>(n);
+    if (n >= 0) return static_cast<int>(n);
+    return errno == EAGAIN || errno == EWOULDBLOCK ? SOCK_NOTHING_YET : -1;
+}
+
+BOOL SockSetNonBlocking(SOCKET_HANDLE s)
+{
+    int flags = fcntl(Fd(s), F_GETFL);
+    return flags >= 0 && fcntl(Fd(s), F_SETFL, flags | O_NONBLOCK) == 0;
 }
 
 BOOL SockSendAll(SOCKET_HANDLE s, const char* pData, int nLen)
@@ -241,6 +248,17 @@ BOOL SockSendAll(SOCKET_HANDLE s, const char* pData, int nLen)
         // not a signal that ends the process.
         ssize_t n = send(Fd(s), pData, static_cast<size_t>(nLen), MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // A non-blocking socket without room: wait for some (an error
+            // or hang-up ends the wait too, and the next send reports it).
+            pollfd p = {Fd(s), POLLOUT, 0};
+            int rc;
+            do {
+                rc = poll(&p, 1, -1);
+            } while (rc < 0 && errno == EINTR);
+            if (rc < 0) return FALSE;
+            continue;
+        }
         if (n <= 0) return FALSE;
         pData += n;
         nLen -= static_cast<int>(n);

@@ -228,13 +228,40 @@ SOCKET_HANDLE SockConnectIPv4(DWORD dwAddr, WORD nPort)
 int SockRecv(SOCKET_HANDLE s, char* pBuf, int nLen)
 {
     int n = recv(Sock(s), pBuf, nLen, 0);
-    return n == SOCKET_ERROR ? -1 : n;
+    if (n != SOCKET_ERROR) return n;
+    return WSAGetLastError() == WSAEWOULDBLOCK ? SOCK_NOTHING_YET : -1;
 }
+
+BOOL SockSetNonBlocking(SOCKET_HANDLE s)
+{
+    u_long nonBlocking = 1;
+    return ioctlsocket(Sock(s), FIONBIO, &nonBlocking) == 0;
+}
+
+namespace {
+
+// A non-blocking socket's send found no room: wait until it has some (or
+// failed, which the next send reports).
+BOOL WaitWritable(SOCKET s)
+{
+    fd_set writable, failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(s, &writable);
+    FD_SET(s, &failed);
+    return select(0, nullptr, &writable, &failed, nullptr) > 0;
+}
+
+}  // namespace
 
 BOOL SockSendAll(SOCKET_HANDLE s, const char* pData, int nLen)
 {
     while (nLen > 0) {
         int n = send(Sock(s), pData, nLen, 0);
+        if (n == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) {
+            if (!WaitWritable(Sock(s))) return FALSE;
+            continue;
+        }
         if (n == SOCKET_ERROR || n <= 0) return FALSE;
         pData += n;
         nLen -= n;

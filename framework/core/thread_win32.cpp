@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <new>
 #include <process.h>
 
@@ -43,6 +44,11 @@ HANDLE BeginThread(PFN_THREAD_PROC pfnProc, void* pParam)
 
 struct CJoinableThread::CImpl {
     HANDLE hStop = NULL;   // manual-reset: stays set until the next Start
+    // The same request, for StopRequested: the listener asks it twice per
+    // accepted connection, and under Wine a zero wait on the event is a
+    // round trip to the wineserver each time, on the one thread that
+    // accepts every connection.
+    std::atomic<bool> bStopRequested{false};
     HANDLE hThread = NULL; // NULL when none is running
     DWORD dwExitCode = 0;
 };
@@ -72,18 +78,21 @@ BOOL CJoinableThread::Start(PFN_THREAD_PROC pfnProc, void* pParam)
     if (!m_pImpl || m_pImpl->hThread) return FALSE;
     // A stop asked for the previous run must not end this one.
     ResetEvent(m_pImpl->hStop);
+    m_pImpl->bStopRequested.store(false);
     m_pImpl->hThread = BeginThread(pfnProc, pParam);
     return m_pImpl->hThread != NULL;
 }
 
 void CJoinableThread::RequestStop()
 {
-    if (m_pImpl) SetEvent(m_pImpl->hStop);
+    if (!m_pImpl) return;
+    m_pImpl->bStopRequested.store(true);
+    SetEvent(m_pImpl->hStop);
 }
 
 BOOL CJoinableThread::StopRequested() const
 {
-    return m_pImpl && WaitForSingleObject(m_pImpl->hStop, 0) == WAIT_OBJECT_0;
+    return m_pImpl && m_pImpl->bStopRequested.load();
 }
 
 BOOL CJoinableThread::WaitForStop(DWORD dwMilliseconds)

@@ -19,6 +19,17 @@
 // 256 KB (medians on a loaded machine); natively the size hardly mattered.
 const int RELAY_BUFFER_SIZE = 128 * 1024;
 
+// A receive at least this long means the side sends in bulk: more is most
+// likely waiting, so the next receive is tried before the wait. A smaller
+// one (a page's end, a request) waits first, as trying would mostly find
+// nothing and cost the round trips for nothing.
+const int RELAY_BULK_RECEIVE = 32 * 1024;
+
+// Receives tried one after the other without the wait on both sockets: a
+// download that never pauses must not keep the browser's next request from
+// being read.
+const int RELAY_MAX_UNWAITED = 16;
+
 enum ERelayDirection { RELAY_TO_TARGET, RELAY_TO_BROWSER };
 
 // One direction of a connection.
@@ -30,11 +41,16 @@ struct CRelayChannel {
     // The from side ended its sending (a half-close): not read any more,
     // while the other direction goes on.
     bool m_bFromEnded = false;
+    // A bulk receive came once: the from socket went non-blocking, so a
+    // receive can be tried before waiting.
+    bool m_bNonBlocking = false;
+    // The last receive was a bulk one: try the next without waiting first.
+    bool m_bTryFirst = false;
     char m_buffer[RELAY_BUFFER_SIZE + 1];
 };
 
 // Both directions of one connection and the state that pairs them. Owns
-// both sockets: they are shut down and closed once, when the relay ends.
+// both sockets: they are closed once, when the relay ends.
 struct CRelayConnection {
     CRelayConnection(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget);
     ~CRelayConnection();

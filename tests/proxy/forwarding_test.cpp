@@ -388,3 +388,42 @@ TEST_F(ForwardingTest, ConcurrentConnectionsKeepTheirOwnDataAndCloseEverySocketO
     // count above where it started, a second close would take it below.
     EXPECT_EQ(WaitForOpenSockets(nBaseline), nBaseline);
 }
+
+TEST_F(ForwardingTest, BulkBothWaysAtOnceArrivesWhole)
+{
+    // An upload while the server already streams its answer back: both of
+    // the relay's sockets turn non-blocking, and each send has to wait for
+    // room while the other direction keeps moving. More than the system's
+    // socket buffers hold, in both directions.
+    const size_t nSize = 16 * 1024 * 1024;
+    std::string up(nSize, '\0'), down(nSize, '\0');
+    unsigned x = 777;
+    for (size_t i = 0; i < nSize; ++i) {
+        x = x * 1103515245u + 12345u;
+        up[i] = static_cast<char>(x >> 24);
+        down[i] = static_cast<char>(x >> 16);
+    }
+    std::string received;
+    CTestTcpServer origin([&](SOCKET_HANDLE s) {
+        std::string rest;
+        TestRecvHead(s, &rest);
+        std::thread reader([&] { received = rest + TestRecvCount(s, nSize - rest.size()); });
+        TestSend(s, "HTTP/1.0 200 OK\r\n\r\n" + down);
+        reader.join();
+    });
+    WORD port = StartDirect();
+    SOCKET_HANDLE s = TestConnect(port);
+    ASSERT_NE(s, NO_SOCKET);
+    const std::string target = "127.0.0.1:" + std::to_string(origin.Port());
+    std::thread sender([&] {
+        TestSend(s, "POST http://" + target + "/up HTTP/1.1\r\nHost: " + target +
+                        "\r\nContent-Length: " + std::to_string(nSize) + "\r\n\r\n" + up);
+    });
+    std::string answer = TestRecvAll(s);
+    sender.join();
+    SockClose(s);
+    EXPECT_EQ(received.size(), nSize);
+    EXPECT_TRUE(received == up);
+    ASSERT_EQ(answer.size(), nSize + 19);
+    EXPECT_TRUE(answer == "HTTP/1.0 200 OK\r\n\r\n" + down);
+}
