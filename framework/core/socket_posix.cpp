@@ -27,14 +27,20 @@ SOCKET_HANDLE Counted(int fd)
 
 int Fd(SOCKET_HANDLE s) { return static_cast<int>(s); }
 
-sockaddr_in LoopbackAddress(WORD nPort)
+// dwAddr in network order, nPort in host order.
+sockaddr_in IPv4Address(DWORD dwAddr, WORD nPort)
 {
     sockaddr_in sa;
     std::memset(&sa, 0, sizeof sa);
     sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sa.sin_addr.s_addr = dwAddr;
     sa.sin_port = htons(nPort);
     return sa;
+}
+
+sockaddr_in LoopbackAddress(WORD nPort)
+{
+    return IPv4Address(htonl(INADDR_LOOPBACK), nPort);
 }
 
 WORD BoundPort(int fd)
@@ -207,11 +213,7 @@ SOCKET_HANDLE SockConnectIPv4(DWORD dwAddr, WORD nPort)
 {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
     if (fd < 0) return NO_SOCKET;
-    sockaddr_in sa;
-    std::memset(&sa, 0, sizeof sa);
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = dwAddr;
-    sa.sin_port = htons(nPort);
+    sockaddr_in sa = IPv4Address(dwAddr, nPort);
     int rc = connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
     // A signal that interrupts connect leaves the connection being made; a
     // second connect may then fail with EALREADY (POSIX allows it, and only
@@ -292,11 +294,7 @@ SOCKET_HANDLE SockConnectIPv4Within(DWORD dwAddr, WORD nPort, DWORD dwLimitMs)
 {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
     if (fd < 0) return NO_SOCKET;
-    sockaddr_in sa;
-    std::memset(&sa, 0, sizeof sa);
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = dwAddr;
-    sa.sin_port = htons(nPort);
+    sockaddr_in sa = IPv4Address(dwAddr, nPort);
     BOOL bConnected = connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
     // An interrupted connect goes on in the background: wait for it the same
     // way as for one still in progress.

@@ -21,14 +21,20 @@ SOCKET_HANDLE Counted(SOCKET s)
 
 SOCKET Sock(SOCKET_HANDLE s) { return static_cast<SOCKET>(s); }
 
-sockaddr_in LoopbackAddress(WORD nPort)
+// dwAddr in network order, nPort in host order.
+sockaddr_in IPv4Address(DWORD dwAddr, WORD nPort)
 {
     sockaddr_in sa;
     std::memset(&sa, 0, sizeof sa);
     sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sa.sin_addr.s_addr = dwAddr;
     sa.sin_port = htons(nPort);
     return sa;
+}
+
+sockaddr_in LoopbackAddress(WORD nPort)
+{
+    return IPv4Address(htonl(INADDR_LOOPBACK), nPort);
 }
 
 WORD BoundPort(SOCKET s)
@@ -212,11 +218,7 @@ SOCKET_HANDLE SockConnectIPv4(DWORD dwAddr, WORD nPort)
 {
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (s == INVALID_SOCKET) return NO_SOCKET;
-    sockaddr_in sa;
-    std::memset(&sa, 0, sizeof sa);
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = dwAddr;
-    sa.sin_port = htons(nPort);
+    sockaddr_in sa = IPv4Address(dwAddr, nPort);
     if (connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
         closesocket(s);
         return NO_SOCKET;
@@ -295,11 +297,7 @@ SOCKET_HANDLE SockConnectIPv4Within(DWORD dwAddr, WORD nPort, DWORD dwLimitMs)
 {
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (s == INVALID_SOCKET) return NO_SOCKET;
-    sockaddr_in sa;
-    std::memset(&sa, 0, sizeof sa);
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = dwAddr;
-    sa.sin_port = htons(nPort);
+    sockaddr_in sa = IPv4Address(dwAddr, nPort);
     u_long nonBlocking = 1;
     BOOL bConnected = FALSE;
     if (ioctlsocket(s, FIONBIO, &nonBlocking) == 0) {
