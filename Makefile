@@ -20,7 +20,7 @@ run: setup build-windows
 	      echo "To try the local proxy natively: make build-release, then build/host-release/tools/proxy-harness --port 8080"; fi
 
 test: setup
-	$(MAKE) test-host test-tsan test-windows test-fuzz test-e2e
+	$(MAKE) format-check test-host test-tsan test-windows test-fuzz test-e2e
 	@echo "make test: all suites passed"
 
 build-host:

@@ -25,8 +25,6 @@ void ClearBrowserTitle()
     CRegStringValue regUser(kWindowTitlePath, "", FALSE, HKEY_CURRENT_USER);
     // A first Set always writes, so only copies that were read - that exist -
     // are emptied; clearing never creates a caption value.
-    if (regMachine.IsRead())
-        regMachine.Set("");
-    if (regUser.IsRead())
-        regUser.Set("");
+    if (regMachine.IsRead()) regMachine.Set("");
+    if (regUser.IsRead()) regUser.Set("");
 }

@@ -9,8 +9,7 @@
 #include <cstddef>
 
 struct CConnectionOptionCalls {
-    BOOL(WINAPI* pfnInternetSetOption)(HINTERNET hInternet, DWORD dwOption, LPVOID pBuffer,
-                                       DWORD dwBufferLength);
+    BOOL(WINAPI* pfnInternetSetOption)(HINTERNET hInternet, DWORD dwOption, LPVOID pBuffer, DWORD dwBufferLength);
     // Allocation of the option array; null means out of memory.
     void* (*pfnAlloc)(size_t cb);
     void (*pfnFree)(void* p);

@@ -25,8 +25,7 @@ BOOL ApplyOptions(LPCSTR pszConnectionName, INTERNET_PER_CONN_OPTIONA* pOptions,
     list.dwOptionCount = dwCount;
     list.pOptions = pOptions;
 
-    BOOL bResult = calls.pfnInternetSetOption(NULL, INTERNET_OPTION_PER_CONNECTION_OPTION, &list,
-                                              sizeof(list));
+    BOOL bResult = calls.pfnInternetSetOption(NULL, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, sizeof(list));
     calls.pfnFree(pOptions);
 
     calls.pfnInternetSetOption(NULL, INTERNET_OPTION_SETTINGS_CHANGED, NULL, 0);
@@ -38,8 +37,7 @@ INTERNET_PER_CONN_OPTIONA* AllocOptions(DWORD dwCount, LPCSTR pszFailure)
 {
     const CConnectionOptionCalls& calls = GetConnectionOptionCalls();
     void* p = calls.pfnAlloc(sizeof(INTERNET_PER_CONN_OPTIONA) * dwCount);
-    if (!p)
-        OutputDebugStringA(pszFailure);
+    if (!p) OutputDebugStringA(pszFailure);
     return static_cast<INTERNET_PER_CONN_OPTIONA*>(p);
 }
 
@@ -47,10 +45,8 @@ INTERNET_PER_CONN_OPTIONA* AllocOptions(DWORD dwCount, LPCSTR pszFailure)
 
 BOOL SetConnectionOptions(LPCSTR pszConnectionName, LPCSTR pszProxyServer)
 {
-    INTERNET_PER_CONN_OPTIONA* pOptions =
-        AllocOptions(3, "failed to allocat memory in SetConnectionOptions()");
-    if (!pOptions)
-        return FALSE;
+    INTERNET_PER_CONN_OPTIONA* pOptions = AllocOptions(3, "failed to allocat memory in SetConnectionOptions()");
+    if (!pOptions) return FALSE;
 
     static char szBypass[] = "local";
     pOptions[0].dwOption = INTERNET_PER_CONN_FLAGS;
@@ -64,10 +60,8 @@ BOOL SetConnectionOptions(LPCSTR pszConnectionName, LPCSTR pszProxyServer)
 
 BOOL DisableConnectionProxy(LPCSTR pszConnectionName)
 {
-    INTERNET_PER_CONN_OPTIONA* pOptions =
-        AllocOptions(1, "failed to allocat memory in DisableConnectionProxy()");
-    if (!pOptions)
-        return FALSE;
+    INTERNET_PER_CONN_OPTIONA* pOptions = AllocOptions(1, "failed to allocat memory in DisableConnectionProxy()");
+    if (!pOptions) return FALSE;
 
     pOptions[0].dwOption = INTERNET_PER_CONN_FLAGS;
     pOptions[0].Value.dwValue = PROXY_TYPE_DIRECT;

@@ -231,14 +231,8 @@ int CCfgFile::GetIntInRange(int nIndex, int* pnValue, int nMin, int nMax) const
 CString CCfgFile::GetErrorText(int nCode)
 {
     static const char* const texts[] = {
-        "No error",
-        "Can't open file",
-        "Not found",
-        "No valid section",
-        "Index is out of range",
-        "Syntax error",
-        "Value is out of range",
-        "No valid Item",
+        "No error",     "Can't open file",       "Not found",     "No valid section", "Index is out of range",
+        "Syntax error", "Value is out of range", "No valid Item",
     };
     // Wide enough for the magnitude of INT_MIN.
     long long magnitude = nCode < 0 ? -static_cast<long long>(nCode) : nCode;

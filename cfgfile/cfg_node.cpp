@@ -8,15 +8,41 @@ IMPLEMENT_DYNAMIC(CCfgNodeString, CCfgNode)
 IMPLEMENT_DYNAMIC(CCfgNodeBool, CCfgNode)
 IMPLEMENT_DYNAMIC(CCfgNodeNum, CCfgNode)
 
-CString CCfgNode::GetSectionName() const { return CString(); }
-CString CCfgNode::GetItemName() const { return CString(); }
-int CCfgNode::GetCount() const { return 0; }
-CString CCfgNode::GetString() const { return CString(); }
-void CCfgNode::SetString(const CString&) {}
-BOOL CCfgNode::GetBool() const { return FALSE; }
-BOOL CCfgNode::SetBool(BOOL) { return FALSE; }
-int CCfgNode::GetNum() const { return 0; }
-int CCfgNode::SetNum(int) { return 0; }
+CString CCfgNode::GetSectionName() const
+{
+    return CString();
+}
+CString CCfgNode::GetItemName() const
+{
+    return CString();
+}
+int CCfgNode::GetCount() const
+{
+    return 0;
+}
+CString CCfgNode::GetString() const
+{
+    return CString();
+}
+void CCfgNode::SetString(const CString&)
+{
+}
+BOOL CCfgNode::GetBool() const
+{
+    return FALSE;
+}
+BOOL CCfgNode::SetBool(BOOL)
+{
+    return FALSE;
+}
+int CCfgNode::GetNum() const
+{
+    return 0;
+}
+int CCfgNode::SetNum(int)
+{
+    return 0;
+}
 
 CCfgNodeNum::CCfgNodeNum(int nId, int nDefault, int nMax, int nMin)
     : CCfgNode(nId), m_nValue(0), m_nMax(nMax), m_nMin(nMin)

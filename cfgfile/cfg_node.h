@@ -7,14 +7,7 @@
 
 // Node type codes, as GetCfgNodeType reports them and as descriptor tables
 // spell them. The numeric type is 3 and the boolean type is 4.
-enum {
-    cfgTypeEnd = -1,
-    cfgTypeSection = 0,
-    cfgTypeItem = 1,
-    cfgTypeString = 2,
-    cfgTypeNum = 3,
-    cfgTypeBool = 4
-};
+enum { cfgTypeEnd = -1, cfgTypeSection = 0, cfgTypeItem = 1, cfgTypeString = 2, cfgTypeNum = 3, cfgTypeBool = 4 };
 
 // One entry of a descriptor table; a table ends with an entry of type
 // cfgTypeEnd. What the params mean depends on the type:
@@ -93,7 +86,11 @@ public:
     CCfgNodeBool(int nId, BOOL bDefault) : CCfgNode(nId), m_bValue(bDefault) {}
     BOOL GetBool() const override { return m_bValue; }
     // Any non-zero value is true; it is kept as given, not turned into 1.
-    BOOL SetBool(BOOL bValue) override { m_bValue = bValue; return m_bValue; }
+    BOOL SetBool(BOOL bValue) override
+    {
+        m_bValue = bValue;
+        return m_bValue;
+    }
 
 protected:
     BOOL m_bValue;

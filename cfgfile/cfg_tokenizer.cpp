@@ -1,6 +1,6 @@
 // Tokenizing and section headers of configuration lines.
-#include "cfgfile/cfg_file.h"
 #include "cfgfile/cfg_tokenizer.h"
+#include "cfgfile/cfg_file.h"
 
 #include <climits>
 
@@ -18,8 +18,8 @@ std::vector<CfgTokenSpan> CfgSplitLine(const CString& strLine, int nMaxTokens)
         token.nStart = static_cast<int>(i);
         const bool quoted = s[i] == '"';
         size_t textStart = quoted ? i + 1 : i;
-        size_t end;        // one past the token's text
-        bool terminated;   // a terminator (quote, blank or comma) follows the text
+        size_t end;      // one past the token's text
+        bool terminated; // a terminator (quote, blank or comma) follows the text
         if (s[i] == ',') {
             // A comma where a token would start: an empty token that this
             // comma ends.

@@ -12,12 +12,11 @@
 constexpr int CFG_MAX_TOKENS = 20;
 
 struct CfgTokenSpan {
-    CString strText;   // the token, without quotes
-    int nStart;        // offset of its first byte in the line (the opening quote of a quoted token)
-    int nEnd;          // offset just past its last byte (past the closing quote, if there is one)
+    CString strText; // the token, without quotes
+    int nStart;      // offset of its first byte in the line (the opening quote of a quoted token)
+    int nEnd;        // offset just past its last byte (past the closing quote, if there is one)
 };
 
 // Splits a line into at most nMaxTokens tokens (any count when nMaxTokens is
 // negative) by the rules of the format.
 std::vector<CfgTokenSpan> CfgSplitLine(const CString& strLine, int nMaxTokens);
-

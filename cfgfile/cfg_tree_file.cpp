@@ -16,9 +16,7 @@ void ReadValue(CCfgNode* pNode, const CString& strToken)
 {
     int number;
     switch (GetCfgNodeType(pNode)) {
-    case cfgTypeString:
-        pNode->SetString(strToken);
-        break;
+    case cfgTypeString: pNode->SetString(strToken); break;
     case cfgTypeNum:
         if (CwScanInt(strToken, &number)) pNode->SetNum(number);
         break;
@@ -33,8 +31,7 @@ void ReadValue(CCfgNode* pNode, const CString& strToken)
             pNode->SetBool(FALSE);
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -95,8 +92,7 @@ CString CarryOver(const CString& strOldLine, int nValueCount)
         // there were never part of the line's values.
         if (k < static_cast<size_t>(CFG_MAX_TOKENS)) {
             tail += ',';
-            tail += CString(raw.substr(static_cast<size_t>(span.nStart),
-                static_cast<size_t>(span.nEnd - span.nStart)));
+            tail += CString(raw.substr(static_cast<size_t>(span.nStart), static_cast<size_t>(span.nEnd - span.nStart)));
         }
     }
     return tail;
@@ -104,7 +100,9 @@ CString CarryOver(const CString& strOldLine, int nValueCount)
 
 } // namespace
 
-CCfgTreeFile::CCfgTreeFile() : m_nodes(10) {}
+CCfgTreeFile::CCfgTreeFile() : m_nodes(10)
+{
+}
 
 CCfgTreeFile::~CCfgTreeFile()
 {

@@ -7,7 +7,7 @@ namespace {
 const char BASE64_ALPHABET[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 const int BASE64_LINE = 72;
 
-}  // namespace
+} // namespace
 
 CString CLocalProxyServer::EncodeBase64(CString strInput)
 {

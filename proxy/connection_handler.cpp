@@ -15,7 +15,7 @@ namespace {
 
 std::atomic<int> g_nRequestHeadWaitMs{DEFAULT_REQUEST_HEAD_WAIT_MS};
 
-}  // namespace
+} // namespace
 
 void SetRequestHeadWaitMs(int nMs)
 {
@@ -86,7 +86,7 @@ SOCKET_HANDLE ConnectToTarget(SOCKET_HANDLE sockBrowser, const CUpstreamConfig& 
     return SockConnectIPv4(dwAddr, static_cast<WORD>(nPort));
 }
 
-}  // namespace
+} // namespace
 
 unsigned int ConnectionThreadProc(void* pParam)
 {
@@ -111,7 +111,8 @@ unsigned int ConnectionThreadProc(void* pParam)
     // Without an upstream proxy the server itself gets the request, in the
     // form a server expects; an upstream proxy needs the absolute form.
     if (!pConfig->bUseUpstream) head.m_strRequestLine = OriginFormRequestLine(head.m_strRequestLine);
-    CString strOut = RebuildRequestHead(head, pConfig->bProxyAuthHeader ? pConfig->strProxyAuthHeader.GetString() : nullptr);
+    CString strOut =
+        RebuildRequestHead(head, pConfig->bProxyAuthHeader ? pConfig->strProxyAuthHeader.GetString() : nullptr);
 
     SOCKET_HANDLE sockTarget = ConnectToTarget(sockBrowser, *pConfig, head);
     if (sockTarget == NO_SOCKET) {

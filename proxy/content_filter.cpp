@@ -12,7 +12,7 @@
 namespace {
 
 struct CRenameRule {
-    const char* pszPattern;   // lower case; matched without regard to case
+    const char* pszPattern; // lower case; matched without regard to case
     int nPatternLength;
     const char* pszReplacement;
     int nReplacementLength;
@@ -29,7 +29,10 @@ const CRenameRule OBJECT_RULES[] = {
     {"</object>", 9, "</noobj> ", 9},
 };
 
-char Lower(char ch) { return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch; }
+char Lower(char ch)
+{
+    return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
+}
 
 BOOL MatchesAt(const char* p, int nLeft, const CRenameRule& rule)
 {
@@ -39,19 +42,20 @@ BOOL MatchesAt(const char* p, int nLeft, const CRenameRule& rule)
     return TRUE;
 }
 
-}  // namespace
+} // namespace
 
 const char* const CContentFilter::PATTERNS[CContentFilter::PATTERN_COUNT] = {
-    "<script", "</script>", "<object", "</object>",
+    "<script",
+    "</script>",
+    "<object",
+    "</object>",
 };
 
-CContentFilter::CContentFilter()
-    : m_pChunk(nullptr), m_nLength(0)
+CContentFilter::CContentFilter() : m_pChunk(nullptr), m_nLength(0)
 {
 }
 
-CContentFilter::CContentFilter(const char* pChunk, int nLength)
-    : m_pChunk(pChunk), m_nLength(nLength)
+CContentFilter::CContentFilter(const char* pChunk, int nLength) : m_pChunk(pChunk), m_nLength(nLength)
 {
 }
 

@@ -11,7 +11,7 @@ std::atomic<PFN_READ_FILTER_SWITCH> g_pfnEnableActiveX{nullptr};
 std::atomic<DWORD> g_dwEnableJS{0};
 std::atomic<DWORD> g_dwEnableActiveX{0};
 
-}  // namespace
+} // namespace
 
 void SetFilterSwitchSource(PFN_READ_FILTER_SWITCH pfnEnableJS, PFN_READ_FILTER_SWITCH pfnEnableActiveX)
 {

@@ -14,8 +14,7 @@ struct CHeaderField {
     BOOL m_bHasColon = TRUE;
 
     CHeaderField() = default;
-    CHeaderField(const CString& strName, const CString& strValue)
-        : m_strName(strName), m_strValue(strValue) {}
+    CHeaderField(const CString& strName, const CString& strValue) : m_strName(strName), m_strValue(strValue) {}
 };
 
 class CHeaderFieldArray {
@@ -25,7 +24,11 @@ public:
     const CHeaderField& GetAt(int nIndex) const { return m_fields.at(static_cast<size_t>(nIndex)); }
     CHeaderField& ElementAt(int nIndex) { return m_fields.at(static_cast<size_t>(nIndex)); }
     const CHeaderField& operator[](int nIndex) const { return GetAt(nIndex); }
-    int Add(const CHeaderField& field) { m_fields.push_back(field); return GetSize() - 1; }
+    int Add(const CHeaderField& field)
+    {
+        m_fields.push_back(field);
+        return GetSize() - 1;
+    }
     void RemoveAll() { m_fields.clear(); }
 
 private:

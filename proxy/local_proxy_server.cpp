@@ -1,9 +1,9 @@
 // Start, Stop and the listener thread of the local proxy.
 #include "proxy/local_proxy_server.h"
 
-#include "proxy/internal/connection_handler.h"
 #include "framework/core/text_number.h"
 #include "framework/core/thread_api.h"
+#include "proxy/internal/connection_handler.h"
 #include "proxy/internal/upstream_config.h"
 
 namespace {
@@ -12,8 +12,8 @@ namespace {
 // how long a lost datagram could keep the listener waiting.
 const int LISTEN_WAIT_MS = 1000;
 
-void PublishConfig(int bUseUpstream, const CString& strUpstreamHost, int nUpstreamPort,
-                   const CString& strUser, const CString& strPassword)
+void PublishConfig(int bUseUpstream, const CString& strUpstreamHost, int nUpstreamPort, const CString& strUser,
+                   const CString& strPassword)
 {
     auto pConfig = std::make_shared<CUpstreamConfig>();
     pConfig->bUseUpstream = bUseUpstream;
@@ -35,7 +35,7 @@ BOOL StartConnectionThread(SOCKET_HANDLE sock)
     return StartDetachedThread(ConnectionThreadProc, reinterpret_cast<void*>(sock));
 }
 
-}  // namespace
+} // namespace
 
 unsigned int CLocalProxyServer::ListenThreadProc(void* pParam)
 {
@@ -80,8 +80,8 @@ CLocalProxyServer::~CLocalProxyServer()
     Stop();
 }
 
-BOOL CLocalProxyServer::Start(int nPort, int bUseUpstream, CString strUpstreamHost, int nUpstreamPort,
-                              CString strUser, CString strPassword)
+BOOL CLocalProxyServer::Start(int nPort, int bUseUpstream, CString strUpstreamHost, int nUpstreamPort, CString strUser,
+                              CString strPassword)
 {
     if (m_threadListen.IsRunning()) Stop();
 

@@ -5,8 +5,8 @@
 #pragma once
 
 #include "framework/core/cstring.h"
-#include "framework/core/thread_api.h"
 #include "framework/core/socket_api.h"
+#include "framework/core/thread_api.h"
 
 class CLocalProxyServer {
 public:
@@ -19,8 +19,8 @@ public:
     // starts the listener. TRUE means the port is listening and IsRunning is
     // 1; FALSE means nothing listens (socket, bind or listen failed, or the
     // thread could not be created). A server still running is stopped first.
-    BOOL Start(int nPort, int bUseUpstream, CString strUpstreamHost, int nUpstreamPort,
-               CString strUser, CString strPassword);
+    BOOL Start(int nPort, int bUseUpstream, CString strUpstreamHost, int nUpstreamPort, CString strUser,
+               CString strPassword);
 
     // Asks the listener to stop, wakes it and waits until it has
     // closed its socket, so the port is free when Stop returns. Connections
@@ -39,7 +39,7 @@ private:
 
     // Both sockets are made by Start and closed by the listener thread as it
     // ends; Stop joins it before the next Start makes new ones.
-    SOCKET_HANDLE m_sockListen;     // NO_SOCKET when nothing listens
+    SOCKET_HANDLE m_sockListen; // NO_SOCKET when nothing listens
     SOCKET_HANDLE m_sockWaker;
     WORD m_nWakePort;
     CJoinableThread m_threadListen;

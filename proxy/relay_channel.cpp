@@ -33,7 +33,7 @@ bool StepChannel(CRelayConnection& conn, CRelayChannel& ch)
 {
     ch.m_nLastLength = SockRecv(ch.m_sockFrom, ch.m_buffer, RELAY_BUFFER_SIZE);
     ch.m_bTryFirst = false;
-    if (ch.m_nLastLength == SOCK_NOTHING_YET) return true;   // nothing there yet: wait for it
+    if (ch.m_nLastLength == SOCK_NOTHING_YET) return true; // nothing there yet: wait for it
     if (ch.m_nLastLength >= RELAY_BULK_RECEIVE) {
         if (!ch.m_bNonBlocking) ch.m_bNonBlocking = SockSetNonBlocking(ch.m_sockFrom) != FALSE;
         ch.m_bTryFirst = ch.m_bNonBlocking;
@@ -68,12 +68,12 @@ bool StepChannel(CRelayConnection& conn, CRelayChannel& ch)
     }
     if (!conn.m_strOut.empty() &&
         !SockSendAll(ch.m_sockTo, conn.m_strOut.data(), static_cast<int>(conn.m_strOut.size())))
-        return false;   // the other side is gone: nothing more can be delivered
+        return false; // the other side is gone: nothing more can be delivered
     // An HTTP/1.0 browser knows the end of a filtered page by the close.
     return !(ch.m_direction == RELAY_TO_BROWSER && conn.m_responses.MustClose());
 }
 
-}  // namespace
+} // namespace
 
 unsigned int RelayThreadProc(void* pParam)
 {
@@ -98,7 +98,7 @@ unsigned int RelayThreadProc(void* pParam)
         // before it are through; the browser asks again on a new one.
         if (conn.m_requests.IsStopped() && conn.m_responses.IsBetweenAnswers()) break;
     }
-    return 0;   // the record's end closes both sockets once
+    return 0; // the record's end closes both sockets once
 }
 
 void RelayConnection(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget, const CRequestHead& firstHead,

@@ -8,7 +8,10 @@
 namespace {
 
 // The blanks around a header value: space and tab only, as HTTP has it.
-BOOL IsBlank(char ch) { return ch == ' ' || ch == '\t'; }
+BOOL IsBlank(char ch)
+{
+    return ch == ' ' || ch == '\t';
+}
 
 void TakeTarget(const CString& strValue, CRequestHead& head)
 {
@@ -42,7 +45,7 @@ CHeaderField SplitHeaderLine(const CString& strLine)
     return field;
 }
 
-}  // namespace
+} // namespace
 
 int SkipLeadingEmptyLines(const char* pData, int nLength)
 {
@@ -60,8 +63,7 @@ int FindRequestHeadEnd(const char* pData, int nLength, int nSearchFrom)
     int nStart = nSearchFrom > 3 ? nSearchFrom - 3 : 0;
     if (nStart < nFirst) nStart = nFirst;
     for (int i = nStart; i + 3 < nLength; ++i) {
-        if (pData[i] == '\r' && pData[i + 1] == '\n' && pData[i + 2] == '\r' && pData[i + 3] == '\n')
-            return i + 4;
+        if (pData[i] == '\r' && pData[i + 1] == '\n' && pData[i + 2] == '\r' && pData[i + 3] == '\n') return i + 4;
     }
     return 0;
 }
@@ -74,7 +76,7 @@ BOOL ParseRequestHead(const CString& strHead, CRequestHead& head)
     BOOL bFirst = TRUE;
     for (;;) {
         int nEnd = strHead.Find("\r\n", nPos);
-        if (nEnd < 0 || nEnd == nPos) break;   // no more lines, or the empty line
+        if (nEnd < 0 || nEnd == nPos) break; // no more lines, or the empty line
         CString strLine = strHead.Mid(nPos, nEnd - nPos);
         nPos = nEnd + 2;
         if (bFirst) {

@@ -171,7 +171,8 @@ int CRequestTracker::FeedHead(const char* pData, int nLength, std::string& strOu
 
     CRequestHead head;
     const BOOL bSound = ParseRequestHead(strHead, head);
-    if (!bSound || (m_bToOrigin && (head.m_strHost.CompareNoCase(m_strOriginHost) != 0 || head.m_nPort != m_nOriginPort))) {
+    if (!bSound ||
+        (m_bToOrigin && (head.m_strHost.CompareNoCase(m_strOriginHost) != 0 || head.m_nPort != m_nOriginPort))) {
         m_state = STOPPED;
         return nLength;
     }

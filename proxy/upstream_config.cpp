@@ -14,7 +14,7 @@ CUpstreamConfigPtr& Current()
     return *s_pConfig;
 }
 
-}  // namespace
+} // namespace
 
 CUpstreamConfigPtr GetUpstreamConfig()
 {
@@ -27,10 +27,31 @@ void PublishUpstreamConfig(CUpstreamConfigPtr pConfig)
     std::atomic_store(&Current(), std::move(pConfig));
 }
 
-CString g_strUpstreamHost() { return GetUpstreamConfig()->strUpstreamHost; }
-BOOL g_bUseUpstream() { return GetUpstreamConfig()->bUseUpstream; }
-WORD g_nUpstreamPort() { return GetUpstreamConfig()->nUpstreamPort; }
-CString g_strProxyUser() { return GetUpstreamConfig()->strProxyUser; }
-CString g_strProxyPassword() { return GetUpstreamConfig()->strProxyPassword; }
-CString g_strProxyAuthHeader() { return GetUpstreamConfig()->strProxyAuthHeader; }
-BOOL g_bProxyAuthHeader() { return GetUpstreamConfig()->bProxyAuthHeader; }
+CString g_strUpstreamHost()
+{
+    return GetUpstreamConfig()->strUpstreamHost;
+}
+BOOL g_bUseUpstream()
+{
+    return GetUpstreamConfig()->bUseUpstream;
+}
+WORD g_nUpstreamPort()
+{
+    return GetUpstreamConfig()->nUpstreamPort;
+}
+CString g_strProxyUser()
+{
+    return GetUpstreamConfig()->strProxyUser;
+}
+CString g_strProxyPassword()
+{
+    return GetUpstreamConfig()->strProxyPassword;
+}
+CString g_strProxyAuthHeader()
+{
+    return GetUpstreamConfig()->strProxyAuthHeader;
+}
+BOOL g_bProxyAuthHeader()
+{
+    return GetUpstreamConfig()->bProxyAuthHeader;
+}

@@ -15,9 +15,9 @@ enum ProxyListUpdateResult {
 
 // The success text the dialog shows with an empty caption.
 #define PROXY_LIST_UPDATED_TEXT "Proxy List Updated"
-#define PROXY_LIST_DOWNLOAD_FAILED_TEXT \
+#define PROXY_LIST_DOWNLOAD_FAILED_TEXT                                                                                \
     "Proxy List Update Failed - the proxy list could not be downloaded. Your current list is unchanged."
-#define PROXY_LIST_FILE_FAILED_TEXT \
+#define PROXY_LIST_FILE_FAILED_TEXT                                                                                    \
     "Proxy List Update Failed - the proxy list file could not be written. Your current list is unchanged."
 
 // Downloads the list at pszUrl (straight to the server); an answer without

@@ -36,7 +36,10 @@ int MeasureConnectTime(LPCTSTR pszHost, int nPort);
 double MeasureDownloadSpeed(LPCTSTR pszHost, int nPort, LPCTSTR pszSampleUrl);
 
 // The speed in kilobytes per millisecond as KB/sec for the user.
-inline double SpeedToKBPerSec(double dKBPerMs) { return dKBPerMs * 1000.0; }
+inline double SpeedToKBPerSec(double dKBPerMs)
+{
+    return dKBPerMs * 1000.0;
+}
 
 // "Proxy Server %s is Available\r\nResponse Time %d milliseconds \r\n
 //  Download Speed %.02f KB/sec \r\n" from the entry, the connect time and
@@ -45,10 +48,10 @@ CString FormatProxyAvailableText(LPCTSTR pszEntry, int nConnectMs, double dKBPer
 
 // What testing one entry found and what to tell the user about it.
 struct CProxyTestReport {
-    int nConnectMs = 0;       // 0: not reachable
-    double dKBPerSec = 0.0;   // measured only when reachable
-    CString strText;          // the availability text, or the "NOT Available" one
-    CString strCaption;       // empty, or "Error" when not reachable
+    int nConnectMs = 0;     // 0: not reachable
+    double dKBPerSec = 0.0; // measured only when reachable
+    CString strText;        // the availability text, or the "NOT Available" one
+    CString strCaption;     // empty, or "Error" when not reachable
 };
 
 // Splits the entry, measures the connect time and, when the proxy answered,

@@ -14,8 +14,7 @@ void PackInts(const std::int32_t* pn, int nCount, BYTE* pb)
 {
     for (int i = 0; i < nCount; ++i) {
         std::uint32_t u = static_cast<std::uint32_t>(pn[i]);
-        for (int b = 0; b < 4; ++b)
-            pb[i * 4 + b] = static_cast<BYTE>(u >> (8 * b));
+        for (int b = 0; b < 4; ++b) pb[i * 4 + b] = static_cast<BYTE>(u >> (8 * b));
     }
 }
 
@@ -23,8 +22,7 @@ void UnpackInts(const BYTE* pb, int nCount, std::int32_t* pn)
 {
     for (int i = 0; i < nCount; ++i) {
         std::uint32_t u = 0;
-        for (int b = 0; b < 4; ++b)
-            u |= static_cast<std::uint32_t>(pb[i * 4 + b]) << (8 * b);
+        for (int b = 0; b < 4; ++b) u |= static_cast<std::uint32_t>(pb[i * 4 + b]) << (8 * b);
         pn[i] = static_cast<std::int32_t>(u);
     }
 }
@@ -60,8 +58,8 @@ void FromInts(const std::int32_t* pn, POINT& pt)
 } // namespace
 
 template <class TValue, class TRecord, int N>
-CRegIntRecordValue<TValue, TRecord, N>::CRegIntRecordValue(LPCTSTR pszFullPath, const TRecord& recDefault,
-                                                           BOOL bForce, HKEY hRoot)
+CRegIntRecordValue<TValue, TRecord, N>::CRegIntRecordValue(LPCTSTR pszFullPath, const TRecord& recDefault, BOOL bForce,
+                                                           HKEY hRoot)
     : CRegValue(pszFullPath, hRoot), m_recCache(), m_recDefault(recDefault), m_bRead(FALSE), m_bForce(bForce)
 {
     Read();
@@ -70,8 +68,7 @@ CRegIntRecordValue<TValue, TRecord, N>::CRegIntRecordValue(LPCTSTR pszFullPath, 
 template <class TValue, class TRecord, int N>
 TRecord CRegIntRecordValue<TValue, TRecord, N>::Get()
 {
-    if (m_bRead && !m_bForce)
-        return m_recCache;
+    if (m_bRead && !m_bForce) return m_recCache;
     return Read();
 }
 
@@ -82,8 +79,7 @@ TValue& CRegIntRecordValue<TValue, TRecord, N>::Set(const TRecord& recValue)
     ToInts(recValue, nNew);
     ToInts(m_recCache, nCached);
     // Field by field: the records may have padding that a byte compare would see.
-    if (std::equal(nNew, nNew + N, nCached) && m_bRead && !m_bForce)
-        return static_cast<TValue&>(*this);
+    if (std::equal(nNew, nNew + N, nCached) && m_bRead && !m_bForce) return static_cast<TValue&>(*this);
     m_recCache = recValue;
     Write();
     return static_cast<TValue&>(*this);
@@ -93,8 +89,7 @@ template <class TValue, class TRecord, int N>
 TRecord CRegIntRecordValue<TValue, TRecord, N>::Read()
 {
     std::vector<BYTE> block;
-    if (!QueryBlock(block) || block.size() < 4 * N)
-        return m_recDefault;
+    if (!QueryBlock(block) || block.size() < 4 * N) return m_recDefault;
     std::int32_t n[N];
     UnpackInts(block.data(), N, n);
     FromInts(n, m_recCache);
@@ -109,8 +104,7 @@ void CRegIntRecordValue<TValue, TRecord, N>::Write()
     ToInts(m_recCache, n);
     BYTE data[4 * N];
     PackInts(n, N, data);
-    if (SetData(REG_BINARY, data, sizeof(data)))
-        m_bRead = TRUE;
+    if (SetData(REG_BINARY, data, sizeof(data))) m_bRead = TRUE;
 }
 
 template class CRegIntRecordValue<CRegRectValue, RECT, 4>;

@@ -18,8 +18,7 @@ BOOL CRegDwordValue::IsRead() const
 DWORD CRegDwordValue::Get()
 {
     State s = m_state.load(std::memory_order_acquire);
-    if ((s & kReadFlag) && !m_bForce)
-        return CacheOf(s);
+    if ((s & kReadFlag) && !m_bForce) return CacheOf(s);
     return Read();
 }
 
@@ -29,19 +28,15 @@ DWORD CRegDwordValue::Read()
     // Data shorter than 4 bytes replaces only the low-order bytes, so the
     // query starts from the current cache.
     DWORD dwValue = CacheOf(seen);
-    if (!QueryFixed(&dwValue, sizeof(dwValue)))
-        return m_dwDefault;
+    if (!QueryFixed(&dwValue, sizeof(dwValue))) return m_dwDefault;
 
     for (;;) {
-        if (seen & kWriting)
-            break;  // a write is under way: the registry may already be newer
+        if (seen & kWriting) break; // a write is under way: the registry may already be newer
         State next = (seen & ~kValueMask) | kReadFlag | dwValue;
         State expected = seen;
-        if (m_state.compare_exchange_weak(expected, next, std::memory_order_acq_rel))
-            break;
+        if (m_state.compare_exchange_weak(expected, next, std::memory_order_acq_rel)) break;
         // Another read committed, or a write began: retry only in the first case.
-        if ((expected & ~(kValueMask | kReadFlag)) != (seen & ~(kValueMask | kReadFlag)))
-            break;
+        if ((expected & ~(kValueMask | kReadFlag)) != (seen & ~(kValueMask | kReadFlag))) break;
         seen = expected;
     }
     return dwValue;
@@ -51,11 +46,9 @@ CRegDwordValue& CRegDwordValue::Set(DWORD dwValue)
 {
     State s = m_state.load(std::memory_order_acquire);
     for (;;) {
-        if (!m_bForce && (s & kReadFlag) && CacheOf(s) == dwValue)
-            return *this;
+        if (!m_bForce && (s & kReadFlag) && CacheOf(s) == dwValue) return *this;
         State next = ((s & ~kValueMask) + kWriteUnit) | kWriting | dwValue;
-        if (m_state.compare_exchange_weak(s, next, std::memory_order_acq_rel))
-            break;
+        if (m_state.compare_exchange_weak(s, next, std::memory_order_acq_rel)) break;
     }
     FinishWrite(dwValue);
     return *this;
@@ -64,8 +57,7 @@ CRegDwordValue& CRegDwordValue::Set(DWORD dwValue)
 void CRegDwordValue::Write()
 {
     State s = m_state.load(std::memory_order_acquire);
-    while (!m_state.compare_exchange_weak(s, (s + kWriteUnit) | kWriting,
-                                          std::memory_order_acq_rel)) {
+    while (!m_state.compare_exchange_weak(s, (s + kWriteUnit) | kWriting, std::memory_order_acq_rel)) {
     }
     FinishWrite(CacheOf(s));
 }
@@ -78,7 +70,6 @@ void CRegDwordValue::FinishWrite(DWORD dwValue)
     State next;
     do {
         next = s & ~kWriting;
-        if (bStored)
-            next |= kReadFlag;
+        if (bStored) next |= kReadFlag;
     } while (!m_state.compare_exchange_weak(s, next, std::memory_order_acq_rel));
 }

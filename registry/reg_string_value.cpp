@@ -11,16 +11,14 @@ CRegStringValue::CRegStringValue(LPCTSTR pszFullPath, LPCTSTR pszDefault, BOOL b
 
 CString CRegStringValue::Get()
 {
-    if (m_bRead && !m_bForce)
-        return m_strCache;
+    if (m_bRead && !m_bForce) return m_strCache;
     return Read();
 }
 
 CRegStringValue& CRegStringValue::Set(LPCTSTR pszValue)
 {
     CString strValue(pszValue);
-    if (strValue == m_strCache && m_bRead && !m_bForce)
-        return *this;
+    if (strValue == m_strCache && m_bRead && !m_bForce) return *this;
     m_strCache = strValue;
     Write();
     return *this;
@@ -29,8 +27,7 @@ CRegStringValue& CRegStringValue::Set(LPCTSTR pszValue)
 CString CRegStringValue::Read()
 {
     std::vector<BYTE> block;
-    if (!QueryBlock(block))
-        return m_strDefault;
+    if (!QueryBlock(block)) return m_strDefault;
 
     const char* pch = reinterpret_cast<const char*>(block.data());
     const void* pZero = block.empty() ? NULL : std::memchr(pch, 0, block.size());
@@ -45,6 +42,5 @@ void CRegStringValue::Write()
     // The cache never holds a zero byte (reads stop at the first one), so
     // its C text is the whole of it.
     LPCTSTR psz = m_strCache;
-    if (SetData(REG_SZ, psz, static_cast<DWORD>(std::strlen(psz) + 1)))
-        m_bRead = TRUE;
+    if (SetData(REG_SZ, psz, static_cast<DWORD>(std::strlen(psz) + 1))) m_bRead = TRUE;
 }

@@ -16,11 +16,11 @@
 // reserved ".invalid" domain, so a fresh install asks nobody anything.
 #define CLOAKWALL_DEFAULT_UPDATE_SERVER "cloakwall-update.invalid"
 
-extern CRegStringValue g_regAppPath;        // AppPath: the application folder, ending with "\"
-extern CString g_strAppPath;                // filled from g_regAppPath at start-up
-extern CRegDwordValue g_regLocalPort;       // LocalPort: reserved, default 8080, never read
-extern CRegDwordValue g_regUseProxy;        // UseProxy: anonymous browsing switched on (1) or off (0)
-extern CRegStringValue g_regProxyName;      // ProxyName: the upstream proxy last switched on, host:port
+extern CRegStringValue g_regAppPath;   // AppPath: the application folder, ending with "\"
+extern CString g_strAppPath;           // filled from g_regAppPath at start-up
+extern CRegDwordValue g_regLocalPort;  // LocalPort: reserved, default 8080, never read
+extern CRegDwordValue g_regUseProxy;   // UseProxy: anonymous browsing switched on (1) or off (0)
+extern CRegStringValue g_regProxyName; // ProxyName: the upstream proxy last switched on, host:port
 // The boxes "Enable Java Script" and "Enable Active X" switch the content
 // filter on, whatever their labels suggest: ticked stores 1, and 1 has the
 // proxy rename script (or object) tags so the browser runs none of them.

@@ -2,11 +2,11 @@
 // benchmarks: natively, and as a Windows program under Wine (proxy-harness.exe),
 // where the product itself runs. The program itself takes no arguments; this
 // is the developer's way to give the proxy a port, an upstream and filter switches.
-#include "proxy/internal/connection_handler.h"
-#include "proxy/filter_switches.h"
-#include "proxy/local_proxy_server.h"
 #include "framework/core/socket_api.h"
 #include "framework/core/thread_api.h"
+#include "proxy/filter_switches.h"
+#include "proxy/internal/connection_handler.h"
+#include "proxy/local_proxy_server.h"
 #include "tools/harness_platform.h"
 
 #include <cstdio>
@@ -16,15 +16,14 @@
 
 namespace {
 
-const char USAGE[] =
-    "usage: proxy-harness --port N [--upstream HOST:PORT] [--user U --password P]\n"
-    "                     [--script-filter] [--object-filter] [--head-wait-ms MS]\n"
-    "                     [--stats-on-stdin]\n"
-    "Listens on 127.0.0.1:N (0 picks a free port). Without --upstream each request\n"
-    "goes to the server its Host header names. --head-wait-ms bounds the wait for a\n"
-    "request head (default 60000). With --stats-on-stdin every line read on stdin\n"
-    "prints 'sockets=S threads=T': the proxy's open sockets and the process's\n"
-    "threads. Stops on SIGINT or SIGTERM (Ctrl-C under Windows).\n";
+const char USAGE[] = "usage: proxy-harness --port N [--upstream HOST:PORT] [--user U --password P]\n"
+                     "                     [--script-filter] [--object-filter] [--head-wait-ms MS]\n"
+                     "                     [--stats-on-stdin]\n"
+                     "Listens on 127.0.0.1:N (0 picks a free port). Without --upstream each request\n"
+                     "goes to the server its Host header names. --head-wait-ms bounds the wait for a\n"
+                     "request head (default 60000). With --stats-on-stdin every line read on stdin\n"
+                     "prints 'sockets=S threads=T': the proxy's open sockets and the process's\n"
+                     "threads. Stops on SIGINT or SIGTERM (Ctrl-C under Windows).\n";
 
 struct CHarnessOptions {
     int nPort = -1;
@@ -102,7 +101,7 @@ void ServeStatsRequests()
     }
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

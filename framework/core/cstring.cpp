@@ -20,8 +20,7 @@ int CString::CompareNoCase(LPCTSTR psz) const
     const unsigned char* b = reinterpret_cast<const unsigned char*>(psz ? psz : "");
     for (;; ++a, ++b) {
         int ca = std::tolower(*a), cb = std::tolower(*b);
-        if (ca != cb || ca == 0)
-            return ca - cb;
+        if (ca != cb || ca == 0) return ca - cb;
     }
 }
 
@@ -190,7 +189,10 @@ int CString::Replace(char chOld, char chNew)
 {
     int count = 0;
     for (char& ch : m_str)
-        if (ch == chOld) { ch = chNew; ++count; }
+        if (ch == chOld) {
+            ch = chNew;
+            ++count;
+        }
     return count;
 }
 
@@ -223,8 +225,7 @@ LPTSTR CString::GetBuffer(int nMinBufLength)
 
 void CString::ReleaseBuffer(int nNewLength)
 {
-    if (nNewLength < 0)
-        nNewLength = static_cast<int>(std::strlen(m_str.c_str()));
+    if (nNewLength < 0) nNewLength = static_cast<int>(std::strlen(m_str.c_str()));
     m_str.resize(static_cast<size_t>(nNewLength));
 }
 

@@ -19,8 +19,16 @@ public:
 
     CString& operator=(const CString&) = default;
     CString& operator=(CString&&) noexcept = default;
-    CString& operator=(LPCTSTR psz) { m_str = psz ? psz : ""; return *this; }
-    CString& operator=(char ch) { m_str.assign(1, ch); return *this; }
+    CString& operator=(LPCTSTR psz)
+    {
+        m_str = psz ? psz : "";
+        return *this;
+    }
+    CString& operator=(char ch)
+    {
+        m_str.assign(1, ch);
+        return *this;
+    }
 
     int GetLength() const { return static_cast<int>(m_str.size()); }
     BOOL IsEmpty() const { return m_str.empty(); }
@@ -35,16 +43,56 @@ public:
     LPCTSTR GetString() const { return m_str.c_str(); }
     const std::string& str() const { return m_str; }
 
-    CString& operator+=(const CString& s) { m_str += s.m_str; return *this; }
-    CString& operator+=(LPCTSTR psz) { if (psz) m_str += psz; return *this; }
-    CString& operator+=(char ch) { m_str += ch; return *this; }
-    void Append(LPCTSTR pch, int nLength) { if (pch && nLength > 0) m_str.append(pch, nLength); }
+    CString& operator+=(const CString& s)
+    {
+        m_str += s.m_str;
+        return *this;
+    }
+    CString& operator+=(LPCTSTR psz)
+    {
+        if (psz) m_str += psz;
+        return *this;
+    }
+    CString& operator+=(char ch)
+    {
+        m_str += ch;
+        return *this;
+    }
+    void Append(LPCTSTR pch, int nLength)
+    {
+        if (pch && nLength > 0) m_str.append(pch, nLength);
+    }
 
-    friend CString operator+(const CString& a, const CString& b) { CString r(a); r += b; return r; }
-    friend CString operator+(const CString& a, LPCTSTR b) { CString r(a); r += b; return r; }
-    friend CString operator+(LPCTSTR a, const CString& b) { CString r(a); r += b; return r; }
-    friend CString operator+(const CString& a, char b) { CString r(a); r += b; return r; }
-    friend CString operator+(char a, const CString& b) { CString r(a); r += b; return r; }
+    friend CString operator+(const CString& a, const CString& b)
+    {
+        CString r(a);
+        r += b;
+        return r;
+    }
+    friend CString operator+(const CString& a, LPCTSTR b)
+    {
+        CString r(a);
+        r += b;
+        return r;
+    }
+    friend CString operator+(LPCTSTR a, const CString& b)
+    {
+        CString r(a);
+        r += b;
+        return r;
+    }
+    friend CString operator+(const CString& a, char b)
+    {
+        CString r(a);
+        r += b;
+        return r;
+    }
+    friend CString operator+(char a, const CString& b)
+    {
+        CString r(a);
+        r += b;
+        return r;
+    }
 
     // Byte-wise comparisons, like strcmp (negative, 0, positive).
     int Compare(LPCTSTR psz) const;
@@ -73,7 +121,11 @@ public:
     CString& MakeLower();
     CString& TrimLeft();
     CString& TrimRight();
-    CString& Trim() { TrimRight(); return TrimLeft(); }
+    CString& Trim()
+    {
+        TrimRight();
+        return TrimLeft();
+    }
     CString& TrimLeft(LPCTSTR pszTargets);
     CString& TrimRight(LPCTSTR pszTargets);
 
@@ -96,10 +148,31 @@ private:
     std::string m_str;
 };
 
-inline bool operator==(const CString& a, const CString& b) { return a.str() == b.str(); }
-inline bool operator==(const CString& a, LPCTSTR b) { return a.Compare(b) == 0; }
-inline bool operator==(LPCTSTR a, const CString& b) { return b.Compare(a) == 0; }
-inline bool operator!=(const CString& a, const CString& b) { return !(a == b); }
-inline bool operator!=(const CString& a, LPCTSTR b) { return !(a == b); }
-inline bool operator!=(LPCTSTR a, const CString& b) { return !(a == b); }
-inline bool operator<(const CString& a, const CString& b) { return a.str() < b.str(); }
+inline bool operator==(const CString& a, const CString& b)
+{
+    return a.str() == b.str();
+}
+inline bool operator==(const CString& a, LPCTSTR b)
+{
+    return a.Compare(b) == 0;
+}
+inline bool operator==(LPCTSTR a, const CString& b)
+{
+    return b.Compare(a) == 0;
+}
+inline bool operator!=(const CString& a, const CString& b)
+{
+    return !(a == b);
+}
+inline bool operator!=(const CString& a, LPCTSTR b)
+{
+    return !(a == b);
+}
+inline bool operator!=(LPCTSTR a, const CString& b)
+{
+    return !(a == b);
+}
+inline bool operator<(const CString& a, const CString& b)
+{
+    return a.str() < b.str();
+}

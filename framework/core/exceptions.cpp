@@ -12,8 +12,7 @@ namespace {
 
 BOOL CopyMessage(LPTSTR lpszError, UINT nMaxError, const char* text)
 {
-    if (!lpszError || nMaxError == 0)
-        return FALSE;
+    if (!lpszError || nMaxError == 0) return FALSE;
     std::snprintf(lpszError, nMaxError, "%s", text);
     return TRUE;
 }

@@ -47,7 +47,9 @@ public:
     };
 
     explicit CFileException(int cause = none, LONG lOsError = -1, LPCTSTR lpszFileName = nullptr)
-        : m_cause(cause), m_lOsError(lOsError), m_strFileName(lpszFileName) {}
+        : m_cause(cause), m_lOsError(lOsError), m_strFileName(lpszFileName)
+    {
+    }
 
     // The cause that matches a C runtime errno value.
     static int ErrnoToException(int nErrno);

@@ -14,12 +14,10 @@ const char* FopenMode(UINT flags)
     const bool readWrite = (flags & 3) == CFile::modeReadWrite;
     const bool write = (flags & 3) == CFile::modeWrite;
     if (flags & CFile::modeCreate) {
-        if (flags & CFile::modeNoTruncate)
-            return nullptr; // handled by the caller: open existing, else create
+        if (flags & CFile::modeNoTruncate) return nullptr; // handled by the caller: open existing, else create
         return readWrite ? "w+b" : "wb";
     }
-    if (readWrite || write)
-        return "r+b";
+    if (readWrite || write) return "r+b";
     return "rb";
 }
 
@@ -28,8 +26,7 @@ const char* FopenMode(UINT flags)
 CFile::CFile(LPCTSTR lpszFileName, UINT nOpenFlags)
 {
     CFileException error;
-    if (!Open(lpszFileName, nOpenFlags, &error))
-        AfxThrowFileException(error.m_cause, error.m_lOsError, lpszFileName);
+    if (!Open(lpszFileName, nOpenFlags, &error)) AfxThrowFileException(error.m_cause, error.m_lOsError, lpszFileName);
 }
 
 CFile::~CFile()
@@ -50,8 +47,7 @@ BOOL CFile::Open(LPCTSTR lpszFileName, UINT nOpenFlags, CFileException* pError)
         f = std::fopen(lpszFileName, mode);
     } else {
         f = std::fopen(lpszFileName, "r+b");
-        if (!f && errno == ENOENT)
-            f = std::fopen(lpszFileName, "w+b");
+        if (!f && errno == ENOENT) f = std::fopen(lpszFileName, "w+b");
     }
     if (!f) {
         int err = errno;
@@ -129,8 +125,7 @@ void CFile::SeekToBegin()
 CStdioFile::CStdioFile(LPCTSTR lpszFileName, UINT nOpenFlags)
 {
     CFileException error;
-    if (!Open(lpszFileName, nOpenFlags, &error))
-        AfxThrowFileException(error.m_cause, error.m_lOsError, lpszFileName);
+    if (!Open(lpszFileName, nOpenFlags, &error)) AfxThrowFileException(error.m_cause, error.m_lOsError, lpszFileName);
 }
 
 BOOL CStdioFile::Open(LPCTSTR lpszFileName, UINT nOpenFlags, CFileException* pError)

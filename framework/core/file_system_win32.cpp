@@ -170,7 +170,8 @@ bool MoveIntoPlace(const std::wstring& temp, const std::wstring& target)
 // its maker as owner but still gets the source's DACL.
 bool CopyProtection(const std::wstring& source, const std::wstring& copy)
 {
-    const SECURITY_INFORMATION all = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    const SECURITY_INFORMATION all =
+        OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
     DWORD size = 0;
     GetFileSecurityW(source.c_str(), all, nullptr, 0, &size);
     if (size > 0) {
@@ -183,8 +184,8 @@ bool CopyProtection(const std::wstring& source, const std::wstring& copy)
     }
     DWORD attributes = GetFileAttributesW(source.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return false;
-    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD kept =
+        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
     return (attributes & kept) == 0 || SetFileAttributesW(copy.c_str(), attributes & kept) != 0;
 }
 
@@ -227,8 +228,9 @@ BOOL CwReplaceFileContents(LPCTSTR lpszPath, const void* pData, size_t nSize, CS
             SetError(pstrError, "The file may not be written", ERROR_ACCESS_DENIED);
             return FALSE;
         }
-        HANDLE probe = CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, 0, nullptr);
+        HANDLE probe =
+            CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, 0, nullptr);
         if (probe == INVALID_HANDLE_VALUE) {
             SetError(pstrError, "The file may not be written", GetLastError());
             return FALSE;

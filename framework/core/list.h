@@ -29,19 +29,55 @@ public:
     INT_PTR GetSize() const { return m_nCount; }
     BOOL IsEmpty() const { return m_nCount == 0; }
 
-    TYPE& GetHead() { assert(m_pHead); return m_pHead->data; }
-    const TYPE& GetHead() const { assert(m_pHead); return m_pHead->data; }
-    TYPE& GetTail() { assert(m_pTail); return m_pTail->data; }
-    const TYPE& GetTail() const { assert(m_pTail); return m_pTail->data; }
+    TYPE& GetHead()
+    {
+        assert(m_pHead);
+        return m_pHead->data;
+    }
+    const TYPE& GetHead() const
+    {
+        assert(m_pHead);
+        return m_pHead->data;
+    }
+    TYPE& GetTail()
+    {
+        assert(m_pTail);
+        return m_pTail->data;
+    }
+    const TYPE& GetTail() const
+    {
+        assert(m_pTail);
+        return m_pTail->data;
+    }
 
     POSITION GetHeadPosition() const { return m_pHead; }
     POSITION GetTailPosition() const { return m_pTail; }
 
     // Return the element at rPosition and move rPosition on (NULL at the end).
-    TYPE& GetNext(POSITION& rPosition) { CNode* n = Node(rPosition); rPosition = n->pNext; return n->data; }
-    const TYPE& GetNext(POSITION& rPosition) const { CNode* n = Node(rPosition); rPosition = n->pNext; return n->data; }
-    TYPE& GetPrev(POSITION& rPosition) { CNode* n = Node(rPosition); rPosition = n->pPrev; return n->data; }
-    const TYPE& GetPrev(POSITION& rPosition) const { CNode* n = Node(rPosition); rPosition = n->pPrev; return n->data; }
+    TYPE& GetNext(POSITION& rPosition)
+    {
+        CNode* n = Node(rPosition);
+        rPosition = n->pNext;
+        return n->data;
+    }
+    const TYPE& GetNext(POSITION& rPosition) const
+    {
+        CNode* n = Node(rPosition);
+        rPosition = n->pNext;
+        return n->data;
+    }
+    TYPE& GetPrev(POSITION& rPosition)
+    {
+        CNode* n = Node(rPosition);
+        rPosition = n->pPrev;
+        return n->data;
+    }
+    const TYPE& GetPrev(POSITION& rPosition) const
+    {
+        CNode* n = Node(rPosition);
+        rPosition = n->pPrev;
+        return n->data;
+    }
 
     TYPE& GetAt(POSITION position) { return Node(position)->data; }
     const TYPE& GetAt(POSITION position) const { return Node(position)->data; }
@@ -50,7 +86,10 @@ public:
     POSITION AddHead(ARG_TYPE newElement)
     {
         CNode* n = new CNode(nullptr, m_pHead, newElement);
-        if (m_pHead) m_pHead->pPrev = n; else m_pTail = n;
+        if (m_pHead)
+            m_pHead->pPrev = n;
+        else
+            m_pTail = n;
         m_pHead = n;
         ++m_nCount;
         return n;
@@ -59,7 +98,10 @@ public:
     POSITION AddTail(ARG_TYPE newElement)
     {
         CNode* n = new CNode(m_pTail, nullptr, newElement);
-        if (m_pTail) m_pTail->pNext = n; else m_pHead = n;
+        if (m_pTail)
+            m_pTail->pNext = n;
+        else
+            m_pHead = n;
         m_pTail = n;
         ++m_nCount;
         return n;
@@ -70,7 +112,10 @@ public:
         if (!position) return AddHead(newElement);
         CNode* old = Node(position);
         CNode* n = new CNode(old->pPrev, old, newElement);
-        if (old->pPrev) old->pPrev->pNext = n; else m_pHead = n;
+        if (old->pPrev)
+            old->pPrev->pNext = n;
+        else
+            m_pHead = n;
         old->pPrev = n;
         ++m_nCount;
         return n;
@@ -81,7 +126,10 @@ public:
         if (!position) return AddTail(newElement);
         CNode* old = Node(position);
         CNode* n = new CNode(old, old->pNext, newElement);
-        if (old->pNext) old->pNext->pPrev = n; else m_pTail = n;
+        if (old->pNext)
+            old->pNext->pPrev = n;
+        else
+            m_pTail = n;
         old->pNext = n;
         ++m_nCount;
         return n;
@@ -90,14 +138,30 @@ public:
     void RemoveAt(POSITION position)
     {
         CNode* n = Node(position);
-        if (n->pPrev) n->pPrev->pNext = n->pNext; else m_pHead = n->pNext;
-        if (n->pNext) n->pNext->pPrev = n->pPrev; else m_pTail = n->pPrev;
+        if (n->pPrev)
+            n->pPrev->pNext = n->pNext;
+        else
+            m_pHead = n->pNext;
+        if (n->pNext)
+            n->pNext->pPrev = n->pPrev;
+        else
+            m_pTail = n->pPrev;
         delete n;
         --m_nCount;
     }
 
-    TYPE RemoveHead() { TYPE v = std::move(GetHead()); RemoveAt(m_pHead); return v; }
-    TYPE RemoveTail() { TYPE v = std::move(GetTail()); RemoveAt(m_pTail); return v; }
+    TYPE RemoveHead()
+    {
+        TYPE v = std::move(GetHead());
+        RemoveAt(m_pHead);
+        return v;
+    }
+    TYPE RemoveTail()
+    {
+        TYPE v = std::move(GetTail());
+        RemoveAt(m_pTail);
+        return v;
+    }
 
     void RemoveAll()
     {
@@ -129,7 +193,11 @@ public:
     }
 
 private:
-    static CNode* Node(POSITION p) { assert(p); return static_cast<CNode*>(p); }
+    static CNode* Node(POSITION p)
+    {
+        assert(p);
+        return static_cast<CNode*>(p);
+    }
 
     CNode* m_pHead = nullptr;
     CNode* m_pTail = nullptr;

@@ -8,8 +8,7 @@ const CRuntimeClass CObject::classCObject = {"CObject", static_cast<int>(sizeof(
 BOOL CRuntimeClass::IsDerivedFrom(const CRuntimeClass* pBaseClass) const
 {
     for (const CRuntimeClass* p = this; p; p = p->m_pBaseClass)
-        if (p == pBaseClass)
-            return TRUE;
+        if (p == pBaseClass) return TRUE;
     return FALSE;
 }
 

@@ -25,7 +25,10 @@ SOCKET_HANDLE Counted(int fd)
     return static_cast<SOCKET_HANDLE>(fd);
 }
 
-int Fd(SOCKET_HANDLE s) { return static_cast<int>(s); }
+int Fd(SOCKET_HANDLE s)
+{
+    return static_cast<int>(s);
+}
 
 // dwAddr in network order, nPort in host order.
 sockaddr_in IPv4Address(DWORD dwAddr, WORD nPort)
@@ -77,7 +80,7 @@ int FinishInterruptedConnect(int fd)
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 BOOL SockInitOnce()
 {

@@ -19,7 +19,10 @@ SOCKET_HANDLE Counted(SOCKET s)
     return static_cast<SOCKET_HANDLE>(s);
 }
 
-SOCKET Sock(SOCKET_HANDLE s) { return static_cast<SOCKET>(s); }
+SOCKET Sock(SOCKET_HANDLE s)
+{
+    return static_cast<SOCKET>(s);
+}
 
 // dwAddr in network order, nPort in host order.
 sockaddr_in IPv4Address(DWORD dwAddr, WORD nPort)
@@ -72,7 +75,7 @@ BOOL ParseDottedQuad(LPCTSTR psz, DWORD* pAddr)
     return TRUE;
 }
 
-}  // namespace
+} // namespace
 
 BOOL SockInitOnce()
 {
@@ -91,8 +94,7 @@ SOCKET_HANDLE SockListenLoopback(WORD nPort, WORD* pBoundPort)
     if (s == INVALID_SOCKET) return NO_SOCKET;
     // No other program may take over the port while we listen on it.
     BOOL bExclusive = TRUE;
-    setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&bExclusive),
-               sizeof bExclusive);
+    setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&bExclusive), sizeof bExclusive);
     sockaddr_in sa = LoopbackAddress(nPort);
     if (bind(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || listen(s, SOMAXCONN) != 0) {
         closesocket(s);
@@ -254,7 +256,7 @@ BOOL WaitWritable(SOCKET s)
     return select(0, nullptr, &writable, &failed, nullptr) > 0;
 }
 
-}  // namespace
+} // namespace
 
 BOOL SockSendAll(SOCKET_HANDLE s, const char* pData, int nLen)
 {
@@ -314,8 +316,8 @@ SOCKET_HANDLE SockConnectIPv4Within(DWORD dwAddr, WORD nPort, DWORD dwLimitMs)
             if (select(0, nullptr, &writable, &failed, &limit) == 1 && FD_ISSET(s, &writable)) {
                 int error = 0;
                 int size = sizeof error;
-                bConnected = getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) == 0 &&
-                             error == 0;
+                bConnected =
+                    getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) == 0 && error == 0;
             }
         }
         u_long blocking = 0;

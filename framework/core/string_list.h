@@ -9,9 +9,9 @@ public:
     explicit CStringList(INT_PTR nBlockSize = 10) : CList(nBlockSize) {}
     using CList::AddHead;
     using CList::AddTail;
+    using CList::Find;
     using CList::InsertAfter;
     using CList::InsertBefore;
-    using CList::Find;
     POSITION AddHead(LPCTSTR s) { return CList::AddHead(CString(s)); }
     POSITION AddTail(LPCTSTR s) { return CList::AddTail(CString(s)); }
     POSITION InsertAfter(POSITION p, LPCTSTR s) { return CList::InsertAfter(p, CString(s)); }

@@ -14,7 +14,7 @@ namespace {
 
 const DWORD WAIT_WITHOUT_LIMIT = 0xFFFFFFFF;
 
-}  // namespace
+} // namespace
 
 struct CJoinableThread::CImpl {
     std::thread thread;

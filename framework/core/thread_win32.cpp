@@ -43,7 +43,7 @@ HANDLE BeginThread(PFN_THREAD_PROC pfnProc, void* pParam)
 } // namespace
 
 struct CJoinableThread::CImpl {
-    HANDLE hStop = NULL;   // manual-reset: stays set until the next Start
+    HANDLE hStop = NULL; // manual-reset: stays set until the next Start
     // The same request, for StopRequested: the listener asks it twice per
     // accepted connection, and under Wine a zero wait on the event is a
     // round trip to the wineserver each time, on the one thread that

@@ -16,8 +16,8 @@ BOOL CInternetException::GetErrorMessage(LPTSTR lpszError, UINT nMaxError, UINT*
         n = FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS, hWinInet, m_dwError, 0,
                            lpszError, nMaxError, nullptr);
     if (n == 0)
-        n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, m_dwError, 0,
-                           lpszError, nMaxError, nullptr);
+        n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, m_dwError, 0, lpszError,
+                           nMaxError, nullptr);
     if (n == 0) {
         std::snprintf(lpszError, nMaxError, "Internet error %lu", static_cast<unsigned long>(m_dwError));
         return TRUE;

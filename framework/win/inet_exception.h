@@ -10,8 +10,7 @@
 class CInternetException : public CException {
     DECLARE_DYNAMIC(CInternetException)
 public:
-    explicit CInternetException(DWORD dwError, DWORD_PTR dwContext = 0)
-        : m_dwError(dwError), m_dwContext(dwContext) {}
+    explicit CInternetException(DWORD dwError, DWORD_PTR dwContext = 0) : m_dwError(dwError), m_dwContext(dwContext) {}
 
     // WinINet's own text for the error when it has one, else the system's,
     // else "Internet error <code>".

@@ -8,8 +8,7 @@
 IMPLEMENT_DYNAMIC(CInternetFile, CObject)
 IMPLEMENT_DYNAMIC(CHttpFile, CInternetFile)
 
-CInternetFile::CInternetFile(HINTERNET hFile, CInternetConnection* pConnection, LPCTSTR pstrObject,
-                             DWORD_PTR dwContext)
+CInternetFile::CInternetFile(HINTERNET hFile, CInternetConnection* pConnection, LPCTSTR pstrObject, DWORD_PTR dwContext)
     : m_hFile(hFile), m_pConnection(pConnection), m_strObject(pstrObject), m_dwContext(dwContext)
 {
 }

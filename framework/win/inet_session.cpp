@@ -26,8 +26,8 @@ CString DefaultAgentName()
 
 } // namespace
 
-CInternetSession::CInternetSession(LPCTSTR pstrAgent, DWORD_PTR dwContext, DWORD dwAccessType,
-                                   LPCTSTR pstrProxyName, LPCTSTR pstrProxyBypass, DWORD dwFlags)
+CInternetSession::CInternetSession(LPCTSTR pstrAgent, DWORD_PTR dwContext, DWORD dwAccessType, LPCTSTR pstrProxyName,
+                                   LPCTSTR pstrProxyBypass, DWORD dwFlags)
     : m_dwContext(dwContext)
 {
     CString agent = pstrAgent ? CString(pstrAgent) : DefaultAgentName();
@@ -93,8 +93,8 @@ CHttpConnection::CHttpConnection(CInternetSession* pSession, LPCTSTR pstrServer,
                                  LPCTSTR pstrUserName, LPCTSTR pstrPassword, DWORD_PTR dwContext)
     : CInternetConnection(pSession, pstrServer, nPort, dwContext)
 {
-    m_hConnection = InternetConnectA(*pSession, pstrServer, nPort, pstrUserName, pstrPassword,
-                                     INTERNET_SERVICE_HTTP, dwFlags, dwContext);
+    m_hConnection = InternetConnectA(*pSession, pstrServer, nPort, pstrUserName, pstrPassword, INTERNET_SERVICE_HTTP,
+                                     dwFlags, dwContext);
     if (!m_hConnection) AfxThrowInternetException(dwContext);
 }
 

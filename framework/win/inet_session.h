@@ -91,6 +91,6 @@ public:
     // A request on this connection (HttpOpenRequestA); throws on failure.
     // Nothing is sent before CHttpFile::SendRequest.
     CHttpFile* OpenRequest(LPCTSTR pstrVerb, LPCTSTR pstrObjectName, LPCTSTR pstrReferer = nullptr,
-                           DWORD_PTR dwContext = 1, LPCTSTR* ppstrAcceptTypes = nullptr,
-                           LPCTSTR pstrVersion = nullptr, DWORD dwFlags = INTERNET_FLAG_EXISTING_CONNECT);
+                           DWORD_PTR dwContext = 1, LPCTSTR* ppstrAcceptTypes = nullptr, LPCTSTR pstrVersion = nullptr,
+                           DWORD dwFlags = INTERNET_FLAG_EXISTING_CONNECT);
 };

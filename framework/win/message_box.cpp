@@ -18,8 +18,7 @@ int AfxMessageBox(LPCTSTR lpszText, UINT nType, LPCTSTR lpszCaption, HWND hWndOw
 {
     LPCTSTR text = lpszText ? lpszText : "";
     LPCTSTR caption = lpszCaption ? lpszCaption : "";
-    if (CMessageBoxHook* pHook = g_pMessageBoxHook.load())
-        return pHook->OnMessageBox(hWndOwner, text, caption, nType);
+    if (CMessageBoxHook* pHook = g_pMessageBoxHook.load()) return pHook->OnMessageBox(hWndOwner, text, caption, nType);
     return MessageBoxA(hWndOwner, text, caption, nType);
 }
 

@@ -23,8 +23,8 @@ DWORD ServiceOf(INTERNET_SCHEME scheme, const CString& schemeName)
         const char* name;
         DWORD service;
     } others[] = {
-        {"nntp", AFX_INET_SERVICE_NNTP}, {"telnet", AFX_INET_SERVICE_TELNET}, {"wais", AFX_INET_SERVICE_WAIS},
-        {"prospero", AFX_INET_SERVICE_PROSPERO}, {"afs", AFX_INET_SERVICE_AFS}, {"mid", AFX_INET_SERVICE_MID},
+        {"nntp", AFX_INET_SERVICE_NNTP},         {"telnet", AFX_INET_SERVICE_TELNET}, {"wais", AFX_INET_SERVICE_WAIS},
+        {"prospero", AFX_INET_SERVICE_PROSPERO}, {"afs", AFX_INET_SERVICE_AFS},       {"mid", AFX_INET_SERVICE_MID},
         {"cid", AFX_INET_SERVICE_CID},
     };
     for (const auto& o : others)

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "framework/core/cstring.h"
-#include "proxy/internal/request_head.h"
 #include "framework/core/socket_api.h"
+#include "proxy/internal/request_head.h"
 #include "proxy/internal/upstream_config.h"
 
 // How long a browser may take to deliver its whole first head, counted from

@@ -6,10 +6,10 @@
 // HEAD or CONNECT) and costs one thread per connection instead of two.
 #pragma once
 
+#include "framework/core/socket_api.h"
 #include "proxy/internal/request_head.h"
 #include "proxy/internal/request_tracker.h"
 #include "proxy/internal/response_framer.h"
-#include "framework/core/socket_api.h"
 
 #include <string>
 
@@ -37,7 +37,7 @@ struct CRelayChannel {
     SOCKET_HANDLE m_sockFrom = NO_SOCKET;
     SOCKET_HANDLE m_sockTo = NO_SOCKET;
     ERelayDirection m_direction = RELAY_TO_TARGET;
-    int m_nLastLength = 0;            // count of the last receive
+    int m_nLastLength = 0; // count of the last receive
     // The from side ended its sending (a half-close): not read any more,
     // while the other direction goes on.
     bool m_bFromEnded = false;
@@ -57,11 +57,11 @@ struct CRelayConnection {
     CRelayConnection(const CRelayConnection&) = delete;
     CRelayConnection& operator=(const CRelayConnection&) = delete;
 
-    CRelayChannel m_toTarget;         // browser to target
-    CRelayChannel m_toBrowser;        // target to browser, filtered
+    CRelayChannel m_toTarget;  // browser to target
+    CRelayChannel m_toBrowser; // target to browser, filtered
     CRequestTracker m_requests;
     CResponseFramer m_responses;
-    std::string m_strOut;             // what one step has to send
+    std::string m_strOut; // what one step has to send
 };
 
 // Thread routine, parameter one CRelayConnection, which it frees. Carries

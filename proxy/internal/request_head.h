@@ -19,10 +19,10 @@ int FindRequestHeadEnd(const char* pData, int nLength, int nSearchFrom = 0);
 int SkipLeadingEmptyLines(const char* pData, int nLength);
 
 struct CRequestHead {
-    CString m_strRequestLine;     // goes out exactly as received
+    CString m_strRequestLine; // goes out exactly as received
     CHeaderFieldArray m_headers;
-    CString m_strHost;            // empty until a Host header is seen
-    int m_nPort = 0;              // set with the host
+    CString m_strHost; // empty until a Host header is seen
+    int m_nPort = 0;   // set with the host
 };
 
 // Splits a head (the bytes FindRequestHeadEnd measured) into its lines.

@@ -9,13 +9,13 @@
 #include <memory>
 
 struct CUpstreamConfig {
-    CString strUpstreamHost;      // host name or dotted IPv4 address
-    BOOL bUseUpstream = FALSE;    // non-zero: every request goes to the upstream proxy
+    CString strUpstreamHost;   // host name or dotted IPv4 address
+    BOOL bUseUpstream = FALSE; // non-zero: every request goes to the upstream proxy
     WORD nUpstreamPort = 0;
     CString strProxyUser;
     CString strProxyPassword;
-    CString strProxyAuthHeader;   // whole "Proxy-Authorization" line, CR LF included
-    BOOL bProxyAuthHeader = FALSE;  // non-zero: the line goes into every request head
+    CString strProxyAuthHeader;    // whole "Proxy-Authorization" line, CR LF included
+    BOOL bProxyAuthHeader = FALSE; // non-zero: the line goes into every request head
 };
 
 typedef std::shared_ptr<const CUpstreamConfig> CUpstreamConfigPtr;

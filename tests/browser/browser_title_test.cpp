@@ -91,8 +91,7 @@ TEST_F(BrowserTitle, RefusedMachineWriteStillWritesTheUsersCopy)
     rawreg::PutText(HKEY_LOCAL_MACHINE, kMainKey, kTitle, "Machine Caption");
     {
         rawreg::KeyWriteRefusal refusal(HKEY_LOCAL_MACHINE, kMainKey);
-        if (!refusal.Refusing())
-            GTEST_SKIP() << "this registry does not refuse writes to the machine-wide key";
+        if (!refusal.Refusing()) GTEST_SKIP() << "this registry does not refuse writes to the machine-wide key";
 
         SetBrowserTitle();
         ExpectText(Machine(), "Machine Caption");

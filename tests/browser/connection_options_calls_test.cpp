@@ -14,18 +14,18 @@
 
 namespace {
 
-typedef std::vector<std::pair<DWORD, std::string>> OptionList;  // id, value as text
+typedef std::vector<std::pair<DWORD, std::string>> OptionList; // id, value as text
 
 // One call as the fake saw it. The option list is copied during the call
 // because the caller frees it right after.
 struct Call {
-    std::string what;  // "set" or "free"
+    std::string what; // "set" or "free"
     DWORD dwOption = 0;
     bool bNullHandle = false;
     bool bNullBuffer = false;
     DWORD dwLength = 0;
     DWORD dwListSize = 0;
-    std::string text;  // connection name
+    std::string text; // connection name
     OptionList options;
     const void* pOptions = nullptr;
 };
@@ -57,7 +57,7 @@ BOOL WINAPI FakeSetOption(HINTERNET hInternet, DWORD dwOption, LPVOID pBuffer, D
         }
         bResult = g_bAcceptOptions;
     } else if (dwOption == INTERNET_OPTION_REFRESH) {
-        bResult = FALSE;  // what Wine answers; the caller must not care
+        bResult = FALSE; // what Wine answers; the caller must not care
     }
     g_calls.push_back(c);
     return bResult;
@@ -121,10 +121,9 @@ protected:
 TEST_F(ConnectionOptionCalls, SwitchOnHandsThreeOptionsThenAnnouncesAndRefreshes)
 {
     EXPECT_TRUE(SetConnectionOptions(g_pszConnectionName, "127.0.0.1:8080"));
-    ExpectSequence("DefaultConnectionSettings",
-                   {{INTERNET_PER_CONN_FLAGS, "3"},
-                    {INTERNET_PER_CONN_PROXY_SERVER, "127.0.0.1:8080"},
-                    {INTERNET_PER_CONN_PROXY_BYPASS, "local"}});
+    ExpectSequence("DefaultConnectionSettings", {{INTERNET_PER_CONN_FLAGS, "3"},
+                                                 {INTERNET_PER_CONN_PROXY_SERVER, "127.0.0.1:8080"},
+                                                 {INTERNET_PER_CONN_PROXY_BYPASS, "local"}});
 }
 
 TEST_F(ConnectionOptionCalls, SwitchOffHandsOnlyTheDirectFlag)
@@ -139,10 +138,9 @@ TEST_F(ConnectionOptionCalls, SwitchingOnAgainHandsAllThreeAgain)
     DisableConnectionProxy(g_pszConnectionName);
     g_calls.clear();
     SetConnectionOptions(g_pszConnectionName, "127.0.0.1:8080");
-    ExpectSequence("DefaultConnectionSettings",
-                   {{INTERNET_PER_CONN_FLAGS, "3"},
-                    {INTERNET_PER_CONN_PROXY_SERVER, "127.0.0.1:8080"},
-                    {INTERNET_PER_CONN_PROXY_BYPASS, "local"}});
+    ExpectSequence("DefaultConnectionSettings", {{INTERNET_PER_CONN_FLAGS, "3"},
+                                                 {INTERNET_PER_CONN_PROXY_SERVER, "127.0.0.1:8080"},
+                                                 {INTERNET_PER_CONN_PROXY_BYPASS, "local"}});
 }
 
 TEST_F(ConnectionOptionCalls, CallersConnectionNameAndServerArePassedOn)
@@ -157,10 +155,9 @@ TEST_F(ConnectionOptionCalls, RejectedOptionsGiveZeroButStillNotify)
 {
     g_bAcceptOptions = FALSE;
     EXPECT_FALSE(SetConnectionOptions(g_pszConnectionName, "127.0.0.1:8080"));
-    ExpectSequence("DefaultConnectionSettings",
-                   {{INTERNET_PER_CONN_FLAGS, "3"},
-                    {INTERNET_PER_CONN_PROXY_SERVER, "127.0.0.1:8080"},
-                    {INTERNET_PER_CONN_PROXY_BYPASS, "local"}});
+    ExpectSequence("DefaultConnectionSettings", {{INTERNET_PER_CONN_FLAGS, "3"},
+                                                 {INTERNET_PER_CONN_PROXY_SERVER, "127.0.0.1:8080"},
+                                                 {INTERNET_PER_CONN_PROXY_BYPASS, "local"}});
 
     g_calls.clear();
     EXPECT_FALSE(DisableConnectionProxy(g_pszConnectionName));

@@ -62,8 +62,7 @@ ConnectionReadBack QueryConnection()
 std::string FetchPreconfigured(const std::string& url)
 {
     HINTERNET hNet = InternetOpenA("CloakwallTest", INTERNET_OPEN_TYPE_PRECONFIG, NULL, NULL, 0);
-    if (!hNet)
-        return "(no session)";
+    if (!hNet) return "(no session)";
     DWORD dwTimeout = 5000;
     InternetSetOptionA(hNet, INTERNET_OPTION_CONNECT_TIMEOUT, &dwTimeout, sizeof(dwTimeout));
     InternetSetOptionA(hNet, INTERNET_OPTION_RECEIVE_TIMEOUT, &dwTimeout, sizeof(dwTimeout));
@@ -77,8 +76,7 @@ std::string FetchPreconfigured(const std::string& url)
         body.clear();
         char buf[256];
         DWORD cb = 0;
-        while (InternetReadFile(hUrl, buf, sizeof(buf), &cb) && cb > 0)
-            body.append(buf, cb);
+        while (InternetReadFile(hUrl, buf, sizeof(buf), &cb) && cb > 0) body.append(buf, cb);
         InternetCloseHandle(hUrl);
     }
     InternetCloseHandle(hNet);
@@ -131,7 +129,7 @@ TEST_F(ConnectionOptionsWinInet, SwitchOnAndOffAsTheUsersSettingsKeepThem)
 
     ASSERT_TRUE(DisableConnectionProxy(g_pszConnectionName));
     EXPECT_EQ(0u, Setting("ProxyEnable").Dword());
-    EXPECT_EQ("127.0.0.1:8080", rawreg::StoredText(Setting("ProxyServer")));  // kept, unused
+    EXPECT_EQ("127.0.0.1:8080", rawreg::StoredText(Setting("ProxyServer"))); // kept, unused
     ConnectionReadBack off = QueryConnection();
     ASSERT_TRUE(off.bOk);
     EXPECT_EQ(static_cast<DWORD>(PROXY_TYPE_DIRECT), off.dwFlags);

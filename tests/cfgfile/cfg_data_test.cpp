@@ -14,7 +14,8 @@ class CfgTreeDataTest : public ::testing::TestWithParam<const char*> {};
 std::string Input(const std::string& name)
 {
     std::string bytes = ReadRaw(TestDataPath(name));
-    EXPECT_FALSE(bytes.empty() && name.find("empty") == std::string::npos) << "missing test data " << TestDataPath(name);
+    EXPECT_FALSE(bytes.empty() && name.find("empty") == std::string::npos)
+        << "missing test data " << TestDataPath(name);
     return bytes;
 }
 
@@ -33,7 +34,7 @@ TEST_P(CfgRoundTripTest, UntouchedFileSavesBackLineForLine)
 }
 
 INSTANTIATE_TEST_SUITE_P(Data, CfgRoundTripTest,
-    ::testing::Values("blank_lines", "long_lines", "bad_sections", "mixed_endings"));
+                         ::testing::Values("blank_lines", "long_lines", "bad_sections", "mixed_endings"));
 
 // Load through the shared table, change one value, save.
 TEST_P(CfgTreeDataTest, LoadChangeAndSave)

@@ -12,11 +12,11 @@
 #include <unistd.h>
 #endif
 
-using cfgtest::CrLf;
-using cfgtest::LeftOversBeside;
-using cfgtest::FileProbe;
-using cfgtest::ReadRaw;
 using cfgtest::CfgTempPath;
+using cfgtest::CrLf;
+using cfgtest::FileProbe;
+using cfgtest::LeftOversBeside;
+using cfgtest::ReadRaw;
 using cfgtest::WriteRaw;
 using V = std::vector<std::string>;
 
@@ -159,8 +159,10 @@ TEST(CfgFileSaveTest, AFileThatCouldNotBeReadIsNeverSavedOver)
 
     {
         CCfgTreeFile tree;
-        const CFG_NODE_DESC table[] = {{cfgTypeSection, 1, 0, 0, 0, "A"}, {cfgTypeItem, 2, 1, 0, 0, "x"},
-                                       {cfgTypeNum, 3, 0, 9, 1, nullptr}, {cfgTypeEnd, 0, 0, 0, 0, nullptr}};
+        const CFG_NODE_DESC table[] = {{cfgTypeSection, 1, 0, 0, 0, "A"},
+                                       {cfgTypeItem, 2, 1, 0, 0, "x"},
+                                       {cfgTypeNum, 3, 0, 9, 1, nullptr},
+                                       {cfgTypeEnd, 0, 0, 0, 0, nullptr}};
         tree.Build(table);
         EXPECT_EQ(tree.Load(CString(dir.c_str())), CFG_OK);
         tree.SetNum(3, 5);
@@ -198,7 +200,8 @@ TEST(CfgFileSaveTest, WriteFailurePartWayKeepsTheOldFileWhole)
 
     FileProbe f;
     ASSERT_EQ(f.Load(CString(path.c_str())), CFG_OK);
-    for (int k = 0; k < 200; ++k) f.SetItem("A", CString(("item" + std::to_string(k) + " " + std::string(50, 'v')).c_str()), TRUE);
+    for (int k = 0; k < 200; ++k)
+        f.SetItem("A", CString(("item" + std::to_string(k) + " " + std::string(50, 'v')).c_str()), TRUE);
 
     struct rlimit saved;
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);

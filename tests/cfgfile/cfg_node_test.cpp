@@ -138,7 +138,8 @@ TEST(CfgNodeListTest, LookupsByIdIndexAndName)
     EXPECT_STREQ(proxy->GetItemName(), "Proxy");
     EXPECT_EQ(tree.FindNode(ID_PROXY_HOST), tree.FindValueNode(ID_PROXY, 0));
     EXPECT_EQ(tree.FindNode(ID_PROXY_ON), tree.FindValueNode(ID_PROXY, 1, &next));
-    EXPECT_EQ(tree.FindNode(ID_UI), tree.FindValueNode(ID_PROXY_ON, 0)) << "the lookup does not stop at the item's values";
+    EXPECT_EQ(tree.FindNode(ID_UI), tree.FindValueNode(ID_PROXY_ON, 0))
+        << "the lookup does not stop at the item's values";
     EXPECT_EQ(tree.FindValueNode(ID_PROXY_UI_V, 0), nullptr) << "past the end of the list";
     EXPECT_EQ(tree.FindValueNode(12345, 0), nullptr);
 
@@ -153,12 +154,8 @@ TEST(CfgNodeListTest, LookupsByIdIndexAndName)
 TEST(CfgNodeListTest, FirstOfTwoSameNamesWins)
 {
     const CFG_NODE_DESC dup[] = {
-        {cfgTypeSection, 1, 0, 0, 0, "S"},
-        {cfgTypeItem, 2, 0, 0, 0, "A"},
-        {cfgTypeItem, 3, 0, 0, 0, "A"},
-        {cfgTypeSection, 4, 0, 0, 0, "S"},
-        {cfgTypeItem, 5, 0, 0, 0, "B"},
-        {cfgTypeNum, 2, 0, 0, 42, nullptr},
+        {cfgTypeSection, 1, 0, 0, 0, "S"}, {cfgTypeItem, 2, 0, 0, 0, "A"}, {cfgTypeItem, 3, 0, 0, 0, "A"},
+        {cfgTypeSection, 4, 0, 0, 0, "S"}, {cfgTypeItem, 5, 0, 0, 0, "B"}, {cfgTypeNum, 2, 0, 0, 42, nullptr},
         {cfgTypeEnd, 0, 0, 0, 0, nullptr},
     };
     CCfgTreeFile tree;

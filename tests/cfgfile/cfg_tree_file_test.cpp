@@ -70,17 +70,20 @@ TEST(CfgTreeFileTest, LoadOfACompleteFileWritesNothing)
 
 TEST(CfgTreeFileTest, MissingItemsAreAddedAndEverythingElseIsKept)
 {
-    std::string path = Fresh("tree_partial.cfg", {"; my settings", "[Net]", "", "Port 99 ;mine", "Other x,y", "", "[Extra]", "k v"});
+    std::string path =
+        Fresh("tree_partial.cfg", {"; my settings", "[Net]", "", "Port 99 ;mine", "Other x,y", "", "[Extra]", "k v"});
     TreeProbe tree;
     tree.Load(CString(path.c_str()));
     EXPECT_EQ(tree.GetNum(ID_PORT_V), 99);
-    EXPECT_EQ(ReadRaw(path), CrLf({"; my settings", "[Net]", "Timeout 30", "Proxy \"host:3128\",1", "", "Port 99 ;mine",
-                                   "Other x,y", "", "[Extra]", "k v", "", "[Ui]", "Flags 0,1,3", "Title \"Cloakwall\""}));
+    EXPECT_EQ(ReadRaw(path),
+              CrLf({"; my settings", "[Net]", "Timeout 30", "Proxy \"host:3128\",1", "", "Port 99 ;mine", "Other x,y",
+                    "", "[Extra]", "k v", "", "[Ui]", "Flags 0,1,3", "Title \"Cloakwall\""}));
 }
 
 TEST(CfgTreeFileTest, ValuesThatDoNotReadKeepTheirDefaultsSilently)
 {
-    std::string path = Fresh("tree_bad.cfg", {"[Net]", "Port abc", "Proxy", "Timeout -5", "[Ui]", "Title", "Flags yes,,x1"});
+    std::string path =
+        Fresh("tree_bad.cfg", {"[Net]", "Port abc", "Proxy", "Timeout -5", "[Ui]", "Title", "Flags yes,,x1"});
     TreeProbe tree;
     tree.Load(CString(path.c_str()));
     EXPECT_FALSE(tree.IsModified()) << "all items are present, so nothing is written";
@@ -94,21 +97,23 @@ TEST(CfgTreeFileTest, ValuesThatDoNotReadKeepTheirDefaultsSilently)
 
 TEST(CfgTreeFileTest, BoolTokenForms)
 {
-    struct Case { const char* token; BOOL start; BOOL expected; };
+    struct Case {
+        const char* token;
+        BOOL start;
+        BOOL expected;
+    };
     const Case cases[] = {
-        {"yes", 1, 1}, {"yes", 0, 0}, {"t", 0, 1}, {"True", 0, 1}, {"TRUE", 0, 1}, {"-1", 0, 1}, {"7", 0, 1},
-        {"0", 1, 0}, {"f", 1, 0}, {"false", 1, 0}, {"FaLsE", 1, 0}, {"Tr", 1, 1}, {"Tr", 0, 0}, {"2x", 0, 1},
-        {" 0", 1, 0}, {"\"T\"", 0, 1},
+        {"yes", 1, 1}, {"yes", 0, 0}, {"t", 0, 1},  {"True", 0, 1},  {"TRUE", 0, 1},  {"-1", 0, 1},
+        {"7", 0, 1},   {"0", 1, 0},   {"f", 1, 0},  {"false", 1, 0}, {"FaLsE", 1, 0}, {"Tr", 1, 1},
+        {"Tr", 0, 0},  {"2x", 0, 1},  {" 0", 1, 0}, {"\"T\"", 0, 1},
     };
     for (const Case& c : cases) {
-        std::string path = Fresh("tree_bool.cfg", {"[Net]", "Port 1", "Proxy \"h\"," + std::string(c.token), "Timeout 1",
-                                                   "[Ui]", "Title x", "Flags 0"});
+        std::string path = Fresh("tree_bool.cfg", {"[Net]", "Port 1", "Proxy \"h\"," + std::string(c.token),
+                                                   "Timeout 1", "[Ui]", "Title x", "Flags 0"});
         CCfgTreeFile tree;
         const CFG_NODE_DESC table[] = {
-            {cfgTypeSection, 1, 0, 0, 0, "Net"},
-            {cfgTypeItem, 2, 2, 0, 0, "Proxy"},
-            {cfgTypeString, 3, 0, 0, 0, ""},
-            {cfgTypeBool, 4, 0, 0, c.start, nullptr},
+            {cfgTypeSection, 1, 0, 0, 0, "Net"}, {cfgTypeItem, 2, 2, 0, 0, "Proxy"},
+            {cfgTypeString, 3, 0, 0, 0, ""},     {cfgTypeBool, 4, 0, 0, c.start, nullptr},
             {cfgTypeEnd, 0, 0, 0, 0, nullptr},
         };
         tree.Build(table);
@@ -130,7 +135,8 @@ TEST(CfgTreeFileTest, SyncRewritesValuesAndKeepsExtraTokensAndTheComment)
 
 TEST(CfgTreeFileTest, SyncKeepsTheWholeComment)
 {
-    std::string path = Fresh("tree_comment.cfg", DefaultsWith("Timeout", "Timeout 5 ;in seconds, \"quoted  text\"  ;more"));
+    std::string path =
+        Fresh("tree_comment.cfg", DefaultsWith("Timeout", "Timeout 5 ;in seconds, \"quoted  text\"  ;more"));
     TreeProbe tree;
     tree.Load(CString(path.c_str()));
     tree.SetNum(ID_TIMEOUT_V, 9);
@@ -159,7 +165,8 @@ TEST(CfgTreeFileTest, CommentBeyondTheTokenLimitAndQuotedExtrasSurvive)
     EXPECT_EQ(ReadRaw(path), CrLf(DefaultsWith("Timeout", "Timeout 6" + kept + " ;note")))
         << "extra tokens up to the 20th are kept and the comment is never lost";
 
-    std::string quoted = Fresh("tree_quoted.cfg", DefaultsWith("Proxy", "Proxy \"a\",1,\"x, y\" , ,z,\"; not\" tail ;c \"d\""));
+    std::string quoted =
+        Fresh("tree_quoted.cfg", DefaultsWith("Proxy", "Proxy \"a\",1,\"x, y\" , ,z,\"; not\" tail ;c \"d\""));
     TreeProbe q;
     q.Load(CString(quoted.c_str()));
     q.SetString(ID_PROXY_HOST, "b b");
@@ -179,11 +186,8 @@ TEST(CfgTreeFileTest, CommentBeyondTheTokenLimitAndQuotedExtrasSurvive)
 TEST(CfgTreeFileTest, AnItemWithoutValuesIsMissingOnEveryLoad)
 {
     const CFG_NODE_DESC table[] = {
-        {cfgTypeSection, 1, 0, 0, 0, "S"},
-        {cfgTypeItem, 2, 0, 0, 0, "Bare"},
-        {cfgTypeItem, 3, 1, 0, 0, "N"},
-        {cfgTypeNum, 4, 0, 0, 5, nullptr},
-        {cfgTypeEnd, 0, 0, 0, 0, nullptr},
+        {cfgTypeSection, 1, 0, 0, 0, "S"}, {cfgTypeItem, 2, 0, 0, 0, "Bare"}, {cfgTypeItem, 3, 1, 0, 0, "N"},
+        {cfgTypeNum, 4, 0, 0, 5, nullptr}, {cfgTypeEnd, 0, 0, 0, 0, nullptr},
     };
     std::string path = Fresh("tree_bare.cfg", {"[S]", "Bare", "N 5"});
     CCfgTreeFile tree;
@@ -212,7 +216,8 @@ TEST(CfgTreeFileTest, DestructorWritesOnlyAfterAChange)
         tree.Load(CString(path.c_str()));
         tree.SetBool(ID_FLAGS, 0, FALSE);
     }
-    EXPECT_EQ(ReadRaw(path), CrLf({"[Net]", "Port 1", "Proxy \"h\",1", "Timeout 2", "[Ui]", "Title \"t\"", "Flags 0,1,1"}));
+    EXPECT_EQ(ReadRaw(path),
+              CrLf({"[Net]", "Port 1", "Proxy \"h\",1", "Timeout 2", "[Ui]", "Title \"t\"", "Flags 0,1,1"}));
 }
 
 TEST(CfgTreeFileTest, FailedSaveKeepsValuesAndTheModifiedFlag)

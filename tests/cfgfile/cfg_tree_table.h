@@ -8,12 +8,20 @@ namespace cfgtest {
 
 enum {
     ID_NET = 100,
-    ID_PORT, ID_PORT_V,
-    ID_PROXY, ID_PROXY_HOST, ID_PROXY_ON,
-    ID_TIMEOUT, ID_TIMEOUT_V,
+    ID_PORT,
+    ID_PORT_V,
+    ID_PROXY,
+    ID_PROXY_HOST,
+    ID_PROXY_ON,
+    ID_TIMEOUT,
+    ID_TIMEOUT_V,
     ID_UI,
-    ID_TITLE, ID_TITLE_V,
-    ID_FLAGS, ID_FLAGS_A, ID_FLAGS_B, ID_FLAGS_LEVEL,
+    ID_TITLE,
+    ID_TITLE_V,
+    ID_FLAGS,
+    ID_FLAGS_A,
+    ID_FLAGS_B,
+    ID_FLAGS_LEVEL,
 };
 
 const CFG_NODE_DESC kTreeTable[] = {
@@ -39,8 +47,8 @@ const CFG_NODE_DESC kTreeTable[] = {
 // table order, items of a section newest first.
 inline std::vector<std::string> DefaultLines()
 {
-    return {"[Net]", "Timeout 30", "Proxy \"host:3128\",1", "Port 8080", "", "[Ui]", "Flags 0,1,3",
-            "Title \"Cloakwall\""};
+    return {"[Net]", "Timeout 30", "Proxy \"host:3128\",1", "Port 8080",
+            "",      "[Ui]",       "Flags 0,1,3",           "Title \"Cloakwall\""};
 }
 
 } // namespace cfgtest

@@ -13,8 +13,8 @@
 #include <vector>
 
 #ifdef _WIN32
-#include <windows.h>
 #include <sddl.h>
+#include <windows.h>
 #else
 #include <sys/stat.h>
 #include <unistd.h>
@@ -287,8 +287,8 @@ TEST(FileReplaceTest, KeepsTheFilesAttributesAndSecurity)
     // a file's own (it reports one made from the Unix mode bits), so there
     // this checks only that the replace leaves what it reports as it was.
     PSECURITY_DESCRIPTOR pPrivate = nullptr;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;FA;;;BA)", SDDL_REVISION_1, &pPrivate,
-                                                                     nullptr));
+    ASSERT_TRUE(
+        ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;FA;;;BA)", SDDL_REVISION_1, &pPrivate, nullptr));
     ASSERT_TRUE(SetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, pPrivate));
     LocalFree(pPrivate);
     const std::string dacl = DaclText(path);

@@ -16,8 +16,8 @@ struct Get {
 
     Get(int port, const char* path)
     {
-        connection.reset(session.GetHttpConnection("127.0.0.1", INTERNET_FLAG_KEEP_CONNECTION,
-                                                   static_cast<INTERNET_PORT>(port)));
+        connection.reset(
+            session.GetHttpConnection("127.0.0.1", INTERNET_FLAG_KEEP_CONNECTION, static_cast<INTERNET_PORT>(port)));
         file.reset(connection->OpenRequest("GET", path, nullptr, 0, nullptr, nullptr,
                                            INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_RELOAD |
                                                INTERNET_FLAG_NO_CACHE_WRITE));

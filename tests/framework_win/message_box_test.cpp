@@ -1,5 +1,5 @@
-#include "framework/win/message_box.h"
 #include "framework/win/internet.h"
+#include "framework/win/message_box.h"
 #include "support/message_box_recorder.h"
 
 #include <gtest/gtest.h>

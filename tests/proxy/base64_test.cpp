@@ -12,7 +12,7 @@ std::string Encode(const std::string& s)
     return CLocalProxyServer::EncodeBase64(CString(s)).str();
 }
 
-}  // namespace
+} // namespace
 
 TEST(Base64Test, Rfc4648Vectors)
 {

@@ -24,10 +24,16 @@ protected:
     }
 };
 
-DWORD ReturnsOne() { return 1; }
-DWORD ReturnsTwo() { return 2; }
+DWORD ReturnsOne()
+{
+    return 1;
+}
+DWORD ReturnsTwo()
+{
+    return 2;
+}
 
-}  // namespace
+} // namespace
 
 TEST_F(ContentFilterTest, NothingToFilterWithoutAChunk)
 {

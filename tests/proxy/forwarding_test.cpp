@@ -1,8 +1,8 @@
 // Requests through a running proxy to loopback origins and upstreams: what
 // reaches the target, what comes back, and that every socket is closed once.
 #include "proxy/filter_switches.h"
-#include "proxy/local_proxy_server.h"
 #include "proxy/internal/upstream_config.h"
+#include "proxy/local_proxy_server.h"
 #include "proxy_test_peers.h"
 
 #include <gtest/gtest.h>
@@ -40,7 +40,10 @@ protected:
     CLocalProxyServer m_proxy;
 };
 
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMs(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 // A request made by GetRequest as the origin receives it without an upstream.
 std::string OriginForm(std::string request)
@@ -50,7 +53,7 @@ std::string OriginForm(std::string request)
     return request;
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(ForwardingTest, DirectRequestReachesTheOriginItsHostNames)
 {
@@ -61,7 +64,8 @@ TEST_F(ForwardingTest, DirectRequestReachesTheOriginItsHostNames)
     ASSERT_EQ(origin.Requests().size(), 1u);
     std::string hostPort = "127.0.0.1:" + std::to_string(origin.Port());
     // The origin gets the path form of the request line, as servers expect.
-    EXPECT_EQ(origin.Requests()[0], "GET /page HTTP/1.1\r\nHost: " + hostPort + "\r\nAccept: text/html\r\nhost-x: y\r\n\r\n");
+    EXPECT_EQ(origin.Requests()[0],
+              "GET /page HTTP/1.1\r\nHost: " + hostPort + "\r\nAccept: text/html\r\nhost-x: y\r\n\r\n");
 }
 
 TEST_F(ForwardingTest, UpstreamGetsTheHeadAsSentPlusOneAuthorizationLine)
@@ -121,9 +125,9 @@ TEST_F(ForwardingTest, HeadPastTheBoundClosesTheConnectionWithoutContactingAnyon
     SOCKET_HANDLE s = TestConnect(port);
     ASSERT_NE(s, NO_SOCKET);
     std::string head = GetRequest(origin.Port(), "/");
-    head.erase(head.size() - 2);   // no empty line yet
+    head.erase(head.size() - 2); // no empty line yet
     head += "X-Pad: " + std::string(70 * 1024, 'p') + "\r\n";
-    TestSend(s, head);   // may fail part-way once the proxy gives up
+    TestSend(s, head); // may fail part-way once the proxy gives up
     EXPECT_EQ(TestRecvAll(s), "");
     SockClose(s);
     EXPECT_EQ(origin.Accepted(), 0);
@@ -174,8 +178,7 @@ TEST_F(ForwardingTest, BinaryBodyInTheSameReadAsTheHeadFollowsItUnchanged)
     WORD port = StartDirect();
     static const char raw[] = "a\0b\r\n\r\n\0\xff<script>";
     const std::string body(raw, sizeof raw - 1);
-    std::string request =
-        GetRequest(origin.Port(), "/post", "Content-Length: " + std::to_string(body.size()) + "\r\n");
+    std::string request = GetRequest(origin.Port(), "/post", "Content-Length: " + std::to_string(body.size()) + "\r\n");
     request.replace(0, 3, "POST");
     SOCKET_HANDLE s = TestConnect(port);
     ASSERT_NE(s, NO_SOCKET);
@@ -239,7 +242,8 @@ TEST_F(ForwardingTest, KeptAlivePagesArriveFilteredAndChunkedAfterAHeadAnswer)
     const std::string expected =
         "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 20\r\n\r\n"
         "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\na\r\n<noscript>\r\n0\r\n\r\n"
-        "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\nc\r\n</noscript> \r\n0\r\n\r\n";
+        "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\nc\r\n</noscript> "
+        "\r\n0\r\n\r\n";
     EXPECT_EQ(TestRecvCount(s, expected.size()), expected);
     SockClose(s);
     std::lock_guard<std::mutex> lock(mutex);
@@ -276,7 +280,7 @@ TEST_F(ForwardingTest, LargeBinaryAnswerArrivesByteForByte)
         x = x * 1103515245u + 12345u;
         body += static_cast<char>(x >> 24);
     }
-    body += "<script>";   // filters off: stays as it is
+    body += "<script>"; // filters off: stays as it is
     CRecordingOrigin origin("HTTP/1.0 200 OK\r\n\r\n" + body);
     WORD port = StartDirect();
     std::string answer = FetchThroughProxy(port, GetRequest(origin.Port(), "/big"));
@@ -289,7 +293,7 @@ TEST_F(ForwardingTest, BrowserClosingFirstEndsTheTargetConnection)
     std::atomic<int> sawEnd{0};
     CTestTcpServer origin([&](SOCKET_HANDLE s) {
         TestRecvHead(s);
-        TestRecvAll(s);   // returns when the proxy closes its side
+        TestRecvAll(s); // returns when the proxy closes its side
         sawEnd.store(1);
     });
     WORD port = StartDirect();

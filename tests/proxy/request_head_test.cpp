@@ -29,7 +29,7 @@ CUpstreamConfig Upstream(const char* host, WORD port)
     return c;
 }
 
-}  // namespace
+} // namespace
 
 TEST(RequestHeadTest, AbsoluteUrlRequestGoesToTheUpstreamProxyUnchanged)
 {

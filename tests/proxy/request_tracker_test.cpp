@@ -130,10 +130,10 @@ TEST_F(RequestTrackerTest, WithoutAnUpstreamLaterRequestsGoInPathFormAndAnotherS
     const std::string same = "GET http://h:81/a HTTP/1.1\r\nHost: h:81\r\n\r\n";
     const std::string sameInPathForm = "GET /a HTTP/1.1\r\nHost: h:81\r\n\r\n";
     const struct {
-        std::string next;       // the request after `same`
+        std::string next; // the request after `same`
         bool bToOrigin;
         bool bStopped;
-        std::string nextOut;    // what the server gets of it when not stopped
+        std::string nextOut; // what the server gets of it when not stopped
     } cases[] = {
         {"GET http://other:81/b HTTP/1.1\r\nHost: other:81\r\nCookie: k=v\r\n\r\n", true, true, ""},
         {"GET http://h:82/b HTTP/1.1\r\nHost: h:82\r\n\r\n", true, true, ""},

@@ -1,7 +1,7 @@
 // Start, Stop and restart of the local proxy: what Start reports, that Stop
 // frees the port at once, and that a restart never mixes configurations.
-#include "proxy/local_proxy_server.h"
 #include "proxy/internal/upstream_config.h"
+#include "proxy/local_proxy_server.h"
 #include "proxy_test_peers.h"
 
 #include <gtest/gtest.h>
@@ -16,9 +16,12 @@
 
 namespace {
 
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMs(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
-}  // namespace
+} // namespace
 
 TEST(ServerLifecycleTest, FreshServerIsIdleAndStopIsHarmless)
 {
@@ -149,7 +152,8 @@ TEST(ServerLifecycleTest, RestartWithOtherUpstreamNeverMixesConfigurations)
             // refused or reset; those are simply tried again.
             int nMine = 0;
             for (int i = 0; i < 3000 && nMine < 30; ++i) {
-                std::string answer = FetchThroughProxy(port, "GET http://198.51.100.5/ HTTP/1.1\r\nHost: 198.51.100.5\r\n\r\n");
+                std::string answer =
+                    FetchThroughProxy(port, "GET http://198.51.100.5/ HTTP/1.1\r\nHost: 198.51.100.5\r\n\r\n");
                 if (answer.size() > 19) {
                     nAnswered.fetch_add(1);
                     ++nMine;
@@ -171,6 +175,7 @@ TEST(ServerLifecycleTest, RestartWithOtherUpstreamNeverMixesConfigurations)
     EXPECT_GT(nAnswered.load(), 0);
     // A handler that went to A used A's account; one that went to B sent none.
     for (const std::string& head : upstreamA.Requests()) EXPECT_NE(head.find(authA), std::string::npos) << head;
-    for (const std::string& head : upstreamB.Requests()) EXPECT_EQ(head.find("Proxy-Authorization"), std::string::npos) << head;
+    for (const std::string& head : upstreamB.Requests())
+        EXPECT_EQ(head.find("Proxy-Authorization"), std::string::npos) << head;
     EXPECT_EQ(upstreamA.Requests().size() + upstreamB.Requests().size(), static_cast<size_t>(nAnswered.load()));
 }

@@ -182,9 +182,9 @@ TEST(DownloadTextTest, GoesStraightToTheServerWhateverTheSystemProxySays)
         CInternetSession session(nullptr, 1, INTERNET_OPEN_TYPE_PRECONFIG);
         std::unique_ptr<CHttpConnection> connection(session.GetHttpConnection(
             "127.0.0.1", INTERNET_FLAG_KEEP_CONNECTION, static_cast<INTERNET_PORT>(server.Port())));
-        std::unique_ptr<CHttpFile> file(connection->OpenRequest(
-            "GET", PROXY_LIST_PATH, nullptr, 0, nullptr, nullptr,
-            INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE));
+        std::unique_ptr<CHttpFile> file(connection->OpenRequest("GET", PROXY_LIST_PATH, nullptr, 0, nullptr, nullptr,
+                                                                INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_RELOAD |
+                                                                    INTERNET_FLAG_NO_CACHE_WRITE));
         file->SendRequest();
     } catch (CInternetException* e) {
         bPreconfiguredFailed = TRUE;

@@ -95,7 +95,8 @@ TEST_F(PeerTest, SpeedThroughTinyproxyIsPositiveAndReallyPassesThroughIt)
     EXPECT_GT(kbPerMs, 0.0);
     EXPECT_LE(SpeedToKBPerSec(kbPerMs), 617.1875);
     EXPECT_EQ(CountLines(VendorLog(), viaProxy), before + 1)
-        << "the stand-in saw the sample request with tinyproxy's Via header:\n" << VendorLog();
+        << "the stand-in saw the sample request with tinyproxy's Via header:\n"
+        << VendorLog();
 
     CProxyTestReport report;
     std::string entry = "127.0.0.1:" + std::to_string(m_nProxyPort) + " tinyproxy";

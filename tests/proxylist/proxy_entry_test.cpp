@@ -32,11 +32,11 @@ TEST(ProxyEntryTest, SplitsHostBeforeTheFirstColonAndPortAfterIt)
         {"proxy:  8080", "proxy", 8080},                         // blanks before the digits
         {"proxy:\t+81", "proxy", 81},                            // a sign before the digits
         {"proxy:-81", "proxy", -81},
-        {"proxy:", "proxy", 0},                                  // no digits
+        {"proxy:", "proxy", 0}, // no digits
         {"proxy:port", "proxy", 0},
         {":8080", "", 8080},
         {"", "", 0},
-        {"proxy:99999999999999", "proxy", 2147483647},           // saturated, not overflowed
+        {"proxy:99999999999999", "proxy", 2147483647}, // saturated, not overflowed
     };
     for (const Case& c : cases) {
         CString host("unchanged");

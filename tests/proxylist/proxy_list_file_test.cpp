@@ -63,7 +63,8 @@ TEST(ProxyListFileTest, ReadsTheWholeFileWhateverItsSize)
 {
     std::string path = TempPath("big.txt");
     std::vector<std::string> entries;
-    for (int i = 0; i < 1000; ++i) entries.push_back("10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256) + ":8080");
+    for (int i = 0; i < 1000; ++i)
+        entries.push_back("10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256) + ":8080");
     ASSERT_TRUE(WriteProxyListFile(path.c_str(), MakeList(entries)));
     ASSERT_GT(ReadRaw(path).size(), 8000u);
     CStringList read;

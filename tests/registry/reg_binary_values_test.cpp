@@ -26,8 +26,7 @@ TEST_F(RegBinaryValues, RectIsSixteenLittleEndianBytes)
     }
     rawreg::Value v = Stored("Window");
     EXPECT_EQ(static_cast<DWORD>(REG_BINARY), v.type);
-    const std::vector<BYTE> expected = {0xFF, 0xFF, 0xFF, 0xFF, 2, 0, 0, 0,
-                                        4,    3,    2,    1,    0, 0, 0, 0x80};
+    const std::vector<BYTE> expected = {0xFF, 0xFF, 0xFF, 0xFF, 2, 0, 0, 0, 4, 3, 2, 1, 0, 0, 0, 0x80};
     EXPECT_EQ(expected, v.data);
 
     CRegRectValue regAgain(Path("Window").c_str(), rcDefault, FALSE, HKEY_CURRENT_USER);
@@ -39,8 +38,7 @@ TEST_F(RegBinaryValues, RectFromShortOrLongData)
 {
     const RECT rcDefault = {1, 2, 3, 4};
     std::vector<BYTE> data(20);
-    for (size_t i = 0; i < data.size(); ++i)
-        data[i] = static_cast<BYTE>(i);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<BYTE>(i);
 
     rawreg::Put(HKEY_CURRENT_USER, Key(), "Short", REG_BINARY, data.data(), 15);
     CRegRectValue regShort(Path("Short").c_str(), rcDefault, FALSE, HKEY_CURRENT_USER);

@@ -30,19 +30,15 @@ TEST_F(RegDwordThreads, ReadersFollowTheSavesInOrder)
             bool bBad = false;
             while (!bStop.load()) {
                 DWORD dw = regValue.Get();
-                if (dw < dwPrevious || dw > kLastValue)
-                    bBad = true;
+                if (dw < dwPrevious || dw > kLastValue) bBad = true;
                 dwPrevious = dw;
             }
-            if (bBad)
-                ++nBadReaders;
+            if (bBad) ++nBadReaders;
         });
     }
-    for (DWORD dw = 1; dw <= kLastValue; ++dw)
-        regValue.Set(dw);
+    for (DWORD dw = 1; dw <= kLastValue; ++dw) regValue.Set(dw);
     bStop = true;
-    for (std::thread& t : readers)
-        t.join();
+    for (std::thread& t : readers) t.join();
 
     EXPECT_EQ(0, nBadReaders.load());
     EXPECT_EQ(kLastValue, regValue.Get());
@@ -67,26 +63,21 @@ TEST_F(RegDwordThreads, FirstReadsRacingTheFirstSaveNeverWinOverIt)
         for (int i = 0; i < 3; ++i) {
             readers.emplace_back([&] {
                 ++nStarted;
-                while (!bStop.load())
-                    regValue.Get();
+                while (!bStop.load()) regValue.Get();
             });
         }
-        while (nStarted.load() < 3)
-            std::this_thread::yield();
+        while (nStarted.load() < 3) std::this_thread::yield();
 
         // Store an older value behind the object's back, then save a newer
         // one through it while the readers keep reading.
         rawreg::PutDword(HKEY_CURRENT_USER, Key(), "EnableActiveX", 1000 + nRound);
         regValue.Set(2000 + nRound);
-        for (int i = 0; i < 20; ++i)
-            regValue.Get();
+        for (int i = 0; i < 20; ++i) regValue.Get();
         bStop = true;
-        for (std::thread& t : readers)
-            t.join();
+        for (std::thread& t : readers) t.join();
 
         DWORD dwStored = rawreg::Get(HKEY_CURRENT_USER, Key(), "EnableActiveX").Dword();
-        if (regValue.Get() != dwStored || dwStored != static_cast<DWORD>(2000 + nRound))
-            ++nStaleRounds;
+        if (regValue.Get() != dwStored || dwStored != static_cast<DWORD>(2000 + nRound)) ++nStaleRounds;
     }
     EXPECT_EQ(0, nStaleRounds);
 }

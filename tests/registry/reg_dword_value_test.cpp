@@ -57,7 +57,7 @@ TEST_F(RegDwordValue, SetOfTheCachedValueWritesNothing)
 {
     PutBinaryDword("Minimize", 1);
     CRegDwordValue regValue(Path("Minimize").c_str(), 0, FALSE, HKEY_CURRENT_USER);
-    ASSERT_EQ(1u, regValue.Get());  // any type of up to 4 bytes is read
+    ASSERT_EQ(1u, regValue.Get()); // any type of up to 4 bytes is read
 
     regValue.Set(1);
     EXPECT_EQ(static_cast<DWORD>(REG_BINARY), Stored("Minimize").type);
@@ -93,7 +93,7 @@ TEST_F(RegDwordValue, ShortDataReplacesOnlyLowBytesAndLongDataFails)
     const BYTE eight[] = {1, 2, 3, 4, 5, 6, 7, 8};
     rawreg::Put(HKEY_CURRENT_USER, Key(), "Bits", REG_BINARY, eight, sizeof(eight));
     EXPECT_EQ(5u, regValue.Read());
-    EXPECT_EQ(0x1122BBAAu, regValue.Get());  // a failed read keeps cache and flag
+    EXPECT_EQ(0x1122BBAAu, regValue.Get()); // a failed read keeps cache and flag
 }
 
 TEST_F(RegDwordValue, LongDataOnlyIsAFailedRead)
@@ -147,7 +147,7 @@ TEST_F(RegDwordValue, WriteStoresTheCache)
     CRegDwordValue regValue(Path("RunFirst").c_str(), 0, FALSE, HKEY_CURRENT_USER);
     rawreg::DeleteTree(HKEY_CURRENT_USER, Key());
 
-    regValue.Write();  // recreates the missing key with its parents
+    regValue.Write(); // recreates the missing key with its parents
     EXPECT_EQ(4u, Stored("RunFirst").Dword());
 }
 

@@ -16,8 +16,8 @@ const SplitCase kSplitCases[] = {
     {"Software\\Cloakwall\\LocalPort", "Software\\Cloakwall", "LocalPort"},
     {"\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Cloakwall",
      "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Cloakwall"},
-    {"Software\\Microsoft\\Internet Explorer\\TypedURLs\\url1",
-     "Software\\Microsoft\\Internet Explorer\\TypedURLs", "url1"},
+    {"Software\\Microsoft\\Internet Explorer\\TypedURLs\\url1", "Software\\Microsoft\\Internet Explorer\\TypedURLs",
+     "url1"},
     {"LocalPort", "", "LocalPort"},
     {"Software\\Cloakwall\\", "Software\\Cloakwall", ""},
     // Runs of backslashes: leading ones go, the last one splits, the key

@@ -1,10 +1,10 @@
 // Typed values whose key refuses writes, as the machine-wide keys do for an
 // ordinary user: the write is dropped without a word, and what Get answers
 // afterwards depends on whether anything was ever read or written.
-#include "support/key_write_refusal.h"
 #include "registry/reg_dword_value.h"
 #include "registry/reg_string_value.h"
 #include "registry/test_key.h"
+#include "support/key_write_refusal.h"
 
 namespace {
 
@@ -24,8 +24,7 @@ TEST_F(RegRefusedWrite, AfterAReadGetKeepsTheUnsavedValue)
     ASSERT_TRUE(regText.IsRead());
 
     rawreg::KeyWriteRefusal refusal(HKEY_CURRENT_USER, Key());
-    if (!refusal.Refusing())
-        GTEST_SKIP() << "this registry does not refuse writes to the test key";
+    if (!refusal.Refusing()) GTEST_SKIP() << "this registry does not refuse writes to the test key";
 
     regNumber.Set(6);
     regText.Set("127.0.0.1:8118");
@@ -44,8 +43,7 @@ TEST_F(RegRefusedWrite, RefusedFirstSaveIsStoredWhenMadeAgain)
     CRegDwordValue regValue(Path("ClearCookies").c_str(), 1, FALSE, HKEY_CURRENT_USER);
     {
         rawreg::KeyWriteRefusal refusal(HKEY_CURRENT_USER, Key());
-        if (!refusal.Refusing())
-            GTEST_SKIP() << "this registry does not refuse writes to the test key";
+        if (!refusal.Refusing()) GTEST_SKIP() << "this registry does not refuse writes to the test key";
         regValue.Set(0);
         EXPECT_FALSE(Stored("ClearCookies").exists);
         EXPECT_FALSE(regValue.IsRead());

@@ -22,7 +22,7 @@ TEST_F(RegStringValue, EmptyTextIsStoredAsOneZeroByte)
 {
     {
         CRegStringValue regFresh(Path("Fresh").c_str(), "", FALSE, HKEY_CURRENT_USER);
-        regFresh.Set("");  // a first save is written even though it equals the cache
+        regFresh.Set(""); // a first save is written even though it equals the cache
     }
     rawreg::Value v = Stored("Fresh");
     ASSERT_TRUE(v.exists);
@@ -68,7 +68,7 @@ TEST_F(RegStringValue, ComparisonIsCaseSensitive)
     rawreg::Value v = Stored("ProxyName");
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), v.type);
     EXPECT_EQ("proxy.example:80", rawreg::StoredText(v));
-    EXPECT_EQ(17u, v.data.size());  // text and its terminating zero
+    EXPECT_EQ(17u, v.data.size()); // text and its terminating zero
 }
 
 TEST_F(RegStringValue, ChangeBehindItsBackIsNeitherSeenNorOverwritten)
@@ -89,9 +89,8 @@ TEST_F(RegStringValue, ChangeBehindItsBackIsNeitherSeenNorOverwritten)
 TEST_F(RegStringValue, LongTextRoundTrips)
 {
     std::string text;
-    for (int i = 0; i < 3000; ++i)
-        text += static_cast<char>('A' + i % 26);
-    text += "\xE9\xFF";  // 8-bit ANSI bytes survive
+    for (int i = 0; i < 3000; ++i) text += static_cast<char>('A' + i % 26);
+    text += "\xE9\xFF"; // 8-bit ANSI bytes survive
     {
         CRegStringValue regValue(Path("Long").c_str(), "", FALSE, HKEY_CURRENT_USER);
         regValue.Set(text.c_str());

@@ -29,8 +29,7 @@ inline Result Run(const std::string& arguments = std::string())
     Result result;
     SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
     HANDLE hRead = NULL, hWrite = NULL;
-    if (!CreatePipe(&hRead, &hWrite, &sa, 0))
-        return result;
+    if (!CreatePipe(&hRead, &hWrite, &sa, 0)) return result;
     SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
 
     STARTUPINFOA si = {};
@@ -52,8 +51,7 @@ inline Result Run(const std::string& arguments = std::string())
     std::string output;
     char buf[512];
     DWORD cb;
-    while (ReadFile(hRead, buf, sizeof(buf), &cb, NULL) && cb > 0)
-        output.append(buf, cb);
+    while (ReadFile(hRead, buf, sizeof(buf), &cb, NULL) && cb > 0) output.append(buf, cb);
     CloseHandle(hRead);
     WaitForSingleObject(pi.hProcess, 30000);
     GetExitCodeProcess(pi.hProcess, &result.exitCode);
@@ -63,14 +61,11 @@ inline Result Run(const std::string& arguments = std::string())
     size_t pos = 0;
     while (pos < output.size()) {
         size_t end = output.find('\n', pos);
-        if (end == std::string::npos)
-            end = output.size();
+        if (end == std::string::npos) end = output.size();
         std::string line = output.substr(pos, end - pos);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+        if (!line.empty() && line.back() == '\r') line.pop_back();
         size_t eq = line.find('=');
-        if (eq != std::string::npos)
-            result.values[line.substr(0, eq)] = line.substr(eq + 1);
+        if (eq != std::string::npos) result.values[line.substr(0, eq)] = line.substr(eq + 1);
         pos = end + 1;
     }
     return result;

@@ -22,14 +22,21 @@ struct StringSetting {
 };
 
 const DwordSetting kDwords[] = {
-    {"LocalPort", &g_regLocalPort},       {"UseProxy", &g_regUseProxy},
-    {"EnableJS", &g_regEnableJS},         {"EnableActiveX", &g_regEnableActiveX},
-    {"ClearTmpFiles", &g_regClearTmpFiles}, {"ClearCookies", &g_regClearCookies},
-    {"DeleteAddresses", &g_regDeleteAddresses}, {"DeleteHistory", &g_regDeleteHistory},
-    {"Minimize", &g_regMinimize},         {"RunFirst", &g_regRunFirst},
+    {"LocalPort", &g_regLocalPort},
+    {"UseProxy", &g_regUseProxy},
+    {"EnableJS", &g_regEnableJS},
+    {"EnableActiveX", &g_regEnableActiveX},
+    {"ClearTmpFiles", &g_regClearTmpFiles},
+    {"ClearCookies", &g_regClearCookies},
+    {"DeleteAddresses", &g_regDeleteAddresses},
+    {"DeleteHistory", &g_regDeleteHistory},
+    {"Minimize", &g_regMinimize},
+    {"RunFirst", &g_regRunFirst},
 };
 const StringSetting kStrings[] = {
-    {"AppPath", &g_regAppPath}, {"ProxyName", &g_regProxyName}, {"UpdateServer", &g_regUpdateServer},
+    {"AppPath", &g_regAppPath},
+    {"ProxyName", &g_regProxyName},
+    {"UpdateServer", &g_regUpdateServer},
 };
 
 bool Apply(const char* name, const char* value)
@@ -66,9 +73,7 @@ int main(int argc, char** argv)
         i += 3;
     }
     std::printf("AppPathCopy=%s\n", g_strAppPath.GetString());
-    for (const StringSetting& s : kStrings)
-        std::printf("%s=%s\n", s.name, s.value->Get().GetString());
-    for (const DwordSetting& s : kDwords)
-        std::printf("%s=%lu\n", s.name, static_cast<unsigned long>(s.value->Get()));
+    for (const StringSetting& s : kStrings) std::printf("%s=%s\n", s.name, s.value->Get().GetString());
+    for (const DwordSetting& s : kDwords) std::printf("%s=%lu\n", s.name, static_cast<unsigned long>(s.value->Get()));
     return 0;
 }

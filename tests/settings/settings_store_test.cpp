@@ -29,13 +29,13 @@ TEST_F(SettingsStore, FreshMachineHasEveryDefaultAndNoKey)
 {
     probe::Result r = RunProbe();
     const std::map<std::string, std::string> expected = {
-        {"AppPath", ""},          {"AppPathCopy", ""},
-        {"LocalPort", "8080"},    {"UseProxy", "0"},
-        {"ProxyName", ""},        {"EnableJS", "0"},
-        {"EnableActiveX", "0"},   {"ClearTmpFiles", "1"},
-        {"ClearCookies", "1"},    {"DeleteAddresses", "1"},
-        {"DeleteHistory", "1"},   {"Minimize", "0"},
-        {"RunFirst", "0"},        {"UpdateServer", "cloakwall-update.invalid"},
+        {"AppPath", ""},        {"AppPathCopy", ""},
+        {"LocalPort", "8080"},  {"UseProxy", "0"},
+        {"ProxyName", ""},      {"EnableJS", "0"},
+        {"EnableActiveX", "0"}, {"ClearTmpFiles", "1"},
+        {"ClearCookies", "1"},  {"DeleteAddresses", "1"},
+        {"DeleteHistory", "1"}, {"Minimize", "0"},
+        {"RunFirst", "0"},      {"UpdateServer", "cloakwall-update.invalid"},
     };
     EXPECT_EQ(expected, r.values);
     // Reading every setting created nothing.
@@ -61,13 +61,20 @@ TEST_F(SettingsStore, StoredValuesAreReadAtStart)
 
     probe::Result r = RunProbe();
     const std::map<std::string, std::string> expected = {
-        {"AppPath", "C:\\Program Files\\Cloakwall\\"}, {"AppPathCopy", ""},
-        {"LocalPort", "9090"},    {"UseProxy", "1"},
-        {"ProxyName", "127.0.0.1:3128"}, {"EnableJS", "1"},
-        {"EnableActiveX", "1"},   {"ClearTmpFiles", "0"},
-        {"ClearCookies", "0"},    {"DeleteAddresses", "0"},
-        {"DeleteHistory", "0"},   {"Minimize", "1"},
-        {"RunFirst", "1"},        {"UpdateServer", "127.0.0.1:8123"},
+        {"AppPath", "C:\\Program Files\\Cloakwall\\"},
+        {"AppPathCopy", ""},
+        {"LocalPort", "9090"},
+        {"UseProxy", "1"},
+        {"ProxyName", "127.0.0.1:3128"},
+        {"EnableJS", "1"},
+        {"EnableActiveX", "1"},
+        {"ClearTmpFiles", "0"},
+        {"ClearCookies", "0"},
+        {"DeleteAddresses", "0"},
+        {"DeleteHistory", "0"},
+        {"Minimize", "1"},
+        {"RunFirst", "1"},
+        {"UpdateServer", "127.0.0.1:8123"},
     };
     EXPECT_EQ(expected, r.values);
 }

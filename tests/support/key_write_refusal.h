@@ -16,8 +16,7 @@ class KeyWriteRefusal {
 public:
     KeyWriteRefusal(HKEY root, const char* path) : m_root(root), m_path(path)
     {
-        if (RegCreateKeyExA(root, path, 0, NULL, 0, READ_CONTROL | WRITE_DAC, NULL, &m_hKey, NULL) !=
-            ERROR_SUCCESS)
+        if (RegCreateKeyExA(root, path, 0, NULL, 0, READ_CONTROL | WRITE_DAC, NULL, &m_hKey, NULL) != ERROR_SUCCESS)
             return;
         DWORD cb = 0;
         RegGetKeySecurity(m_hKey, DACL_SECURITY_INFORMATION, NULL, &cb);
@@ -50,10 +49,8 @@ public:
     }
     ~KeyWriteRefusal()
     {
-        if (m_bApplied)
-            RegSetKeySecurity(m_hKey, DACL_SECURITY_INFORMATION, m_saved.data());
-        if (m_hKey)
-            RegCloseKey(m_hKey);
+        if (m_bApplied) RegSetKeySecurity(m_hKey, DACL_SECURITY_INFORMATION, m_saved.data());
+        if (m_hKey) RegCloseKey(m_hKey);
     }
     KeyWriteRefusal(const KeyWriteRefusal&) = delete;
     KeyWriteRefusal& operator=(const KeyWriteRefusal&) = delete;
@@ -61,11 +58,9 @@ public:
     // True when a write to the key is really refused now.
     bool Refusing() const
     {
-        if (!m_bApplied)
-            return false;
+        if (!m_bApplied) return false;
         HKEY h;
-        if (RegCreateKeyExA(m_root, m_path, 0, NULL, 0, KEY_WRITE, NULL, &h, NULL) != ERROR_SUCCESS)
-            return true;
+        if (RegCreateKeyExA(m_root, m_path, 0, NULL, 0, KEY_WRITE, NULL, &h, NULL) != ERROR_SUCCESS) return true;
         RegCloseKey(h);
         return false;
     }

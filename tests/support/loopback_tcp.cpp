@@ -4,8 +4,7 @@
 #include <algorithm>
 #include <chrono>
 
-CTestTcpServer::CTestTcpServer(Handler handler, WORD nPort)
-    : m_handler(std::move(handler))
+CTestTcpServer::CTestTcpServer(Handler handler, WORD nPort) : m_handler(std::move(handler))
 {
     SockInitOnce();
     m_sockListen = SockListenLoopback(nPort, &m_nPort);
@@ -45,7 +44,10 @@ void CTestTcpServer::AcceptLoop()
             m_handler(s);
             std::lock_guard<std::mutex> inner(m_mutex);
             for (size_t i = 0; i < m_open.size(); ++i)
-                if (m_open[i] == s) { m_open.erase(m_open.begin() + static_cast<long>(i)); break; }
+                if (m_open[i] == s) {
+                    m_open.erase(m_open.begin() + static_cast<long>(i));
+                    break;
+                }
             SockClose(s);
         });
     }

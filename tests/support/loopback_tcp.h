@@ -40,7 +40,7 @@ private:
     std::atomic<int> m_nRunning{1};
     std::atomic<int> m_nAccepted{0};
     std::thread m_thread;
-    std::mutex m_mutex;                      // guards the two lists below
+    std::mutex m_mutex; // guards the two lists below
     std::vector<std::thread> m_workers;
     std::vector<SOCKET_HANDLE> m_open;
 };

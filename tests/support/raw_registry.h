@@ -18,8 +18,7 @@ struct Value {
     DWORD Dword() const
     {
         DWORD dw = 0;
-        for (size_t i = 0; i < data.size() && i < 4; ++i)
-            dw |= static_cast<DWORD>(data[i]) << (8 * i);
+        for (size_t i = 0; i < data.size() && i < 4; ++i) dw |= static_cast<DWORD>(data[i]) << (8 * i);
         return dw;
     }
 };
@@ -27,8 +26,7 @@ struct Value {
 inline bool KeyExists(HKEY root, const char* path)
 {
     HKEY h;
-    if (RegOpenKeyExA(root, path, 0, KEY_READ, &h) != ERROR_SUCCESS)
-        return false;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
     RegCloseKey(h);
     return true;
 }
@@ -37,13 +35,11 @@ inline bool KeyExists(HKEY root, const char* path)
 inline void DeleteTree(HKEY root, const char* path)
 {
     HKEY h;
-    if (RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &h) != ERROR_SUCCESS)
-        return;
+    if (RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &h) != ERROR_SUCCESS) return;
     char name[256];
     for (;;) {
         DWORD cch = sizeof(name);
-        if (RegEnumKeyExA(h, 0, name, &cch, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
-            break;
+        if (RegEnumKeyExA(h, 0, name, &cch, NULL, NULL, NULL, NULL) != ERROR_SUCCESS) break;
         std::string sub = std::string(path) + "\\" + name;
         DeleteTree(root, sub.c_str());
     }
@@ -51,12 +47,10 @@ inline void DeleteTree(HKEY root, const char* path)
     RegDeleteKeyA(root, path);
 }
 
-inline bool Put(HKEY root, const char* path, const char* name, DWORD type, const void* data,
-                DWORD cb)
+inline bool Put(HKEY root, const char* path, const char* name, DWORD type, const void* data, DWORD cb)
 {
     HKEY h;
-    if (RegCreateKeyExA(root, path, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &h, NULL) != ERROR_SUCCESS)
-        return false;
+    if (RegCreateKeyExA(root, path, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &h, NULL) != ERROR_SUCCESS) return false;
     LONG r = RegSetValueExA(h, name, 0, type, static_cast<const BYTE*>(data), cb);
     RegCloseKey(h);
     return r == ERROR_SUCCESS;
@@ -68,8 +62,7 @@ inline bool PutDword(HKEY root, const char* path, const char* name, DWORD value)
 }
 
 // Stores the text with its terminating zero, as REG_SZ unless told otherwise.
-inline bool PutText(HKEY root, const char* path, const char* name, const std::string& text,
-                    DWORD type = REG_SZ)
+inline bool PutText(HKEY root, const char* path, const char* name, const std::string& text, DWORD type = REG_SZ)
 {
     return Put(root, path, name, type, text.c_str(), static_cast<DWORD>(text.size() + 1));
 }
@@ -78,8 +71,7 @@ inline Value Get(HKEY root, const char* path, const char* name)
 {
     Value v;
     HKEY h;
-    if (RegOpenKeyExA(root, path, 0, KEY_READ, &h) != ERROR_SUCCESS)
-        return v;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &h) != ERROR_SUCCESS) return v;
     DWORD cb = 0;
     if (RegQueryValueExA(h, name, NULL, &v.type, NULL, &cb) == ERROR_SUCCESS) {
         v.data.resize(cb + 1);
@@ -89,16 +81,14 @@ inline Value Get(HKEY root, const char* path, const char* name)
         }
     }
     RegCloseKey(h);
-    if (!v.exists)
-        v.data.clear();
+    if (!v.exists) v.data.clear();
     return v;
 }
 
 inline void DeleteValue(HKEY root, const char* path, const char* name)
 {
     HKEY h;
-    if (RegOpenKeyExA(root, path, 0, KEY_SET_VALUE, &h) != ERROR_SUCCESS)
-        return;
+    if (RegOpenKeyExA(root, path, 0, KEY_SET_VALUE, &h) != ERROR_SUCCESS) return;
     RegDeleteValueA(h, name);
     RegCloseKey(h);
 }
@@ -107,8 +97,7 @@ inline void DeleteValue(HKEY root, const char* path, const char* name)
 inline std::string StoredText(const Value& v)
 {
     std::string s = v.Text();
-    if (!s.empty() && s.back() == '\0')
-        s.pop_back();
+    if (!s.empty() && s.back() == '\0') s.pop_back();
     return s;
 }
 

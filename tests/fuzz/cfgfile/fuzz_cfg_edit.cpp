@@ -13,9 +13,9 @@
 #include <unistd.h>
 #include <vector>
 
-#define CHECK(cond)                \
-    do {                           \
-        if (!(cond)) std::abort(); \
+#define CHECK(cond)                                                                                                    \
+    do {                                                                                                               \
+        if (!(cond)) std::abort();                                                                                     \
     } while (0)
 
 namespace {
@@ -63,19 +63,18 @@ std::vector<std::string> LinesOf(const std::string& path)
     return p.Lines();
 }
 
-void CheckCode(int code) { CHECK(code <= 0 && code >= CFG_ERR_ITEM); }
+void CheckCode(int code)
+{
+    CHECK(code <= 0 && code >= CFG_ERR_ITEM);
+}
 
 enum { ID_A = 1, ID_X, ID_X_NUM, ID_X_STR, ID_X_BOOL, ID_NET, ID_PORT, ID_PORT_V };
 
 const CFG_NODE_DESC kTable[] = {
-    {cfgTypeSection, ID_A, 0, 0, 0, "A"},
-    {cfgTypeItem, ID_X, 3, 0, 0, "x"},
-    {cfgTypeNum, ID_X_NUM, -5, 500, 7, nullptr},
-    {cfgTypeString, ID_X_STR, 0, 0, 0, "dflt"},
-    {cfgTypeBool, ID_X_BOOL, 0, 0, 1, nullptr},
-    {cfgTypeSection, ID_NET, 0, 0, 0, "Net"},
-    {cfgTypeItem, ID_PORT, 1, 0, 0, "Port"},
-    {cfgTypeNum, ID_PORT_V, 0, 0, 8080, nullptr},
+    {cfgTypeSection, ID_A, 0, 0, 0, "A"},        {cfgTypeItem, ID_X, 3, 0, 0, "x"},
+    {cfgTypeNum, ID_X_NUM, -5, 500, 7, nullptr}, {cfgTypeString, ID_X_STR, 0, 0, 0, "dflt"},
+    {cfgTypeBool, ID_X_BOOL, 0, 0, 1, nullptr},  {cfgTypeSection, ID_NET, 0, 0, 0, "Net"},
+    {cfgTypeItem, ID_PORT, 1, 0, 0, "Port"},     {cfgTypeNum, ID_PORT_V, 0, 0, 8080, nullptr},
     {cfgTypeEnd, 0, 0, 0, 0, nullptr},
 };
 

@@ -7,12 +7,15 @@
 #include <string>
 #include <vector>
 
-#define CHECK(cond)         \
-    do {                    \
-        if (!(cond)) std::abort(); \
+#define CHECK(cond)                                                                                                    \
+    do {                                                                                                               \
+        if (!(cond)) std::abort();                                                                                     \
     } while (0)
 
-static bool IsBlankOrComma(char ch) { return CwIsSpace(ch) || ch == ','; }
+static bool IsBlankOrComma(char ch)
+{
+    return CwIsSpace(ch) || ch == ',';
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -35,7 +35,7 @@ std::string ReplaceAll(const std::string& text, const std::string& from, const s
     return out;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

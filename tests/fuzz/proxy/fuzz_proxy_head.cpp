@@ -14,7 +14,7 @@ void Check(bool ok)
     if (!ok) std::abort();
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Check(nPieces == nWhole);
     Check(nWhole == 0 || (nWhole >= 2 && nWhole <= n));
 
-    const std::string head = nWhole ? std::string(p, static_cast<size_t>(nWhole)) : std::string(p, static_cast<size_t>(n));
+    const std::string head =
+        nWhole ? std::string(p, static_cast<size_t>(nWhole)) : std::string(p, static_cast<size_t>(n));
     CRequestHead parsed;
     ParseRequestHead(CString(head), parsed);
     // Only a head cut short by the end of the input can lack its request line.
