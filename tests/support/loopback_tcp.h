@@ -45,6 +45,27 @@ private:
     std::vector<SOCKET_HANDLE> m_open;
 };
 
+// A port on 127.0.0.1 that takes connections into its backlog and never
+// accepts or answers them: a server that hangs. Port() is 0 when it could
+// not listen.
+class CSilentLoopbackListener {
+public:
+    CSilentLoopbackListener()
+    {
+        if (SockInitOnce()) m_sock = SockListenLoopback(0, &m_nPort);
+    }
+    ~CSilentLoopbackListener() { SockClose(m_sock); }
+    CSilentLoopbackListener(const CSilentLoopbackListener&) = delete;
+    CSilentLoopbackListener& operator=(const CSilentLoopbackListener&) = delete;
+
+    WORD Port() const { return m_nPort; }
+    std::string HostPort() const { return "127.0.0.1:" + std::to_string(m_nPort); }
+
+private:
+    SOCKET_HANDLE m_sock = NO_SOCKET;
+    WORD m_nPort = 0;
+};
+
 SOCKET_HANDLE TestConnect(WORD nPort);
 bool TestSend(SOCKET_HANDLE s, const std::string& data);
 // Receives until the empty line of a head; returns the head (and leaves any
