@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -60,18 +61,15 @@ void ChooseTarget(const CUpstreamConfig& config, const CRequestHead& head, CStri
     nPort = config.bUseUpstream ? config.nUpstreamPort : head.m_nPort;
 }
 
-BOOL IsOwnEndpoint(SOCKET_HANDLE sockBrowser, DWORD dwAddr, WORD nPort)
+BOOL IsOwnEndpoint(const CAcceptedConnection& accepted, DWORD dwAddr, WORD nPort)
 {
-    DWORD dwLocal = 0;
-    WORD nLocalPort = 0;
-    // Not knowing where we listen, take no chance with the target.
-    if (!SockLocalEndpoint(sockBrowser, &dwLocal, &nLocalPort)) return TRUE;
-    return nPort == nLocalPort && (dwAddr == dwLocal || dwAddr == 0);
+    return nPort == accepted.nListenPort && (dwAddr == accepted.dwListenAddr || dwAddr == 0);
 }
 
 namespace {
 
-SOCKET_HANDLE ConnectToTarget(SOCKET_HANDLE sockBrowser, const CUpstreamConfig& config, const CRequestHead& head)
+SOCKET_HANDLE ConnectToTarget(const CAcceptedConnection& accepted, const CUpstreamConfig& config,
+                              const CRequestHead& head)
 {
     CString strHost;
     int nPort = 0;
@@ -82,7 +80,7 @@ SOCKET_HANDLE ConnectToTarget(SOCKET_HANDLE sockBrowser, const CUpstreamConfig& 
     // A Host (or an upstream entry) naming this proxy would make it connect
     // to itself, and every such connection brings the same request back:
     // thousands of threads in seconds, and every other browser starved.
-    if (IsOwnEndpoint(sockBrowser, dwAddr, static_cast<WORD>(nPort))) return NO_SOCKET;
+    if (IsOwnEndpoint(accepted, dwAddr, static_cast<WORD>(nPort))) return NO_SOCKET;
     return SockConnectIPv4(dwAddr, static_cast<WORD>(nPort));
 }
 
@@ -90,7 +88,8 @@ SOCKET_HANDLE ConnectToTarget(SOCKET_HANDLE sockBrowser, const CUpstreamConfig& 
 
 unsigned int ConnectionThreadProc(void* pParam)
 {
-    SOCKET_HANDLE sockBrowser = reinterpret_cast<SOCKET_HANDLE>(pParam);
+    const std::unique_ptr<CAcceptedConnection> pAccepted(static_cast<CAcceptedConnection*>(pParam));
+    const SOCKET_HANDLE sockBrowser = pAccepted->sockBrowser;
     CString strHead, strRest;
     if (!ReadRequestHead(sockBrowser, GetRequestHeadWaitMs(), strHead, strRest)) {
         SockClose(sockBrowser);
@@ -114,7 +113,7 @@ unsigned int ConnectionThreadProc(void* pParam)
     CString strOut =
         RebuildRequestHead(head, pConfig->bProxyAuthHeader ? pConfig->strProxyAuthHeader.GetString() : nullptr);
 
-    SOCKET_HANDLE sockTarget = ConnectToTarget(sockBrowser, *pConfig, head);
+    SOCKET_HANDLE sockTarget = ConnectToTarget(*pAccepted, *pConfig, head);
     if (sockTarget == NO_SOCKET) {
         SockClose(sockBrowser);
         return 0;

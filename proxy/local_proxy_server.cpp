@@ -6,6 +6,8 @@
 #include "proxy/internal/connection_handler.h"
 #include "proxy/internal/upstream_config.h"
 
+#include <new>
+
 namespace {
 
 // The wake datagram is what ends a wait promptly; the timeout only bounds
@@ -30,9 +32,17 @@ void PublishConfig(int bUseUpstream, const CString& strUpstreamHost, int nUpstre
     PublishUpstreamConfig(std::move(pConfig));
 }
 
-BOOL StartConnectionThread(SOCKET_HANDLE sock)
+BOOL StartConnectionThread(SOCKET_HANDLE sock, WORD nListenPort)
 {
-    return StartDetachedThread(ConnectionThreadProc, reinterpret_cast<void*>(sock));
+    CAcceptedConnection* pAccepted = new (std::nothrow) CAcceptedConnection;
+    if (!pAccepted) return FALSE;
+    pAccepted->sockBrowser = sock;
+    // The listening socket is bound to this address (SockListenLoopback).
+    if (!SockResolveIPv4("127.0.0.1", &pAccepted->dwListenAddr)) pAccepted->dwListenAddr = 0;
+    pAccepted->nListenPort = nListenPort;
+    if (StartDetachedThread(ConnectionThreadProc, pAccepted)) return TRUE;
+    delete pAccepted;
+    return FALSE;
 }
 
 } // namespace
@@ -61,7 +71,7 @@ unsigned int CLocalProxyServer::ListenThreadProc(void* pParam)
             break;
         }
         // With no thread to read it, the connection is closed, not left hanging.
-        if (!StartConnectionThread(sock)) SockClose(sock);
+        if (!StartConnectionThread(sock, pServer->m_nLocalPort)) SockClose(sock);
     }
     // This thread owns both sockets; nobody else closes them.
     SockClose(pServer->m_sockListen);
@@ -103,13 +113,15 @@ BOOL CLocalProxyServer::Start(int nPort, int bUseUpstream, CString strUpstreamHo
     m_sockListen = sockListen;
     m_sockWaker = sockWaker;
     m_nWakePort = nWakePort;
+    // Set before the listener starts: it hands the port to every connection.
+    m_nLocalPort = nBound;
     if (!m_threadListen.Start(ListenThreadProc, this)) {
         SockClose(sockListen);
         SockClose(sockWaker);
         m_sockListen = m_sockWaker = NO_SOCKET;
+        m_nLocalPort = static_cast<WORD>(nPort);
         return FALSE;
     }
-    m_nLocalPort = nBound;
     return TRUE;
 }
 

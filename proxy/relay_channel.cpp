@@ -94,9 +94,9 @@ unsigned int RelayThreadProc(void* pParam)
         }
         if ((nReady & 1) && !StepChannel(conn, conn.m_toTarget)) break;
         if ((nReady & 2) && !StepChannel(conn, conn.m_toBrowser)) break;
-        // A request this connection must not carry ends it once the answers
-        // before it are through; the browser asks again on a new one.
-        if (conn.m_requests.IsStopped() && conn.m_responses.IsBetweenAnswers()) break;
+        // A request this connection must not carry, or the browser's last
+        // one, ends it once the answers asked for are through.
+        if (conn.m_requests.IsFinished() && conn.m_responses.IsBetweenAnswers()) break;
     }
     return 0; // the record's end closes both sockets once
 }

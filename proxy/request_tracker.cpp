@@ -42,7 +42,7 @@ bool DescribeRequest(const CRequestHead& head, CRequestFraming& framing)
     framing.request.bConnect = method == "CONNECT";
     framing.bPassAfter = framing.request.bConnect;
 
-    bool bTransfer = false, bLength = false;
+    bool bTransfer = false, bLength = false, bClose = false, bKeepAlive = false;
     std::string transfer, length;
     for (int i = 0; i < head.m_headers.GetSize(); ++i) {
         const CHeaderField& field = head.m_headers[i];
@@ -58,8 +58,17 @@ bool DescribeRequest(const CRequestHead& head, CRequestFraming& framing)
             bLength = true;
         } else if (name == "upgrade") {
             framing.bPassAfter = true;
+        } else if (name == "connection") {
+            const std::string tokens = "," + Lowered(field.m_strValue.str()) + ",";
+            for (size_t b = 0, e; b < tokens.size(); b = e + 1) {
+                e = tokens.find(',', b);
+                const std::string token = Trimmed(CString(tokens.substr(b, e - b).c_str()));
+                if (token == "close") bClose = true;
+                if (token == "keep-alive") bKeepAlive = true;
+            }
         }
     }
+    framing.bLast = bClose || (!framing.request.bClient11 && !bKeepAlive);
     if (bTransfer) {
         // Only chunked is a request body whose end we can find.
         std::string last = transfer.substr(transfer.rfind(',') == std::string::npos ? 0 : transfer.rfind(',') + 1);
@@ -97,6 +106,7 @@ void CRequestTracker::StartBody(const CRequestHead& head, CResponseFramer& respo
     }
     responses.ExpectResponse(framing.request);
     m_bPassAfterBody = framing.bPassAfter;
+    m_bLastAfterBody = framing.bLast;
     if (framing.bChunked) {
         m_chunks = CChunkedDecoder();
         m_state = BODY_CHUNKED;
@@ -104,8 +114,15 @@ void CRequestTracker::StartBody(const CRequestHead& head, CResponseFramer& respo
         m_nLeft = framing.nLength;
         m_state = BODY_LENGTH;
     } else {
-        m_state = m_bPassAfterBody ? PASS : HEAD;
+        m_state = AfterBody();
     }
+}
+
+CRequestTracker::State CRequestTracker::AfterBody() const
+{
+    // A tunnel's bytes are the browser's to send, whatever the head said.
+    if (m_bPassAfterBody) return PASS;
+    return m_bLastAfterBody ? LAST : HEAD;
 }
 
 void CRequestTracker::StartPassing(std::string& strOut)
@@ -127,20 +144,21 @@ void CRequestTracker::Feed(const char* pData, int nLength, std::string& strOut, 
             nUsed = static_cast<int>(nTake);
             strOut.append(pData, static_cast<size_t>(nUsed));
             m_nLeft -= nTake;
-            if (m_nLeft == 0) m_state = m_bPassAfterBody ? PASS : HEAD;
+            if (m_nLeft == 0) m_state = AfterBody();
             break;
         }
         case BODY_CHUNKED: {
             CChunkedDecoder::Result result = m_chunks.Feed(pData, nLength, &nUsed, nullptr);
             strOut.append(pData, static_cast<size_t>(nUsed));
             if (result == CChunkedDecoder::DONE)
-                m_state = m_bPassAfterBody ? PASS : HEAD;
+                m_state = AfterBody();
             else if (result == CChunkedDecoder::FAILED)
                 m_state = PASS;
             break;
         }
         case PASS: strOut.append(pData, static_cast<size_t>(nLength)); break;
-        case STOPPED: break;
+        case STOPPED:
+        case LAST: break;
         }
         pData += nUsed;
         nLength -= nUsed;

@@ -43,13 +43,9 @@ int SockWaitForConnection(SOCKET_HANDLE sockListen, SOCKET_HANDLE sockWaker, int
 int SockWaitReadable(SOCKET_HANDLE sockA, SOCKET_HANDLE sockB, int nTimeoutMs);
 
 // Accepts one waiting connection; NO_SOCKET on failure. The connection
-// sends small writes at once (no Nagle delay), as SockConnectIPv4's do.
+// sends small writes at once (no Nagle delay), as SockConnectIPv4's do:
+// it has that from the listening socket, which SockListenLoopback made so.
 SOCKET_HANDLE SockAccept(SOCKET_HANDLE sockListen);
-
-// The local IPv4 address (network order) and port (host order) of a
-// connected or listening socket; for an accepted connection, the address and
-// port it was accepted on. FALSE when the system cannot tell.
-BOOL SockLocalEndpoint(SOCKET_HANDLE s, DWORD* pAddr, WORD* pPort);
 
 // A dotted IPv4 address is converted directly; any other name is resolved and
 // the first IPv4 address of the answer is taken. *pAddr is in network order.

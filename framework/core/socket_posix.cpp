@@ -95,6 +95,8 @@ SOCKET_HANDLE SockListenLoopback(WORD nPort, WORD* pBoundPort)
     // listener linger in TIME_WAIT; a second listener on the port still fails.
     int one = 1;
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    // Accepted connections inherit it (see SockAccept).
+    SendAtOnce(fd);
     sockaddr_in sa = LoopbackAddress(nPort);
     if (bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || listen(fd, SOMAXCONN) != 0) {
         close(fd);
@@ -176,21 +178,9 @@ int SockWaitReadable(SOCKET_HANDLE sockA, SOCKET_HANDLE sockB, int nTimeoutMs)
 
 SOCKET_HANDLE SockAccept(SOCKET_HANDLE sockListen)
 {
-    sockaddr_in peer;
-    socklen_t len = sizeof peer;
-    int fd = accept4(Fd(sockListen), reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC);
-    if (fd >= 0) SendAtOnce(fd);
-    return Counted(fd);
-}
-
-BOOL SockLocalEndpoint(SOCKET_HANDLE s, DWORD* pAddr, WORD* pPort)
-{
-    sockaddr_in sa;
-    socklen_t len = sizeof sa;
-    if (getsockname(Fd(s), reinterpret_cast<sockaddr*>(&sa), &len) != 0 || sa.sin_family != AF_INET) return FALSE;
-    *pAddr = sa.sin_addr.s_addr;
-    *pPort = ntohs(sa.sin_port);
-    return TRUE;
+    // No Nagle delay: inherited from the listening socket, like the other
+    // TCP options. Nobody asks for the peer's address.
+    return Counted(accept4(Fd(sockListen), nullptr, nullptr, SOCK_CLOEXEC));
 }
 
 BOOL SockResolveIPv4(LPCTSTR pszHost, DWORD* pAddr)

@@ -95,6 +95,8 @@ SOCKET_HANDLE SockListenLoopback(WORD nPort, WORD* pBoundPort)
     // No other program may take over the port while we listen on it.
     BOOL bExclusive = TRUE;
     setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&bExclusive), sizeof bExclusive);
+    // Accepted connections inherit it (see SockAccept).
+    SendAtOnce(s);
     sockaddr_in sa = LoopbackAddress(nPort);
     if (bind(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || listen(s, SOMAXCONN) != 0) {
         closesocket(s);
@@ -181,21 +183,10 @@ int SockWaitReadable(SOCKET_HANDLE sockA, SOCKET_HANDLE sockB, int nTimeoutMs)
 
 SOCKET_HANDLE SockAccept(SOCKET_HANDLE sockListen)
 {
-    sockaddr_in peer;
-    int len = sizeof peer;
-    SOCKET s = accept(Sock(sockListen), reinterpret_cast<sockaddr*>(&peer), &len);
-    if (s != INVALID_SOCKET) SendAtOnce(s);
-    return Counted(s);
-}
-
-BOOL SockLocalEndpoint(SOCKET_HANDLE s, DWORD* pAddr, WORD* pPort)
-{
-    sockaddr_in sa;
-    int len = sizeof sa;
-    if (getsockname(Sock(s), reinterpret_cast<sockaddr*>(&sa), &len) != 0 || sa.sin_family != AF_INET) return FALSE;
-    *pAddr = sa.sin_addr.s_addr;
-    *pPort = ntohs(sa.sin_port);
-    return TRUE;
+    // No Nagle delay: an accepted socket has the listening socket's options.
+    // Under Wine a setsockopt here, and asking for the peer's address, would
+    // each be another round trip to the wineserver for every connection.
+    return Counted(accept(Sock(sockListen), nullptr, nullptr));
 }
 
 BOOL SockResolveIPv4(LPCTSTR pszHost, DWORD* pAddr)

@@ -26,16 +26,26 @@ int GetRequestHeadWaitMs();
 // head grew past MAX_REQUEST_HEAD, or the time ran out.
 BOOL ReadRequestHead(SOCKET_HANDLE sockBrowser, int nWaitMs, CString& strHead, CString& strRest);
 
+// What the listener hands to the thread of one accepted connection.
+struct CAcceptedConnection {
+    SOCKET_HANDLE sockBrowser;
+    // Where the proxy listens, known once to the listener: asking the
+    // accepted socket would cost every connection another two round trips
+    // to the wineserver under Wine.
+    DWORD dwListenAddr; // network order
+    WORD nListenPort;
+};
+
 // TRUE when an IPv4 address (network order) and port name the proxy's own
-// listening endpoint, as the accepted socket sockBrowser sees it: the
-// listening address itself, or 0.0.0.0, which reaches it as well. Such a
-// target would hand the request back to the proxy, again and again.
-BOOL IsOwnEndpoint(SOCKET_HANDLE sockBrowser, DWORD dwAddr, WORD nPort);
+// listening endpoint: the listening address itself, or 0.0.0.0, which
+// reaches it as well. Such a target would hand the request back to the
+// proxy, again and again.
+BOOL IsOwnEndpoint(const CAcceptedConnection& accepted, DWORD dwAddr, WORD nPort);
 
 // Where a request goes: the upstream proxy when one is in use, otherwise the
 // host and port its Host header named (empty host and port 0 when none).
 void ChooseTarget(const CUpstreamConfig& config, const CRequestHead& head, CString& strHost, int& nPort);
 
-// Thread routine; its parameter is the accepted socket itself, which it owns
-// from the start. Returns 0.
+// Thread routine; its parameter is a CAcceptedConnection made with new,
+// which it owns from the start (the record and its socket). Returns 0.
 unsigned int ConnectionThreadProc(void* pParam);

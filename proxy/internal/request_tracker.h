@@ -21,12 +21,15 @@
 // request's own body ends. false when the head does not say it clearly
 // (unknown version, a Content-Length that is not a number, a transfer coding
 // other than chunked); bPassAfter is set for a CONNECT or an Upgrade request,
-// after which the browser's bytes may no longer be requests.
+// after which the browser's bytes may no longer be requests; bLast for the
+// browser's last request on the connection ("Connection: close", or HTTP/1.0
+// without "keep-alive").
 struct CRequestFraming {
     CPendingRequest request;
     bool bChunked = false;
     std::uint64_t nLength = 0;
     bool bPassAfter = false;
+    bool bLast = false;
 };
 bool DescribeRequest(const CRequestHead& head, CRequestFraming& framing);
 
@@ -55,21 +58,30 @@ public:
     // again on a new connection.
     bool IsStopped() const { return m_state == STOPPED; }
 
+    // Nothing more the browser sends is to be carried: it was stopped, or
+    // the browser's last request (see CRequestFraming::bLast) has gone whole.
+    // The connection ends once the answers asked for are delivered, without
+    // waiting for the server to close after them (a server that ignores
+    // "close" would keep the browser waiting for good).
+    bool IsFinished() const { return m_state == STOPPED || m_state == LAST; }
+
     // Everything from now on passes unchanged; a head being collected goes
     // to strOut as it came. For a connection whose answers are no longer
     // HTTP that the response side can follow.
     void StartPassing(std::string& strOut);
 
 private:
-    enum State { HEAD, BODY_LENGTH, BODY_CHUNKED, PASS, STOPPED };
+    enum State { HEAD, BODY_LENGTH, BODY_CHUNKED, PASS, STOPPED, LAST };
 
     void StartBody(const CRequestHead& head, CResponseFramer& responses);
+    State AfterBody() const;
     int FeedHead(const char* pData, int nLength, std::string& strOut, CResponseFramer& responses);
 
     State m_state = HEAD;
     std::string m_strHead;
     std::uint64_t m_nLeft = 0;
     bool m_bPassAfterBody = false;
+    bool m_bLastAfterBody = false;
     CChunkedDecoder m_chunks;
     bool m_bToOrigin = false;
     CString m_strOriginHost;

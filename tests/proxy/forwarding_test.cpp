@@ -345,6 +345,27 @@ TEST_F(ForwardingTest, WithoutUpstreamARequestForAnotherServerEndsTheConnectionA
     EXPECT_EQ(other.Accepted(), 0);
 }
 
+TEST_F(ForwardingTest, AServerThatKeepsItsSideOpenAfterTheLastRequestDoesNotHoldTheBrowser)
+{
+    std::atomic<int> closedByProxy{0};
+    CTestTcpServer origin([&](SOCKET_HANDLE s) {
+        TestRecvHead(s);
+        TestSend(s, "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\ndone");
+        // This server ignores "close": its side stays open until the proxy
+        // ends the connection, or 20 s pass.
+        char byte;
+        if (SockWaitReadable(s, NO_SOCKET, 20000) == 1 && SockRecv(s, &byte, 1) == 0) closedByProxy = 1;
+    });
+    WORD port = StartDirect();
+    SOCKET_HANDLE s = TestConnect(port);
+    ASSERT_NE(s, NO_SOCKET);
+    TestSend(s, GetRequest(origin.Port(), "/", "Connection: close\r\n"));
+    EXPECT_EQ(TestRecvAll(s), "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\ndone");
+    SockClose(s);
+    for (int i = 0; i < 500 && !closedByProxy.load(); ++i) SleepMs(10);
+    EXPECT_EQ(closedByProxy.load(), 1);
+}
+
 TEST_F(ForwardingTest, HalfClosedBrowserGetsTheWholeAnswer)
 {
     // A server that answers once the request's sender has finished (its end

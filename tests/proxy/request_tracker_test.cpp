@@ -168,3 +168,48 @@ TEST_F(RequestTrackerTest, WithoutAnUpstreamLaterRequestsGoInPathFormAndAnotherS
         }
     }
 }
+
+TEST_F(RequestTrackerTest, TheBrowsersLastRequestFinishesTheConnectionOnceItHasGoneWhole)
+{
+    const std::string next = "GET http://h/next HTTP/1.1\r\nHost: h\r\n\r\n";
+    const struct {
+        std::string request; // head and body
+        bool bLast;
+    } cases[] = {
+        {"GET http://h/ HTTP/1.1\r\nHost: h\r\nConnection: close\r\n\r\n", true},
+        {"GET http://h/ HTTP/1.1\r\nHost: h\r\nConnection: Keep-Alive,  CLOSE \r\n\r\n", true},
+        {"GET http://h/ HTTP/1.0\r\nHost: h\r\n\r\n", true},
+        {"GET http://h/ HTTP/1.0\r\nHost: h\r\nConnection: keep-alive\r\n\r\n", false},
+        {"GET http://h/ HTTP/1.1\r\nHost: h\r\nConnection: closed\r\n\r\n", false},
+        {"GET http://h/ HTTP/1.1\r\nHost: h\r\nProxy-Connection: close\r\n\r\n", false},
+        {"POST http://h/ HTTP/1.1\r\nHost: h\r\nConnection: close\r\nContent-Length: 3\r\n\r\nabc", true},
+        {"POST http://h/ HTTP/1.1\r\nConnection: close\r\nTransfer-Encoding: chunked\r\n\r\n1\r\na\r\n0\r\n\r\n", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.request);
+        CResponseFramer framer;
+        CRequestTracker tracker;
+        CRequestHead first;
+        ParseRequestHead("GET http://h/ HTTP/1.1\r\nHost: h\r\n\r\n", first);
+        tracker.AfterFirstHead(first, framer);
+        std::string out;
+        // Up to its last byte the request is not whole yet.
+        tracker.Feed(c.request.data(), static_cast<int>(c.request.size() - 1), out, framer);
+        EXPECT_FALSE(tracker.IsFinished());
+        const std::string rest = c.request.substr(c.request.size() - 1) + next;
+        tracker.Feed(rest.data(), static_cast<int>(rest.size()), out, framer);
+        EXPECT_EQ(tracker.IsFinished(), c.bLast);
+        EXPECT_FALSE(tracker.IsStopped());
+        // Nothing after the last request is carried.
+        EXPECT_EQ(out, c.bLast ? c.request : c.request + next);
+    }
+
+    // A tunnel stays the browser's, whatever its head said.
+    CResponseFramer framer;
+    CRequestTracker tracker;
+    CRequestHead connect;
+    ParseRequestHead("CONNECT h:443 HTTP/1.1\r\nHost: h:443\r\nConnection: close\r\n\r\n", connect);
+    tracker.AfterFirstHead(connect, framer);
+    EXPECT_FALSE(tracker.IsFinished());
+    EXPECT_TRUE(tracker.IsPassingThrough());
+}
