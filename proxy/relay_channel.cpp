@@ -57,17 +57,26 @@ bool StepChannel(CRelayConnection& conn, CRelayChannel& ch)
         return false;
     }
     ch.m_buffer[ch.m_nLastLength] = '\0';
+    const char* pSend = nullptr;
+    int nSend = 0;
     if (ch.m_direction == RELAY_TO_TARGET) {
         // Once the answers are a tunnel or something unparsed, what the
         // browser sends is no longer requests to follow either.
         if (conn.m_responses.IsPassingThrough() && !conn.m_requests.IsPassingThrough())
             conn.m_requests.StartPassing(conn.m_strOut);
         conn.m_requests.Feed(ch.m_buffer, ch.m_nLastLength, conn.m_strOut, conn.m_responses);
+    } else if (conn.m_responses.PassesUnchanged(ch.m_nLastLength)) {
+        conn.m_responses.Skip(ch.m_nLastLength);
+        pSend = ch.m_buffer;
+        nSend = ch.m_nLastLength;
     } else {
         conn.m_responses.Feed(ch.m_buffer, ch.m_nLastLength, conn.m_strOut);
     }
-    if (!conn.m_strOut.empty() &&
-        !SockSendAll(ch.m_sockTo, conn.m_strOut.data(), static_cast<int>(conn.m_strOut.size())))
+    if (!pSend) {
+        pSend = conn.m_strOut.data();
+        nSend = static_cast<int>(conn.m_strOut.size());
+    }
+    if (nSend > 0 && !SockSendAll(ch.m_sockTo, pSend, nSend))
         return false; // the other side is gone: nothing more can be delivered
     // An HTTP/1.0 browser knows the end of a filtered page by the close.
     return !(ch.m_direction == RELAY_TO_BROWSER && conn.m_responses.MustClose());

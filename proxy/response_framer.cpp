@@ -49,6 +49,22 @@ void CResponseFramer::Feed(const char* pData, int nLength, std::string& strOut)
     }
 }
 
+bool CResponseFramer::PassesUnchanged(int nLength) const
+{
+    switch (m_state) {
+    // Not up to the body's last byte: its end starts the next answer.
+    case IN_LENGTH_BODY: return m_output == OUT_SAME && static_cast<std::uint64_t>(nLength) < m_nLeft;
+    case IN_CLOSE_BODY: return m_output == OUT_SAME;
+    case PASS: return !m_bRawInChunks;
+    default: return false;
+    }
+}
+
+void CResponseFramer::Skip(int nLength)
+{
+    if (m_state == IN_LENGTH_BODY) m_nLeft -= static_cast<std::uint64_t>(nLength);
+}
+
 int CResponseFramer::FeedHead(const char* pData, int nLength, std::string& strOut)
 {
     int nUsed = 0;

@@ -37,6 +37,15 @@ public:
     // browser is to receive now.
     void Feed(const char* pData, int nLength, std::string& strOut);
 
+    // The next nLength bytes from the server reach the browser exactly as
+    // they are and change nothing but a count: the middle of a body that
+    // passes unfiltered, or a tunnel. The relay then sends them straight
+    // from its receive buffer and calls Skip instead of Feed, which spares a
+    // download one copy of every byte.
+    bool PassesUnchanged(int nLength) const;
+    // Takes nLength bytes for which PassesUnchanged was true.
+    void Skip(int nLength);
+
     // The server closed: appends what was held back. A filtered body that
     // the close cut short stays unfinished (no last chunk), so the browser
     // sees a broken transfer rather than a complete page.

@@ -66,6 +66,16 @@ std::vector<CFramerCase> Cases()
          "{<p><noscript>run()</noscript> </p>|}" +
              WithLength("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n", pngWithText),
          false},
+        {"an image passed as it is, then a page re-framed as chunks",
+         1,
+         0,
+         {Get11(), Get11()},
+         WithLength("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n", pngWithText) +
+             WithLength("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n", "<script>x</script>"),
+         WithLength("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n", pngWithText) +
+             "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n"
+             "{<noscript>x</noscript> |}",
+         false},
         {"chunked page decoded, filtered, re-chunked with its trailers",
          1,
          1,
@@ -170,17 +180,27 @@ std::vector<CFramerCase> Cases()
     };
 }
 
-std::string RunFramer(const CFramerCase& c, const std::vector<int>& cuts, bool* pMustClose)
+// bSkipUnchanged: as the relay does, a piece the framer would pass as it is
+// goes to the output directly, and the framer only counts it.
+std::string RunFramer(const CFramerCase& c, const std::vector<int>& cuts, bool bSkipUnchanged, bool* pMustClose)
 {
     CResponseFramer framer;
     for (const CPendingRequest& r : c.requests) framer.ExpectResponse(r);
     std::string out;
+    auto piece = [&](int at, int n) {
+        if (bSkipUnchanged && framer.PassesUnchanged(n)) {
+            out.append(c.input, static_cast<size_t>(at), static_cast<size_t>(n));
+            framer.Skip(n);
+        } else {
+            framer.Feed(c.input.data() + at, n, out);
+        }
+    };
     int at = 0;
     for (int cut : cuts) {
-        framer.Feed(c.input.data() + at, cut - at, out);
+        piece(at, cut - at);
         at = cut;
     }
-    framer.Feed(c.input.data() + at, static_cast<int>(c.input.size()) - at, out);
+    piece(at, static_cast<int>(c.input.size()) - at);
     *pMustClose = framer.MustClose();
     framer.Finish(out);
     return out;
@@ -206,15 +226,17 @@ TEST_F(ResponseFramerTest, RecordedAnswersAtEverySplitPoint)
         for (int cut = 1; cut < n; ++cut) bytes.push_back(cut);
         splits.push_back(bytes);
         for (const std::vector<int>& cuts : splits) {
-            bool bMustClose = false;
-            std::string out = RunFramer(c, cuts, &bMustClose);
-            if (c.expected == SAME) {
-                ASSERT_EQ(out, c.input) << "cut at " << (cuts.empty() ? 0 : cuts[0]) << " of " << cuts.size();
-            } else {
-                ASSERT_EQ(DechunkForComparison(out), expected)
-                    << "cut at " << (cuts.empty() ? 0 : cuts[0]) << " of " << cuts.size();
+            for (bool bSkip : {false, true}) {
+                bool bMustClose = false;
+                std::string out = RunFramer(c, cuts, bSkip, &bMustClose);
+                if (c.expected == SAME) {
+                    ASSERT_EQ(out, c.input) << "cut at " << (cuts.empty() ? 0 : cuts[0]) << " of " << cuts.size();
+                } else {
+                    ASSERT_EQ(DechunkForComparison(out), expected)
+                        << "cut at " << (cuts.empty() ? 0 : cuts[0]) << " of " << cuts.size();
+                }
+                ASSERT_EQ(bMustClose, c.bMustClose);
             }
-            ASSERT_EQ(bMustClose, c.bMustClose);
         }
     }
 }
