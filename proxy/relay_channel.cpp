@@ -1,7 +1,6 @@
 // The relay loop of one connection, both directions on one thread.
 #include "proxy/internal/relay_channel.h"
 
-#include <atomic>
 #include <memory>
 
 CRelayConnection::CRelayConnection(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget)
@@ -27,27 +26,6 @@ CRelayConnection::~CRelayConnection()
 }
 
 namespace {
-
-std::atomic<int> g_nRelayQuietMs{DEFAULT_RELAY_QUIET_MS};
-
-} // namespace
-
-void SetRelayQuietMs(int nMs)
-{
-    g_nRelayQuietMs.store(nMs > 0 ? nMs : DEFAULT_RELAY_QUIET_MS);
-}
-
-namespace {
-
-// After a quiet spell: the channel is to receive without waiting, when it
-// is still read and can be made non-blocking (a blocking receive on a quiet
-// socket would hold the other direction up).
-int LookAtQuiet(CRelayChannel& ch, int nBit)
-{
-    if (ch.m_bFromEnded) return 0;
-    if (!ch.m_bNonBlocking) ch.m_bNonBlocking = SockSetNonBlocking(ch.m_sockFrom) != FALSE;
-    return ch.m_bNonBlocking ? nBit : 0;
-}
 
 // One receive on a channel that the wait found ready, and what follows from
 // it. false when the connection is over.
@@ -120,9 +98,8 @@ unsigned int RelayThreadProc(void* pParam)
         } else {
             nUnwaited = 0;
             SOCKET_HANDLE sockBrowser = conn.m_toTarget.m_bFromEnded ? NO_SOCKET : conn.m_toTarget.m_sockFrom;
-            nReady = SockWaitReadable(sockBrowser, conn.m_toBrowser.m_sockFrom, g_nRelayQuietMs.load());
+            nReady = SockWaitReadable(sockBrowser, conn.m_toBrowser.m_sockFrom, -1);
             if (nReady < 0) break;
-            if (nReady == 0) nReady = LookAtQuiet(conn.m_toTarget, 1) | LookAtQuiet(conn.m_toBrowser, 2);
         }
         if ((nReady & 1) && !StepChannel(conn, conn.m_toTarget)) break;
         if ((nReady & 2) && !StepChannel(conn, conn.m_toBrowser)) break;

@@ -30,17 +30,6 @@ const int RELAY_BULK_RECEIVE = 32 * 1024;
 // being read.
 const int RELAY_MAX_UNWAITED = 16;
 
-// How long the relay waits on a connection's sockets before it looks at
-// them itself, with a receive that does not wait. Under Wine a wait was
-// seen to miss a peer's close for good when it came under load (the relay
-// stayed with the browser's socket half-closed until the process ended);
-// the receive finds it. An idle connection pays one look per spell.
-const int DEFAULT_RELAY_QUIET_MS = 10 * 1000;
-
-// Changes that spell for relays from now on (tests use a short one);
-// values below 1 restore the default.
-void SetRelayQuietMs(int nMs);
-
 enum ERelayDirection { RELAY_TO_TARGET, RELAY_TO_BROWSER };
 
 // One direction of a connection.
@@ -52,8 +41,8 @@ struct CRelayChannel {
     // The from side ended its sending (a half-close): not read any more,
     // while the other direction goes on.
     bool m_bFromEnded = false;
-    // A bulk receive or a quiet spell came once: the from socket went
-    // non-blocking, so a receive can be tried before waiting.
+    // A bulk receive came once: the from socket went non-blocking, so a
+    // receive can be tried before waiting.
     bool m_bNonBlocking = false;
     // The last receive was a bulk one: try the next without waiting first.
     bool m_bTryFirst = false;

@@ -1,7 +1,6 @@
 // Requests through a running proxy to loopback origins and upstreams: what
 // reaches the target, what comes back, and that every socket is closed once.
 #include "proxy/filter_switches.h"
-#include "proxy/internal/relay_channel.h"
 #include "proxy/internal/upstream_config.h"
 #include "proxy/local_proxy_server.h"
 #include "proxy_test_peers.h"
@@ -30,7 +29,6 @@ protected:
     {
         m_proxy.Stop();
         SetFilterSwitches(0, 0);
-        SetRelayQuietMs(0);
     }
 
     WORD StartDirect()
@@ -326,35 +324,6 @@ TEST_F(ForwardingTest, KeptAliveRequestsFollowTheFirstThroughTheRelay)
     TestSend(s, GetRequest(origin.Port(), "/1"));
     EXPECT_EQ(TestRecvCount(s, 40), "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nr0");
     TestSend(s, GetRequest(origin.Port(), "/2"));
-    EXPECT_EQ(TestRecvAll(s), "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nr1");
-    SockClose(s);
-}
-
-TEST_F(ForwardingTest, AConnectionQuietForManySpellsIsLookedAtWithoutHoldingEitherSide)
-{
-    // A slow server keeps both sides quiet for several spells before its
-    // first answer (the browser waits for it), and the browser waits as
-    // long before its second request. A look must neither wait on a quiet
-    // socket, which would hold the other side up, nor end the connection.
-    SetRelayQuietMs(20);
-    CTestTcpServer origin([](SOCKET_HANDLE s) {
-        std::string rest;
-        for (int i = 0; i < 2; ++i) {
-            std::string head = rest.empty() ? TestRecvHead(s, &rest) : rest;
-            if (head.empty()) return;
-            rest.clear();
-            if (i == 0) SleepMs(200);
-            TestSend(s, "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nr" + std::to_string(i));
-        }
-    });
-    WORD port = StartDirect();
-    SOCKET_HANDLE s = TestConnect(port);
-    ASSERT_NE(s, NO_SOCKET);
-    TestSend(s, GetRequest(origin.Port(), "/1"));
-    EXPECT_EQ(TestRecvCount(s, 40), "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nr0");
-    SleepMs(200);
-    TestSend(s, GetRequest(origin.Port(), "/2"));
-    // The server's close after its second answer still ends the connection.
     EXPECT_EQ(TestRecvAll(s), "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nr1");
     SockClose(s);
 }
