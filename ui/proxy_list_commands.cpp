@@ -33,7 +33,7 @@ BOOL CSettingsDlg::CheckProxyReachable(LPCTSTR pszHost, int nPort)
     return ::CheckProxyReachable(pszHost, nPort, m_hWnd);
 }
 
-void CSettingsDlg::OnUpdateProxyList()
+ProxyListUpdateResult CSettingsDlg::RefreshProxyList(CString& strText)
 {
     // Straight to the vendor, not through the local proxy.
     DisableConnectionProxy(g_pszConnectionName);
@@ -45,8 +45,15 @@ void CSettingsDlg::OnUpdateProxyList()
     // A failed update keeps the old list, in the file and in the combo box.
     if (result == PROXY_LIST_UPDATED) FillProxyCombo(entries);
     if (result != PROXY_LIST_FILE_FAILED) m_proxyGenThread.Start(g_regUpdateServer.Get());
-    CString text = GetProxyListUpdateText(result);
-    if (result == PROXY_LIST_FILE_FAILED && !strDetail.IsEmpty()) text += "\r\n" + strDetail;
+    strText = GetProxyListUpdateText(result);
+    if (result == PROXY_LIST_FILE_FAILED && !strDetail.IsEmpty()) strText += "\r\n" + strDetail;
+    return result;
+}
+
+void CSettingsDlg::OnUpdateProxyList()
+{
+    CString text;
+    ProxyListUpdateResult result = RefreshProxyList(text);
     AfxMessageBox(text, MB_OK, GetProxyListUpdateCaption(result), m_hWnd);
 }
 

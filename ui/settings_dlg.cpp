@@ -106,24 +106,15 @@ BOOL CSettingsDlg::OnInitDialog()
 
 void CSettingsDlg::DoFirstRun()
 {
-    // The download must reach the vendor directly, not the local proxy.
-    DisableConnectionProxy(g_pszConnectionName);
-
-    CStringList entries;
-    CString strDetail;
-    ProxyListUpdateResult result =
-        UpdateProxyList(GetProxyListUrl(g_regUpdateServer.Get()), ProxyListFilePath(g_strAppPath), entries, &strDetail);
+    CString text;
+    ProxyListUpdateResult result = RefreshProxyList(text);
     if (result == PROXY_LIST_FILE_FAILED) {
         // The list could not be kept: say so, and leave RunFirst at 0 so the
         // next start tries the first-run work again. The rest of the
         // initialisation still runs.
-        CString text = GetProxyListUpdateText(result);
-        if (!strDetail.IsEmpty()) text += "\r\n" + strDetail;
         AfxMessageBox(text, MB_OK, GetProxyListUpdateCaption(result), m_hWnd);
         return;
     }
-    if (result == PROXY_LIST_UPDATED) FillProxyCombo(entries);
-    m_proxyGenThread.Start(g_regUpdateServer.Get());
     // A list that could not be downloaded can be fetched later with
     // "Update Proxy List Now"; the first run is done either way.
     g_regRunFirst.Set(1);

@@ -9,6 +9,7 @@
 #include "framework/core/string_list.h"
 #include "framework/win/combo_box.h"
 #include "proxy/local_proxy_server.h"
+#include "proxylist/proxy_list_update.h"
 #include "ui/tray_dialog.h"
 
 // 1 until the system first minimises the dialog (which then stays on the
@@ -72,6 +73,10 @@ private:
     // The six check boxes' members from their settings.
     void ReadSwitchSettings();
     void DoFirstRun();
+    // Downloads the proxy list straight from the vendor, keeps it and fills
+    // the combo box when it has entries, and asks for the generator page
+    // unless the list could not be kept. strText: what to tell the user.
+    ProxyListUpdateResult RefreshProxyList(CString& strText);
     void RestartCleaner();
     // Browser at the local proxy, local proxy (re)started towards host:port.
     void SwitchOn(const CString& strHost, int nPort);
