@@ -51,6 +51,10 @@ SOCKET_HANDLE SockAccept(SOCKET_HANDLE sockListen);
 // the first IPv4 address of the answer is taken. *pAddr is in network order.
 BOOL SockResolveIPv4(LPCTSTR pszHost, DWORD* pAddr);
 
+// Only the dotted form, converted without asking a name server; FALSE for
+// anything else. Lets a caller that bounds its lookups skip the bound.
+BOOL SockParseIPv4(LPCTSTR pszHost, DWORD* pAddr);
+
 // A TCP connection to an IPv4 address (network order) and a port (host
 // order); NO_SOCKET when the socket cannot be made or the connection fails.
 // Small writes go out at once: a relay that sends an answer's head and body

@@ -202,6 +202,14 @@ BOOL SockResolveIPv4(LPCTSTR pszHost, DWORD* pAddr)
     return TRUE;
 }
 
+BOOL SockParseIPv4(LPCTSTR pszHost, DWORD* pAddr)
+{
+    in_addr a;
+    if (!pszHost || inet_pton(AF_INET, pszHost, &a) != 1) return FALSE;
+    *pAddr = a.s_addr;
+    return TRUE;
+}
+
 SOCKET_HANDLE SockConnectIPv4(DWORD dwAddr, WORD nPort)
 {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);

@@ -207,6 +207,11 @@ BOOL SockResolveIPv4(LPCTSTR pszHost, DWORD* pAddr)
     return TRUE;
 }
 
+BOOL SockParseIPv4(LPCTSTR pszHost, DWORD* pAddr)
+{
+    return pszHost && ParseDottedQuad(pszHost, pAddr);
+}
+
 SOCKET_HANDLE SockConnectIPv4(DWORD dwAddr, WORD nPort)
 {
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
