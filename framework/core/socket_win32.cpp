@@ -160,24 +160,27 @@ int SockWaitForConnection(SOCKET_HANDLE sockListen, SOCKET_HANDLE sockWaker, int
 
 int SockWaitReadable(SOCKET_HANDLE sockA, SOCKET_HANDLE sockB, int nTimeoutMs)
 {
+    // The read set only, no except set: a close or a reset is reported as
+    // readable anyway (the receive that follows says which). Wine 8 checks a
+    // socket that is in both sets twice in one request; a close that lands
+    // between the two checks marks the socket failed without completing the
+    // select and drops it from the wineserver's watch, so nothing ever wakes
+    // the wait again and the relay's thread and both sockets stay for good
+    // (seen after a thousand browsers closed at once).
     fd_set readable;
     FD_ZERO(&readable);
-    fd_set failed;
-    FD_ZERO(&failed);
     for (SOCKET_HANDLE s : {sockA, sockB}) {
         if (s == NO_SOCKET) continue;
         FD_SET(Sock(s), &readable);
-        FD_SET(Sock(s), &failed);
     }
     timeval tv;
     tv.tv_sec = nTimeoutMs / 1000;
     tv.tv_usec = (nTimeoutMs % 1000) * 1000;
-    int n = select(0, &readable, nullptr, &failed, nTimeoutMs < 0 ? nullptr : &tv);
+    int n = select(0, &readable, nullptr, nullptr, nTimeoutMs < 0 ? nullptr : &tv);
     if (n == SOCKET_ERROR) return -1;
-    // A failed socket is "ready" too: the receive that follows says so.
     int nReady = 0;
-    if (sockA != NO_SOCKET && (FD_ISSET(Sock(sockA), &readable) || FD_ISSET(Sock(sockA), &failed))) nReady |= 1;
-    if (sockB != NO_SOCKET && (FD_ISSET(Sock(sockB), &readable) || FD_ISSET(Sock(sockB), &failed))) nReady |= 2;
+    if (sockA != NO_SOCKET && FD_ISSET(Sock(sockA), &readable)) nReady |= 1;
+    if (sockB != NO_SOCKET && FD_ISSET(Sock(sockB), &readable)) nReady |= 2;
     return nReady;
 }
 
