@@ -5,6 +5,7 @@
 #include "proxy/content_filter.h"
 #include "proxy/internal/relay_channel.h"
 #include "proxy/internal/request_head.h"
+#include "proxy/internal/self_target.h"
 #include "proxy/internal/upstream_config.h"
 
 #include <atomic>
@@ -69,18 +70,22 @@ BOOL IsOwnEndpoint(const CAcceptedConnection& accepted, DWORD dwAddr, WORD nPort
 namespace {
 
 SOCKET_HANDLE ConnectToTarget(const CAcceptedConnection& accepted, const CUpstreamConfig& config,
-                              const CRequestHead& head)
+                              const CRequestHead& head, CRelayTarget& target)
 {
+    // A request naming this proxy (or an upstream entry naming it) would
+    // make it connect to itself, directly or through the upstream, and
+    // every such connection brings the same request back: thousands of
+    // threads in seconds, and every other browser starved.
+    if (RequestNamesProxy(head, accepted.nListenPort)) return NO_SOCKET;
     CString strHost;
     int nPort = 0;
     ChooseTarget(config, head, strHost, nPort);
     if (nPort <= 0 || nPort > 0xFFFF) return NO_SOCKET;
     DWORD dwAddr = 0;
     if (!SockResolveIPv4(strHost, &dwAddr)) return NO_SOCKET;
-    // A Host (or an upstream entry) naming this proxy would make it connect
-    // to itself, and every such connection brings the same request back:
-    // thousands of threads in seconds, and every other browser starved.
     if (IsOwnEndpoint(accepted, dwAddr, static_cast<WORD>(nPort))) return NO_SOCKET;
+    target.dwAddr = dwAddr;
+    target.nPort = static_cast<WORD>(nPort);
     return SockConnectIPv4(dwAddr, static_cast<WORD>(nPort));
 }
 
@@ -110,10 +115,13 @@ unsigned int ConnectionThreadProc(void* pParam)
     // Without an upstream proxy the server itself gets the request, in the
     // form a server expects; an upstream proxy needs the absolute form.
     if (!pConfig->bUseUpstream) head.m_strRequestLine = OriginFormRequestLine(head.m_strRequestLine);
-    CString strOut =
-        RebuildRequestHead(head, pConfig->bProxyAuthHeader ? pConfig->strProxyAuthHeader.GetString() : nullptr);
+    CRelayTarget target;
+    if (pConfig->bUseUpstream && pConfig->bProxyAuthHeader) target.strAuthLine = pConfig->strProxyAuthHeader;
+    target.bToOrigin = !pConfig->bUseUpstream;
+    target.nOwnPort = pAccepted->nListenPort;
+    CString strOut = RebuildRequestHead(head, target.strAuthLine.IsEmpty() ? nullptr : target.strAuthLine.GetString());
 
-    SOCKET_HANDLE sockTarget = ConnectToTarget(*pAccepted, *pConfig, head);
+    SOCKET_HANDLE sockTarget = ConnectToTarget(*pAccepted, *pConfig, head, target);
     if (sockTarget == NO_SOCKET) {
         SockClose(sockBrowser);
         return 0;
@@ -122,6 +130,6 @@ unsigned int ConnectionThreadProc(void* pParam)
     // the relay would only cost another start (about a millisecond under
     // Wine) and another stack. Bytes that came after the head (the start of
     // a body, a next request) follow it through the request tracker.
-    RelayConnection(sockBrowser, sockTarget, head, strOut, strRest, !pConfig->bUseUpstream);
+    RelayConnection(sockBrowser, sockTarget, head, strOut, strRest, target);
     return 0;
 }

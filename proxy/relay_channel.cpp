@@ -27,10 +27,47 @@ CRelayConnection::~CRelayConnection()
 
 namespace {
 
+void DropTarget(CRelayConnection& conn)
+{
+    SockClose(conn.m_toBrowser.m_sockFrom);
+    conn.m_toBrowser.m_sockFrom = conn.m_toTarget.m_sockTo = NO_SOCKET;
+    conn.m_toBrowser.m_bNonBlocking = conn.m_toBrowser.m_bTryFirst = false;
+    conn.m_bTargetAnswered = false;
+}
+
+// A new connection to the target, for requests that the last one will not
+// carry. false when it cannot be had.
+bool OpenTarget(CRelayConnection& conn)
+{
+    SOCKET_HANDLE sock = SockConnectIPv4(conn.m_target.dwAddr, conn.m_target.nPort);
+    if (sock == NO_SOCKET) return false;
+    conn.m_toBrowser.m_sockFrom = conn.m_toTarget.m_sockTo = sock;
+    return true;
+}
+
+// The target ended its connection (or it failed). true when the browser's
+// connection carries on: between answers, or with the waiting requests sent
+// again on a new connection.
+bool AfterTargetEnded(CRelayConnection& conn)
+{
+    if (conn.m_responses.IsBetweenAnswers()) {
+        DropTarget(conn);
+        return !conn.m_requests.IsFinished() && !conn.m_toTarget.m_bFromEnded;
+    }
+    // A kept-alive connection that the server closed while idle may take
+    // the next request down with it; a new connection's close is an answer.
+    std::string strAgain;
+    if (!conn.m_bTargetAnswered || !conn.m_responses.AwaitsAnswer() || !conn.m_requests.Repeat(strAgain)) return false;
+    DropTarget(conn);
+    return OpenTarget(conn) &&
+           SockSendAll(conn.m_toTarget.m_sockTo, strAgain.data(), static_cast<int>(strAgain.size()));
+}
+
 // One receive on a channel that the wait found ready, and what follows from
 // it. false when the connection is over.
 bool StepChannel(CRelayConnection& conn, CRelayChannel& ch)
 {
+    const int nPendingBefore = conn.m_responses.PendingCount();
     ch.m_nLastLength = SockRecv(ch.m_sockFrom, ch.m_buffer, RELAY_BUFFER_SIZE);
     ch.m_bTryFirst = false;
     if (ch.m_nLastLength == SOCK_NOTHING_YET) return true; // nothing there yet: wait for it
@@ -43,17 +80,18 @@ bool StepChannel(CRelayConnection& conn, CRelayChannel& ch)
         // The browser shut down its sending side after its request (as some
         // clients do to mark its end): the server gets the same end, and
         // its answer still comes back.
-        if (!conn.m_requests.IsStopped()) SockShutdownSend(ch.m_sockTo);
+        if (!conn.m_requests.IsStopped() && ch.m_sockTo != NO_SOCKET) SockShutdownSend(ch.m_sockTo);
         ch.m_bFromEnded = true;
-        return true;
+        // With no answer to wait for, nothing is left to carry.
+        return ch.m_sockTo != NO_SOCKET;
     }
     if (ch.m_nLastLength <= 0) {
+        if (ch.m_direction == RELAY_TO_TARGET) return false;
+        if (AfterTargetEnded(conn)) return true;
         // The server's close may complete what it sent (a page that ends
         // with the connection, a split tag held back).
-        if (ch.m_direction == RELAY_TO_BROWSER) {
-            conn.m_responses.Finish(conn.m_strOut);
-            SockSendAll(ch.m_sockTo, conn.m_strOut.data(), static_cast<int>(conn.m_strOut.size()));
-        }
+        conn.m_responses.Finish(conn.m_strOut);
+        SockSendAll(ch.m_sockTo, conn.m_strOut.data(), static_cast<int>(conn.m_strOut.size()));
         return false;
     }
     ch.m_buffer[ch.m_nLastLength] = '\0';
@@ -76,10 +114,23 @@ bool StepChannel(CRelayConnection& conn, CRelayChannel& ch)
         pSend = conn.m_strOut.data();
         nSend = static_cast<int>(conn.m_strOut.size());
     }
-    if (nSend > 0 && !SockSendAll(ch.m_sockTo, pSend, nSend))
-        return false; // the other side is gone: nothing more can be delivered
+    // The last target connection ended between answers: this request opens
+    // the next one.
+    if (nSend > 0 && ch.m_sockTo == NO_SOCKET && !OpenTarget(conn)) return false;
+    if (nSend > 0 && !SockSendAll(ch.m_sockTo, pSend, nSend)) {
+        // A target that is gone may have answered all it was asked; what it
+        // has not, the browser asks again on a new connection.
+        return ch.m_direction == RELAY_TO_TARGET && AfterTargetEnded(conn);
+    }
+    if (ch.m_direction == RELAY_TO_TARGET) return true;
     // An HTTP/1.0 browser knows the end of a filtered page by the close.
-    return !(ch.m_direction == RELAY_TO_BROWSER && conn.m_responses.MustClose());
+    if (conn.m_responses.MustClose()) return false;
+    conn.m_requests.ForgetAnswered(conn.m_responses.PendingCount());
+    if (nPendingBefore != conn.m_responses.PendingCount()) conn.m_bTargetAnswered = true;
+    // The server said it ends its connection after this answer: the next
+    // request goes out on a new one rather than into that close.
+    if (conn.m_responses.IsBetweenAnswers() && conn.m_responses.ServerEndsConnection()) DropTarget(conn);
+    return true;
 }
 
 } // namespace
@@ -98,11 +149,13 @@ unsigned int RelayThreadProc(void* pParam)
         } else {
             nUnwaited = 0;
             SOCKET_HANDLE sockBrowser = conn.m_toTarget.m_bFromEnded ? NO_SOCKET : conn.m_toTarget.m_sockFrom;
+            if (sockBrowser == NO_SOCKET && conn.m_toBrowser.m_sockFrom == NO_SOCKET) break;
             nReady = SockWaitReadable(sockBrowser, conn.m_toBrowser.m_sockFrom, -1);
             if (nReady < 0) break;
         }
         if ((nReady & 1) && !StepChannel(conn, conn.m_toTarget)) break;
-        if ((nReady & 2) && !StepChannel(conn, conn.m_toBrowser)) break;
+        // The step before may have ended the target's connection.
+        if ((nReady & 2) && conn.m_toBrowser.m_sockFrom != NO_SOCKET && !StepChannel(conn, conn.m_toBrowser)) break;
         // A request this connection must not carry, or the browser's last
         // one, ends it once the answers asked for are through.
         if (conn.m_requests.IsFinished() && conn.m_responses.IsBetweenAnswers()) break;
@@ -111,11 +164,14 @@ unsigned int RelayThreadProc(void* pParam)
 }
 
 void RelayConnection(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget, const CRequestHead& firstHead,
-                     const CString& strFirstHead, const CString& strRest, BOOL bToOrigin)
+                     const CString& strFirstHead, const CString& strRest, const CRelayTarget& target)
 {
     CRelayConnection* pConn = new CRelayConnection(sockBrowser, sockTarget);
-    if (bToOrigin) pConn->m_requests.SendToOrigin(firstHead.m_strHost, firstHead.m_nPort);
-    pConn->m_requests.AfterFirstHead(firstHead, pConn->m_responses);
+    pConn->m_target = target;
+    if (target.bToOrigin) pConn->m_requests.SendToOrigin(firstHead.m_strHost, firstHead.m_nPort);
+    pConn->m_requests.SetAuthLine(target.strAuthLine);
+    pConn->m_requests.SetOwnPort(target.nOwnPort);
+    pConn->m_requests.AfterFirstHead(firstHead, pConn->m_responses, strFirstHead.str());
     std::string strOut = strFirstHead.str();
     pConn->m_requests.Feed(strRest.str().data(), strRest.GetLength(), strOut, pConn->m_responses);
     if (!SockSendAll(sockTarget, strOut.data(), static_cast<int>(strOut.size()))) {

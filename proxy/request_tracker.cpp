@@ -2,8 +2,12 @@
 #include "proxy/internal/request_tracker.h"
 
 #include "proxy/content_filter.h"
+#include "proxy/internal/self_target.h"
 
 namespace {
+
+// A request longer than this (head and body) is not kept to be sent again.
+const size_t MAX_REPEATED_REQUEST = 16 * 1024;
 
 std::string Trimmed(const CString& strValue)
 {
@@ -69,6 +73,7 @@ bool DescribeRequest(const CRequestHead& head, CRequestFraming& framing)
         }
     }
     framing.bLast = bClose || (!framing.request.bClient11 && !bKeepAlive);
+    framing.request.bLast = framing.bLast;
     if (bTransfer) {
         // Only chunked is a request body whose end we can find.
         std::string last = transfer.substr(transfer.rfind(',') == std::string::npos ? 0 : transfer.rfind(',') + 1);
@@ -92,19 +97,55 @@ void CRequestTracker::SendToOrigin(const CString& strHost, int nPort)
     m_nOriginPort = nPort;
 }
 
-void CRequestTracker::AfterFirstHead(const CRequestHead& head, CResponseFramer& responses)
+void CRequestTracker::AfterFirstHead(const CRequestHead& head, CResponseFramer& responses, const std::string& strSent)
 {
     StartBody(head, responses);
+    Record(strSent.data(), strSent.size());
+}
+
+void CRequestTracker::Record(const char* pData, size_t nLength)
+{
+    if (m_sent.empty()) return;
+    CSent& sent = m_sent.back();
+    if (!sent.bRepeatable) return;
+    if (sent.strBytes.size() + nLength > MAX_REPEATED_REQUEST) {
+        sent.bRepeatable = false;
+        sent.strBytes.clear();
+        return;
+    }
+    sent.strBytes.append(pData, nLength);
+}
+
+void CRequestTracker::ForgetAnswered(int nPending)
+{
+    while (static_cast<int>(m_sent.size()) > (nPending > 0 ? nPending : 0)) m_sent.pop_front();
+}
+
+bool CRequestTracker::Repeat(std::string& strOut) const
+{
+    // Only while the tracker still knows where requests begin and end.
+    if (m_sent.empty() || m_state == PASS || m_state == BODY_LENGTH || m_state == BODY_CHUNKED) return false;
+    for (const CSent& sent : m_sent)
+        if (!sent.bRepeatable) return false;
+    for (const CSent& sent : m_sent) strOut += sent.strBytes;
+    return true;
 }
 
 void CRequestTracker::StartBody(const CRequestHead& head, CResponseFramer& responses)
 {
     CRequestFraming framing;
     if (!DescribeRequest(head, framing) || responses.PendingCount() >= CResponseFramer::MAX_PENDING) {
+        m_sent.clear(); // nothing to pair with answers any more
         m_state = PASS;
         return;
     }
     responses.ExpectResponse(framing.request);
+    // GET and HEAD ask for something without changing it: sending one again
+    // after a connection died unanswered does no harm. Nothing else is.
+    const std::string& line = head.m_strRequestLine.str();
+    CSent sent;
+    sent.bRepeatable = !framing.bPassAfter && (line.compare(0, 4, "GET ") == 0 || line.compare(0, 5, "HEAD ") == 0);
+    m_sent.push_back(sent);
     m_bPassAfterBody = framing.bPassAfter;
     m_bLastAfterBody = framing.bLast;
     if (framing.bChunked) {
@@ -143,6 +184,7 @@ void CRequestTracker::Feed(const char* pData, int nLength, std::string& strOut, 
                 static_cast<std::uint64_t>(nLength) < m_nLeft ? static_cast<std::uint64_t>(nLength) : m_nLeft;
             nUsed = static_cast<int>(nTake);
             strOut.append(pData, static_cast<size_t>(nUsed));
+            Record(pData, static_cast<size_t>(nUsed));
             m_nLeft -= nTake;
             if (m_nLeft == 0) m_state = AfterBody();
             break;
@@ -150,6 +192,7 @@ void CRequestTracker::Feed(const char* pData, int nLength, std::string& strOut, 
         case BODY_CHUNKED: {
             CChunkedDecoder::Result result = m_chunks.Feed(pData, nLength, &nUsed, nullptr);
             strOut.append(pData, static_cast<size_t>(nUsed));
+            Record(pData, static_cast<size_t>(nUsed));
             if (result == CChunkedDecoder::DONE)
                 m_state = AfterBody();
             else if (result == CChunkedDecoder::FAILED)
@@ -190,7 +233,8 @@ int CRequestTracker::FeedHead(const char* pData, int nLength, std::string& strOu
     CRequestHead head;
     const BOOL bSound = ParseRequestHead(strHead, head);
     if (!bSound ||
-        (m_bToOrigin && (head.m_strHost.CompareNoCase(m_strOriginHost) != 0 || head.m_nPort != m_nOriginPort))) {
+        (m_bToOrigin && (head.m_strHost.CompareNoCase(m_strOriginHost) != 0 || head.m_nPort != m_nOriginPort)) ||
+        (m_nOwnPort != 0 && RequestNamesProxy(head, m_nOwnPort))) {
         m_state = STOPPED;
         return nLength;
     }
@@ -200,10 +244,12 @@ int CRequestTracker::FeedHead(const char* pData, int nLength, std::string& strOu
     const CString strLine = head.m_strRequestLine;
     if (m_bToOrigin) head.m_strRequestLine = OriginFormRequestLine(strLine);
     // A head the hook left alone goes on exactly as it came.
-    if (head.m_headers.GetSize() == nFields && head.m_strRequestLine == strLine)
+    const size_t nHeadAt = strOut.size();
+    if (head.m_headers.GetSize() == nFields && head.m_strRequestLine == strLine && m_strAuthLine.IsEmpty())
         strOut += strHead.str();
     else
-        strOut += RebuildRequestHead(head, nullptr).str();
+        strOut += RebuildRequestHead(head, m_strAuthLine.IsEmpty() ? nullptr : m_strAuthLine.GetString()).str();
     StartBody(head, responses);
+    Record(strOut.data() + nHeadAt, strOut.size() - nHeadAt);
     return nUsed;
 }

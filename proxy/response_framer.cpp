@@ -137,15 +137,26 @@ void CResponseFramer::TakeHead(std::string& strOut)
     // for the whole body even when a switch changes half-way.
     bool bFilter = framing != BODY_NONE && !(framing == BODY_LENGTH && m_nLeft == 0) && FilterSwitchedOn() &&
                    IsFilterablePage(head);
+    m_bServerEnds = ServerEndsAfter(head);
+    // The relay ends the browser's connection after the browser's last
+    // request (and after a body that only the close can end).
+    const bool bKeep = !request.bLast;
     m_output = OUT_SAME;
-    if (!bFilter) {
+    if (framing == BODY_CLOSE) {
+        // The body ends with the connection, and the browser reads it so:
+        // the head stays as it came, filtered or not.
+        if (bFilter) m_output = OUT_CLOSE;
         strOut += m_strHead;
-    } else if (framing == BODY_CLOSE) {
-        m_output = OUT_CLOSE; // already ends with the connection: same head
-        strOut += m_strHead;
+    } else if (!bFilter) {
+        strOut += WithConnectionFields(head, m_strHead, bKeep, request.bClient11);
     } else if (request.bClient11) {
         m_output = OUT_CHUNKED;
-        strOut += RebuildHeadForFilteredBody(head, true);
+        const std::string strRebuilt = RebuildHeadForFilteredBody(head, true);
+        CResponseHead rebuilt;
+        if (ParseResponseHead(strRebuilt.data(), static_cast<int>(strRebuilt.size()), rebuilt))
+            strOut += WithConnectionFields(rebuilt, strRebuilt, bKeep, true);
+        else
+            strOut += strRebuilt;
     } else {
         m_output = OUT_CLOSE;
         strOut += RebuildHeadForFilteredBody(head, false);

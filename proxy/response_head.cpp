@@ -213,3 +213,45 @@ std::string RebuildHeadForFilteredBody(const CResponseHead& head, bool bChunked)
     out += "\r\n";
     return out;
 }
+
+namespace {
+
+void ConnectionOptions(const CResponseHead& head, bool& bClose, bool& bKeepAlive)
+{
+    bClose = bKeepAlive = false;
+    for (const char* pszName : {"Connection", "Proxy-Connection"}) {
+        for (const std::string& option : ListMembers(head.Values(pszName))) {
+            if (EqualNoCase(option, "close")) bClose = true;
+            if (EqualNoCase(option, "keep-alive")) bKeepAlive = true;
+        }
+    }
+}
+
+} // namespace
+
+bool ServerEndsAfter(const CResponseHead& head)
+{
+    bool bClose, bKeepAlive;
+    ConnectionOptions(head, bClose, bKeepAlive);
+    return bClose || (head.nMinorVersion == 0 && !bKeepAlive);
+}
+
+std::string WithConnectionFields(const CResponseHead& head, const std::string& strHead, bool bKeep, bool bClient11)
+{
+    bool bClose, bKeepAlive;
+    ConnectionOptions(head, bClose, bKeepAlive);
+    // Either version ends on "close"; an HTTP/1.0 head or browser keeps
+    // the connection only on an explicit "keep-alive".
+    const bool bOld = head.nMinorVersion == 0 || !bClient11;
+    if (bKeep ? !bClose && (bKeepAlive || !bOld) : bClose || (head.nMinorVersion == 0 && !bKeepAlive)) return strHead;
+    std::string out = head.strStatusLine + "\r\n";
+    for (const CResponseField& field : head.fields) {
+        if (EqualNoCase(field.strName, "Connection") || EqualNoCase(field.strName, "Keep-Alive") ||
+            EqualNoCase(field.strName, "Proxy-Connection"))
+            continue;
+        out += field.strLine;
+        out += "\r\n";
+    }
+    out += bKeep ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
+    return out;
+}

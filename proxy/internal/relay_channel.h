@@ -49,8 +49,21 @@ struct CRelayChannel {
     char m_buffer[RELAY_BUFFER_SIZE + 1];
 };
 
+// Where a connection's requests go, so that a new connection can be opened
+// to it when the last one ended between answers.
+struct CRelayTarget {
+    DWORD dwAddr = 0; // network order
+    WORD nPort = 0;
+    // The server the first head named (no upstream proxy), which every later
+    // request on the connection must name too.
+    BOOL bToOrigin = FALSE;
+    CString strAuthLine; // for the upstream proxy, CR LF included; or empty
+    WORD nOwnPort = 0;   // the proxy's own, which no later head may name
+};
+
 // Both directions of one connection and the state that pairs them. Owns
-// both sockets: they are closed once, when the relay ends.
+// both sockets: they are closed once, when the relay ends (the target's
+// also when it ends before the browser's).
 struct CRelayConnection {
     CRelayConnection(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget);
     ~CRelayConnection();
@@ -62,6 +75,10 @@ struct CRelayConnection {
     CRequestTracker m_requests;
     CResponseFramer m_responses;
     std::string m_strOut; // what one step has to send
+    CRelayTarget m_target;
+    // An answer came on the target connection in use: it is a kept-alive
+    // one, whose close before the next answer may be a mere idle close.
+    bool m_bTargetAnswered = false;
 };
 
 // Thread routine, parameter one CRelayConnection, which it frees. Carries
@@ -70,11 +87,16 @@ struct CRelayConnection {
 unsigned int RelayThreadProc(void* pParam);
 
 // Sets up the relay of a connection whose first request head has been read
-// (and is sent by the caller as pszFirstHead): strRest, what the browser
-// sent after that head, is followed like everything later. Sends the first
-// head and the rest to the target, then relays on the calling thread until
-// the connection ends. Owns both sockets from the call on. bToOrigin: the
-// target is the server the first head named (no upstream proxy), which
-// every later request on the connection must name too.
+// (and is sent as strFirstHead): strRest, what the browser sent after that
+// head, is followed like everything later. Sends the first head and the
+// rest to the target, then relays on the calling thread until the
+// connection ends. Owns both sockets from the call on.
+//
+// The browser's connection outlives the target's: when the target ends its
+// connection between answers, the browser's next request goes out on a new
+// one. When it ends one that had answered before without any byte of the
+// next answer, the requests waiting are sent once more on a new connection
+// if they are GET or HEAD; otherwise, and in the middle of an answer, the
+// browser's connection ends too.
 void RelayConnection(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget, const CRequestHead& firstHead,
-                     const CString& strFirstHead, const CString& strRest, BOOL bToOrigin);
+                     const CString& strFirstHead, const CString& strRest, const CRelayTarget& target);

@@ -15,6 +15,7 @@
 #include "proxy/internal/response_framer.h"
 
 #include <cstdint>
+#include <deque>
 #include <string>
 
 // What the framing of the answer needs to know about a request, and how the
@@ -35,9 +36,27 @@ bool DescribeRequest(const CRequestHead& head, CRequestFraming& framing);
 
 class CRequestTracker {
 public:
-    // The handler already sent the first head (rebuilt); from here the
-    // tracker follows its body and what comes after.
-    void AfterFirstHead(const CRequestHead& head, CResponseFramer& responses);
+    // The handler already sent the first head (rebuilt, as strSent); from
+    // here the tracker follows its body and what comes after.
+    void AfterFirstHead(const CRequestHead& head, CResponseFramer& responses, const std::string& strSent = "");
+
+    // What every later head carries besides the browser's own fields: the
+    // authorization line for the upstream proxy (CR LF included), since any
+    // of them may be the first on a new connection to it.
+    void SetAuthLine(const CString& strAuthLine) { m_strAuthLine = strAuthLine; }
+
+    // The proxy's own port: a later head naming it on a loopback host stops
+    // the tracker (see IsStopped), as the first one is refused.
+    void SetOwnPort(WORD nPort) { m_nOwnPort = nPort; }
+
+    // The requests sent and not answered yet are forgotten down to the
+    // nPending newest (the response side took the heads of the others).
+    void ForgetAnswered(int nPending);
+
+    // Appends to strOut the requests sent and not answered yet, as they went
+    // out, when every one of them may be sent again: GET or HEAD, each whole
+    // and short. false otherwise, and for none.
+    bool Repeat(std::string& strOut) const;
 
     // Takes the next bytes from the browser and appends to strOut what the
     // server is to receive now.
@@ -73,6 +92,13 @@ public:
 private:
     enum State { HEAD, BODY_LENGTH, BODY_CHUNKED, PASS, STOPPED, LAST };
 
+    // One request as it went out, kept while it waits for its answer.
+    struct CSent {
+        std::string strBytes;
+        bool bRepeatable = false; // cleared, with the bytes, once too long
+    };
+    void Record(const char* pData, size_t nLength);
+
     void StartBody(const CRequestHead& head, CResponseFramer& responses);
     State AfterBody() const;
     int FeedHead(const char* pData, int nLength, std::string& strOut, CResponseFramer& responses);
@@ -86,4 +112,7 @@ private:
     bool m_bToOrigin = false;
     CString m_strOriginHost;
     int m_nOriginPort = 0;
+    CString m_strAuthLine;
+    WORD m_nOwnPort = 0;
+    std::deque<CSent> m_sent;
 };

@@ -59,6 +59,14 @@ public:
     // has begun: the connection can end here without cutting one short.
     bool IsBetweenAnswers() const { return m_state == IN_HEAD && m_pending.empty() && m_strHead.empty(); }
 
+    // The head of the last answer said that the server ends its connection
+    // after it (see ServerEndsAfter): once it is through, the next request
+    // is better sent on a new connection than into that close.
+    bool ServerEndsConnection() const { return m_bServerEnds; }
+
+    // No byte of an answer to the requests still pending has come yet.
+    bool AwaitsAnswer() const { return m_state == IN_HEAD && !m_pending.empty() && m_strHead.empty(); }
+
     // Everything is passed on unchanged from here on: a tunnel after CONNECT
     // or a protocol switch, or an answer that could not be parsed.
     bool IsPassingThrough() const { return m_state == PASS; }
@@ -79,6 +87,7 @@ private:
     Output m_output = OUT_SAME;
     bool m_bRawInChunks = false; // passing through inside a re-chunked body
     bool m_bMustClose = false;
+    bool m_bServerEnds = false;
     std::deque<CPendingRequest> m_pending;
     std::string m_strHead;     // head bytes not complete yet
     std::uint64_t m_nLeft = 0; // body bytes left for BODY_LENGTH

@@ -15,6 +15,7 @@ struct CPendingRequest {
     bool bHead = false;    // a HEAD request: the answer has no body
     bool bConnect = false; // a CONNECT: a 2xx answer starts a tunnel
     bool bClient11 = true; // HTTP/1.1 or later: it reads chunked bodies
+    bool bLast = false;    // the browser's last request on its connection
 };
 
 struct CResponseField {
@@ -65,3 +66,17 @@ bool IsFilterablePage(const CResponseHead& head);
 // alive) or, for a client that cannot read chunks, "Connection: close" in
 // place of its connection fields. Line ends are CR LF.
 std::string RebuildHeadForFilteredBody(const CResponseHead& head, bool bChunked);
+
+// The server ends its connection after this answer: "close" among its
+// connection options, or an HTTP/1.0 head without "keep-alive".
+bool ServerEndsAfter(const CResponseHead& head);
+
+// strHead (parsed as head) with its connection fields saying what the relay
+// does with the browser's connection after this answer. bKeep: it carries
+// on, so a close the server meant for its own connection (or the one an
+// HTTP/1.0 head or browser implies without "keep-alive") must not reach the
+// browser, which would open a new connection for every request. !bKeep: it
+// ends, and the head says "Connection: close", so that no browser sends its
+// next request into a closing connection. A head that already says what
+// happens comes back unchanged.
+std::string WithConnectionFields(const CResponseHead& head, const std::string& strHead, bool bKeep, bool bClient11);

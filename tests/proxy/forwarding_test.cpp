@@ -59,13 +59,13 @@ TEST_F(ForwardingTest, DirectRequestReachesTheOriginItsHostNames)
 {
     CRecordingOrigin origin("HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello");
     WORD port = StartDirect();
-    std::string request = GetRequest(origin.Port(), "/page", "Accept:text/html\r\nhost-x:y\r\n");
+    std::string request = GetRequest(origin.Port(), "/page", "Accept:text/html\r\nhost-x:y\r\nConnection: close\r\n");
     EXPECT_EQ(FetchThroughProxy(port, request), "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello");
     ASSERT_EQ(origin.Requests().size(), 1u);
     std::string hostPort = "127.0.0.1:" + std::to_string(origin.Port());
     // The origin gets the path form of the request line, as servers expect.
-    EXPECT_EQ(origin.Requests()[0],
-              "GET /page HTTP/1.1\r\nHost: " + hostPort + "\r\nAccept: text/html\r\nhost-x: y\r\n\r\n");
+    EXPECT_EQ(origin.Requests()[0], "GET /page HTTP/1.1\r\nHost: " + hostPort +
+                                        "\r\nAccept: text/html\r\nhost-x: y\r\nConnection: close\r\n\r\n");
 }
 
 TEST_F(ForwardingTest, UpstreamGetsTheHeadAsSentPlusOneAuthorizationLine)
@@ -323,8 +323,8 @@ TEST_F(ForwardingTest, KeptAliveRequestsFollowTheFirstThroughTheRelay)
     ASSERT_NE(s, NO_SOCKET);
     TestSend(s, GetRequest(origin.Port(), "/1"));
     EXPECT_EQ(TestRecvCount(s, 40), "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nr0");
-    TestSend(s, GetRequest(origin.Port(), "/2"));
-    EXPECT_EQ(TestRecvAll(s), "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nr1");
+    TestSend(s, GetRequest(origin.Port(), "/2", "Connection: close\r\n"));
+    EXPECT_EQ(TestRecvAll(s), "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nr1");
     SockClose(s);
 }
 
@@ -360,7 +360,7 @@ TEST_F(ForwardingTest, AServerThatKeepsItsSideOpenAfterTheLastRequestDoesNotHold
     SOCKET_HANDLE s = TestConnect(port);
     ASSERT_NE(s, NO_SOCKET);
     TestSend(s, GetRequest(origin.Port(), "/", "Connection: close\r\n"));
-    EXPECT_EQ(TestRecvAll(s), "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\ndone");
+    EXPECT_EQ(TestRecvAll(s), "HTTP/1.1 200 OK\r\nContent-Length: 4\r\nConnection: close\r\n\r\ndone");
     SockClose(s);
     for (int i = 0; i < 500 && !closedByProxy.load(); ++i) SleepMs(10);
     EXPECT_EQ(closedByProxy.load(), 1);

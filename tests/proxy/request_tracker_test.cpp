@@ -74,7 +74,9 @@ TEST_F(RequestTrackerTest, PipelinedRequestsAtEverySplitPointStayPairedWithTheir
 
             std::string answers;
             framer.Feed(ANSWERS.data(), static_cast<int>(ANSWERS.size()), answers);
-            ASSERT_EQ(DechunkForComparison(answers), dwJS == 1 ? FILTERED_ANSWERS : ANSWERS);
+            // The HTTP/1.0 browser's last answer says that its connection ends.
+            const std::string closed = ANSWERS.substr(0, ANSWERS.size() - 10) + "Connection: close\r\n\r\n<script>";
+            ASSERT_EQ(DechunkForComparison(answers), dwJS == 1 ? FILTERED_ANSWERS : closed);
         }
     }
 }

@@ -22,6 +22,13 @@ CPendingRequest Get10()
     r.bClient11 = false;
     return r;
 }
+// The browser's last request on its connection.
+CPendingRequest Last11()
+{
+    CPendingRequest r;
+    r.bLast = true;
+    return r;
+}
 CPendingRequest Head11()
 {
     CPendingRequest r;
@@ -85,7 +92,7 @@ std::vector<CFramerCase> Cases()
          "HTTP/1.1 200 OK\r\nContent-Type: TEXT/HTML\r\nTransfer-Encoding: chunked\r\n\r\n"
          "{<noscript>a<noobj >|X-Check: 1\r\n}",
          false},
-        {"HTTP/1.0 answers re-chunked speak HTTP/1.1, closing unless kept alive",
+        {"HTTP/1.0 answers re-chunked speak HTTP/1.1, and the browser's connection stays",
          1,
          0,
          {Get11(), Get11()},
@@ -93,7 +100,8 @@ std::vector<CFramerCase> Cases()
              WithLength("HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\nKeep-Alive: timeout=5\r\n", "</script>"),
          "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: Keep-Alive\r\nTransfer-Encoding: chunked\r\n\r\n"
          "{<noscript>|}"
-         "HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n"
+         "HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\nConnection: "
+         "keep-alive\r\n\r\n"
          "{</noscript> |}",
          false},
         {"page ended by the close stays so",
@@ -102,6 +110,16 @@ std::vector<CFramerCase> Cases()
          {Get11()},
          "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<object data=x></OBJECT><obj",
          "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<noobj  data=x></noobj> <obj",
+         false},
+        {"connection fields say what happens to the browser's connection, not the server's",
+         0,
+         0,
+         {Get11(), Get10(), Last11()},
+         WithLength("HTTP/1.1 200 OK\r\nConnection: close\r\n", "a") + WithLength("HTTP/1.1 200 OK\r\n", "b") +
+             WithLength("HTTP/1.0 200 OK\r\nConnection: keep-alive\r\nKeep-Alive: timeout=5\r\n", "c"),
+         "HTTP/1.1 200 OK\r\nContent-Length: 1\r\nConnection: keep-alive\r\n\r\na"
+         "HTTP/1.1 200 OK\r\nContent-Length: 1\r\nConnection: keep-alive\r\n\r\nb"
+         "HTTP/1.0 200 OK\r\nContent-Length: 1\r\nConnection: close\r\n\r\nc",
          false},
         {"HTTP/1.0 browser gets the page ended by the close",
          1,
