@@ -95,17 +95,15 @@ unsigned int ConnectionThreadProc(void* pParam)
 {
     const std::unique_ptr<CAcceptedConnection> pAccepted(static_cast<CAcceptedConnection*>(pParam));
     const SOCKET_HANDLE sockBrowser = pAccepted->sockBrowser;
+    CHeldConnection* pHeld = pAccepted->pHeld.get();
     CString strHead, strRest;
-    if (!ReadRequestHead(sockBrowser, GetRequestHeadWaitMs(), strHead, strRest)) {
-        SockClose(sockBrowser);
-        return 0;
-    }
-
     CRequestHead head;
-    if (!ParseRequestHead(strHead, head)) {
+    if (!ReadRequestHead(sockBrowser, GetRequestHeadWaitMs(), strHead, strRest) || !ParseRequestHead(strHead, head)) {
+        pHeld->Release();
         SockClose(sockBrowser);
         return 0;
     }
+    pHeld->SetIdle(false);
     CContentFilter filter;
     filter.FilterHeaders(head.m_headers);
 
@@ -123,9 +121,11 @@ unsigned int ConnectionThreadProc(void* pParam)
 
     SOCKET_HANDLE sockTarget = ConnectToTarget(*pAccepted, *pConfig, head, target);
     if (sockTarget == NO_SOCKET) {
+        pHeld->Release();
         SockClose(sockBrowser);
         return 0;
     }
+    target.pHeld = pHeld;
     // This thread carries the connection from here: a thread of its own for
     // the relay would only cost another start (about a millisecond under
     // Wine) and another stack. Bytes that came after the head (the start of

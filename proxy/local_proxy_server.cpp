@@ -40,8 +40,9 @@ BOOL StartConnectionThread(SOCKET_HANDLE sock, WORD nListenPort)
     // The listening socket is bound to this address (SockListenLoopback).
     if (!SockResolveIPv4("127.0.0.1", &pAccepted->dwListenAddr)) pAccepted->dwListenAddr = 0;
     pAccepted->nListenPort = nListenPort;
-    if (StartDetachedThread(ConnectionThreadProc, pAccepted)) return TRUE;
-    delete pAccepted;
+    pAccepted->pHeld.reset(new (std::nothrow) CHeldConnection(sock));
+    if (pAccepted->pHeld && StartDetachedThread(ConnectionThreadProc, pAccepted)) return TRUE;
+    delete pAccepted; // unlisted before the caller closes the socket
     return FALSE;
 }
 
@@ -69,6 +70,11 @@ unsigned int CLocalProxyServer::ListenThreadProc(void* pParam)
         if (thread.StopRequested()) {
             SockClose(sock);
             break;
+        }
+        // Every connection held is busy: this one waits for none of them.
+        if (!MakeRoomForConnection()) {
+            SockClose(sock);
+            continue;
         }
         // With no thread to read it, the connection is closed, not left hanging.
         if (!StartConnectionThread(sock, pServer->m_nLocalPort)) SockClose(sock);

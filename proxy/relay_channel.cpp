@@ -17,6 +17,8 @@ CRelayConnection::CRelayConnection(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sock
 
 CRelayConnection::~CRelayConnection()
 {
+    // Unlisted first: the listener may end a listed socket.
+    if (m_target.pHeld) m_target.pHeld->Release();
     // Closed without a shutdown first: this thread is the only one that
     // uses them, so no receive elsewhere has to be woken, and the close ends
     // both directions alike. Under Wine each shutdown is two more round
@@ -83,7 +85,7 @@ bool StepChannel(CRelayConnection& conn, CRelayChannel& ch)
         if (!conn.m_requests.IsStopped() && ch.m_sockTo != NO_SOCKET) SockShutdownSend(ch.m_sockTo);
         ch.m_bFromEnded = true;
         // With no answer to wait for, nothing is left to carry.
-        return ch.m_sockTo != NO_SOCKET;
+        return ch.m_sockTo != NO_SOCKET && !conn.m_responses.IsBetweenAnswers();
     }
     if (ch.m_nLastLength <= 0) {
         if (ch.m_direction == RELAY_TO_TARGET) return false;
@@ -140,6 +142,7 @@ unsigned int RelayThreadProc(void* pParam)
     std::unique_ptr<CRelayConnection> pConn(static_cast<CRelayConnection*>(pParam));
     CRelayConnection& conn = *pConn;
     int nUnwaited = 0;
+    bool bWasIdle = false; // as the connection's listing has it
     for (;;) {
         int nReady = 0;
         if (nUnwaited < RELAY_MAX_UNWAITED)
@@ -150,6 +153,9 @@ unsigned int RelayThreadProc(void* pParam)
             nUnwaited = 0;
             SOCKET_HANDLE sockBrowser = conn.m_toTarget.m_bFromEnded ? NO_SOCKET : conn.m_toTarget.m_sockFrom;
             if (sockBrowser == NO_SOCKET && conn.m_toBrowser.m_sockFrom == NO_SOCKET) break;
+            const bool bIdle = conn.m_responses.IsBetweenAnswers();
+            if (conn.m_target.pHeld && bIdle != bWasIdle) conn.m_target.pHeld->SetIdle(bIdle);
+            bWasIdle = bIdle;
             nReady = SockWaitReadable(sockBrowser, conn.m_toBrowser.m_sockFrom, -1);
             if (nReady < 0) break;
         }

@@ -3,8 +3,11 @@
 // the head and then relays the connection on the same thread.
 #pragma once
 
+#include <memory>
+
 #include "framework/core/cstring.h"
 #include "framework/core/socket_api.h"
+#include "proxy/internal/held_connections.h"
 #include "proxy/internal/request_head.h"
 #include "proxy/internal/upstream_config.h"
 
@@ -34,6 +37,9 @@ struct CAcceptedConnection {
     // to the wineserver under Wine.
     DWORD dwListenAddr; // network order
     WORD nListenPort;
+    // Listed by the listener, so that a burst of connections is counted
+    // before their threads run.
+    std::unique_ptr<CHeldConnection> pHeld;
 };
 
 // TRUE when an IPv4 address (network order) and port name the proxy's own

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "framework/core/socket_api.h"
+#include "proxy/internal/held_connections.h"
 #include "proxy/internal/request_head.h"
 #include "proxy/internal/request_tracker.h"
 #include "proxy/internal/response_framer.h"
@@ -59,6 +60,9 @@ struct CRelayTarget {
     BOOL bToOrigin = FALSE;
     CString strAuthLine; // for the upstream proxy, CR LF included; or empty
     WORD nOwnPort = 0;   // the proxy's own, which no later head may name
+    // The listing of the browser's connection, told when it is idle and
+    // released before the browser's socket closes; may be null.
+    CHeldConnection* pHeld = nullptr;
 };
 
 // Both directions of one connection and the state that pairs them. Owns

@@ -4,6 +4,8 @@
 // that outlives it.
 #include "framework/core/thread_api.h"
 #include "proxy/internal/connection_handler.h"
+#include "proxy/internal/held_connections.h"
+#include "proxy/internal/self_target.h"
 #include "proxy/local_proxy_server.h"
 #include "proxy_test_peers.h"
 
@@ -51,6 +53,7 @@ protected:
     {
         m_proxy.Stop();
         SetRequestHeadWaitMs(0);
+        SetMaxHeldConnections(0);
     }
 
     CLocalProxyServer m_proxy;
@@ -66,7 +69,7 @@ TEST_F(AbuseTest, TargetThatIsTheProxyItselfIsRefusedAtTheCostOfOneThread)
     // Let the listener and any pool settle before the baseline.
     SleepMs(100);
 
-    for (const char* pszHost : {"127.0.0.1", "localhost", "0.0.0.0"}) {
+    for (const char* pszHost : {"127.0.0.1", "localhost", "0.0.0.0", "127.3.2.1"}) {
         const std::string hostPort = pszHost + ":"s + self;
         const long nBefore = CountProcessThreads();
         std::string answer;
@@ -87,6 +90,26 @@ TEST_F(AbuseTest, TargetThatIsTheProxyItselfIsRefusedAtTheCostOfOneThread)
         [&] { answer = FetchThroughProxy(port, "GET http://192.0.2.1/ HTTP/1.1\r\nHost: 192.0.2.1\r\n\r\n"); });
     EXPECT_EQ(answer, "");
     EXPECT_LE(nPeak, nBefore + 2);
+
+    // With an upstream, the upstream would connect back to us: any loopback
+    // name for our port is refused before it is asked, and any other port
+    // goes on as usual.
+    {
+        CRecordingOrigin upstream;
+        m_proxy.Stop();
+        ASSERT_TRUE(m_proxy.Start(port, 1, "127.0.0.1", upstream.Port(), "", ""));
+        for (const char* pszHost : {"LocalHost.", "[::1]", "0x7f.1", "127.0.0.1", "a.localhost"}) {
+            const std::string hostPort = pszHost + ":"s + self;
+            EXPECT_EQ(FetchThroughProxy(port, "GET http://" + hostPort + "/ HTTP/1.1\r\nHost: x\r\n\r\n"), "")
+                << hostPort;
+            EXPECT_EQ(FetchThroughProxy(port, "GET / HTTP/1.1\r\nHost: " + hostPort + "\r\n\r\n"), "") << hostPort;
+        }
+        EXPECT_EQ(upstream.Accepted(), 0);
+        const std::string other = "localhost:" + std::to_string(port == 65535 ? 1 : port + 1);
+        EXPECT_EQ(FetchThroughProxy(port, "GET http://" + other + "/ HTTP/1.1\r\nHost: " + other + "\r\n\r\n"),
+                  "HTTP/1.0 200 OK\r\n\r\nhello");
+        EXPECT_EQ(upstream.Accepted(), 1);
+    }
 
     // Another server is an ordinary target.
     CRecordingOrigin origin;
@@ -150,4 +173,61 @@ TEST_F(AbuseTest, HostValueWithANulReachesNobody)
         "GET / HTTP/1.1\r\nHost: 127.0.0.1\0.example.org:"s + std::to_string(origin.Port()) + "\r\n\r\n";
     EXPECT_EQ(FetchThroughProxy(m_proxy.GetLocalPort(), request), "");
     EXPECT_EQ(origin.Accepted(), 0);
+}
+
+TEST(SelfTargetTest, LoopbackNamesInTheFormsAResolverTakes)
+{
+    for (const char* pszHost :
+         {"localhost", "LOCALHOST.", "x.localhost", "127.0.0.1", "127.255.0.9", "0.0.0.0", "0", "127.1", "2130706433",
+          "0x7f000001", "0177.0.0.1", "[::1]", "[0:0:0:0:0:0:0:1]", "[::]", "[::ffff:127.0.0.1]", "[::1%lo]"})
+        EXPECT_TRUE(IsLoopbackHost(pszHost)) << pszHost;
+    for (const char* pszHost :
+         {"", "localhost.example", "mylocalhost", "127.0.0.1.example", "128.0.0.1", "126.255.255.255", "1.0.0.0",
+          "0x80000001", "127.0.0.256", "08.0.0.1", "[::2]", "[1::1]", "[::ffff:10.0.0.1]", "[::1", "::1", "[:::1]"})
+        EXPECT_FALSE(IsLoopbackHost(pszHost)) << pszHost;
+    EXPECT_TRUE(AuthorityNamesPort("localhost:8080", 8080));
+    EXPECT_TRUE(AuthorityNamesPort("user:pw@[::1]:8080", 8080));
+    EXPECT_TRUE(AuthorityNamesPort("127.0.0.1", 80));
+    EXPECT_FALSE(AuthorityNamesPort("localhost:8081", 8080));
+    EXPECT_FALSE(AuthorityNamesPort("localhost:80800", 8080));
+    EXPECT_FALSE(AuthorityNamesPort("[::1]", 8080));
+}
+
+TEST_F(AbuseTest, PastTheBoundOfHeldConnectionsTheLongestIdleMakesRoom)
+{
+    // An origin that answers every request on a connection and keeps it.
+    CTestTcpServer origin([](SOCKET_HANDLE s) {
+        std::string rest;
+        for (;;) {
+            if (rest.find("\r\n\r\n") == std::string::npos && TestRecvHead(s, &rest).empty()) return;
+            rest.erase(0, rest.find("\r\n\r\n") == std::string::npos ? 0 : rest.find("\r\n\r\n") + 4);
+            if (!TestSend(s, "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok")) return;
+        }
+    });
+    const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+    SetMaxHeldConnections(3);
+    ASSERT_TRUE(m_proxy.Start(0, 0, "", 0, "", ""));
+    const WORD port = m_proxy.GetLocalPort();
+    const std::string request = GetRequest(origin.Port(), "/");
+    SOCKET_HANDLE held[3];
+    for (SOCKET_HANDLE& s : held) {
+        s = TestConnect(port);
+        ASSERT_TRUE(TestSend(s, request));
+        ASSERT_EQ(TestRecvCount(s, answer.size()), answer);
+        SleepMs(20); // each idle from its own moment
+    }
+    // The second asks again, so it has been idle for less time than the
+    // third: the first, idle the longest, makes room for a fourth.
+    ASSERT_TRUE(TestSend(held[1], request));
+    SleepMs(50);
+    SOCKET_HANDLE fourth = TestConnect(port);
+    ASSERT_TRUE(TestSend(fourth, request));
+    EXPECT_EQ(TestRecvCount(fourth, answer.size()), answer);
+    EXPECT_EQ(TestRecvAll(held[0]), "");
+    EXPECT_EQ(TestRecvCount(held[1], answer.size()), answer);
+    ASSERT_TRUE(TestSend(held[2], request));
+    EXPECT_EQ(TestRecvCount(held[2], answer.size()), answer);
+    for (SOCKET_HANDLE s : {held[0], held[1], held[2], fourth}) SockClose(s);
+    for (int i = 0; i < 500 && CountHeldConnections() > 0; ++i) SleepMs(10);
+    EXPECT_EQ(CountHeldConnections(), 0);
 }
