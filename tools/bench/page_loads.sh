@@ -8,7 +8,8 @@
 # ratio to direct), the browser's connections per load and the requests it
 # had to send again (lost on a connection that died under them), both from
 # its network log. Route "direct" uses no proxy; PORT is the proxy's.
-# CW_BENCH_PAGE_LOADS loads per route and page (default 15).
+# CW_BENCH_PAGE_LOADS loads per route and page (default 15). Route names may
+# hold blanks (each argument is one ROUTE=PORT).
 
 page_site() { # DIR
   local dir=$1 i
