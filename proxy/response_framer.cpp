@@ -139,7 +139,8 @@ void CResponseFramer::TakeHead(std::string& strOut)
                    IsFilterablePage(head);
     m_bServerEnds = ServerEndsAfter(head);
     // The relay ends the browser's connection after the browser's last
-    // request (and after a body that only the close can end).
+    // request only: a server that ends its own after an answer does not end
+    // the browser's (see RelayConnection).
     const bool bKeep = !request.bLast;
     m_output = OUT_SAME;
     if (framing == BODY_CLOSE) {
