@@ -6,6 +6,7 @@
 //           waits on two), then recv
 //   try     a non-blocking recv first, select and recv only when it found
 //           nothing
+//   recv    a blocking recv alone, no wait before it (nor on the second)
 //   fionread  the count of bytes waiting first, select only when none
 //   poll    WSAPoll on both, then recv
 //   iocp    an overlapped WSARecv posted ahead, its completion taken from a
@@ -48,7 +49,7 @@ bool WaitPoll(SOCKET s, SOCKET idle)
 int main(int argc, char** argv)
 {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: wait-probe select|try|fionread|poll|iocp PORT ROUNDS\n");
+        std::fprintf(stderr, "usage: wait-probe select|recv|try|fionread|poll|iocp PORT ROUNDS\n");
         return 2;
     }
     const char* mode = argv[1];
@@ -89,6 +90,8 @@ int main(int argc, char** argv)
             LPOVERLAPPED pDone = nullptr;
             if (!GetQueuedCompletionStatus(port, &dwGot, &key, &pDone, INFINITE)) break;
             n = static_cast<int>(dwGot);
+        } else if (std::strcmp(mode, "recv") == 0) {
+            n = recv(s, buf, sizeof buf, 0);
         } else if (std::strcmp(mode, "fionread") == 0) {
             u_long nWaiting = 0;
             if ((ioctlsocket(s, FIONREAD, &nWaiting) != 0 || nWaiting == 0) && !WaitSelect(s, idle)) break;
