@@ -89,7 +89,7 @@ bench_page_loads() {
     done
   done
   {
-    echo "### Page loads in headless Chromium ($loads loads per route and page, fresh profile each, in turns)"
+    echo "## Page loads in headless Chromium ($loads loads per route and page, fresh profile each, in turns)"
     echo
     echo "Time from navigation to the load event. \"page\": 85 resources (40 style sheets, 40 tiny images,"
     echo "5 images of 40 KB); \"1 MB\": one page of 1 MB (its text in a comment). Connections: the browser's TCP connections per load;"
