@@ -200,3 +200,12 @@ BOOL GradeProxy(LPCTSTR pszEntry, const CJudgeBaseline& baseline, const CNetDead
     rReport.eGrade = GradeJudgeAnswers(baseline.answer, proxied, strMarker, rReport.strGiveaways);
     return TRUE;
 }
+
+BOOL GradeOneProxy(LPCTSTR pszEntry, LPCTSTR pszJudgeUrl, const CNetDeadline& deadline, CProxyGradeReport& rReport)
+{
+    rReport = CProxyGradeReport();
+    CJudgeBaseline baseline;
+    if (!AskJudgeDirect(pszJudgeUrl, deadline, baseline)) return FALSE;
+    GradeProxy(pszEntry, baseline, deadline, 0x7FFFFFFF, rReport);
+    return TRUE;
+}

@@ -43,5 +43,11 @@ struct CProxyGradeReport {
 BOOL GradeProxy(LPCTSTR pszEntry, const CJudgeBaseline& baseline, const CNetDeadline& deadline, DWORD dwEntryLimitMs,
                 CProxyGradeReport& rReport);
 
+// The result box's test of one entry: the judge asked directly, then
+// through the proxy, both under the one deadline. FALSE with the report
+// untested when the judge itself gave no intact answer (the dialog then
+// keeps its other lines and says nothing of the grade).
+BOOL GradeOneProxy(LPCTSTR pszEntry, LPCTSTR pszJudgeUrl, const CNetDeadline& deadline, CProxyGradeReport& rReport);
+
 // A marker nobody can guess: 16 hex digits.
 CString MakeJudgeMarker();

@@ -139,6 +139,11 @@ TEST_F(GradeScenarioTest, EveryKindOfProxyGetsItsGradeAndTheResultLine)
     EXPECT_EQ(refused.eGrade, PROXY_GRADE_DEAD);
     EXPECT_EQ(refused.nConnectMs, 0);
 
+    // The result box's one call: both requests under one deadline.
+    CProxyGradeReport one;
+    ASSERT_TRUE(GradeOneProxy(EntryOf("via").c_str(), m_strJudgeUrl.c_str(), deadline, one));
+    EXPECT_EQ(one.eGrade, PROXY_GRADE_ANONYMOUS);
+
     // The user's own judge wins over the vendor's.
     EXPECT_EQ(GetJudgeUrl(m_strJudgeUrl.c_str(), "vendor.invalid"), m_strJudgeUrl.c_str());
     CJudgeBaseline nobody;
