@@ -14,6 +14,8 @@ namespace {
 
 // How often a wait looks at the cancel flag.
 const DWORD kPollMs = 100;
+// The longest a connect waits before the cancel flag is looked at again.
+const DWORD kConnectSliceMs = 2000;
 // More than any judge's page; an answer that goes on is cut here.
 const int kMaxAnswerBytes = 64 * 1024;
 
@@ -68,7 +70,16 @@ BOOL Fetch(DWORD dwAddr, WORD nPort, const CString& strRequest, const CEntryBoun
     DWORD dwLeft = bound.RemainingMs();
     if (dwLeft == 0) return FALSE;
     double dStart = CwMonotonicMs();
-    SOCKET_HANDLE s = SockConnectIPv4Within(dwAddr, nPort, dwLeft);
+    // A connect cannot look at the cancel flag while it waits: a host that
+    // drops the handshake is tried in slices, so a cancel is seen between
+    // them. A proxy slower than a slice to shake hands is of no use anyway.
+    SOCKET_HANDLE s = NO_SOCKET;
+    while (s == NO_SOCKET && (dwLeft = bound.RemainingMs()) > 0) {
+        double dTry = CwMonotonicMs();
+        s = SockConnectIPv4Within(dwAddr, nPort, dwLeft < kConnectSliceMs ? dwLeft : kConnectSliceMs);
+        // Refused at once: no point in asking again.
+        if (s == NO_SOCKET && CwMonotonicMs() - dTry < kConnectSliceMs / 2) break;
+    }
     if (s == NO_SOCKET) return FALSE;
     double dConnected = CwMonotonicMs();
     rFetch.nConnectMs = static_cast<int>(dConnected - dStart) + 1;

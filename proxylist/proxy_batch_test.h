@@ -38,7 +38,9 @@ public:
     BOOL Start(const CStringList& entries, LPCTSTR pszJudgeUrl, DWORD dwDeadlineMs, int nParallel = kDefaultParallel,
                DWORD dwEntryLimitMs = kDefaultEntryLimitMs);
 
-    // Any thread.
+    // Any thread. Done counts the entries finished, graded or not (an entry
+    // the deadline or a cancel cut short stays untested); it reaches Total
+    // unless the batch ran out.
     void Cancel();
     int Done() const { return m_nDone; }
     int Total() const { return m_nTotal; }
