@@ -76,12 +76,14 @@ SOCKET_HANDLE ConnectToTarget(const CAcceptedConnection& accepted, const CUpstre
     ChooseTarget(config, head, strHost, nPort);
     if (nPort <= 0 || nPort > 0xFFFF) return NO_SOCKET;
     DWORD dwAddr = 0;
-    if (!SockResolveIPv4(strHost, &dwAddr)) return NO_SOCKET;
+    SOCKET_HANDLE sock = NO_SOCKET;
     // A Host (or an upstream entry) naming this proxy would make it connect
     // to itself, and every such connection brings the same request back:
     // thousands of threads in seconds, and every other browser starved.
-    if (IsOwnEndpoint(accepted, dwAddr, static_cast<WORD>(nPort))) return NO_SOCKET;
-    return SockConnectIPv4(dwAddr, static_cast<WORD>(nPort));
+    if (SockResolveIPv4(strHost, &dwAddr) && !IsOwnEndpoint(accepted, dwAddr, static_cast<WORD>(nPort)))
+        sock = SockConnectIPv4(dwAddr, static_cast<WORD>(nPort));
+    if (config.bUseUpstream && config.pHealth) config.pHealth->NoteConnect(sock != NO_SOCKET);
+    return sock;
 }
 
 } // namespace
