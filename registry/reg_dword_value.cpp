@@ -44,13 +44,14 @@ DWORD CRegDwordValue::Read()
 
 CRegDwordValue& CRegDwordValue::Set(DWORD dwValue)
 {
+    m_bLastSetFailed = false;
     State s = m_state.load(std::memory_order_acquire);
     for (;;) {
         if (!m_bForce && (s & kReadFlag) && CacheOf(s) == dwValue) return *this;
         State next = ((s & ~kValueMask) + kWriteUnit) | kWriting | dwValue;
         if (m_state.compare_exchange_weak(s, next, std::memory_order_acq_rel)) break;
     }
-    FinishWrite(dwValue);
+    m_bLastSetFailed = !FinishWrite(dwValue, s);
     return *this;
 }
 
@@ -59,10 +60,10 @@ void CRegDwordValue::Write()
     State s = m_state.load(std::memory_order_acquire);
     while (!m_state.compare_exchange_weak(s, (s + kWriteUnit) | kWriting, std::memory_order_acq_rel)) {
     }
-    FinishWrite(CacheOf(s));
+    FinishWrite(CacheOf(s), s);
 }
 
-void CRegDwordValue::FinishWrite(DWORD dwValue)
+BOOL CRegDwordValue::FinishWrite(DWORD dwValue, State before)
 {
     DWORD dwData = dwValue;
     BOOL bStored = SetData(REG_DWORD, &dwData, sizeof(dwData));
@@ -70,6 +71,13 @@ void CRegDwordValue::FinishWrite(DWORD dwValue)
     State next;
     do {
         next = s & ~kWriting;
-        if (bStored) next |= kReadFlag;
+        if (bStored) {
+            next |= kReadFlag;
+        } else if (CacheOf(s) == dwValue) {
+            // The registry still holds what it held: so does the cache
+            // (unless another write has put its own value there since).
+            next = (next & ~(kValueMask | kReadFlag)) | (before & (kValueMask | kReadFlag));
+        }
     } while (!m_state.compare_exchange_weak(s, next, std::memory_order_acq_rel));
+    return bStored;
 }

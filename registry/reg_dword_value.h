@@ -16,8 +16,12 @@ public:
     DWORD Get();
     // Writes when the value differs from the cache, when force is on, and
     // also while nothing has been read or written yet - a first save is
-    // never skipped just because it equals the cache's starting 0.
+    // never skipped just because it equals the cache's starting 0. A write
+    // the registry refuses leaves the cache as it was.
     CRegDwordValue& Set(DWORD dwValue);
+    // TRUE when the last Set's write was refused (FALSE after a Set that
+    // wrote, or had nothing to write).
+    BOOL LastSetFailed() const { return m_bLastSetFailed.load() ? TRUE : FALSE; }
     // The stored value, or the default when it cannot be read.
     DWORD Read();
     // Stores the cache.
@@ -40,9 +44,12 @@ private:
     static const State kWriteUnit = 1ull << 34;
 
     static DWORD CacheOf(State s) { return static_cast<DWORD>(s & kValueMask); }
-    void FinishWrite(DWORD dwValue);
+    // Ends the write begun with the state `before`: on a refusal the cache
+    // and read flag go back to what they were then.
+    BOOL FinishWrite(DWORD dwValue, State before);
 
     std::atomic<State> m_state;
     const DWORD m_dwDefault;
     const BOOL m_bForce;
+    std::atomic<bool> m_bLastSetFailed{false};
 };

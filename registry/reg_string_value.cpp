@@ -17,10 +17,15 @@ CString CRegStringValue::Get()
 
 CRegStringValue& CRegStringValue::Set(LPCTSTR pszValue)
 {
+    m_bLastSetFailed = FALSE;
     CString strValue(pszValue);
     if (strValue == m_strCache && m_bRead && !m_bForce) return *this;
+    CString strBefore = m_strCache;
     m_strCache = strValue;
-    Write();
+    if (!WriteCache()) {
+        m_strCache = strBefore;
+        m_bLastSetFailed = TRUE;
+    }
     return *this;
 }
 
@@ -39,8 +44,15 @@ CString CRegStringValue::Read()
 
 void CRegStringValue::Write()
 {
+    WriteCache();
+}
+
+BOOL CRegStringValue::WriteCache()
+{
     // The cache never holds a zero byte (reads stop at the first one), so
     // its C text is the whole of it.
     LPCTSTR psz = m_strCache;
-    if (SetData(REG_SZ, psz, static_cast<DWORD>(std::strlen(psz) + 1))) m_bRead = TRUE;
+    if (!SetData(REG_SZ, psz, static_cast<DWORD>(std::strlen(psz) + 1))) return FALSE;
+    m_bRead = TRUE;
+    return TRUE;
 }
