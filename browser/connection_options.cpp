@@ -82,7 +82,8 @@ BOOL ConnectionUsesProxy(LPCSTR pszConnectionName, LPCSTR pszProxyServer)
     DWORD cb = sizeof(list);
     if (!InternetQueryOptionA(NULL, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &cb)) return FALSE;
     LPSTR pszServer = options[1].Value.pszValue;
-    BOOL bUses = (options[0].Value.dwValue & PROXY_TYPE_PROXY) && pszServer && lstrcmpiA(pszServer, pszProxyServer) == 0;
+    BOOL bUses =
+        (options[0].Value.dwValue & PROXY_TYPE_PROXY) && pszServer && lstrcmpiA(pszServer, pszProxyServer) == 0;
     // WinINet hands the text over for the caller to free.
     if (pszServer) GlobalFree(pszServer);
     return bUses;

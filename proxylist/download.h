@@ -22,8 +22,7 @@ CString VendorUrl(LPCTSTR pszServer, LPCTSTR pszPath);
 // answer in chunks, whose end WinINet cannot check, counts as incomplete.
 // Every wait is bounded by GetHttpTimeouts (http_get.h), and the whole of
 // it by pDeadline when one is given (a download cut off by it failed).
-BOOL DownloadText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus = nullptr,
-                  const CNetDeadline* pDeadline = nullptr);
+BOOL DownloadText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus = nullptr, const CNetDeadline* pDeadline = nullptr);
 
 // The same, with an empty text for every failure.
 CString DownloadText(LPCTSTR pszUrl);

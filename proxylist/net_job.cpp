@@ -104,8 +104,7 @@ BOOL CNetJob::Wait(DWORD dwMaxMs) const
 {
     if (!m_pState) return FALSE;
     DWORD dwLeft = m_pState->deadline.RemainingMs();
-    return WaitForSingleObject(m_pState->hDone, dwLeft < dwMaxMs ? dwLeft : dwMaxMs) == WAIT_OBJECT_0 ||
-           IsFinished();
+    return WaitForSingleObject(m_pState->hDone, dwLeft < dwMaxMs ? dwLeft : dwMaxMs) == WAIT_OBJECT_0 || IsFinished();
 }
 
 WPARAM CNetJob::GetSerial() const

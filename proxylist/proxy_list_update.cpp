@@ -10,7 +10,8 @@ ProxyListUpdateResult UpdateProxyList(LPCTSTR pszUrl, LPCTSTR pszListFile, CStri
 {
     if (pstrDetail) pstrDetail->Empty();
     CString text;
-    if (!DownloadText(pszUrl, text, nullptr, pDeadline) || !HoldsProxyListEntry(text)) return PROXY_LIST_DOWNLOAD_FAILED;
+    if (!DownloadText(pszUrl, text, nullptr, pDeadline) || !HoldsProxyListEntry(text))
+        return PROXY_LIST_DOWNLOAD_FAILED;
 
     // A job whose owner let go of it must not replace the list behind the
     // owner's back.

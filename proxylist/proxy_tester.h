@@ -40,8 +40,7 @@ int MeasureConnectTime(LPCTSTR pszHost, int nPort, const CNetDeadline* pDeadline
 // fetched through the proxy host:port: the bytes that read really returned
 // over its elapsed time (at least 1 ms) on a monotonic clock. 0 when the
 // proxy or the server fails, or answers anything but 200.
-double MeasureDownloadSpeed(LPCTSTR pszHost, int nPort, LPCTSTR pszSampleUrl,
-                            const CNetDeadline* pDeadline = nullptr);
+double MeasureDownloadSpeed(LPCTSTR pszHost, int nPort, LPCTSTR pszSampleUrl, const CNetDeadline* pDeadline = nullptr);
 
 // The speed in kilobytes per millisecond as KB/sec for the user.
 inline double SpeedToKBPerSec(double dKBPerMs)

@@ -60,8 +60,8 @@ void CSettingsDlg::ShowBusy(BOOL bBusy)
         if (HWND hButton = ::GetDlgItem(m_hWnd, nID)) ::EnableWindow(hButton, !bBusy);
     // The cursor over the dialog changes at its next move; this one now.
     POINT pt;
-    if (GetCursorPos(&pt) && ::WindowFromPoint(pt) && (::WindowFromPoint(pt) == m_hWnd ||
-                                                       ::IsChild(m_hWnd, ::WindowFromPoint(pt))))
+    if (GetCursorPos(&pt) && ::WindowFromPoint(pt) &&
+        (::WindowFromPoint(pt) == m_hWnd || ::IsChild(m_hWnd, ::WindowFromPoint(pt))))
         SetCursor(LoadCursor(nullptr, bBusy ? IDC_APPSTARTING : IDC_ARROW));
 }
 

@@ -36,7 +36,8 @@ void CSettingsDlg::CheckReachableThen(const CString& strHost, int nPort, std::fu
         [this, pOutcome, done](BOOL bInTime) {
             // A check that ran out of time did not connect.
             BOOL bReachable = bInTime && pOutcome->bReachable;
-            if (!bReachable) Say(bInTime ? pOutcome->strError : CString(PROXY_CONNECT_FAILED_TEXT), PROXY_ERROR_CAPTION);
+            if (!bReachable)
+                Say(bInTime ? pOutcome->strError : CString(PROXY_CONNECT_FAILED_TEXT), PROXY_ERROR_CAPTION);
             if (!m_bExiting) done(bReachable);
         });
 }
@@ -64,16 +65,16 @@ BOOL CSettingsDlg::RefreshProxyList(std::function<void(ProxyListUpdateResult, co
             if (result == PROXY_LIST_UPDATED) FillProxyCombo(pOutcome->entries);
             if (result != PROXY_LIST_FILE_FAILED) m_proxyGenThread.Start(g_regUpdateServer.Get());
             CString text = GetProxyListUpdateText(result);
-            if (result == PROXY_LIST_FILE_FAILED && !pOutcome->strDetail.IsEmpty()) text += "\r\n" + pOutcome->strDetail;
+            if (result == PROXY_LIST_FILE_FAILED && !pOutcome->strDetail.IsEmpty())
+                text += "\r\n" + pOutcome->strDetail;
             done(result, text);
         });
 }
 
 void CSettingsDlg::OnUpdateProxyList()
 {
-    RefreshProxyList([this](ProxyListUpdateResult result, const CString& text) {
-        Say(text, GetProxyListUpdateCaption(result));
-    });
+    RefreshProxyList(
+        [this](ProxyListUpdateResult result, const CString& text) { Say(text, GetProxyListUpdateCaption(result)); });
 }
 
 void CSettingsDlg::TestEntry(const CString& strEntry, std::function<void()> pfnAvailable)

@@ -13,8 +13,9 @@ protected:
     rawreg::Value Stored(const char* name) { return rawreg::Get(HKEY_CURRENT_USER, Key(), name); }
 };
 
-// Once a read has succeeded the cache is the answer, saved or not.
-TEST_F(RegRefusedWrite, AfterAReadGetKeepsTheUnsavedValue)
+// A refused write leaves the cache as it was: Get keeps answering what the
+// registry holds, and LastSetFailed says the save did not take.
+TEST_F(RegRefusedWrite, AfterAReadGetKeepsTheStoredValue)
 {
     rawreg::PutDword(HKEY_CURRENT_USER, Key(), "UseProxy", 5);
     rawreg::PutText(HKEY_CURRENT_USER, Key(), "ProxyName", "127.0.0.1:3128");
@@ -26,13 +27,15 @@ TEST_F(RegRefusedWrite, AfterAReadGetKeepsTheUnsavedValue)
     rawreg::KeyWriteRefusal refusal(HKEY_CURRENT_USER, Key());
     if (!refusal.Refusing()) GTEST_SKIP() << "this registry does not refuse writes to the test key";
 
-    regNumber.Set(6);
-    regText.Set("127.0.0.1:8118");
+    EXPECT_TRUE(regNumber.Set(6).LastSetFailed());
+    EXPECT_TRUE(regText.Set("127.0.0.1:8118").LastSetFailed());
     EXPECT_EQ(5u, Stored("UseProxy").Dword());
     EXPECT_EQ("127.0.0.1:3128", rawreg::StoredText(Stored("ProxyName")));
     EXPECT_TRUE(regNumber.IsRead());
-    EXPECT_EQ(6u, regNumber.Get());
-    EXPECT_STREQ("127.0.0.1:8118", regText.Get());
+    EXPECT_EQ(5u, regNumber.Get());
+    EXPECT_STREQ("127.0.0.1:3128", regText.Get());
+    // An unchanged value needs no write, and nothing failed.
+    EXPECT_FALSE(regNumber.Set(5).LastSetFailed());
 }
 
 // A first save that was refused leaves nothing read: Get goes back to the
