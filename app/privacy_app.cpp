@@ -3,7 +3,6 @@
 // it is built.
 #include "app/privacy_app.h"
 
-#include "browser/browser_title.h"
 #include "res/resource.h"
 #include "settings/content_filter_switches.h"
 #include "settings/run_at_startup_setting.h"
@@ -29,6 +28,36 @@ BOOL ActivateRunningInstance()
     return TRUE;
 }
 
+namespace {
+
+// How long a start waits for an instance that is ending (its window gone,
+// its process not yet), and how often it looks again.
+const DWORD kEndingWaitMs = 5000;
+const DWORD kEndingPollMs = 100;
+
+// Creates the instance mutex, leaving it open and unowned; TRUE when another
+// instance holds the name already.
+BOOL CreateInstanceMutex(HANDLE& rhMutex)
+{
+    rhMutex = CreateMutexA(nullptr, TRUE, CLOAKWALL_INSTANCE_MUTEX);
+    DWORD dwError = GetLastError();
+    if (rhMutex) ReleaseMutex(rhMutex);
+    return dwError == ERROR_ALREADY_EXISTS;
+}
+
+} // namespace
+
+BOOL WaitForEndingInstance(HANDLE& rhMutex)
+{
+    for (DWORD dwWaited = 0;; dwWaited += kEndingPollMs) {
+        if (ActivateRunningInstance()) return FALSE;
+        if (dwWaited >= kEndingWaitMs) return TRUE; // stuck ending: start all the same
+        if (rhMutex) CloseHandle(rhMutex);
+        Sleep(kEndingPollMs);
+        if (!CreateInstanceMutex(rhMutex)) return TRUE;
+    }
+}
+
 BOOL CPrivacyApp::InitInstance()
 {
     AfxEnableControlContainer();
@@ -40,17 +69,14 @@ BOOL CPrivacyApp::InitInstance()
 
     // The handle stays open, unowned, for the life of the process: the name
     // goes away with the process, however it ends.
-    HANDLE hMutex = CreateMutexA(nullptr, TRUE, CLOAKWALL_INSTANCE_MUTEX);
-    DWORD dwError = GetLastError();
-    if (hMutex) ReleaseMutex(hMutex);
-    if (dwError == ERROR_ALREADY_EXISTS) {
-        ActivateRunningInstance();
-        return FALSE;
-    }
+    HANDLE hMutex = nullptr;
+    if (CreateInstanceMutex(hMutex) && !WaitForEndingInstance(hMutex)) return FALSE;
 
     g_strAppPath = g_regAppPath.Get();
     UseSettingsForContentFilter();
-    SetBrowserTitle();
+    // The browser caption is set when anonymous browsing is switched on,
+    // and cleared when this start does not switch it on (the dialog's
+    // initialisation): a caption left by a crash does not outlive it.
 
     RegisterSettingsWindowClass(m_hInstance);
     {

@@ -19,4 +19,10 @@ public:
 // is none to find.
 BOOL ActivateRunningInstance();
 
+// For a start that found the instance mutex taken: the other instance may
+// still be ending (its window gone, its process not yet). Brings its window
+// forward and returns FALSE as soon as there is one; returns TRUE, with
+// rhMutex this start's own, once the name is free or after a few seconds.
+BOOL WaitForEndingInstance(HANDLE& rhMutex);
+
 extern CPrivacyApp theApp;

@@ -67,3 +67,24 @@ BOOL DisableConnectionProxy(LPCSTR pszConnectionName)
     pOptions[0].Value.dwValue = PROXY_TYPE_DIRECT;
     return ApplyOptions(pszConnectionName, pOptions, 1);
 }
+
+BOOL ConnectionUsesProxy(LPCSTR pszConnectionName, LPCSTR pszProxyServer)
+{
+    INTERNET_PER_CONN_OPTIONA options[2] = {};
+    options[0].dwOption = INTERNET_PER_CONN_FLAGS;
+    options[1].dwOption = INTERNET_PER_CONN_PROXY_SERVER;
+    INTERNET_PER_CONN_OPTION_LISTA list;
+    list.dwSize = sizeof(list);
+    list.pszConnection = const_cast<LPSTR>(pszConnectionName);
+    list.dwOptionCount = 2;
+    list.dwOptionError = 0;
+    list.pOptions = options;
+    DWORD cb = sizeof(list);
+    if (!InternetQueryOptionA(NULL, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &cb)) return FALSE;
+    LPSTR pszServer = options[1].Value.pszValue;
+    BOOL bUses =
+        (options[0].Value.dwValue & PROXY_TYPE_PROXY) && pszServer && lstrcmpiA(pszServer, pszProxyServer) == 0;
+    // WinINet hands the text over for the caller to free.
+    if (pszServer) GlobalFree(pszServer);
+    return bUses;
+}

@@ -14,3 +14,8 @@ BOOL SetConnectionOptions(LPCSTR pszConnectionName, LPCSTR pszProxyServer);
 
 // Flags direct only; the server and bypass texts stay stored and unused.
 BOOL DisableConnectionProxy(LPCSTR pszConnectionName);
+
+// TRUE when the connection's options send its requests to a proxy and that
+// proxy is exactly pszProxyServer (the local proxy's address, at start-up:
+// a copy that was killed or crashed left the browser pointing there).
+BOOL ConnectionUsesProxy(LPCSTR pszConnectionName, LPCSTR pszProxyServer);

@@ -1,4 +1,4 @@
-// CProxyGenRequestThread: the proxy-generator request on its own thread.
+// CProxyGenRequestThread: the proxy-generator request as a network job.
 #include "proxy_gen_request_thread.h"
 
 #include "proxylist/download.h"
@@ -14,15 +14,20 @@ CProxyGenRequestThread::~CProxyGenRequestThread()
 
 BOOL CProxyGenRequestThread::Start(LPCTSTR pszServer)
 {
-    // The server text is read by the running thread: replace it only once
-    // the previous request has ended.
     Stop();
-    m_strServer = pszServer;
-    return CWorkerThread::Start();
+    m_dwExitCode = EXIT_CODE_NONE;
+    // The thread gets its own copy of the server text: the object may be
+    // gone, or started again, before the request ends.
+    CString strServer(pszServer);
+    DWORD dwTimeout = m_dwTimeout;
+    return m_job.Start(dwTimeout, [strServer, dwTimeout](const CNetDeadline& deadline) {
+        RequestProxyGenPage(strServer, dwTimeout, &deadline);
+    });
 }
 
-DWORD CProxyGenRequestThread::Run(void* pParam)
+void CProxyGenRequestThread::Stop()
 {
-    RequestProxyGenPage(m_strServer, m_dwTimeout);
-    return 0;
+    if (!m_job.GetSerial()) return;
+    m_job.Cancel(STOP_WAIT_MS);
+    m_dwExitCode = 0;
 }

@@ -51,6 +51,9 @@ RequestExecutionLevel admin ; Program Files and HKLM
 !define ID_EXIT_CLOAKWALL 32775
 ; How long a running copy gets to end after being asked to exit.
 !define EXIT_WAIT_MS 15000
+; The address the program points the browser at while anonymous browsing is
+; on. The uninstaller resets only a connection that names it.
+!define LOCAL_PROXY "127.0.0.1:8080"
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -75,7 +78,10 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
   !define MUI_ICON "${APP_ICON}"
   !define MUI_UNICON "${APP_ICON}"
 !endif
-!define MUI_FINISHPAGE_RUN "$INSTDIR\cloakwall.exe"
+; No "run the program now" on the finish page: started from here it would
+; run with the installer's administrator rights, write its settings where a
+; standard user's later starts would not see them, and hold the browser
+; options of the wrong account. The Start-menu shortcut starts it as the user.
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -218,30 +224,87 @@ Section "${PRODUCT}" SecMain
   WriteRegDWORD HKLM "${UNINST_KEY}" "EstimatedSize" $0
 SectionEnd
 
-; Puts the user's WinINet connection back to direct access, as the program's
-; Exit does, for a copy that was not running (killed, or never stopped
-; cleanly) and may have left the browser pointing at 127.0.0.1:8080, where
-; nothing listens any more. The per-connection option call is the one
-; WinINet itself honours and announces to running browsers; a ProxyEnable
-; value written into the registry would be overruled by the connection's
-; stored options on current Windows and seen by nobody already running.
-Function un.SetBrowserConnectionDirect
+;WinINet connection options, 32-bit: INTERNET_PER_CONN_OPTION is the
+; option number and an 8-byte union; INTERNET_PER_CONN_OPTION_LIST is size
+; (20), connection name, option count, failed option, options.
+!define PER_CONN_FLAGS 1
+!define PER_CONN_PROXY_SERVER 2
+!define PROXY_TYPE_DIRECT 1
+!define PROXY_TYPE_PROXY 2
+!define OPTION_PER_CONNECTION 75
+!define OPTION_SETTINGS_CHANGED 39
+!define OPTION_REFRESH 37
+
+; Pushes 1 when the user's WinINet connection goes through the program's
+; local proxy (the proxy switched on and the server being LOCAL_PROXY),
+; otherwise 0. A proxy of the user's own is none of the uninstaller's
+; business.
+Function un.ConnectionNamesLocalProxy
   Push $0
   Push $1
   Push $2
   Push $3
-  ; One INTERNET_PER_CONN_OPTION: INTERNET_PER_CONN_FLAGS (1) = PROXY_TYPE_DIRECT (1),
-  ; the value being an 8-byte union.
-  System::Call '*(i 1, i 1, i 0) p .r0'
+  Push $4
+  Push $5
+  Push $6
+  StrCpy $5 0
+  System::Call '*(i ${PER_CONN_FLAGS}, i 0, i 0, i ${PER_CONN_PROXY_SERVER}, i 0, i 0) p .r0'
   StrCpy $3 "DefaultConnectionSettings"
   System::Call '*(&t26 r3) p .r1'
-  ; INTERNET_PER_CONN_OPTION_LIST: size 20, connection name, 1 option, error, options.
+  System::Call '*(i 20, p r1, i 2, i 0, p r0) p .r2'
+  System::Call 'wininet::InternetQueryOptionA(p 0, i ${OPTION_PER_CONNECTION}, p r2, *i 20) i .r3'
+  ${If} $3 <> 0
+    System::Call '*$0(i, i .r3, i, i, p .r4)'
+    IntOp $3 $3 & ${PROXY_TYPE_PROXY}
+    ${If} $4 P<> 0
+      ; The server text is WinINet's allocation, handed to the caller.
+      System::Call 'kernel32::lstrcpynA(t .r6, p r4, i ${NSIS_MAX_STRLEN}) p'
+      System::Call 'kernel32::GlobalFree(p r4) p'
+      ${If} $3 <> 0
+      ${AndIf} $6 == "${LOCAL_PROXY}"
+        StrCpy $5 1
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
+  System::Free $2
+  System::Free $1
+  System::Free $0
+  StrCpy $0 $5
+  Pop $6
+  Pop $5
+  Pop $4
+  Pop $3
+  Pop $2
+  Pop $1
+  Exch $0 ; the caller's $0 back, the answer on the stack
+FunctionEnd
+
+; Puts the user's WinINet connection back to direct access, as the program's
+; Exit does, for a copy that was not running (killed, or never stopped
+; cleanly) and left the browser pointing at 127.0.0.1:8080, where nothing
+; listens any more. The per-connection option call is the one WinINet itself
+; honours and announces to running browsers; a ProxyEnable value written
+; into the registry would be overruled by the connection's stored options on
+; current Windows and seen by nobody already running.
+Function un.SetBrowserConnectionDirect
+  Call un.ConnectionNamesLocalProxy
+  Exch $0
+  ${If} $0 = 0
+    DetailPrint "The browser connection does not use ${PRODUCT}: left as it is"
+    Pop $0
+    Return
+  ${EndIf}
+  Push $1
+  Push $2
+  Push $3
+  System::Call '*(i ${PER_CONN_FLAGS}, i ${PROXY_TYPE_DIRECT}, i 0) p .r0'
+  StrCpy $3 "DefaultConnectionSettings"
+  System::Call '*(&t26 r3) p .r1'
   System::Call '*(i 20, p r1, i 1, i 0, p r0) p .r2'
-  ; INTERNET_OPTION_PER_CONNECTION_OPTION, then SETTINGS_CHANGED and REFRESH
-  ; so that running clients pick it up.
-  System::Call 'wininet::InternetSetOptionA(p 0, i 75, p r2, i 20) i .r3'
-  System::Call 'wininet::InternetSetOptionA(p 0, i 39, p 0, i 0) i'
-  System::Call 'wininet::InternetSetOptionA(p 0, i 37, p 0, i 0) i'
+  ; Then SETTINGS_CHANGED and REFRESH, so that running clients pick it up.
+  System::Call 'wininet::InternetSetOptionA(p 0, i ${OPTION_PER_CONNECTION}, p r2, i 20) i .r3'
+  System::Call 'wininet::InternetSetOptionA(p 0, i ${OPTION_SETTINGS_CHANGED}, p 0, i 0) i'
+  System::Call 'wininet::InternetSetOptionA(p 0, i ${OPTION_REFRESH}, p 0, i 0) i'
   ${If} $3 = 0
     DetailPrint "The browser connection could not be set to direct access"
   ${EndIf}
@@ -290,7 +353,9 @@ Section "Uninstall"
   ; say) keeps its file locked: it goes at the next restart instead.
   Delete /REBOOTOK "$INSTDIR\cloakwall.exe"
   Delete "$INSTDIR\proxylist.txt"
-  Delete "$INSTDIR\proxylist.txt.new"
+  ; What a save of the list left when it was cut short: the program's safe
+  ; replace writes "~cw" and eight hex digits, ".tmp", beside the file.
+  Delete "$INSTDIR\~cw????????.tmp"
   Delete "$INSTDIR\uninstall.exe"
   RMDir /REBOOTOK "$INSTDIR"
 SectionEnd

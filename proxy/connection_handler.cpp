@@ -82,11 +82,18 @@ SOCKET_HANDLE ConnectToTarget(const CAcceptedConnection& accepted, const CUpstre
     ChooseTarget(config, head, strHost, nPort);
     if (nPort <= 0 || nPort > 0xFFFF) return NO_SOCKET;
     DWORD dwAddr = 0;
-    if (!SockResolveIPv4(strHost, &dwAddr)) return NO_SOCKET;
-    if (IsOwnEndpoint(accepted, dwAddr, static_cast<WORD>(nPort))) return NO_SOCKET;
-    target.dwAddr = dwAddr;
-    target.nPort = static_cast<WORD>(nPort);
-    return SockConnectIPv4(dwAddr, static_cast<WORD>(nPort));
+    SOCKET_HANDLE sock = NO_SOCKET;
+    if (SockResolveIPv4(strHost, &dwAddr) && !IsOwnEndpoint(accepted, dwAddr, static_cast<WORD>(nPort))) {
+        target.dwAddr = dwAddr;
+        target.nPort = static_cast<WORD>(nPort);
+        sock = SockConnectIPv4(dwAddr, static_cast<WORD>(nPort));
+    }
+    if (config.bUseUpstream && config.pHealth) {
+        config.pHealth->NoteConnect(sock != NO_SOCKET);
+        // The relay's later connections to it are tries as well.
+        target.pHealth = config.pHealth;
+    }
+    return sock;
 }
 
 } // namespace

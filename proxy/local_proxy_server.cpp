@@ -15,9 +15,10 @@ namespace {
 const int LISTEN_WAIT_MS = 1000;
 
 void PublishConfig(int bUseUpstream, const CString& strUpstreamHost, int nUpstreamPort, const CString& strUser,
-                   const CString& strPassword)
+                   const CString& strPassword, std::shared_ptr<CUpstreamHealth> pHealth)
 {
     auto pConfig = std::make_shared<CUpstreamConfig>();
+    if (bUseUpstream) pConfig->pHealth = std::move(pHealth);
     pConfig->bUseUpstream = bUseUpstream;
     pConfig->strUpstreamHost = strUpstreamHost;
     // A port outside the TCP range names no server: 0 reaches nobody, where
@@ -86,8 +87,16 @@ unsigned int CLocalProxyServer::ListenThreadProc(void* pParam)
 }
 
 CLocalProxyServer::CLocalProxyServer()
-    : m_sockListen(NO_SOCKET), m_sockWaker(NO_SOCKET), m_nWakePort(0), m_nLocalPort(0)
+    : m_sockListen(NO_SOCKET), m_sockWaker(NO_SOCKET), m_nWakePort(0), m_nLocalPort(0), m_pfnUpstreamDown(nullptr),
+      m_pUpstreamDownContext(nullptr), m_nUpstreamFailuresInARow(0)
 {
+}
+
+void CLocalProxyServer::SetUpstreamDownHandler(PFN_UPSTREAM_DOWN pfnDown, void* pContext, int nFailuresInARow)
+{
+    m_pfnUpstreamDown = pfnDown;
+    m_pUpstreamDownContext = pContext;
+    m_nUpstreamFailuresInARow = nFailuresInARow;
 }
 
 CLocalProxyServer::~CLocalProxyServer()
@@ -101,7 +110,13 @@ BOOL CLocalProxyServer::Start(int nPort, int bUseUpstream, CString strUpstreamHo
 {
     if (m_threadListen.IsRunning()) Stop();
 
-    PublishConfig(bUseUpstream, strUpstreamHost, nUpstreamPort, strUser, strPassword);
+    // Each start counts afresh: refusals of the proxy left behind say nothing
+    // of the one chosen now.
+    std::shared_ptr<CUpstreamHealth> pHealth;
+    if (m_pfnUpstreamDown)
+        pHealth =
+            std::make_shared<CUpstreamHealth>(m_nUpstreamFailuresInARow, m_pfnUpstreamDown, m_pUpstreamDownContext);
+    PublishConfig(bUseUpstream, strUpstreamHost, nUpstreamPort, strUser, strPassword, std::move(pHealth));
     // 0 asks for any free port; anything else must be a port.
     if (nPort != 0 && !CwIsTcpPort(nPort)) return FALSE;
     m_nLocalPort = static_cast<WORD>(nPort);

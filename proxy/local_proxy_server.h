@@ -7,6 +7,7 @@
 #include "framework/core/cstring.h"
 #include "framework/core/socket_api.h"
 #include "framework/core/thread_api.h"
+#include "proxy/internal/upstream_health.h"
 
 class CLocalProxyServer {
 public:
@@ -29,6 +30,12 @@ public:
 
     int IsRunning() const;
 
+    // From the next Start on: once the upstream proxy has refused
+    // nFailuresInARow connections with none getting through, pfnDown is
+    // called once, on a connection's thread (it must only post a message).
+    // A null pfnDown hears nothing.
+    void SetUpstreamDownHandler(PFN_UPSTREAM_DOWN pfnDown, void* pContext, int nFailuresInARow);
+
     // The port being listened on (the one chosen when Start was given 0).
     WORD GetLocalPort() const { return m_nLocalPort; }
 
@@ -44,6 +51,9 @@ private:
     WORD m_nWakePort;
     CJoinableThread m_threadListen;
     WORD m_nLocalPort;
+    PFN_UPSTREAM_DOWN m_pfnUpstreamDown;
+    void* m_pUpstreamDownContext;
+    int m_nUpstreamFailuresInARow;
 };
 
 // The "Proxy-Authorization" line for an account, CR LF included, always on

@@ -42,6 +42,7 @@ void DropTarget(CRelayConnection& conn)
 bool OpenTarget(CRelayConnection& conn)
 {
     SOCKET_HANDLE sock = SockConnectIPv4(conn.m_target.dwAddr, conn.m_target.nPort);
+    if (conn.m_target.pHealth) conn.m_target.pHealth->NoteConnect(sock != NO_SOCKET);
     if (sock == NO_SOCKET) return false;
     conn.m_toBrowser.m_sockFrom = conn.m_toTarget.m_sockTo = sock;
     return true;

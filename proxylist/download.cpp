@@ -65,13 +65,14 @@ CString VendorUrl(LPCTSTR pszServer, LPCTSTR pszPath)
     return "http://" + server + pszPath;
 }
 
-BOOL DownloadText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus)
+BOOL DownloadText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus, const CNetDeadline* pDeadline)
 {
     rText.Empty();
     if (pdwStatus) *pdwStatus = 0;
     CString text;
     try {
         CHttpGet get;
+        get.SetDeadline(pDeadline);
         if (!get.Send(pszUrl, nullptr, kRequestVersion)) return FALSE;
         DWORD dwStatus = get.GetStatusCode();
         if (pdwStatus) *pdwStatus = dwStatus;
@@ -82,7 +83,7 @@ BOOL DownloadText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus)
         // it short and join what follows to the next line.
         std::string body;
         char buffer[4096];
-        for (UINT n; (n = get.GetFile()->Read(buffer, sizeof buffer)) > 0;) {
+        for (UINT n; (n = get.ReadWithin(buffer, sizeof buffer)) > 0;) {
             for (UINT k = 0; k < n; ++k) {
                 if (buffer[k] == '\r') continue;
                 if (buffer[k] == '\n') body += '\r';
@@ -108,15 +109,16 @@ CString DownloadText(LPCTSTR pszUrl)
     return text;
 }
 
-BOOL RequestProxyGenPage(LPCTSTR pszServer, DWORD dwTimeout)
+BOOL RequestProxyGenPage(LPCTSTR pszServer, DWORD dwTimeout, const CNetDeadline* pDeadline)
 {
     try {
         CHttpGet get;
         get.SetTimeout(dwTimeout);
+        get.SetDeadline(pDeadline);
         if (!get.Send(VendorUrl(pszServer, PROXY_GEN_PATH), nullptr)) return FALSE;
         if (get.GetStatusCode() != 200) return FALSE;
         char buffer[4096];
-        while (get.GetFile()->Read(buffer, sizeof buffer) > 0) {
+        while (get.ReadWithin(buffer, sizeof buffer) > 0) {
         }
         return TRUE;
     } catch (CException* e) {

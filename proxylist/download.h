@@ -4,6 +4,7 @@
 #pragma once
 
 #include "framework/core/cstring.h"
+#include "net_deadline.h"
 
 // Paths on the vendor's server.
 #define PROXY_LIST_PATH "/licensing/ProxyGenerator/proxylist.txt"
@@ -19,8 +20,9 @@ CString VendorUrl(LPCTSTR pszServer, LPCTSTR pszPath);
 // with status 200; otherwise rText is empty and pdwStatus (when given) holds
 // the status, 0 when no answer came at all. The request is HTTP/1.0: an
 // answer in chunks, whose end WinINet cannot check, counts as incomplete.
-// Every wait is bounded by GetHttpTimeouts (http_get.h).
-BOOL DownloadText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus = nullptr);
+// Every wait is bounded by GetHttpTimeouts (http_get.h), and the whole of
+// it by pDeadline when one is given (a download cut off by it failed).
+BOOL DownloadText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus = nullptr, const CNetDeadline* pDeadline = nullptr);
 
 // The same, with an empty text for every failure.
 CString DownloadText(LPCTSTR pszUrl);
@@ -33,5 +35,6 @@ BOOL HoldsProxyListEntry(const CString& strText);
 
 // Requests the proxy-generator page of a server and discards the answer;
 // TRUE when it answered with status 200. dwTimeout, when not 0, bounds the
-// connect, the send and each receive (see CHttpGet::SetTimeout).
-BOOL RequestProxyGenPage(LPCTSTR pszServer, DWORD dwTimeout = 0);
+// connect, the send and each receive (see CHttpGet::SetTimeout); pDeadline,
+// when given, the whole request.
+BOOL RequestProxyGenPage(LPCTSTR pszServer, DWORD dwTimeout = 0, const CNetDeadline* pDeadline = nullptr);

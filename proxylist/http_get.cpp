@@ -1,6 +1,8 @@
 // CHttpGet: session, connection and request of one GET, closed in order.
 #include "http_get.h"
 
+#include "framework/core/socket_api.h"
+
 #include <atomic>
 
 namespace {
@@ -87,6 +89,18 @@ BOOL CHttpGet::Send(LPCTSTR pszUrl, LPCTSTR pszProxy, LPCTSTR pszVersion)
     // the process-wide limits.
     CHttpTimeouts limits = GetHttpTimeouts();
     if (m_dwTimeout) limits.dwConnectMs = limits.dwReceiveMs = m_dwTimeout;
+    if (m_pDeadline) {
+        // WinINet's own lookup of the server has no bound at all.
+        DWORD dwAddr = 0;
+        if (!ResolveIPv4Within(strServer, &dwAddr, *m_pDeadline)) {
+            CheckDeadline();
+            AfxThrowInternetException(0, ERROR_INTERNET_NAME_NOT_RESOLVED);
+        }
+        DWORD dwLeft = m_pDeadline->RemainingMs();
+        if (dwLeft == 0) CheckDeadline();
+        if (limits.dwConnectMs > dwLeft) limits.dwConnectMs = dwLeft;
+        if (limits.dwReceiveMs > dwLeft) limits.dwReceiveMs = dwLeft;
+    }
     SetTimeouts(*m_pSession, limits);
     // The URL's own port: a vendor server on "host:8081" is reached there.
     m_pConnection.reset(m_pSession->GetHttpConnection(strServer, INTERNET_FLAG_KEEP_CONNECTION, nPort));
@@ -97,7 +111,37 @@ BOOL CHttpGet::Send(LPCTSTR pszUrl, LPCTSTR pszProxy, LPCTSTR pszVersion)
     SetTimeouts(*m_pFile, limits);
     m_pFile->AddRequestHeaders(kCloseHeaders, HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
     m_pFile->SendRequest();
+    CheckDeadline();
     return TRUE;
+}
+
+void CHttpGet::CheckDeadline() const
+{
+    if (m_pDeadline && m_pDeadline->IsOver()) AfxThrowInternetException(0, ERROR_INTERNET_TIMEOUT);
+}
+
+UINT CHttpGet::ReadWithin(void* pBuffer, UINT nCount)
+{
+    if (!m_pFile) AfxThrowInternetException(0, ERROR_INVALID_HANDLE);
+    if (!m_pDeadline) return m_pFile->Read(pBuffer, nCount);
+    // A read of n bytes waits, in WinINet, until n bytes came or the answer
+    // ended, however slowly they come; asking first what is there bounds
+    // each wait by one receive.
+    char* pOut = static_cast<char*>(pBuffer);
+    UINT nTotal = 0;
+    while (nTotal < nCount) {
+        CheckDeadline();
+        DWORD dwAvailable = 0;
+        if (!InternetQueryDataAvailable(*m_pFile, &dwAvailable, 0, 0)) AfxThrowInternetException(0);
+        CheckDeadline();
+        if (dwAvailable == 0) break; // the end of the answer
+        UINT nWant = nCount - nTotal;
+        if (nWant > dwAvailable) nWant = dwAvailable;
+        UINT nGot = m_pFile->Read(pOut + nTotal, nWant);
+        if (nGot == 0) break;
+        nTotal += nGot;
+    }
+    return nTotal;
 }
 
 DWORD CHttpGet::GetStatusCode() const

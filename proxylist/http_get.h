@@ -5,6 +5,7 @@
 #pragma once
 
 #include "framework/win/internet.h"
+#include "net_deadline.h"
 
 #include <memory>
 
@@ -43,13 +44,30 @@ public:
     // that accepted the connection and never answers.
     void SetTimeout(DWORD dwMilliseconds) { m_dwTimeout = dwMilliseconds; }
 
+    // Bounds the whole request by a job's deadline (the caller keeps it):
+    // the server's name is looked up within it before WinINet asks for it
+    // again (and finds it in the system's cache), every limit above is cut
+    // to the time left, and Send and ReadWithin throw a time-out once it
+    // has passed or the job was cancelled.
+    void SetDeadline(const CNetDeadline* pDeadline) { m_pDeadline = pDeadline; }
+
+    // Reads up to nCount bytes of the answer, fewer only at its end. With
+    // a deadline it waits in steps (for what the server has sent so far,
+    // then takes that), so a server that trickles a byte now and then
+    // cannot stretch one read past the deadline. Throws CInternetException.
+    UINT ReadWithin(void* pBuffer, UINT nCount);
+
     // The answer's status code, 0 when there is none.
     DWORD GetStatusCode() const;
     CHttpFile* GetFile() const { return m_pFile.get(); }
     CInternetSession* GetSession() const { return m_pSession.get(); }
 
 private:
+    // Throws a time-out when the deadline has passed.
+    void CheckDeadline() const;
+
     DWORD m_dwTimeout = 0;
+    const CNetDeadline* m_pDeadline = nullptr;
     std::unique_ptr<CInternetSession> m_pSession;
     std::unique_ptr<CHttpConnection> m_pConnection;
     std::unique_ptr<CHttpFile> m_pFile;

@@ -6,11 +6,16 @@
 #include "proxy_list_file.h"
 
 ProxyListUpdateResult UpdateProxyList(LPCTSTR pszUrl, LPCTSTR pszListFile, CStringList& rNewEntries,
-                                      CString* pstrDetail)
+                                      CString* pstrDetail, const CNetDeadline* pDeadline)
 {
     if (pstrDetail) pstrDetail->Empty();
     CString text;
-    if (!DownloadText(pszUrl, text) || !HoldsProxyListEntry(text)) return PROXY_LIST_DOWNLOAD_FAILED;
+    if (!DownloadText(pszUrl, text, nullptr, pDeadline) || !HoldsProxyListEntry(text))
+        return PROXY_LIST_DOWNLOAD_FAILED;
+
+    // A job whose owner let go of it must not replace the list behind the
+    // owner's back.
+    if (pDeadline && pDeadline->IsOver()) return PROXY_LIST_DOWNLOAD_FAILED;
 
     CStringList entries;
     AppendListEntries(text, entries);

@@ -6,6 +6,7 @@
 
 #include "framework/core/cstring.h"
 #include "framework/core/string_list.h"
+#include "net_deadline.h"
 
 enum ProxyListUpdateResult {
     PROXY_LIST_UPDATED = 0,         // file replaced, new entries handed back
@@ -24,9 +25,10 @@ enum ProxyListUpdateResult {
 // a single host:port entry counts as a failed download. On success writes
 // it to pszListFile in one step and appends its entries to rNewEntries; on
 // any failure touches neither. pstrDetail, when given, gets the file error's
-// own text for PROXY_LIST_FILE_FAILED.
+// own text for PROXY_LIST_FILE_FAILED. pDeadline, when given, bounds the
+// download (not the file's replacement, which is never cut off halfway).
 ProxyListUpdateResult UpdateProxyList(LPCTSTR pszUrl, LPCTSTR pszListFile, CStringList& rNewEntries,
-                                      CString* pstrDetail = nullptr);
+                                      CString* pstrDetail = nullptr, const CNetDeadline* pDeadline = nullptr);
 
 // What to tell the user about a result: the text, and the caption (empty
 // for the success, "Error" for a failure).

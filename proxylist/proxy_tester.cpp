@@ -14,9 +14,28 @@ namespace {
 // The first IPv4 address of a host name or dotted address, network order.
 // The seam refuses an empty name: the resolver would answer with this
 // machine's own addresses, and an entry without a host does not name it.
-BOOL ResolveHost(LPCTSTR pszHost, DWORD& rAddr)
+BOOL ResolveHost(LPCTSTR pszHost, DWORD& rAddr, const CNetDeadline* pDeadline = nullptr)
 {
+    if (pDeadline) return ResolveIPv4Within(pszHost, &rAddr, *pDeadline);
     return SockInitOnce() && SockResolveIPv4(pszHost, &rAddr);
+}
+
+// The connect's own limit, cut to what is left of the job.
+DWORD ConnectLimit(const CNetDeadline* pDeadline)
+{
+    DWORD dwLimit = GetHttpTimeouts().dwConnectMs;
+    if (pDeadline && pDeadline->RemainingMs() < dwLimit) dwLimit = pDeadline->RemainingMs();
+    return dwLimit;
+}
+
+// One connection to the address within the limit; TRUE when it was made.
+BOOL ConnectOnce(DWORD dwAddr, int nPort, DWORD dwLimitMs)
+{
+    if (!CwIsTcpPort(nPort) || dwLimitMs == 0) return FALSE;
+    SOCKET_HANDLE s = SockConnectIPv4Within(dwAddr, static_cast<WORD>(nPort), dwLimitMs);
+    if (s == NO_SOCKET) return FALSE;
+    SockClose(s);
+    return TRUE;
 }
 
 } // namespace
@@ -28,39 +47,61 @@ BOOL CheckProxyReachable(LPCTSTR pszHost, int nPort, HWND hWndOwner)
         AfxMessageBox(PROXY_UNRESOLVED_TEXT, MB_OK, PROXY_ERROR_CAPTION, hWndOwner);
         return FALSE;
     }
-    BOOL bConnected = FALSE;
-    if (CwIsTcpPort(nPort)) {
-        SOCKET_HANDLE s = SockConnectIPv4Within(dwAddr, static_cast<WORD>(nPort), GetHttpTimeouts().dwConnectMs);
-        bConnected = s != NO_SOCKET;
-        SockClose(s);
-    }
-    if (!bConnected) {
+    if (!ConnectOnce(dwAddr, nPort, ConnectLimit(nullptr))) {
         AfxMessageBox(PROXY_CONNECT_FAILED_TEXT, MB_OK, PROXY_ERROR_CAPTION, hWndOwner);
         return FALSE;
     }
     return TRUE;
 }
 
-int MeasureConnectTime(LPCTSTR pszHost, int nPort)
+BOOL CheckProxyReachableWithin(LPCTSTR pszHost, int nPort, const CNetDeadline& deadline, CString& rstrError)
+{
+    rstrError.Empty();
+    DWORD dwAddr = 0;
+    if (!ResolveHost(pszHost, dwAddr, &deadline)) {
+        // A lookup cut off by the deadline did not say the name is unknown.
+        rstrError = deadline.IsOver() ? PROXY_CONNECT_FAILED_TEXT : PROXY_UNRESOLVED_TEXT;
+        return FALSE;
+    }
+    if (!ConnectOnce(dwAddr, nPort, ConnectLimit(&deadline))) {
+        rstrError = PROXY_CONNECT_FAILED_TEXT;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+int MeasureConnectTime(LPCTSTR pszHost, int nPort, const CNetDeadline* pDeadline)
 {
     if (!CwIsTcpPort(nPort)) return 0;
     DWORD dwAddr = 0;
-    if (!ResolveHost(pszHost, dwAddr)) return 0;
+    if (!ResolveHost(pszHost, dwAddr, pDeadline)) return 0;
+    DWORD dwLimit = ConnectLimit(pDeadline);
+    if (dwLimit == 0) return 0;
     double dStart = CwMonotonicMs();
-    SOCKET_HANDLE s = SockConnectIPv4Within(dwAddr, static_cast<WORD>(nPort), GetHttpTimeouts().dwConnectMs);
+    SOCKET_HANDLE s = SockConnectIPv4Within(dwAddr, static_cast<WORD>(nPort), dwLimit);
     if (s == NO_SOCKET) return 0;
     double dElapsed = CwMonotonicMs() - dStart;
     SockClose(s);
     return dElapsed < 1.0 ? 1 : static_cast<int>(dElapsed);
 }
 
-double MeasureDownloadSpeed(LPCTSTR pszHost, int nPort, LPCTSTR pszSampleUrl)
+double MeasureDownloadSpeed(LPCTSTR pszHost, int nPort, LPCTSTR pszSampleUrl, const CNetDeadline* pDeadline)
 {
     if (!pszHost || !*pszHost || !CwIsTcpPort(nPort)) return 0.0;
     CString strProxy;
-    strProxy.Format("%s:%d", pszHost, nPort);
+    if (pDeadline) {
+        // WinINet would look the proxy's name up without any bound: give it
+        // the address, found within the deadline.
+        DWORD dwAddr = 0;
+        if (!ResolveHost(pszHost, dwAddr, pDeadline)) return 0.0;
+        const unsigned char* pb = reinterpret_cast<const unsigned char*>(&dwAddr);
+        strProxy.Format("%u.%u.%u.%u:%d", pb[0], pb[1], pb[2], pb[3], nPort);
+    } else {
+        strProxy.Format("%s:%d", pszHost, nPort);
+    }
     try {
         CHttpGet get;
+        get.SetDeadline(pDeadline);
         // The session itself is opened for the proxy under test, so the
         // sample really comes through it.
         if (!get.Send(pszSampleUrl, strProxy)) return 0.0;
@@ -69,7 +110,7 @@ double MeasureDownloadSpeed(LPCTSTR pszHost, int nPort, LPCTSTR pszSampleUrl)
         if (get.GetStatusCode() != 200) return 0.0;
         char sample[PROXY_SPEED_SAMPLE_BYTES];
         double dStart = CwMonotonicMs();
-        UINT nRead = get.GetFile()->Read(sample, sizeof sample);
+        UINT nRead = get.ReadWithin(sample, sizeof sample);
         if (nRead == 0) return 0.0;
         double dElapsed = CwMonotonicMs() - dStart;
         if (dElapsed < PROXY_MIN_ELAPSED_MS) dElapsed = PROXY_MIN_ELAPSED_MS;
@@ -88,19 +129,19 @@ CString FormatProxyAvailableText(LPCTSTR pszEntry, int nConnectMs, double dKBPer
     return text;
 }
 
-BOOL TestProxyEntry(LPCTSTR pszEntry, LPCTSTR pszSampleUrl, CProxyTestReport& rReport)
+BOOL TestProxyEntry(LPCTSTR pszEntry, LPCTSTR pszSampleUrl, CProxyTestReport& rReport, const CNetDeadline* pDeadline)
 {
     CString strHost;
     int nPort = 0;
     SplitProxyEntry(pszEntry, strHost, nPort);
     rReport = CProxyTestReport();
-    rReport.nConnectMs = MeasureConnectTime(strHost, nPort);
+    rReport.nConnectMs = MeasureConnectTime(strHost, nPort, pDeadline);
     if (rReport.nConnectMs == 0) {
         rReport.strText = PROXY_NOT_AVAILABLE_TEXT;
         rReport.strCaption = PROXY_ERROR_CAPTION;
         return FALSE;
     }
-    rReport.dKBPerSec = SpeedToKBPerSec(MeasureDownloadSpeed(strHost, nPort, pszSampleUrl));
+    rReport.dKBPerSec = SpeedToKBPerSec(MeasureDownloadSpeed(strHost, nPort, pszSampleUrl, pDeadline));
     rReport.strText = FormatProxyAvailableText(pszEntry, rReport.nConnectMs, rReport.dKBPerSec);
     return TRUE;
 }

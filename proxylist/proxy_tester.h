@@ -3,6 +3,7 @@
 #pragma once
 
 #include "framework/core/cstring.h"
+#include "net_deadline.h"
 
 #include <windows.h>
 
@@ -25,15 +26,21 @@ constexpr double PROXY_MIN_ELAPSED_MS = 1.0;
 // limit of GetHttpTimeouts (http_get.h), as the speed sample's requests do.
 BOOL CheckProxyReachable(LPCTSTR pszHost, int nPort, HWND hWndOwner = nullptr);
 
+// The same check for a job off the window's thread: shows nothing, gives the
+// text the user is to see in rstrError instead, and gives up (with the
+// connect failure's text) once the deadline has passed.
+BOOL CheckProxyReachableWithin(LPCTSTR pszHost, int nPort, const CNetDeadline& deadline, CString& rstrError);
+
 // Connect time to host:port in milliseconds, at least 1; 0 when the proxy
-// cannot be reached.
-int MeasureConnectTime(LPCTSTR pszHost, int nPort);
+// cannot be reached. pDeadline, when given, bounds the lookup and the
+// connect together (here and in the two routines below).
+int MeasureConnectTime(LPCTSTR pszHost, int nPort, const CNetDeadline* pDeadline = nullptr);
 
 // Kilobytes per millisecond of one read of the speed sample at pszSampleUrl
 // fetched through the proxy host:port: the bytes that read really returned
 // over its elapsed time (at least 1 ms) on a monotonic clock. 0 when the
 // proxy or the server fails, or answers anything but 200.
-double MeasureDownloadSpeed(LPCTSTR pszHost, int nPort, LPCTSTR pszSampleUrl);
+double MeasureDownloadSpeed(LPCTSTR pszHost, int nPort, LPCTSTR pszSampleUrl, const CNetDeadline* pDeadline = nullptr);
 
 // The speed in kilobytes per millisecond as KB/sec for the user.
 inline double SpeedToKBPerSec(double dKBPerMs)
@@ -46,7 +53,9 @@ inline double SpeedToKBPerSec(double dKBPerMs)
 // the speed in KB/sec.
 CString FormatProxyAvailableText(LPCTSTR pszEntry, int nConnectMs, double dKBPerSec);
 
-// What testing one entry found and what to tell the user about it.
+// What testing one entry found and what to tell the user about it. The
+// tester's whole work is one call that fills it, so a later line of the
+// report is added here and nowhere near the dialog's threads.
 struct CProxyTestReport {
     int nConnectMs = 0;     // 0: not reachable
     double dKBPerSec = 0.0; // measured only when reachable
@@ -57,4 +66,5 @@ struct CProxyTestReport {
 // Splits the entry, measures the connect time and, when the proxy answered,
 // the speed of the sample through it, and fills the report. TRUE when the
 // proxy is available.
-BOOL TestProxyEntry(LPCTSTR pszEntry, LPCTSTR pszSampleUrl, CProxyTestReport& rReport);
+BOOL TestProxyEntry(LPCTSTR pszEntry, LPCTSTR pszSampleUrl, CProxyTestReport& rReport,
+                    const CNetDeadline* pDeadline = nullptr);

@@ -5,7 +5,7 @@
 static_assert(sizeof(DWORD) == 4, "a DWORD setting is 4 bytes in the registry");
 
 CRegDwordValue::CRegDwordValue(LPCTSTR pszFullPath, DWORD dwDefault, BOOL bForce, HKEY hRoot)
-    : CRegValue(pszFullPath, hRoot), m_state(0), m_dwDefault(dwDefault), m_bForce(bForce)
+    : CRegValue(pszFullPath, hRoot), m_state(0), m_bLastSetFailed(FALSE), m_dwDefault(dwDefault), m_bForce(bForce)
 {
     Read();
 }
@@ -45,12 +45,17 @@ DWORD CRegDwordValue::Read()
 CRegDwordValue& CRegDwordValue::Set(DWORD dwValue)
 {
     State s = m_state.load(std::memory_order_acquire);
+    State next;
     for (;;) {
-        if (!m_bForce && (s & kReadFlag) && CacheOf(s) == dwValue) return *this;
-        State next = ((s & ~kValueMask) + kWriteUnit) | kWriting | dwValue;
+        if (!m_bForce && (s & kReadFlag) && CacheOf(s) == dwValue) {
+            m_bLastSetFailed.store(FALSE, std::memory_order_release);
+            return *this;
+        }
+        next = ((s & ~kValueMask) + kWriteUnit) | kWriting | dwValue;
         if (m_state.compare_exchange_weak(s, next, std::memory_order_acq_rel)) break;
     }
-    FinishWrite(dwValue);
+    BOOL bStored = FinishWrite(dwValue, CacheOf(s), next);
+    m_bLastSetFailed.store(!bStored, std::memory_order_release);
     return *this;
 }
 
@@ -59,10 +64,10 @@ void CRegDwordValue::Write()
     State s = m_state.load(std::memory_order_acquire);
     while (!m_state.compare_exchange_weak(s, (s + kWriteUnit) | kWriting, std::memory_order_acq_rel)) {
     }
-    FinishWrite(CacheOf(s));
+    FinishWrite(CacheOf(s), CacheOf(s), (s + kWriteUnit) | kWriting);
 }
 
-void CRegDwordValue::FinishWrite(DWORD dwValue)
+BOOL CRegDwordValue::FinishWrite(DWORD dwValue, DWORD dwPrevious, State stamp)
 {
     DWORD dwData = dwValue;
     BOOL bStored = SetData(REG_DWORD, &dwData, sizeof(dwData));
@@ -70,6 +75,13 @@ void CRegDwordValue::FinishWrite(DWORD dwValue)
     State next;
     do {
         next = s & ~kWriting;
-        if (bStored) next |= kReadFlag;
+        if (bStored) {
+            next |= kReadFlag;
+        } else if (WritesOf(s) == WritesOf(stamp)) {
+            // Refused, and ours is still the latest write: what the user
+            // asked for was not saved, so the cache must not claim it was.
+            next = (next & ~kValueMask) | dwPrevious;
+        }
     } while (!m_state.compare_exchange_weak(s, next, std::memory_order_acq_rel));
+    return bStored;
 }

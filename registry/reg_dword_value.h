@@ -16,8 +16,13 @@ public:
     DWORD Get();
     // Writes when the value differs from the cache, when force is on, and
     // also while nothing has been read or written yet - a first save is
-    // never skipped just because it equals the cache's starting 0.
+    // never skipped just because it equals the cache's starting 0. A write
+    // the registry refuses leaves the cache as it was, so Get never answers
+    // with a value that is not stored.
     CRegDwordValue& Set(DWORD dwValue);
+    // TRUE when the last Set wrote and the registry refused it; a Set that
+    // had nothing to write clears it.
+    BOOL LastSetFailed() const { return m_bLastSetFailed.load(std::memory_order_acquire); }
     // The stored value, or the default when it cannot be read.
     DWORD Read();
     // Stores the cache.
@@ -40,9 +45,14 @@ private:
     static const State kWriteUnit = 1ull << 34;
 
     static DWORD CacheOf(State s) { return static_cast<DWORD>(s & kValueMask); }
-    void FinishWrite(DWORD dwValue);
+    static State WritesOf(State s) { return s & ~(kValueMask | kReadFlag | kWriting); }
+    // Stores dwValue; when the registry refuses it and no later write has
+    // begun since stamp, the cache goes back to dwPrevious. Returns whether
+    // the value was stored.
+    BOOL FinishWrite(DWORD dwValue, DWORD dwPrevious, State stamp);
 
     std::atomic<State> m_state;
+    std::atomic<BOOL> m_bLastSetFailed;
     const DWORD m_dwDefault;
     const BOOL m_bForce;
 };

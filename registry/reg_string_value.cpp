@@ -4,7 +4,7 @@
 #include <cstring>
 
 CRegStringValue::CRegStringValue(LPCTSTR pszFullPath, LPCTSTR pszDefault, BOOL bForce, HKEY hRoot)
-    : CRegValue(pszFullPath, hRoot), m_strDefault(pszDefault), m_bRead(FALSE), m_bForce(bForce)
+    : CRegValue(pszFullPath, hRoot), m_strDefault(pszDefault), m_bRead(FALSE), m_bForce(bForce), m_bLastSetFailed(FALSE)
 {
     Read();
 }
@@ -18,9 +18,14 @@ CString CRegStringValue::Get()
 CRegStringValue& CRegStringValue::Set(LPCTSTR pszValue)
 {
     CString strValue(pszValue);
+    m_bLastSetFailed = FALSE;
     if (strValue == m_strCache && m_bRead && !m_bForce) return *this;
-    m_strCache = strValue;
-    Write();
+    // The cache takes the text only once it is stored: a refused save must
+    // not look saved until the next start shows otherwise.
+    if (Store(strValue))
+        m_strCache = strValue;
+    else
+        m_bLastSetFailed = TRUE;
     return *this;
 }
 
@@ -39,8 +44,15 @@ CString CRegStringValue::Read()
 
 void CRegStringValue::Write()
 {
-    // The cache never holds a zero byte (reads stop at the first one), so
-    // its C text is the whole of it.
-    LPCTSTR psz = m_strCache;
-    if (SetData(REG_SZ, psz, static_cast<DWORD>(std::strlen(psz) + 1))) m_bRead = TRUE;
+    Store(m_strCache);
+}
+
+BOOL CRegStringValue::Store(const CString& strValue)
+{
+    // Only the text up to a zero byte is stored (reads stop at the first
+    // one too), so its C text is all there is to write.
+    LPCTSTR psz = strValue;
+    if (!SetData(REG_SZ, psz, static_cast<DWORD>(std::strlen(psz) + 1))) return FALSE;
+    m_bRead = TRUE;
+    return TRUE;
 }

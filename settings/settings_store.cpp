@@ -19,3 +19,4 @@ CRegDwordValue g_regDeleteHistory(SETTING("DeleteHistory"), 1, FALSE, HKEY_LOCAL
 CRegDwordValue g_regMinimize(SETTING("Minimize"), 0, FALSE, HKEY_LOCAL_MACHINE);
 CRegDwordValue g_regRunFirst(SETTING("RunFirst"), 0, FALSE, HKEY_LOCAL_MACHINE);
 CRegStringValue g_regUpdateServer(SETTING("UpdateServer"), CLOAKWALL_DEFAULT_UPDATE_SERVER, FALSE, HKEY_LOCAL_MACHINE);
+CRegStringValue g_regJudgeUrl(SETTING("JudgeUrl"), "", FALSE, HKEY_LOCAL_MACHINE);

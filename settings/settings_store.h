@@ -33,3 +33,6 @@ extern CRegDwordValue g_regDeleteHistory;   // DeleteHistory: cleaner job, defau
 extern CRegDwordValue g_regMinimize;        // Minimize: 1 starts hidden in the tray
 extern CRegDwordValue g_regRunFirst;        // RunFirst: 0 until the first-run work is done
 extern CRegStringValue g_regUpdateServer;   // UpdateServer: the vendor server, "host" or "host:port"
+// JudgeUrl: an http:// URL of a proxy judge of the user's own; empty (the
+// default) asks the judge on the vendor server (see judge_answer.h).
+extern CRegStringValue g_regJudgeUrl;

@@ -5,6 +5,7 @@ Serves, on 127.0.0.1 only:
   /licensing/ProxyGenerator/proxylist.txt  the list file given with --list (read at every request)
   /licensing/ProxyGenerator/ProxyGen.asp   a short text answer
   /bandwidthchecker/dlsample1.gif          a GIF image of a few kilobytes (or the file given with --sample)
+  /licensing/ProxyGenerator/judge          the proxy judge: what the request looked like on arrival
 Everything else is 404. With --log, each request is appended to that file as
 one line: method, target, and the Via header a proxy added (or "-").
 """
@@ -12,11 +13,26 @@ import argparse
 import os
 import sys
 import threading
+import zlib
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 LIST_PATH = "/licensing/ProxyGenerator/proxylist.txt"
 GEN_PATH = "/licensing/ProxyGenerator/ProxyGen.asp"
 SAMPLE_PATH = "/bandwidthchecker/dlsample1.gif"
+JUDGE_PATH = "/licensing/ProxyGenerator/judge"
+JUDGE_MAGIC = "Cloakwall-Judge/1"
+
+
+def judge_answer(client, request_line, header_lines):
+    """The judge's plain-text answer, lines ended with CR LF: the magic line,
+    "Client: " and the address the request came from, "Request: " and the
+    request line, every header line as received, an empty line, then the
+    byte count and the CRC-32 (hex) of everything before them, so a client
+    sees an answer that a proxy changed on the way."""
+    lines = [JUDGE_MAGIC, "Client: " + client, "Request: " + request_line] + header_lines + [""]
+    head = "".join(line + "\r\n" for line in lines).encode("latin-1", "replace")
+    trailer = "Length: %d\r\nChecksum: %08x\r\n" % (len(head), zlib.crc32(head) & 0xFFFFFFFF)
+    return head + trailer.encode("ascii")
 
 
 def default_sample():
@@ -77,6 +93,10 @@ class Handler(BaseHTTPRequestHandler):
             self.answer(200, b"OK\r\n", "text/html")
         elif path == SAMPLE_PATH:
             self.answer(200, self.server.sample, "image/gif")
+        elif path == JUDGE_PATH:
+            headers = ["%s: %s" % (name, value) for name, value in self.headers.raw_items()]
+            body = judge_answer(self.client_address[0], self.requestline, headers)
+            self.answer(200, body, "text/plain")
         else:
             self.answer(404, b"Not Found\n", "text/plain")
 

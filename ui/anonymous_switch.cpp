@@ -1,6 +1,8 @@
 // The anonymous-browsing switch of the settings dialog: the stored proxy
 // re-applied at start-up, "Save Settings", the tray command and Exit. On
 // every switch the browser options change first and the local proxy second.
+// The reachability check before switching on runs on the dialog's network
+// job; the switch completes when it has answered.
 #include "ui/settings_dlg.h"
 
 #include "browser/browser_title.h"
@@ -20,14 +22,17 @@ const int kLocalProxyPort = 8080;
 void CSettingsDlg::SwitchOn(const CString& strHost, int nPort)
 {
     SetConnectionOptions(g_pszConnectionName, kLocalProxyAddress);
+    // The caption says "Enabled" exactly while it is.
+    SetBrowserTitle();
     if (m_proxyServer.IsRunning()) m_proxyServer.Stop();
     if (!m_proxyServer.Start(kLocalProxyPort, 1, strHost, nPort, CString(), CString()))
-        AfxMessageBox("Cannot Start Proxy!", MB_OK, "ERROR", m_hWnd);
+        Say("Cannot Start Proxy!", "ERROR");
 }
 
 void CSettingsDlg::SwitchOff()
 {
     DisableConnectionProxy(g_pszConnectionName);
+    ClearBrowserTitle();
     g_regUseProxy.Set(0);
     if (m_proxyServer.IsRunning()) m_proxyServer.Stop();
 }
@@ -66,45 +71,62 @@ BOOL CSettingsDlg::ApplyStoredSettings()
 
 void CSettingsDlg::OnOK()
 {
+    if (IsNetJobRunning()) return;
     try {
         UpdateData(TRUE);
-        if (m_bUseProxy) {
-            CString strProxy;
-            m_comboProxy.GetWindowText(strProxy);
-            if (strProxy.IsEmpty()) {
-                AfxMessageBox("No proxy selected", MB_OK, nullptr, m_hWnd);
-            } else {
-                CString strHost;
-                int nPort = 0;
-                SplitProxyEntry(strProxy, strHost, nPort);
-                if (!CheckProxyReachable(strHost, nPort)) {
-                    AfxMessageBox("Please choose another Proxy!", MB_OK, "ERROR", m_hWnd);
-                } else {
-                    SwitchOn(strHost, nPort);
-                    g_regUseProxy.Set(1);
-                    g_regProxyName.Set(strProxy);
-                    m_bEnabled = 1;
-                }
-            }
-            // Nothing new was switched on: the check box and the tray's check
-            // mark go back to what is still in force.
-            if (!m_bEnabled) {
-                m_bUseProxy = 0;
-                UpdateData(FALSE);
-            }
-        } else {
+        if (!m_bUseProxy) {
             SwitchOff();
             // The tray command's next press must switch on, not off again.
             m_bEnabled = 0;
+            FinishSave(!g_regUseProxy.LastSetFailed());
+            return;
         }
+        CString strProxy;
+        m_comboProxy.GetWindowText(strProxy);
+        if (strProxy.IsEmpty()) {
+            Say("No proxy selected");
+            FinishSave(TRUE);
+            return;
+        }
+        CString strHost;
+        int nPort = 0;
+        SplitProxyEntry(strProxy, strHost, nPort);
+        CheckReachableThen(strHost, nPort, [this, strProxy, strHost, nPort](BOOL bReachable) {
+            BOOL bStored = TRUE;
+            if (!bReachable) {
+                Say("Please choose another Proxy!", "ERROR");
+            } else {
+                SwitchOn(strHost, nPort);
+                bStored = !g_regUseProxy.Set(1).LastSetFailed();
+                bStored = !g_regProxyName.Set(strProxy).LastSetFailed() && bStored;
+                m_bEnabled = 1;
+            }
+            FinishSave(bStored);
+        });
+    } catch (CException* e) {
+        e->Delete();
+    }
+}
 
-        g_regEnableJS.Set(m_bEnableJS ? 1 : 0);
-        g_regEnableActiveX.Set(m_bEnableActiveX ? 1 : 0);
+void CSettingsDlg::FinishSave(BOOL bStored)
+{
+    try {
+        // Nothing new was switched on: the check box and the tray's check
+        // mark go back to what is still in force.
+        if (m_bUseProxy && !m_bEnabled) {
+            m_bUseProxy = 0;
+            UpdateData(FALSE);
+        }
+        bStored = !g_regEnableJS.Set(m_bEnableJS ? 1 : 0).LastSetFailed() && bStored;
+        bStored = !g_regEnableActiveX.Set(m_bEnableActiveX ? 1 : 0).LastSetFailed() && bStored;
         RestartCleaner();
-        g_regClearTmpFiles.Set(m_bClearTmpFiles ? 1 : 0);
-        g_regClearCookies.Set(m_bClearCookies ? 1 : 0);
-        g_regDeleteAddresses.Set(m_bDeleteAddresses ? 1 : 0);
-        g_regDeleteHistory.Set(m_bDeleteHistory ? 1 : 0);
+        bStored = !g_regClearTmpFiles.Set(m_bClearTmpFiles ? 1 : 0).LastSetFailed() && bStored;
+        bStored = !g_regClearCookies.Set(m_bClearCookies ? 1 : 0).LastSetFailed() && bStored;
+        bStored = !g_regDeleteAddresses.Set(m_bDeleteAddresses ? 1 : 0).LastSetFailed() && bStored;
+        bStored = !g_regDeleteHistory.Set(m_bDeleteHistory ? 1 : 0).LastSetFailed() && bStored;
+        // Refused writes leave the settings as they were, here and at the
+        // next start: the user must know that the save did not take.
+        if (!bStored) Say(SETTINGS_NOT_STORED_TEXT, "Error");
 
         AddTrayIcon();
         ShowWindow(SW_HIDE);
@@ -115,6 +137,7 @@ void CSettingsDlg::OnOK()
 
 void CSettingsDlg::OnToggleAnonymous()
 {
+    if (IsNetJobRunning()) return;
     if (m_bEnabled) {
         m_bEnabled = 0;
         m_bUseProxy = 0;
@@ -127,32 +150,29 @@ void CSettingsDlg::OnToggleAnonymous()
     // failure leaves the switch off.
     CString strProxy = g_regProxyName.Get();
     if (strProxy.IsEmpty()) {
-        AfxMessageBox("No proxy selected", MB_OK, nullptr, m_hWnd);
+        Say("No proxy selected");
         return;
     }
     CString strHost;
     int nPort = 0;
     SplitProxyEntry(strProxy, strHost, nPort);
-    if (!CheckProxyReachable(strHost, nPort)) {
-        AfxMessageBox("Please choose another Proxy!", MB_OK, "ERROR", m_hWnd);
-        return;
-    }
-    SwitchOn(strHost, nPort);
-    m_bEnabled = 1;
-    m_bUseProxy = m_bEnabled;
-    g_regUseProxy.Set(m_bEnabled ? 1 : 0);
-    g_regProxyName.Set(strProxy);
-    UpdateData(FALSE);
+    CheckReachableThen(strHost, nPort, [this, strProxy, strHost, nPort](BOOL bReachable) {
+        if (!bReachable) {
+            Say("Please choose another Proxy!", "ERROR");
+            return;
+        }
+        SwitchOn(strHost, nPort);
+        m_bEnabled = 1;
+        m_bUseProxy = m_bEnabled;
+        g_regUseProxy.Set(m_bEnabled ? 1 : 0);
+        g_regProxyName.Set(strProxy);
+        UpdateData(FALSE);
+    });
 }
 
 void CSettingsDlg::OnUpdateToggleAnonymous(CCmdUI* pCmdUI)
 {
     pCmdUI->SetCheck(m_bUseProxy == 1);
-}
-
-void CSettingsDlg::OnExit()
-{
-    ClearBrowserTitle();
-    DisableConnectionProxy(g_pszConnectionName);
-    EndDialog(0);
+    // A second network job would be refused.
+    pCmdUI->Enable(!IsNetJobRunning());
 }

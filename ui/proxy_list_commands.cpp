@@ -1,10 +1,11 @@
 // The settings dialog's proxy list and tester commands: "Update Proxy List
-// Now", choosing an entry in the combo box, and "Add New Proxy". Each shows
-// what the routine found through the one message-box function.
+// Now", choosing an entry in the combo box, and "Add New Proxy". The
+// network work runs on the dialog's job; each command shows what the
+// routine found, when it ended, through the one message-box function.
 #include "ui/settings_dlg.h"
 
-#include "browser/connection_options.h"
 #include "framework/win/message_box.h"
+#include "proxylist/proxy_entry.h"
 #include "proxylist/proxy_list_file.h"
 #include "proxylist/proxy_list_update.h"
 #include "proxylist/proxy_tester.h"
@@ -13,72 +14,140 @@
 #include "settings/add_proxy_dlg.h"
 #include "settings/settings_store.h"
 
-namespace {
-
-// Tests one entry after the notice and shows what came out. TRUE when the
-// proxy answered.
-BOOL TestAndReport(LPCTSTR pszEntry, HWND hWndOwner)
-{
-    AfxMessageBox(PROXY_TESTING_TEXT, MB_OK, nullptr, hWndOwner);
-    CProxyTestReport report;
-    BOOL bAvailable = TestProxyEntry(pszEntry, GetSpeedSampleUrl(g_regUpdateServer.Get()), report);
-    AfxMessageBox(report.strText, MB_OK, report.strCaption, hWndOwner);
-    return bAvailable;
-}
-
-} // namespace
+#include <memory>
 
 BOOL CSettingsDlg::CheckProxyReachable(LPCTSTR pszHost, int nPort)
 {
     return ::CheckProxyReachable(pszHost, nPort, m_hWnd);
 }
 
-ProxyListUpdateResult CSettingsDlg::RefreshProxyList(CString& strText)
+void CSettingsDlg::CheckReachableThen(const CString& strHost, int nPort, std::function<void(BOOL)> done)
 {
-    // Straight to the vendor, not through the local proxy.
-    DisableConnectionProxy(g_pszConnectionName);
+    struct COutcome {
+        BOOL bReachable = FALSE;
+        CString strError;
+    };
+    auto pOutcome = std::make_shared<COutcome>();
+    StartNetJob(
+        GetNetJobLimits().dwReachabilityMs,
+        [pOutcome, strHost, nPort](const CNetDeadline& deadline) {
+            pOutcome->bReachable = CheckProxyReachableWithin(strHost, nPort, deadline, pOutcome->strError);
+        },
+        [this, pOutcome, done](BOOL bInTime) {
+            // A check that ran out of time did not connect.
+            BOOL bReachable = bInTime && pOutcome->bReachable;
+            if (!bReachable)
+                Say(bInTime ? pOutcome->strError : CString(PROXY_CONNECT_FAILED_TEXT), PROXY_ERROR_CAPTION);
+            if (!m_bExiting) done(bReachable);
+        });
+}
 
-    CStringList entries;
-    CString strDetail;
-    ProxyListUpdateResult result =
-        UpdateProxyList(GetProxyListUrl(g_regUpdateServer.Get()), ProxyListFilePath(g_strAppPath), entries, &strDetail);
-    // A failed update keeps the old list, in the file and in the combo box.
-    if (result == PROXY_LIST_UPDATED) FillProxyCombo(entries);
-    if (result != PROXY_LIST_FILE_FAILED) m_proxyGenThread.Start(g_regUpdateServer.Get());
-    strText = GetProxyListUpdateText(result);
-    if (result == PROXY_LIST_FILE_FAILED && !strDetail.IsEmpty()) strText += "\r\n" + strDetail;
-    return result;
+BOOL CSettingsDlg::RefreshProxyList(std::function<void(ProxyListUpdateResult, const CString&)> done)
+{
+    struct COutcome {
+        ProxyListUpdateResult result = PROXY_LIST_DOWNLOAD_FAILED;
+        CStringList entries;
+        CString strDetail;
+    };
+    auto pOutcome = std::make_shared<COutcome>();
+    // Straight to the vendor by itself: the browser's connection settings
+    // are none of the download's business.
+    CString strUrl = GetProxyListUrl(g_regUpdateServer.Get());
+    CString strFile = ProxyListFilePath(g_strAppPath);
+    return StartNetJob(
+        GetNetJobLimits().dwListDownloadMs,
+        [pOutcome, strUrl, strFile](const CNetDeadline& deadline) {
+            pOutcome->result = UpdateProxyList(strUrl, strFile, pOutcome->entries, &pOutcome->strDetail, &deadline);
+        },
+        [this, pOutcome, done](BOOL bInTime) {
+            // A download that ran out of time failed, and kept the old list.
+            ProxyListUpdateResult result = bInTime ? pOutcome->result : PROXY_LIST_DOWNLOAD_FAILED;
+            if (result == PROXY_LIST_UPDATED) FillProxyCombo(pOutcome->entries);
+            if (result != PROXY_LIST_FILE_FAILED) m_proxyGenThread.Start(g_regUpdateServer.Get());
+            CString text = GetProxyListUpdateText(result);
+            if (result == PROXY_LIST_FILE_FAILED && !pOutcome->strDetail.IsEmpty())
+                text += "\r\n" + pOutcome->strDetail;
+            done(result, text);
+        });
 }
 
 void CSettingsDlg::OnUpdateProxyList()
 {
-    CString text;
-    ProxyListUpdateResult result = RefreshProxyList(text);
-    AfxMessageBox(text, MB_OK, GetProxyListUpdateCaption(result), m_hWnd);
+    RefreshProxyList(
+        [this](ProxyListUpdateResult result, const CString& text) { Say(text, GetProxyListUpdateCaption(result)); });
+}
+
+void CSettingsDlg::TestEntry(const CString& strEntry, std::function<void()> pfnAvailable)
+{
+    if (IsNetJobRunning()) return;
+    // The test starts when the user has read that it takes a while.
+    Say(PROXY_TESTING_TEXT);
+    if (m_bExiting) return;
+
+    struct COutcome {
+        BOOL bAvailable = FALSE;
+        CProxyTestReport report;
+    };
+    auto pOutcome = std::make_shared<COutcome>();
+    CString strSample = GetSpeedSampleUrl(g_regUpdateServer.Get());
+    StartNetJob(
+        GetNetJobLimits().dwProxyTestMs,
+        [pOutcome, strEntry, strSample](const CNetDeadline& deadline) {
+            pOutcome->bAvailable = TestProxyEntry(strEntry, strSample, pOutcome->report, &deadline);
+        },
+        [this, pOutcome, pfnAvailable](BOOL bInTime) {
+            // A test that ran out of time found no proxy worth choosing; its
+            // report may still be being written, so it is not read.
+            CProxyTestReport timedOut;
+            timedOut.strText = PROXY_NOT_AVAILABLE_TEXT;
+            timedOut.strCaption = PROXY_ERROR_CAPTION;
+            const CProxyTestReport& report = bInTime ? pOutcome->report : timedOut;
+            if (bInTime && pOutcome->bAvailable && pfnAvailable) pfnAvailable();
+            Say(report.strText, report.strCaption);
+        });
 }
 
 void CSettingsDlg::OnSelchangeProxyCombo()
 {
+    if (IsNetJobRunning()) return;
     UpdateData(FALSE);
     int nSel = m_comboProxy.GetCurSel();
     if (nSel == CB_ERR) return;
     CString strEntry;
     m_comboProxy.GetLBText(nSel, strEntry);
     if (strEntry.IsEmpty()) return;
-    TestAndReport(strEntry, m_hWnd);
+    TestEntry(strEntry);
+}
+
+void CSettingsDlg::OnDropdownProxyCombo()
+{
+    m_nSelAtDropdown = m_comboProxy.GetCurSel();
+}
+
+void CSettingsDlg::OnCloseupProxyCombo()
+{
+    // The selection may change after the close-up notice (the order differs
+    // between systems): decide once every notice of this close is in.
+    PostMessage(WM_PROXY_CHOSEN);
+}
+
+LRESULT CSettingsDlg::OnProxyChosen(WPARAM, LPARAM)
+{
+    int nSel = m_comboProxy.GetCurSel();
+    BOOL bNewEntry = nSel != CB_ERR && nSel != m_nSelAtDropdown;
+    m_nSelAtDropdown = CB_ERR;
+    if (bNewEntry && !m_comboProxy.GetDroppedState()) OnSelchangeProxyCombo();
+    return 0;
 }
 
 void CSettingsDlg::OnAddNewProxy()
 {
+    if (IsNetJobRunning()) return;
     CAddProxyDlg dlg(this);
-    if (dlg.DoModal() != 0) return;
+    if (dlg.DoModal() != 0 || m_bExiting) return;
     CRegStringValue regTmpProxy(CLOAKWALL_SETTINGS_KEY "\\TMPProxy", "", FALSE, HKEY_LOCAL_MACHINE);
     CString strEntry = regTmpProxy.Get();
     if (strEntry.IsEmpty()) return;
-
-    AfxMessageBox(PROXY_TESTING_TEXT, MB_OK, nullptr, m_hWnd);
-    CProxyTestReport report;
-    if (TestProxyEntry(strEntry, GetSpeedSampleUrl(g_regUpdateServer.Get()), report))
-        m_comboProxy.SetWindowText(strEntry); // the edit field only, not the list
-    AfxMessageBox(report.strText, MB_OK, report.strCaption, m_hWnd);
+    // The edit field only, not the list.
+    TestEntry(strEntry, [this, strEntry] { m_comboProxy.SetWindowText(strEntry); });
 }

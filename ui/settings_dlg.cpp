@@ -2,6 +2,7 @@
 // stored settings, tray, start hidden) and the window's own handlers.
 #include "ui/settings_dlg.h"
 
+#include "browser/browser_title.h"
 #include "browser/connection_options.h"
 #include "framework/win/message_box.h"
 #include "framework/win/win_app.h"
@@ -18,13 +19,16 @@ namespace {
 // Timers of the dialog: hide at the first tick, or just go away.
 const UINT_PTR kHideTimer = 998;
 const UINT_PTR kShowTimer = 0;
+// What a start that does not switch on finds in the browser, when a copy
+// of the program was killed or crashed while it was switched on.
+const char kLocalProxyAddress[] = "127.0.0.1:8080";
 } // namespace
 
 BEGIN_MESSAGE_MAP(CSettingsDlg, CTrayDialog)
     ON_WM_SYSCOMMAND()
     ON_WM_PAINT()
     ON_WM_QUERYDRAGICON()
-    ON_COMMAND(IDOK, OnOK)
+    ON_COMMAND(IDOK, OnOKOrEnter)
     ON_COMMAND(ID_EXIT_CLOAKWALL, OnExit)
     ON_WM_SIZE()
     ON_WM_TIMER()
@@ -32,7 +36,13 @@ BEGIN_MESSAGE_MAP(CSettingsDlg, CTrayDialog)
     ON_COMMAND(ID_TOGGLE_ANONYMOUS, OnToggleAnonymous)
     ON_UPDATE_COMMAND_UI(ID_TOGGLE_ANONYMOUS, OnUpdateToggleAnonymous)
     ON_WM_INITMENUPOPUP()
-    ON_CBN_SELCHANGE(IDC_PROXYCOMBO, OnSelchangeProxyCombo)
+    ON_CONTROL(CBN_DROPDOWN, IDC_PROXYCOMBO, OnDropdownProxyCombo)
+    ON_CONTROL(CBN_CLOSEUP, IDC_PROXYCOMBO, OnCloseupProxyCombo)
+    ON_MESSAGE(WM_PROXY_CHOSEN, OnProxyChosen)
+    ON_MESSAGE(WM_NETJOB_DONE, OnNetJobDone)
+    ON_MESSAGE(WM_SETCURSOR, OnSetCursorMsg)
+    ON_MESSAGE(WM_QUERYENDSESSION, OnQueryEndSession)
+    ON_MESSAGE(WM_ENDSESSION, OnEndSession)
     ON_COMMAND(IDC_UPDATEPROXYLIST, OnUpdateProxyList)
     ON_COMMAND(IDC_ADDNEWPROXY, OnAddNewProxy)
 END_MESSAGE_MAP()
@@ -92,6 +102,13 @@ BOOL CSettingsDlg::OnInitDialog()
     if (g_regRunFirst.Get() == 0) DoFirstRun();
 
     ApplyStoredSettings();
+    if (!m_bEnabled) {
+        // This start did not switch on: no caption, and no browser pointing
+        // at a local proxy that does not run (left by a copy that was killed
+        // or crashed while switched on).
+        ClearBrowserTitle();
+        if (ConnectionUsesProxy(g_pszConnectionName, kLocalProxyAddress)) DisableConnectionProxy(g_pszConnectionName);
+    }
     RestartCleaner();
 
     if (g_regMinimize.Get() == 1) {
@@ -106,18 +123,19 @@ BOOL CSettingsDlg::OnInitDialog()
 
 void CSettingsDlg::DoFirstRun()
 {
-    CString text;
-    ProxyListUpdateResult result = RefreshProxyList(text);
-    if (result == PROXY_LIST_FILE_FAILED) {
-        // The list could not be kept: say so, and leave RunFirst at 0 so the
-        // next start tries the first-run work again. The rest of the
-        // initialisation still runs.
-        AfxMessageBox(text, MB_OK, GetProxyListUpdateCaption(result), m_hWnd);
-        return;
-    }
-    // A list that could not be downloaded can be fetched later with
-    // "Update Proxy List Now"; the first run is done either way.
-    g_regRunFirst.Set(1);
+    // The download runs while the rest of the initialisation goes on; the
+    // list comes into the combo box when it is there.
+    RefreshProxyList([this](ProxyListUpdateResult result, const CString& text) {
+        if (result == PROXY_LIST_FILE_FAILED) {
+            // The list could not be kept: say so, and leave RunFirst at 0 so
+            // the next start tries the first-run work again.
+            Say(text, GetProxyListUpdateCaption(result));
+            return;
+        }
+        // A list that could not be downloaded can be fetched later with
+        // "Update Proxy List Now"; the first run is done either way.
+        g_regRunFirst.Set(1);
+    });
 }
 
 void CSettingsDlg::FillProxyCombo(const CStringList& entries)
@@ -186,6 +204,8 @@ void CSettingsDlg::OnTimer(UINT_PTR nIDEvent)
         KillTimer(kHideTimer);
     } else if (nIDEvent == kShowTimer) {
         KillTimer(kShowTimer);
+    } else if (nIDEvent == JOB_DEADLINE_TIMER) {
+        FinishNetJob();
     }
     CWnd::OnTimer(nIDEvent);
 }

@@ -9,12 +9,19 @@
 #include "framework/core/string_list.h"
 #include "framework/win/combo_box.h"
 #include "proxy/local_proxy_server.h"
+#include "proxylist/net_job.h"
 #include "proxylist/proxy_list_update.h"
 #include "ui/tray_dialog.h"
+
+#include <functional>
 
 // 1 until the system first minimises the dialog (which then stays on the
 // taskbar); every later minimise hides it.
 extern BOOL g_bFirstMinimize;
+
+// What "Save Settings" says when the registry refused a setting.
+#define SETTINGS_NOT_STORED_TEXT                                                                                       \
+    "The settings could not be stored. They stay as they were, and the next start uses the settings stored before."
 
 class CSettingsDlg : public CTrayDialog {
 public:
@@ -34,6 +41,16 @@ public:
     void OnAddNewProxy();
     BOOL CheckProxyReachable(LPCTSTR pszHost, int nPort);
 
+    // The combo box's list dropped down, and closed again: a test starts
+    // only when it closed on another entry than the one it opened on (the
+    // arrow keys on a closed list change the entry but choose nothing).
+    void OnDropdownProxyCombo();
+    void OnCloseupProxyCombo();
+
+    // TRUE from a network job's start until the dialog has dealt with its
+    // end (a second one is refused meanwhile, and its buttons are disabled).
+    BOOL IsNetJobRunning() const { return m_netJob.GetSerial() != 0; }
+
     // Replaces the combo box's items with the entries of a list (each once),
     // keeping the text of its edit field.
     void FillProxyCombo(const CStringList& entries);
@@ -43,6 +60,7 @@ public:
     BOOL OnInitDialog() override;
 
     // Destroyed in reverse: the local proxy first, then the two threads.
+    CNetJob m_netJob; // the one network job the dialog waits on, if any
     int m_bEnabled;
     CPrivacyCleanerThread m_cleanerThread;
     CProxyGenRequestThread m_proxyGenThread;
@@ -68,18 +86,70 @@ protected:
     void OnSize(UINT nType, int cx, int cy);
     void OnTimer(UINT_PTR nIDEvent);
     void OnInitMenuPopup(CMenu* pPopupMenu, UINT nIndex, BOOL bSysMenu);
+    // IDOK: "Save Settings", or Enter in the combo box's edit field, which
+    // chooses the entry typed there.
+    void OnOKOrEnter();
+    LRESULT OnNetJobDone(WPARAM wParam, LPARAM lParam);
+    LRESULT OnSetCursorMsg(WPARAM wParam, LPARAM lParam);
+    LRESULT OnQueryEndSession(WPARAM wParam, LPARAM lParam);
+    LRESULT OnEndSession(WPARAM wParam, LPARAM lParam);
+    LRESULT OnProxyChosen(WPARAM wParam, LPARAM lParam);
 
 private:
     // The six check boxes' members from their settings.
     void ReadSwitchSettings();
     void DoFirstRun();
-    // Downloads the proxy list straight from the vendor, keeps it and fills
-    // the combo box when it has entries, and asks for the generator page
-    // unless the list could not be kept. strText: what to tell the user.
-    ProxyListUpdateResult RefreshProxyList(CString& strText);
+    // Downloads the proxy list straight from the vendor on a job, keeps it
+    // and fills the combo box when it has entries, and asks for the
+    // generator page unless the list could not be kept; then calls done
+    // with the result and what to tell the user. FALSE when it could not
+    // start (another job runs).
+    BOOL RefreshProxyList(std::function<void(ProxyListUpdateResult, const CString&)> done);
+    // Tests one entry on a job and shows what came out, after the notice
+    // that a test takes a few seconds; pfnAvailable runs (on this thread)
+    // when the proxy answered.
+    void TestEntry(const CString& strEntry, std::function<void()> pfnAvailable = nullptr);
+    // The reachability check before switching on, on a job; done gets
+    // whether the proxy answered, after the check's own message.
+    void CheckReachableThen(const CString& strHost, int nPort, std::function<void(BOOL)> done);
+
+    // Runs work on the dialog's network job with a deadline of dwLimitMs;
+    // done runs on this thread when it ended, with TRUE when the work
+    // returned in time (FALSE: its result is dropped). Buttons that would
+    // start another job are disabled meanwhile and the cursor shows that
+    // work is under way. FALSE, with done not called, while another job
+    // runs or the program is ending.
+    BOOL StartNetJob(DWORD dwLimitMs, CNetJob::Work work, std::function<void(BOOL)> done);
+    void FinishNetJob();
+    void ShowBusy(BOOL bBusy);
+    // A message box owned by the dialog; IDCANCEL at once, showing nothing,
+    // once Exit has begun.
+    int Say(LPCTSTR pszText, LPCTSTR pszCaption = nullptr);
+    // Closes the message boxes and dialogs the program has open on this
+    // thread, other than this one.
+    void CloseOtherWindows();
+    // The browser's caption and connection as Exit leaves them.
+    void RestoreBrowser();
+    // Stored settings that failed to be written: tells the user once.
+    void ReportFailedWrites(BOOL bFailed);
+
+    // Messages of the dialog to itself: a job ended (wParam: its serial),
+    // and every notice of a closing list is in. The timer ticks when a
+    // job's deadline has passed.
+    static const UINT WM_NETJOB_DONE = WM_APP + 1;
+    static const UINT WM_PROXY_CHOSEN = WM_APP + 2;
+    static const UINT_PTR JOB_DEADLINE_TIMER = 997;
+
+    std::function<void(BOOL)> m_pfnJobDone;
+    BOOL m_bExiting = FALSE;
+    int m_nSelAtDropdown = CB_ERR;
     void RestartCleaner();
     // Browser at the local proxy, local proxy (re)started towards host:port.
     void SwitchOn(const CString& strHost, int nPort);
     // Browser direct, UseProxy 0, local proxy stopped.
     void SwitchOff();
+    // The part of "Save Settings" after the switch: the other settings
+    // stored, the cleaner restarted, the dialog hidden. bStored: the
+    // switch's own settings were written (or needed no write).
+    void FinishSave(BOOL bStored);
 };

@@ -13,7 +13,8 @@ BEGIN_MESSAGE_MAP(CTrayDialog, CDialog)
 END_MESSAGE_MAP()
 
 CTrayDialog::CTrayDialog(UINT nIDTemplate, CWnd* pParent)
-    : CDialog(nIDTemplate, pParent), m_bMinimizeToTray(TRUE), m_bIconShown(FALSE), m_nDefaultItem(0)
+    : CDialog(nIDTemplate, pParent), m_bMinimizeToTray(TRUE), m_bIconShown(FALSE), m_nDefaultItem(0),
+      m_nTaskbarCreatedMsg(0)
 {
     std::memset(&m_nid, 0, sizeof m_nid);
     // The 488-byte form of the record: understood by every shell since the
@@ -36,7 +37,40 @@ BOOL CTrayDialog::OnInitDialog()
     // window here, before anything can add the icon.
     m_nid.hWnd = m_hWnd;
     m_nid.uID = 1;
+    m_nTaskbarCreatedMsg = RegisterWindowMessageA("TaskbarCreated");
+    AllowTaskbarCreated();
     return CDialog::OnInitDialog();
+}
+
+void CTrayDialog::AllowTaskbarCreated()
+{
+    // Started with raised rights, the program would never hear from a new
+    // Explorer running with the user's: let that one message through. The
+    // call exists from Windows 7 on, so it is looked up rather than linked.
+    typedef BOOL(WINAPI * ChangeFilterFn)(HWND, UINT, DWORD, void*);
+    const ChangeFilterFn pChangeFilter = reinterpret_cast<ChangeFilterFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx")));
+    const DWORD dwAllow = 1; // MSGFLT_ALLOW
+    if (pChangeFilter && m_nTaskbarCreatedMsg) pChangeFilter(m_hWnd, m_nTaskbarCreatedMsg, dwAllow, nullptr);
+}
+
+BOOL CTrayDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult)
+{
+    if (m_nTaskbarCreatedMsg && message == m_nTaskbarCreatedMsg) {
+        OnTaskbarCreated();
+        if (pResult) *pResult = 0;
+        return TRUE;
+    }
+    return CDialog::OnWndMsg(message, wParam, lParam, pResult);
+}
+
+void CTrayDialog::OnTaskbarCreated()
+{
+    if (!m_bIconShown) return;
+    // The flag stays set whatever happens: the dialog is still hidden, and
+    // the next taskbar that starts tries again. A shell that kept the icon
+    // refuses the add; then the record is given to it anew.
+    if (!Shell_NotifyIconA(NIM_ADD, &m_nid)) Shell_NotifyIconA(NIM_MODIFY, &m_nid);
 }
 
 HICON CTrayDialog::SetTrayIcon(UINT nResourceID)

@@ -42,10 +42,18 @@ public:
     virtual void OnTrayMouseMove(POINT point) {}
 
     BOOL OnInitDialog() override;
+    // Catches the shell's "TaskbarCreated", whose number is known only at
+    // run time and so cannot stand in the message map.
+    BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
 
     DECLARE_MESSAGE_MAP()
 
 protected:
+    // A new taskbar (Explorer restarted) knows no icons: puts ours back,
+    // tip included, when the dialog is hidden in the tray.
+    void OnTaskbarCreated();
+    void AllowTaskbarCreated();
+
     void OnDestroy();
     void OnSysCommand(UINT nID, LPARAM lParam);
     LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
@@ -55,4 +63,5 @@ protected:
     NOTIFYICONDATAA m_nid;
     CMenu m_menu;
     UINT m_nDefaultItem;
+    UINT m_nTaskbarCreatedMsg;
 };

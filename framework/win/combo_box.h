@@ -8,6 +8,7 @@ class CComboBox : public CWnd {
 public:
     int GetCount() const { return (int)SendMessage(CB_GETCOUNT); }
     int GetCurSel() const { return (int)SendMessage(CB_GETCURSEL); }
+    BOOL GetDroppedState() const { return (BOOL)SendMessage(CB_GETDROPPEDSTATE); }
     int SetCurSel(int nSelect) { return (int)SendMessage(CB_SETCURSEL, nSelect); }
     int AddString(LPCTSTR psz) { return (int)SendMessage(CB_ADDSTRING, 0, (LPARAM)psz); }
     int DeleteString(UINT nIndex) { return (int)SendMessage(CB_DELETESTRING, nIndex); }

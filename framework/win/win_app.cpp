@@ -1,6 +1,8 @@
 // CWinApp and AfxWinMain.
 #include "framework/win/win_app.h"
 
+#include <commctrl.h>
+
 namespace {
 CWinApp* g_pApp = nullptr;
 }
@@ -47,6 +49,11 @@ int AfxWinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
     CWinApp* pApp = AfxGetApp();
     if (!pApp) return -1;
     pApp->m_hInstance = hInstance;
+    // The manifest asks for version 6 of the common controls; its buttons,
+    // boxes and lists exist only once that library is loaded, and an older
+    // Windows then refuses to create a dialog at all.
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&icc);
     if (!pApp->InitInstance()) return pApp->ExitInstance();
     return pApp->Run();
 }

@@ -11,7 +11,9 @@
 #include "proxy/internal/request_head.h"
 #include "proxy/internal/request_tracker.h"
 #include "proxy/internal/response_framer.h"
+#include "proxy/internal/upstream_health.h"
 
+#include <memory>
 #include <string>
 
 // One receive and one send per this many bytes. Under Wine every socket call
@@ -63,6 +65,8 @@ struct CRelayTarget {
     // The listing of the browser's connection, told when it is idle and
     // released before the browser's socket closes; may be null.
     CHeldConnection* pHeld = nullptr;
+    // Told of every later connection to the upstream proxy; null without one.
+    std::shared_ptr<CUpstreamHealth> pHealth;
 };
 
 // Both directions of one connection and the state that pairs them. Owns

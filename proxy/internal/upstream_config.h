@@ -5,6 +5,7 @@
 #pragma once
 
 #include "framework/core/cstring.h"
+#include "proxy/internal/upstream_health.h"
 
 #include <memory>
 
@@ -16,6 +17,9 @@ struct CUpstreamConfig {
     CString strProxyPassword;
     CString strProxyAuthHeader;    // whole "Proxy-Authorization" line, CR LF included
     BOOL bProxyAuthHeader = FALSE; // non-zero: the line goes into every request head
+    // Counts the upstream's refusals for this configuration only; null when
+    // nobody asked to hear of them.
+    std::shared_ptr<CUpstreamHealth> pHealth;
 };
 
 typedef std::shared_ptr<const CUpstreamConfig> CUpstreamConfigPtr;

@@ -1,12 +1,19 @@
 // cloakwall.exe as a process: one instance at a time, a second start that
 // brings the first forward and ends, the Exit command posted from outside
-// (as the installer does), and a new first instance after a kill.
+// (as the installer does), and a new first instance after a kill; Exit
+// while a proxy test runs or a message box is open, and a start right
+// after an Exit.
+#include "support/loopback_tcp.h"
+#include "support/raw_file.h"
 #include "support/raw_registry.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -56,6 +63,47 @@ bool Eventually(Pred pred)
         Sleep(20);
     }
     return pred();
+}
+
+// A message box (or any dialog) the program shows beside its settings
+// window, waited for.
+struct FindBox {
+    DWORD dwPid;
+    HWND hMain;
+    HWND hFound;
+};
+
+BOOL CALLBACK FindBoxProc(HWND h, LPARAM l)
+{
+    FindBox* f = reinterpret_cast<FindBox*>(l);
+    DWORD pid = 0;
+    char cls[32] = "";
+    GetWindowThreadProcessId(h, &pid);
+    GetClassNameA(h, cls, sizeof cls);
+    if (pid != f->dwPid || h == f->hMain || !IsWindowVisible(h) || std::strcmp(cls, "#32770") != 0) return TRUE;
+    f->hFound = h;
+    return FALSE;
+}
+
+HWND WaitForBox(DWORD dwProcessId, HWND hMain)
+{
+    FindBox find = {dwProcessId, hMain, nullptr};
+    for (int waited = 0; waited < 10000 && !find.hFound; waited += 20) {
+        EnumWindows(FindBoxProc, reinterpret_cast<LPARAM>(&find));
+        if (!find.hFound) Sleep(20);
+    }
+    return find.hFound;
+}
+
+// Posts Exit and returns the milliseconds until the process ended (-1: not
+// within ten seconds).
+long ExitAndTime(HWND hWnd, const PROCESS_INFORMATION& pi)
+{
+    auto t0 = std::chrono::steady_clock::now();
+    PostMessageA(hWnd, WM_COMMAND, 32775, 0);
+    if (WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0) return -1;
+    return static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count());
 }
 
 bool Ended(const PROCESS_INFORMATION& pi, DWORD dwMs, DWORD* pdwCode = nullptr)
@@ -158,4 +206,56 @@ TEST_F(AppProcessTest, AfterAKillANewStartIsAFirstInstanceAgain)
     EXPECT_FALSE(Ended(m_second, 200));
     PostMessageA(hWnd, WM_COMMAND, 32775, 0);
     EXPECT_TRUE(Ended(m_second, 20000));
+}
+
+TEST_F(AppProcessTest, ExitEndsTheProgramAtOnceWhateverIsOpenAndANewStartWaitsForIt)
+{
+    // A proxy that accepts and never answers, and a vendor that does the
+    // same: a test of the proxy runs until its deadline, 15 s.
+    CSilentLoopbackListener silentProxy, silentVendor;
+    ASSERT_NE(0, silentProxy.Port());
+    rawreg::PutText(HKEY_LOCAL_MACHINE, rawreg::kCloakwallKey, "UpdateServer", silentVendor.HostPort());
+    const std::string list = m_strFolder + "proxylist.txt";
+    WriteRaw(list, silentProxy.HostPort() + "\r\n");
+
+    m_first = Start();
+    HWND hWnd = WaitForWindow(m_first.dwProcessId);
+    ASSERT_NE(nullptr, hWnd);
+    HWND hCombo = GetDlgItem(hWnd, 1008);
+    // The user picks the entry from the list, and reads the notice.
+    SendMessageA(hCombo, CB_SHOWDROPDOWN, TRUE, 0);
+    SendMessageA(hCombo, CB_SETCURSEL, 0, 0);
+    SendMessageA(hCombo, CB_SHOWDROPDOWN, FALSE, 0);
+    HWND hBox = WaitForBox(m_first.dwProcessId, hWnd);
+    ASSERT_NE(nullptr, hBox) << "no notice before the test";
+    PostMessageA(hBox, WM_CLOSE, 0, 0);
+    Sleep(500); // the test is under way
+    long nMs = ExitAndTime(hWnd, m_first);
+    std::printf("Exit with a proxy test running: the process ended after %ld ms\n", nMs);
+    EXPECT_GE(nMs, 0) << "Exit did not end the program";
+    EXPECT_LT(nMs, 4000) << "Exit took longer than promised (2 s) with room for a busy machine";
+    EXPECT_EQ(0u, rawreg::Get(HKEY_CURRENT_USER, kInternetSettings, "ProxyEnable").Dword());
+
+    // A message box open ("No proxy selected": the tray command without a
+    // stored proxy), then Exit, and a new start right behind it.
+    m_second = Start();
+    hWnd = WaitForWindow(m_second.dwProcessId);
+    ASSERT_NE(nullptr, hWnd);
+    PostMessageA(hWnd, WM_COMMAND, 32771, 0);
+    ASSERT_NE(nullptr, WaitForBox(m_second.dwProcessId, hWnd)) << "no message box";
+    auto t0 = std::chrono::steady_clock::now();
+    PostMessageA(hWnd, WM_COMMAND, 32775, 0);
+    Release(m_first);
+    m_first = Start();
+    ASSERT_TRUE(Ended(m_second, 10000)) << "Exit with a message box open did not end the program";
+    nMs = static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count());
+    std::printf("Exit with a message box open: the process ended after %ld ms\n", nMs);
+    EXPECT_LT(nMs, 4000);
+    HWND hNew = WaitForWindow(m_first.dwProcessId);
+    EXPECT_NE(nullptr, hNew) << "the start behind the Exit ended without a window";
+    EXPECT_FALSE(Ended(m_first, 500));
+    EXPECT_EQ(hNew, FindWindowA(kClass, nullptr));
+    if (hNew) PostMessageA(hNew, WM_COMMAND, 32775, 0);
+    EXPECT_TRUE(Ended(m_first, 10000));
 }

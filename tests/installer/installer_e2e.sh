@@ -2,8 +2,10 @@
 # The installer end to end, in a Wine prefix of this test's own: a silent
 # install, the installed program started and seen to use its folder and to
 # register itself; a silent uninstall while it runs; then an install over an
-# installed copy that the user has set up, and an uninstall after the
-# program was killed. Only the vendor stand-in on 127.0.0.1 is contacted.
+# installed copy that the user has set up, an uninstall after the program
+# was killed halfway through saving its list, and one where the browser uses
+# a proxy of the user's own. Only the vendor stand-in on 127.0.0.1 is
+# contacted.
 #
 # Environment (CTest sets it): CW_SOURCE_DIR, CW_SETUP (the installer),
 # CW_PACKAGED_EXE (the program it carries), CW_CONNECTION_STATE (helper that
@@ -145,7 +147,9 @@ grep -q 'GET /licensing/ProxyGenerator/proxylist.txt' "$WORK/vendor.log" \
   || fail "the list in the program's folder did not come from the vendor server"
 [ ! -e "$WORK/proxylist.txt" ] || fail "the program wrote its list into its working folder"
 expect_value "$RUN_KEY" Cloakwall "$QUOTED_EXE"
-expect_value "HKCU\\$CAPTION_KEY" "Window Title" "Cloakwall is Enabled"
+# No proxy is switched on by this start, so the caption stays unmarked.
+! wine reg query "HKCU\\$CAPTION_KEY" /v "Window Title" 2>/dev/null | grep -q 'Cloakwall is Enabled' \
+  || fail "a start that switched nothing on marked the browser caption"
 pass "the installed program uses proxylist.txt in its folder and registers the quoted path"
 
 # Anonymous browsing on, as the user would have it when removing the program.
@@ -194,8 +198,10 @@ expect_value "$RUN_KEY" Cloakwall "$QUOTED_EXE"
 [ "$(cat "$INSTALL_DIR/proxylist.txt")" = 127.0.0.4:81 ] || fail "the user's list file was replaced"
 pass "upgrade: settings, UpdateServer and list file kept, Run entry quoted, running copy exited"
 
-# Killed while browsing anonymously: nothing cleared the caption or the
-# connection, and a file of the user's sits in the program's folder.
+# Killed while browsing anonymously and while saving its list: nothing
+# cleared the caption or the connection, the safe replace's temporary file
+# is left beside the list, and a file of the user's sits in the folder.
+wine reg add "$SETTINGS" /v UseProxy /t REG_DWORD /d 1 /f >/dev/null
 start_program
 wait_for 30 "the program to mark the browser caption" \
   sh -c "wine reg query 'HKCU\\$CAPTION_KEY' /v 'Window Title' 2>/dev/null | grep -q 'Cloakwall is Enabled'"
@@ -203,17 +209,30 @@ kill -9 "$APP_PID"
 wait "$APP_PID" 2>/dev/null || true
 connection proxy 127.0.0.1:8080 || fail "could not point the connection at the local proxy"
 echo "my notes" >"$INSTALL_DIR/notes.txt"
+printf '127.0.0.5:80\r\n' >"$INSTALL_DIR/~cw1f2e3d4c.tmp"
 
 wine "$INSTALL_WIN\\uninstall.exe" /S || fail "the uninstaller did not start"
 uninstalled() { ! wine reg query "$UNINST_KEY" >/dev/null 2>&1 && [ ! -e "$INSTALL_DIR/uninstall.exe" ]; }
 wait_for 60 "the uninstaller to finish" uninstalled
 [ -f "$INSTALL_DIR/notes.txt" ] || fail "the user's own file was removed"
-for f in cloakwall.exe proxylist.txt uninstall.exe; do
-  [ ! -e "$INSTALL_DIR/$f" ] || fail "$f left after uninstall"
-done
+left=$(cd "$INSTALL_DIR" && ls -A | tr '\n' ' ')
+[ "$left" = "notes.txt " ] || fail "files left in the folder besides the user's: $left"
 expect_no_key "$SETTINGS"
 expect_no_value "$RUN_KEY" Cloakwall
 expect_no_value "HKLM\\$CAPTION_KEY" "Window Title"
 expect_no_value "HKCU\\$CAPTION_KEY" "Window Title"
 case "$(connection query)" in flags=1\ *) ;; *) fail "connection not direct after uninstall: $(connection query)" ;; esac
 pass "uninstall after a crash: caption values removed, connection direct, the user's file kept"
+
+# --- The browser set to a proxy of the user's own ---------------------------
+
+# Installed, never started, the connection pointed at another proxy: the
+# uninstaller must leave it alone, and the folder goes entirely.
+wine "$CW_SETUP" /S "/UPDATESERVER=127.0.0.1:$VENDOR_PORT" || fail "third silent install failed"
+rm -f "$INSTALL_DIR/notes.txt"
+connection proxy 127.0.0.1:3128 || fail "could not point the connection at the user's proxy"
+own=$(connection query)
+case "$own" in flags=1\ *) fail "the connection did not take the user's proxy: $own" ;; esac
+uninstall_and_wait
+[ "$(connection query)" = "$own" ] || fail "the user's own proxy was changed: $(connection query), was $own"
+pass "uninstall with the user's own proxy: the connection kept, no file or folder left"

@@ -1,6 +1,7 @@
 // Start, Stop and restart of the local proxy: what Start reports, that Stop
 // frees the port at once, and that a restart never mixes configurations.
 #include "proxy/internal/upstream_config.h"
+#include "proxy/internal/upstream_health.h"
 #include "proxy/local_proxy_server.h"
 #include "proxy_test_peers.h"
 
@@ -178,4 +179,54 @@ TEST(ServerLifecycleTest, RestartWithOtherUpstreamNeverMixesConfigurations)
     for (const std::string& head : upstreamB.Requests())
         EXPECT_EQ(head.find("Proxy-Authorization"), std::string::npos) << head;
     EXPECT_EQ(upstreamA.Requests().size() + upstreamB.Requests().size(), static_cast<size_t>(nAnswered.load()));
+}
+
+// A run of refusals is told once; only a connection that gets through
+// lets the next run be told again.
+TEST(ServerLifecycleTest, UpstreamHealthTellsOncePerRunOfRefusals)
+{
+    int nTold = 0;
+    CUpstreamHealth health(
+        3, [](void* p) { ++*static_cast<int*>(p); }, &nTold);
+    const struct {
+        BOOL bConnected;
+        int nToldAfter;
+    } steps[] = {{FALSE, 0}, {FALSE, 0}, {TRUE, 0}, {FALSE, 0}, {FALSE, 0}, {FALSE, 1}, {FALSE, 1},
+                 {FALSE, 1}, {FALSE, 1}, {TRUE, 1}, {FALSE, 1}, {FALSE, 1}, {FALSE, 2}};
+    for (size_t i = 0; i < sizeof steps / sizeof steps[0]; ++i) {
+        health.NoteConnect(steps[i].bConnected);
+        EXPECT_EQ(nTold, steps[i].nToldAfter) << "step " << i;
+    }
+}
+
+// The server counts its upstream's refusals, afresh at each start, and
+// counts nothing without an upstream.
+TEST(ServerLifecycleTest, UpstreamThatRefusesConnectionsIsReported)
+{
+    WORD deadPort = 0;
+    {
+        CTestTcpServer gone([](SOCKET_HANDLE) {});
+        deadPort = gone.Port();
+    }
+    std::atomic<int> nTold{0};
+    CLocalProxyServer proxy;
+    proxy.SetUpstreamDownHandler([](void* p) { static_cast<std::atomic<int>*>(p)->fetch_add(1); }, &nTold, 3);
+    ASSERT_TRUE(proxy.Start(0, 1, "127.0.0.1", deadPort, "", ""));
+    const std::string request = "GET http://198.51.100.5/ HTTP/1.1\r\nHost: 198.51.100.5\r\n\r\n";
+    for (int i = 0; i < 2; ++i) FetchThroughProxy(proxy.GetLocalPort(), request);
+    EXPECT_EQ(nTold.load(), 0);
+    FetchThroughProxy(proxy.GetLocalPort(), request);
+    EXPECT_EQ(nTold.load(), 1);
+
+    // Two refusals after a new start are not three.
+    ASSERT_TRUE(proxy.Start(proxy.GetLocalPort(), 1, "127.0.0.1", deadPort, "", ""));
+    for (int i = 0; i < 2; ++i) FetchThroughProxy(proxy.GetLocalPort(), request);
+    EXPECT_EQ(nTold.load(), 1);
+
+    ASSERT_TRUE(proxy.Start(proxy.GetLocalPort(), 0, "", 0, "", ""));
+    char direct[160];
+    std::snprintf(direct, sizeof direct, "GET http://127.0.0.1:%u/ HTTP/1.1\r\nHost: 127.0.0.1:%u\r\n\r\n", deadPort,
+                  deadPort);
+    for (int i = 0; i < 4; ++i) FetchThroughProxy(proxy.GetLocalPort(), direct);
+    EXPECT_EQ(nTold.load(), 1);
 }

@@ -3,14 +3,17 @@
 # Linux side, on loopback ports of their own: the vendor-server stand-in
 # (tools/vendor-server.py) and a tinyproxy upstream proxy in front of it.
 # Wine programs reach both on 127.0.0.1. The test reads the ports from
-# STATE_DIR/vendor.port and STATE_DIR/tinyproxy.port.
+# STATE_DIR/vendor.port and STATE_DIR/tinyproxy.port. Beside them, the
+# stand-in proxies of every kind (tests/e2e/lib/standin_proxies.py): one of
+# each first, then the batch's many, listed as "kind port" lines in
+# STATE_DIR/standins.port.
 # Usage: peers.sh start|stop STATE_DIR SOURCE_DIR
 set -euo pipefail
 action=$1 state=$2 src=${3:-}
 source "$(dirname "$0")/../support/ports.sh"
 
 stop_peers() {
-  for name in tinyproxy vendor; do
+  for name in standins tinyproxy vendor; do
     if [ -f "$state/$name.pid" ]; then
       pid=$(cat "$state/$name.pid")
       kill "$pid" 2>/dev/null || true
@@ -54,6 +57,16 @@ CONF
   echo $! > "$state/tinyproxy.pid"
   wait_port "$tport" || { echo "peers: tinyproxy did not start"; cat "$state/tinyproxy.out"; exit 1; }
   echo "$tport" > "$state/tinyproxy.port"
+
+  kinds=(xff via plain inject silent slow)
+  for _ in $(seq 15); do kinds+=(plain via xff inject); done
+  for _ in $(seq 10); do kinds+=(slow); done
+  for _ in $(seq 40); do kinds+=(silent); done
+  setsid python3 "$src/tests/e2e/lib/standin_proxies.py" ${kinds[@]/#/--kind } \
+      --port-file "$state/standins.port" >"$state/standins.out" 2>&1 &
+  echo $! > "$state/standins.pid"
+  for _ in $(seq 100); do [ -s "$state/standins.port" ] && break; sleep 0.1; done
+  [ -s "$state/standins.port" ] || { echo "peers: stand-in proxies did not start"; cat "$state/standins.out"; exit 1; }
   echo "peers: vendor-server on $(cat "$state/vendor.port"), tinyproxy on $tport"
   ;;
 stop)

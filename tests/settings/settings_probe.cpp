@@ -37,6 +37,7 @@ const StringSetting kStrings[] = {
     {"AppPath", &g_regAppPath},
     {"ProxyName", &g_regProxyName},
     {"UpdateServer", &g_regUpdateServer},
+    {"JudgeUrl", &g_regJudgeUrl},
 };
 
 bool Apply(const char* name, const char* value)

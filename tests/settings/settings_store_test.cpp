@@ -36,6 +36,7 @@ TEST_F(SettingsStore, FreshMachineHasEveryDefaultAndNoKey)
         {"ClearCookies", "1"},  {"DeleteAddresses", "1"},
         {"DeleteHistory", "1"}, {"Minimize", "0"},
         {"RunFirst", "0"},      {"UpdateServer", "cloakwall-update.invalid"},
+        {"JudgeUrl", ""},
     };
     EXPECT_EQ(expected, r.values);
     // Reading every setting created nothing.
@@ -58,6 +59,7 @@ TEST_F(SettingsStore, StoredValuesAreReadAtStart)
     rawreg::PutDword(HKEY_LOCAL_MACHINE, kSettingsKey, "Minimize", 1);
     rawreg::PutDword(HKEY_LOCAL_MACHINE, kSettingsKey, "RunFirst", 1);
     rawreg::PutText(HKEY_LOCAL_MACHINE, kSettingsKey, "UpdateServer", "127.0.0.1:8123");
+    rawreg::PutText(HKEY_LOCAL_MACHINE, kSettingsKey, "JudgeUrl", "http://127.0.0.1:8124/judge");
 
     probe::Result r = RunProbe();
     const std::map<std::string, std::string> expected = {
@@ -75,6 +77,7 @@ TEST_F(SettingsStore, StoredValuesAreReadAtStart)
         {"Minimize", "1"},
         {"RunFirst", "1"},
         {"UpdateServer", "127.0.0.1:8123"},
+        {"JudgeUrl", "http://127.0.0.1:8124/judge"},
     };
     EXPECT_EQ(expected, r.values);
 }

@@ -83,7 +83,21 @@ CSettingsDlg& DialogTest::Open()
 {
     m_pDlg = std::make_unique<CSettingsDlg>();
     EXPECT_TRUE(m_pDlg->Create());
+    WaitForJob(); // the first run's download
     return *m_pDlg;
+}
+
+void DialogTest::ChooseEntry(const std::string& item)
+{
+    int n = m_pDlg->m_comboProxy.FindStringExact(-1, item.c_str());
+    ASSERT_NE(CB_ERR, n) << item;
+    HWND hCombo = m_pDlg->m_comboProxy.m_hWnd;
+    ::SendMessageA(hCombo, CB_SHOWDROPDOWN, TRUE, 0);
+    ::SendMessageA(hCombo, CB_SETCURSEL, static_cast<WPARAM>(n), 0);
+    ::SendMessageA(hCombo, CB_SHOWDROPDOWN, FALSE, 0);
+    size_t nBoxes = Boxes().size();
+    PumpUntil([&] { return m_pDlg->IsNetJobRunning() || Boxes().size() > nBoxes; });
+    WaitForJob();
 }
 
 void DialogTest::Close()

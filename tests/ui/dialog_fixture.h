@@ -57,6 +57,12 @@ inline DWORD BrowserProxyEnable()
         .Dword();
 }
 
+inline std::string BrowserProxyServer()
+{
+    return rawreg::StoredText(rawreg::Get(
+        HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", "ProxyServer"));
+}
+
 // Sends one proxy request to 127.0.0.1:8080 and returns the answer's first
 // line (empty when nothing listens or nothing came back).
 std::string RequestThroughLocalProxy(const std::string& url);
@@ -104,8 +110,26 @@ protected:
     std::vector<std::string> Boxes() const;
     void ForgetBoxes();
 
-    void Command(UINT nID) { m_pDlg->SendMessage(WM_COMMAND, nID, 0); }
-    void Click(int nID) { ::SendMessageA(::GetDlgItem(m_pDlg->m_hWnd, nID), BM_CLICK, 0, 0); }
+    // A command or click, and the network job it may have started, to its end.
+    void Command(UINT nID)
+    {
+        m_pDlg->SendMessage(WM_COMMAND, nID, 0);
+        WaitForJob();
+    }
+    void Click(int nID)
+    {
+        ::SendMessageA(::GetDlgItem(m_pDlg->m_hWnd, nID), BM_CLICK, 0, 0);
+        WaitForJob();
+    }
+    // Runs the thread's messages until the dialog has dealt with the end of
+    // its network job (at most 30 s: every job has a shorter deadline).
+    void WaitForJob()
+    {
+        PumpUntil([&] { return !m_pDlg || !m_pDlg->IsNetJobRunning(); }, 30000);
+    }
+    // Chooses an entry the way the mouse does: the list drops down, the
+    // entry is picked, the list closes on it.
+    void ChooseEntry(const std::string& item);
 
     std::string m_strFolder; // the application folder, ending with "\"
     std::unique_ptr<CLoopbackHttpServer> m_pServer;

@@ -54,14 +54,7 @@ protected:
         KillTimer(nullptr, id);
         EXPECT_TRUE(g_input.bSeen) << "the add-proxy dialog never showed";
     }
-    void Select(const std::string& item)
-    {
-        int n = m_pDlg->m_comboProxy.FindStringExact(-1, item.c_str());
-        ASSERT_NE(CB_ERR, n) << item;
-        m_pDlg->m_comboProxy.SetCurSel(n);
-        m_pDlg->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_PROXYCOMBO, CBN_SELCHANGE),
-                            reinterpret_cast<LPARAM>(m_pDlg->m_comboProxy.m_hWnd));
-    }
+    void Select(const std::string& item) { ChooseEntry(item); }
 };
 
 // The availability text, with the measured figures matched by pattern.
@@ -82,14 +75,19 @@ TEST_F(ProxyCommandsTest, UpdateReplacesTheListOrSaysWhyItKeptTheOldOne)
     CSettingsDlg& dlg = Open();
     ASSERT_EQ((std::vector<std::string>{"1.1.1.1:1", "2.2.2.2:2"}), ComboItems());
     dlg.m_comboProxy.SetWindowText("typed:1");
+    // The browser at the local address, where nothing listens: the list
+    // still arrives, so the download went straight to the vendor, and the
+    // browser's settings stay as they were.
     SetConnectionOptions(g_pszConnectionName, "127.0.0.1:8080");
+    const std::string strServerBefore = BrowserProxyServer();
 
     m_pServer->SetAnswer(kListPath, 200, "2.2.2.2:2\n3.3.3.3:3\n2.2.2.2:2");
     Click(IDC_UPDATEPROXYLIST);
     EXPECT_EQ(std::vector<std::string>{"|Proxy List Updated"}, Boxes());
     EXPECT_EQ((std::vector<std::string>{"2.2.2.2:2", "3.3.3.3:3"}), ComboItems()) << "replaced, each entry once";
     EXPECT_EQ("typed:1", ComboEditText());
-    EXPECT_EQ(0u, BrowserProxyEnable()) << "the download went out directly";
+    EXPECT_EQ(1u, BrowserProxyEnable());
+    EXPECT_EQ(strServerBefore, BrowserProxyServer());
     EXPECT_EQ(1, m_pServer->CountRequests(kListPath));
     EXPECT_TRUE(PumpUntil([&] { return m_pServer->CountRequests("/licensing/ProxyGenerator/ProxyGen.asp") == 1; }));
 

@@ -121,3 +121,39 @@ TEST_F(DialogTest, DestroyingTheHiddenDialogTakesTheIconAway)
     // The shell no longer knows the icon: deleting it again fails.
     EXPECT_FALSE(Shell_NotifyIconA(NIM_DELETE, &nid));
 }
+
+// Explorer restarting: the new taskbar knows no icons and says so with the
+// broadcast "TaskbarCreated". The hidden dialog's icon comes back under its
+// id; a dialog on screen puts none there.
+TEST_F(DialogTest, ANewTaskbarGetsTheHiddenDialogsIconBack)
+{
+    Store(StoredSettings{});
+    CSettingsDlg& dlg = Open();
+    PumpUntil([&] { return !dlg.IsWindowVisible(); });
+    ASSERT_TRUE(dlg.IsTrayIconShown());
+    NOTIFYICONDATAA nid = dlg.GetTrayRecord();
+    const UINT nTaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    auto broadcast = [&] {
+        DWORD_PTR dwResult = 0;
+        SendMessageTimeoutA(HWND_BROADCAST, nTaskbarCreated, 0, 0, SMTO_ABORTIFHUNG, 5000, &dwResult);
+    };
+
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &nid)) << "the old taskbar takes the icon with it";
+    ASSERT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &nid));
+    broadcast();
+    EXPECT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &nid)) << "the icon is in the tray again";
+    EXPECT_TRUE(dlg.IsTrayIconShown());
+    EXPECT_FALSE(dlg.IsWindowVisible());
+    // A broadcast while the shell still has the icon leaves exactly one.
+    broadcast();
+    EXPECT_TRUE(Shell_NotifyIconA(NIM_DELETE, &nid));
+    EXPECT_FALSE(Shell_NotifyIconA(NIM_DELETE, &nid));
+    broadcast();
+
+    // The icon brings the dialog back; a new taskbar then gets no icon.
+    dlg.SendMessage(WM_TRAYNOTIFY, 1, WM_LBUTTONDBLCLK);
+    ASSERT_TRUE(dlg.IsWindowVisible());
+    broadcast();
+    EXPECT_FALSE(Shell_NotifyIconA(NIM_DELETE, &nid));
+    EXPECT_TRUE(Boxes().empty());
+}

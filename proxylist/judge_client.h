@@ -1,0 +1,53 @@
+// Asking the judge: once straight, to learn what the user's own requests
+// look like on arrival, then through each proxy with a random marker. Plain
+// HTTP/1.0 over the socket seam, every wait bounded by the job's deadline
+// and cancel flag and by a limit for the one proxy.
+#pragma once
+
+#include "judge_answer.h"
+#include "net_deadline.h"
+#include "proxy_grade.h"
+
+// What the judge saw of a direct request; asked once per batch and shared
+// (read only) by every proxy's test.
+struct CJudgeBaseline {
+    BOOL bValid = FALSE;
+    CString strHostPort; // the judge as the Host header names it
+    CString strPath;     // its path, query included
+    DWORD dwAddr = 0;    // the judge's address, network order
+    WORD nPort = 0;
+    CJudgeAnswer answer;
+};
+
+// Asks the judge at pszJudgeUrl (an http:// URL) directly. FALSE, with
+// rBaseline.bValid FALSE, when the URL is no http:// URL, the judge cannot
+// be reached in time, or it gives no intact answer.
+BOOL AskJudgeDirect(LPCTSTR pszJudgeUrl, const CNetDeadline& deadline, CJudgeBaseline& rBaseline);
+
+// What testing one entry found.
+struct CProxyGradeReport {
+    EProxyGrade eGrade = PROXY_GRADE_UNTESTED;
+    CString strGiveaways; // see GradeJudgeAnswers
+    int nConnectMs = 0;   // the TCP connect to the proxy, at least 1; 0 when none
+    int nResponseMs = 0;  // from sending the request to the end of the answer
+    double dKBPerSec = 0; // the answer's bytes over that time
+};
+
+// Grades the proxy an entry ("host:port ...") names: one request for the
+// judge through it, with a fresh marker in the query. The entry gets at
+// most dwEntryLimitMs, and less when the job's deadline comes first. Dead:
+// unreachable, no answer in time, or an answer other than 200; a 200 page
+// that is not the judge's is tampering. Untested: the job was cancelled or over before an
+// answer came, or the baseline is not valid. TRUE when it got a grade
+// other than dead or untested.
+BOOL GradeProxy(LPCTSTR pszEntry, const CJudgeBaseline& baseline, const CNetDeadline& deadline, DWORD dwEntryLimitMs,
+                CProxyGradeReport& rReport);
+
+// The result box's test of one entry: the judge asked directly, then
+// through the proxy, both under the one deadline. FALSE with the report
+// untested when the judge itself gave no intact answer (the dialog then
+// keeps its other lines and says nothing of the grade).
+BOOL GradeOneProxy(LPCTSTR pszEntry, LPCTSTR pszJudgeUrl, const CNetDeadline& deadline, CProxyGradeReport& rReport);
+
+// A marker nobody can guess: 16 hex digits.
+CString MakeJudgeMarker();

@@ -1,0 +1,283 @@
+// Grading real proxies: the stand-in proxies of every kind and the vendor
+// stand-in's judge, started on loopback by the CTest fixture (peers.sh), the
+// proxies connecting onwards from 127.0.0.2 and up so the judge sees another
+// address than this program's. One proxy of each kind, then a batch of 200
+// with silent and refusing addresses among them, its ranking and its stored
+// results.
+#include "framework/core/string_list.h"
+#include "framework/core/thread_api.h"
+#include "proxylist/download.h"
+#include "proxylist/judge_client.h"
+#include "proxylist/proxy_batch_test.h"
+#include "proxylist/proxy_results.h"
+#include "proxylist/tick_clock.h"
+
+#include <gtest/gtest.h>
+
+#include "support/raw_file.h"
+#include "support/temp_path.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string PeersDir()
+{
+    const char* dir = std::getenv("CW_PEERS_DIR");
+    if (!dir || !*dir) return std::string();
+    std::string path = std::string("Z:") + dir;
+    for (char& ch : path)
+        if (ch == '/') ch = '\\';
+    return path + "\\";
+}
+
+struct CStandIn {
+    std::string strKind;
+    std::string strEntry;
+};
+
+class GradeScenarioTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(PeersDir().empty()) << "CW_PEERS_DIR is not set: run through ctest";
+        int nVendorPort = std::atoi(ReadRaw(PeersDir() + "vendor.port").c_str());
+        ASSERT_GT(nVendorPort, 0);
+        m_strJudgeUrl = GetJudgeUrl("", ("127.0.0.1:" + std::to_string(nVendorPort)).c_str()).str();
+        std::istringstream lines(ReadRaw(PeersDir() + "standins.port"));
+        std::string strKind;
+        int nPort = 0;
+        while (lines >> strKind >> nPort) m_standIns.push_back({strKind, "127.0.0.1:" + std::to_string(nPort)});
+        ASSERT_GE(m_standIns.size(), 6u);
+    }
+
+    // The first stand-in of a kind.
+    std::string EntryOf(const std::string& strKind) const
+    {
+        for (const CStandIn& one : m_standIns)
+            if (one.strKind == strKind) return one.strEntry;
+        return std::string();
+    }
+
+    // The 200 entries of the batch: every stand-in after the first six, and
+    // refusing addresses (nothing listens on port 9 of 127.0.1.x) to fill up.
+    void BatchEntries(CStringList& rEntries, std::map<std::string, std::string>& rKindOf) const
+    {
+        for (size_t i = 6; i < m_standIns.size(); ++i) {
+            // The vendor's text after the port belongs to the entry.
+            rEntries.AddTail((m_standIns[i].strEntry + " " + m_standIns[i].strKind).c_str());
+            rKindOf[m_standIns[i].strEntry] = m_standIns[i].strKind;
+        }
+        for (int i = 1; rEntries.GetCount() < 200; ++i) {
+            std::string strEntry = "127.0.1." + std::to_string(i) + ":9";
+            rEntries.AddTail(strEntry.c_str());
+            rKindOf[strEntry] = "refusing";
+        }
+    }
+
+    std::string m_strJudgeUrl;
+    std::vector<CStandIn> m_standIns;
+};
+
+// What a kind's grade must be.
+EProxyGrade ExpectedGrade(const std::string& strKind)
+{
+    if (strKind == "xff") return PROXY_GRADE_TRANSPARENT;
+    if (strKind == "via") return PROXY_GRADE_ANONYMOUS;
+    if (strKind == "plain" || strKind == "slow") return PROXY_GRADE_ELITE;
+    if (strKind == "inject") return PROXY_GRADE_TAMPERING;
+    return PROXY_GRADE_DEAD;
+}
+
+} // namespace
+
+TEST_F(GradeScenarioTest, EveryKindOfProxyGetsItsGradeAndTheResultLine)
+{
+    CNetDeadline deadline(60000);
+    CJudgeBaseline baseline;
+    ASSERT_TRUE(AskJudgeDirect(m_strJudgeUrl.c_str(), deadline, baseline));
+    EXPECT_EQ(baseline.answer.strClient, "127.0.0.1");
+
+    struct {
+        const char* pszKind;
+        EProxyGrade eGrade;
+        const char* pszLine;
+    } const kinds[] = {
+        {"xff", PROXY_GRADE_TRANSPARENT, "Grade: transparent (X-Forwarded-For)"},
+        {"via", PROXY_GRADE_ANONYMOUS, "Grade: anonymous (Via)"},
+        {"plain", PROXY_GRADE_ELITE, "Grade: elite"},
+        {"inject", PROXY_GRADE_TAMPERING, "Grade: tampering"},
+        {"slow", PROXY_GRADE_ELITE, "Grade: elite"},
+        {"silent", PROXY_GRADE_DEAD, "Grade: dead"},
+    };
+    for (const auto& kind : kinds) {
+        CProxyGradeReport report;
+        // The slow one answers after 1.5 s; the silent one never does.
+        GradeProxy((EntryOf(kind.pszKind) + " US").c_str(), baseline, deadline, 4000, report);
+        EXPECT_EQ(report.eGrade, kind.eGrade) << kind.pszKind;
+        EXPECT_EQ(FormatGradeLine(report.eGrade, report.strGiveaways), kind.pszLine) << kind.pszKind;
+        if (kind.eGrade != PROXY_GRADE_DEAD) {
+            EXPECT_GE(report.nConnectMs, 1) << kind.pszKind;
+            EXPECT_GT(report.dKBPerSec, 0) << kind.pszKind;
+        }
+    }
+    CProxyGradeReport slow;
+    GradeProxy(EntryOf("slow").c_str(), baseline, deadline, 4000, slow);
+    EXPECT_GE(slow.nResponseMs, 1400) << "the response time is the time the answer took";
+
+    CProxyGradeReport refused;
+    EXPECT_FALSE(GradeProxy("127.0.1.1:9", baseline, deadline, 4000, refused));
+    EXPECT_EQ(refused.eGrade, PROXY_GRADE_DEAD);
+    EXPECT_EQ(refused.nConnectMs, 0);
+
+    // The result box's one call: both requests under one deadline.
+    CProxyGradeReport one;
+    ASSERT_TRUE(GradeOneProxy(EntryOf("via").c_str(), m_strJudgeUrl.c_str(), deadline, one));
+    EXPECT_EQ(one.eGrade, PROXY_GRADE_ANONYMOUS);
+
+    // The user's own judge wins over the vendor's.
+    EXPECT_EQ(GetJudgeUrl(m_strJudgeUrl.c_str(), "vendor.invalid"), m_strJudgeUrl.c_str());
+    CJudgeBaseline nobody;
+    EXPECT_FALSE(AskJudgeDirect(GetJudgeUrl("", "127.0.1.1:9"), deadline, nobody));
+}
+
+TEST_F(GradeScenarioTest, BatchOf200EndsInTimeRanksTheGradesAndItsResultsSurviveAReload)
+{
+    CStringList entries;
+    std::map<std::string, std::string> kindOf;
+    BatchEntries(entries, kindOf);
+    ASSERT_EQ(entries.GetCount(), 200);
+
+    const DWORD kDeadlineMs = 40000;
+    CProxyBatchTest batch;
+    double dStart = CwMonotonicMs();
+    ASSERT_TRUE(batch.Start(entries, m_strJudgeUrl.c_str(), kDeadlineMs, 32, 3000));
+    EXPECT_EQ(batch.Total(), 200);
+    // Progress can be read while it runs.
+    int nSeenBefore = batch.Done();
+    ASSERT_TRUE(batch.Wait(kDeadlineMs + 5000)) << "the batch must end by its deadline";
+    double dTook = CwMonotonicMs() - dStart;
+    EXPECT_LE(nSeenBefore, 200);
+    EXPECT_TRUE(batch.JudgeAnswered());
+    EXPECT_EQ(batch.Done(), 200);
+    std::printf("batch of 200, 32 at a time: %.0f ms\n", dTook);
+
+    ASSERT_EQ(batch.Results().size(), 200u);
+    for (const CProxyBatchResult& one : batch.Results()) {
+        std::string strKey = ProxyResultKey(one.strEntry).str();
+        EXPECT_EQ(one.report.eGrade, ExpectedGrade(kindOf[strKey])) << one.strEntry.str();
+    }
+
+    CProxyResults results;
+    results.Merge(batch.Results(), 1765100000);
+    std::string strPath = TempPath("proxytest.ini");
+    ASSERT_TRUE(results.Save(strPath.c_str()));
+    CProxyResults reloaded;
+    ASSERT_TRUE(reloaded.Load(strPath.c_str()));
+    EXPECT_EQ(reloaded.GetCount(), 200);
+    CStoredProxyResult via;
+    // The batch's second entry is a Via-adding one, with the kind after it.
+    ASSERT_EQ(kindOf[ProxyResultKey(batch.Results()[1].strEntry).str()], "via");
+    ASSERT_TRUE(reloaded.Lookup(ProxyResultKey(batch.Results()[1].strEntry), via));
+    EXPECT_EQ(via.eGrade, PROXY_GRADE_ANONYMOUS);
+    EXPECT_EQ(via.strGiveaways, "Via");
+    EXPECT_EQ(via.nTestedAt, 1765100000);
+
+    CStringList ranked;
+    RankProxyEntries(entries, reloaded, ranked);
+    ASSERT_EQ(ranked.GetCount(), 200);
+    // Best first, each grade after the better ones, the dead last and marked;
+    // among the elite the fast plain ones before the slow ones.
+    const EProxyGrade kOrder[] = {PROXY_GRADE_ELITE, PROXY_GRADE_ANONYMOUS, PROXY_GRADE_TRANSPARENT,
+                                  PROXY_GRADE_TAMPERING, PROXY_GRADE_DEAD};
+    size_t nStep = 0;
+    std::string strLastEliteKind = "plain";
+    for (POSITION pos = ranked.GetHeadPosition(); pos;) {
+        CString strText = ranked.GetNext(pos);
+        std::string strKind = kindOf[ProxyResultKey(EntryFromRankedText(strText)).str()];
+        EProxyGrade eGrade = ExpectedGrade(strKind);
+        while (nStep < 5 && kOrder[nStep] != eGrade) ++nStep;
+        ASSERT_LT(nStep, 5u) << strText.str() << " comes after a worse grade";
+        EXPECT_EQ(eGrade == PROXY_GRADE_DEAD, strText != EntryFromRankedText(strText)) << strText.str();
+        if (eGrade == PROXY_GRADE_ELITE) {
+            EXPECT_FALSE(strLastEliteKind == "slow" && strKind == "plain") << strText.str();
+            strLastEliteKind = strKind;
+        }
+    }
+
+    // A list update that keeps some entries keeps their results; the rest
+    // count as untested and come after every tested one, before the dead.
+    CStringList update;
+    update.AddTail("127.0.2.1:9 new");
+    update.AddTail(batch.Results()[0].strEntry);
+    update.AddTail(batch.Results()[199].strEntry);
+    reloaded.KeepOnly(update);
+    ASSERT_TRUE(reloaded.Save(strPath.c_str()));
+    CProxyResults afterUpdate;
+    ASSERT_TRUE(afterUpdate.Load(strPath.c_str()));
+    EXPECT_EQ(afterUpdate.GetCount(), 2);
+    RankProxyEntries(update, afterUpdate, ranked);
+    std::vector<std::string> order;
+    for (POSITION pos = ranked.GetHeadPosition(); pos;) order.push_back(ranked.GetNext(pos).str());
+    const std::vector<std::string> expected = {batch.Results()[0].strEntry.str(), "127.0.2.1:9 new",
+                                               batch.Results()[199].strEntry.str() + PROXY_DEAD_SUFFIX};
+    EXPECT_EQ(order, expected);
+}
+
+TEST_F(GradeScenarioTest, SilentProxiesCannotHoldABatchPastItsDeadline)
+{
+    CStringList entries;
+    for (const CStandIn& one : m_standIns)
+        if (one.strKind == "silent") entries.AddTail(one.strEntry.c_str());
+    ASSERT_GE(entries.GetCount(), 32);
+    CProxyBatchTest batch;
+    double dStart = CwMonotonicMs();
+    // Each entry alone may wait longer than the whole batch.
+    ASSERT_TRUE(batch.Start(entries, m_strJudgeUrl.c_str(), 2000, 32, 60000));
+    ASSERT_TRUE(batch.Wait(10000));
+    EXPECT_LT(CwMonotonicMs() - dStart, 6000);
+    for (const CProxyBatchResult& one : batch.Results())
+        EXPECT_EQ(one.report.eGrade, PROXY_GRADE_UNTESTED) << "a batch that ran out says nothing of a proxy";
+
+    // A cancel ends it as well.
+    CProxyBatchTest cancelled;
+    ASSERT_TRUE(cancelled.Start(entries, m_strJudgeUrl.c_str(), 60000, 32, 60000));
+    Sleep(300);
+    cancelled.Cancel();
+    dStart = CwMonotonicMs();
+    ASSERT_TRUE(cancelled.Wait(10000));
+    EXPECT_LT(CwMonotonicMs() - dStart, 3000);
+}
+
+// A measurement, not a test: run by hand with --gtest_also_run_disabled_tests.
+// CW_MEASURE_PARALLEL picks one way only (32 or 1).
+TEST_F(GradeScenarioTest, DISABLED_MeasureBatchAtOnceAgainstOneAtATime)
+{
+    CStringList entries;
+    std::map<std::string, std::string> kindOf;
+    BatchEntries(entries, kindOf);
+    const char* pszOnly = std::getenv("CW_MEASURE_PARALLEL");
+    for (int nParallel : {32, 1}) {
+        if (pszOnly && std::atoi(pszOnly) != nParallel) continue;
+        CProxyBatchTest batch;
+        long nThreadsBefore = CountProcessThreads();
+        double dStart = CwMonotonicMs();
+        ASSERT_TRUE(batch.Start(entries, m_strJudgeUrl.c_str(), 600000, nParallel, 3000));
+        long nThreadsMax = 0;
+        while (!batch.Wait(200)) {
+            long nThreads = CountProcessThreads();
+            if (nThreads > nThreadsMax) nThreadsMax = nThreads;
+        }
+        // Memory is read from outside: Wine leaves the process's private
+        // usage at 0 here.
+        std::printf("%d at a time: %.0f ms for %d entries; threads %ld before, %ld at most\n", nParallel,
+                    CwMonotonicMs() - dStart, batch.Done(), nThreadsBefore, nThreadsMax);
+    }
+}

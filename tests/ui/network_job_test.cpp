@@ -1,0 +1,225 @@
+// The dialog's network jobs against stand-ins that keep it waiting: a vendor
+// server and a proxy that stay silent, and a proxy that trickles a byte every
+// 300 ms. The dialog keeps answering, refuses a second job, and each job ends
+// by its deadline with the message the user expects; arrow keys choose no
+// entry. Timing figures are printed for the record, and only the promises
+// (an answer within a second, the end by the deadline) are checked, with room.
+#include "dialog_fixture.h"
+
+#include "proxylist/net_job.h"
+#include "res/resource.h"
+#include "support/key_write_refusal.h"
+#include "support/loopback_tcp.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+using namespace uitest;
+
+namespace {
+
+const DWORD kLimitMs = 1500;
+
+// Sends the dialog a message every 50 ms from another thread, as another
+// program (or the shell) would, and keeps the longest wait for its answer.
+class CAnswerWatch {
+public:
+    explicit CAnswerWatch(HWND hWnd) : m_hWnd(hWnd)
+    {
+        m_thread = std::thread([this] {
+            while (!m_bStop) {
+                auto t0 = std::chrono::steady_clock::now();
+                DWORD_PTR r = 0;
+                if (!SendMessageTimeoutA(m_hWnd, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &r)) m_nUnanswered++;
+                long ms = static_cast<long>(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
+                        .count());
+                if (ms > m_nLongestMs) m_nLongestMs = ms;
+                Sleep(50);
+            }
+        });
+    }
+    ~CAnswerWatch() { Stop(); }
+    void Stop()
+    {
+        m_bStop = true;
+        if (m_thread.joinable()) m_thread.join();
+    }
+    long LongestMs() const { return m_nLongestMs; }
+    int Unanswered() const { return m_nUnanswered; }
+
+private:
+    HWND m_hWnd;
+    std::atomic<bool> m_bStop{false};
+    std::atomic<long> m_nLongestMs{0};
+    std::atomic<int> m_nUnanswered{0};
+    std::thread m_thread;
+};
+
+// Answers any request with a head that promises a long body, then sends it
+// a byte every 300 ms.
+void Trickle(SOCKET_HANDLE s)
+{
+    TestRecvHead(s);
+    if (!TestSend(s, "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 100000\r\n\r\n")) return;
+    for (int i = 0; i < 100 && TestSend(s, "1"); ++i) Sleep(300);
+}
+
+class NetworkJobTest : public DialogTest {
+protected:
+    void SetUp() override
+    {
+        DialogTest::SetUp();
+        m_saved = GetNetJobLimits();
+        CNetJobLimits limits;
+        limits.dwListDownloadMs = limits.dwProxyTestMs = limits.dwReachabilityMs = limits.dwGeneratorMs = kLimitMs;
+        SetNetJobLimits(limits);
+    }
+    void TearDown() override
+    {
+        SetNetJobLimits(m_saved);
+        DialogTest::TearDown();
+    }
+
+    // Starts a job with a click (without waiting for it), watches the
+    // dialog answer while it runs, and returns how long the job took.
+    long RunWatched(const std::function<void()>& start, const char* pszWhat)
+    {
+        CAnswerWatch watch(m_pDlg->m_hWnd);
+        auto t0 = std::chrono::steady_clock::now();
+        start();
+        EXPECT_TRUE(m_pDlg->IsNetJobRunning()) << pszWhat;
+        EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(m_pDlg->m_hWnd, IDC_UPDATEPROXYLIST))) << pszWhat;
+        WaitForJob();
+        long ms = static_cast<long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count());
+        watch.Stop();
+        std::printf("%s: ended after %ld ms (deadline %lu ms), longest wait for an answer %ld ms\n", pszWhat, ms,
+                    static_cast<unsigned long>(kLimitMs), watch.LongestMs());
+        EXPECT_LT(watch.LongestMs(), 1000) << pszWhat;
+        EXPECT_EQ(0, watch.Unanswered()) << pszWhat;
+        EXPECT_LT(ms, static_cast<long>(kLimitMs) + 2000) << pszWhat;
+        EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(m_pDlg->m_hWnd, IDC_UPDATEPROXYLIST))) << pszWhat;
+        return ms;
+    }
+
+    CNetJobLimits m_saved;
+};
+
+} // namespace
+
+TEST_F(NetworkJobTest, SlowPeersNeitherFreezeTheDialogNorOutlastTheDeadline)
+{
+    CSilentLoopbackListener silentVendor, silentProxy;
+    CTestTcpServer trickleProxy(Trickle);
+    ASSERT_TRUE(trickleProxy.IsListening());
+    Store(StoredSettings{});
+    rawreg::PutText(HKEY_LOCAL_MACHINE, rawreg::kCloakwallKey, "UpdateServer", silentVendor.HostPort());
+    g_regUpdateServer.Read();
+    const std::string trickle = "127.0.0.1:" + std::to_string(trickleProxy.Port());
+    WriteRaw(ListFile(), "1.1.1.1:1\r\n" + silentProxy.HostPort() + "\r\n" + trickle + "\r\n");
+    CSettingsDlg& dlg = Open();
+    HWND hCombo = dlg.m_comboProxy.m_hWnd;
+
+    // Arrow keys on the closed list move through the entries and test none.
+    ::SendMessageA(hCombo, WM_KEYDOWN, VK_DOWN, 0);
+    ::SendMessageA(hCombo, WM_KEYDOWN, VK_DOWN, 0);
+    PumpFor(200);
+    EXPECT_NE(CB_ERR, dlg.m_comboProxy.GetCurSel()) << "the keys did move the selection";
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_FALSE(dlg.IsNetJobRunning());
+
+    // A vendor that never answers: the update fails by its deadline and the
+    // old list stays.
+    RunWatched([&] { ::SendMessageA(::GetDlgItem(dlg.m_hWnd, IDC_UPDATEPROXYLIST), BM_CLICK, 0, 0); },
+               "list download, silent vendor");
+    ASSERT_EQ(1u, Boxes().size());
+    EXPECT_EQ(0u, Boxes()[0].find("Error|Proxy List Update Failed - the proxy list could not be downloaded."));
+    EXPECT_EQ(3u, ComboItems().size());
+
+    // Proxies that accept and then never answer, or trickle: they connect,
+    // but no sample comes by the deadline (0.00 KB/sec, as for a proxy that
+    // cannot fetch it). A second job meanwhile is refused.
+    for (const std::string& entry : {silentProxy.HostPort(), trickle}) {
+        ForgetBoxes();
+        RunWatched(
+            [&] {
+                int n = dlg.m_comboProxy.FindStringExact(-1, entry.c_str());
+                // Closing the list on the entry it opened on chooses nothing new.
+                ::SendMessageA(hCombo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+                ::SendMessageA(hCombo, CB_SHOWDROPDOWN, TRUE, 0);
+                ::SendMessageA(hCombo, CB_SETCURSEL, static_cast<WPARAM>(n), 0);
+                ::SendMessageA(hCombo, CB_SHOWDROPDOWN, FALSE, 0);
+                PumpUntil([&] { return dlg.IsNetJobRunning(); });
+                dlg.SendMessage(WM_COMMAND, IDC_UPDATEPROXYLIST, 0); // refused while the test runs
+            },
+            ("proxy test, " + std::string(entry == trickle ? "trickling" : "silent") + " proxy").c_str());
+        std::vector<std::string> boxes = Boxes();
+        ASSERT_EQ(2u, boxes.size()) << entry << " " << (boxes.empty() ? "" : boxes[0]);
+        EXPECT_EQ("|Testing the proxy you selected. This may take a few seconds", boxes[0]);
+        EXPECT_EQ(0u, boxes[1].find("|Proxy Server " + entry + " is Available\r\n")) << boxes[1];
+        EXPECT_NE(std::string::npos, boxes[1].find("Download Speed 0.00 KB/sec")) << boxes[1];
+    }
+
+    // The check before switching on, against a proxy whose port is closed,
+    // answers with its own messages as before.
+    ForgetBoxes();
+    dlg.OnConfiguration();
+    ::SendMessageA(::GetDlgItem(dlg.m_hWnd, IDC_USEPROXY), BM_SETCHECK, 1, 0);
+    dlg.m_comboProxy.SetWindowText(("127.0.0.1:" + std::to_string(ClosedLoopbackPort())).c_str());
+    Click(IDOK);
+    EXPECT_EQ(
+        (std::vector<std::string>{"Error|Unable to connect to proxy server", "ERROR|Please choose another Proxy!"}),
+        Boxes());
+}
+
+TEST_F(DialogTest, AStartThatDoesNotSwitchOnAndASessionEndLeaveTheBrowserDirect)
+{
+    const char* kMain = "Software\\Microsoft\\Internet Explorer\\Main";
+    // What a copy killed while switched on leaves: the browser at the local
+    // address and the caption.
+    CLoopbackHttpServer upstream;
+    StoredSettings s;
+    s.strProxyName = upstream.HostPort(); // stored, but anonymous browsing off
+    Store(s);
+    SetConnectionOptions(g_pszConnectionName, "127.0.0.1:8080");
+    rawreg::PutText(HKEY_CURRENT_USER, kMain, "Window Title", "Cloakwall is Enabled");
+    CSettingsDlg& dlg = Open();
+    EXPECT_EQ(0u, BrowserProxyEnable());
+    EXPECT_EQ("", rawreg::StoredText(rawreg::Get(HKEY_CURRENT_USER, kMain, "Window Title")));
+
+    // Switched on, then the session ends without an Exit.
+    Command(ID_TOGGLE_ANONYMOUS);
+    ASSERT_EQ(1u, BrowserProxyEnable());
+    ASSERT_EQ("Cloakwall is Enabled", rawreg::StoredText(rawreg::Get(HKEY_CURRENT_USER, kMain, "Window Title")));
+    EXPECT_EQ(TRUE, dlg.SendMessage(WM_QUERYENDSESSION, 0, 0));
+    dlg.SendMessage(WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(0u, BrowserProxyEnable());
+    EXPECT_EQ("", rawreg::StoredText(rawreg::Get(HKEY_CURRENT_USER, kMain, "Window Title")));
+    EXPECT_EQ(1u, StoredDword("UseProxy")) << "the next start switches on again";
+}
+
+TEST_F(DialogTest, ARefusedWriteIsReportedAndTheSettingStaysAsItWas)
+{
+    Store(StoredSettings{});
+    CSettingsDlg& dlg = Open();
+    ::SendMessageA(::GetDlgItem(dlg.m_hWnd, IDC_ENABLEJS), BM_SETCHECK, 1, 0);
+    {
+        rawreg::KeyWriteRefusal refusal(HKEY_LOCAL_MACHINE, rawreg::kCloakwallKey);
+        ASSERT_TRUE(refusal.Refusing());
+        Click(IDOK);
+    }
+    EXPECT_EQ(std::vector<std::string>{"Error|" SETTINGS_NOT_STORED_TEXT}, Boxes());
+    EXPECT_EQ(0u, StoredDword("EnableJS"));
+    EXPECT_EQ(0u, g_regEnableJS.Get()) << "the copy in memory says what the registry holds";
+
+    // Allowed again, the same save stores it and says nothing.
+    ForgetBoxes();
+    dlg.OnConfiguration();
+    ::SendMessageA(::GetDlgItem(dlg.m_hWnd, IDC_ENABLEJS), BM_SETCHECK, 1, 0);
+    Click(IDOK);
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(1u, StoredDword("EnableJS"));
+}

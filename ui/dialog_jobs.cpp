@@ -1,0 +1,142 @@
+// The settings dialog's network job and its ending: one job at a time off
+// the window's thread, shown by a busy cursor and disabled buttons; Exit
+// and the end of the session, which never wait for a job and close what
+// the program has open.
+#include "ui/settings_dlg.h"
+
+#include "browser/browser_title.h"
+#include "browser/connection_options.h"
+#include "framework/win/message_box.h"
+#include "res/resource.h"
+
+namespace {
+
+// Room after a job's deadline for its own last checks: then the job is
+// let go of and counted as failed.
+const UINT kJobGraceMs = 250;
+
+// The buttons that would start another network job.
+const int kJobButtons[] = {IDOK, IDC_UPDATEPROXYLIST, IDC_ADDNEWPROXY};
+
+BOOL CALLBACK CloseIfOther(HWND hWnd, LPARAM lParam)
+{
+    if (hWnd != reinterpret_cast<HWND>(lParam) && IsWindowVisible(hWnd)) PostMessageA(hWnd, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+
+} // namespace
+
+BOOL CSettingsDlg::StartNetJob(DWORD dwLimitMs, CNetJob::Work work, std::function<void(BOOL)> done)
+{
+    if (m_bExiting || IsNetJobRunning()) return FALSE;
+    if (!m_netJob.Start(dwLimitMs, std::move(work), m_hWnd, WM_NETJOB_DONE)) return FALSE;
+    m_pfnJobDone = std::move(done);
+    SetTimer(JOB_DEADLINE_TIMER, dwLimitMs + kJobGraceMs);
+    ShowBusy(TRUE);
+    return TRUE;
+}
+
+LRESULT CSettingsDlg::OnNetJobDone(WPARAM wParam, LPARAM)
+{
+    // A notice from a job let go of already is no one's.
+    if (wParam == m_netJob.GetSerial() && m_pfnJobDone) FinishNetJob();
+    return 0;
+}
+
+void CSettingsDlg::FinishNetJob()
+{
+    KillTimer(JOB_DEADLINE_TIMER);
+    BOOL bInTime = m_netJob.IsFinished();
+    m_netJob.Cancel();
+    ShowBusy(FALSE);
+    std::function<void(BOOL)> done;
+    done.swap(m_pfnJobDone);
+    if (done && !m_bExiting) done(bInTime);
+}
+
+void CSettingsDlg::ShowBusy(BOOL bBusy)
+{
+    for (int nID : kJobButtons)
+        if (HWND hButton = ::GetDlgItem(m_hWnd, nID)) ::EnableWindow(hButton, !bBusy);
+    // The cursor over the dialog changes at its next move; this one now.
+    POINT pt;
+    if (GetCursorPos(&pt) && ::WindowFromPoint(pt) &&
+        (::WindowFromPoint(pt) == m_hWnd || ::IsChild(m_hWnd, ::WindowFromPoint(pt))))
+        SetCursor(LoadCursor(nullptr, bBusy ? IDC_APPSTARTING : IDC_ARROW));
+}
+
+LRESULT CSettingsDlg::OnSetCursorMsg(WPARAM, LPARAM)
+{
+    if (!IsNetJobRunning()) return Default();
+    SetCursor(LoadCursor(nullptr, IDC_APPSTARTING));
+    return TRUE;
+}
+
+int CSettingsDlg::Say(LPCTSTR pszText, LPCTSTR pszCaption)
+{
+    if (m_bExiting) return IDCANCEL;
+    return AfxMessageBox(pszText, MB_OK, pszCaption, m_hWnd);
+}
+
+void CSettingsDlg::CloseOtherWindows()
+{
+    // A message box or dialog open on this thread runs a loop of its own,
+    // under the handler that opened it: closed, it returns, and that
+    // handler sees that the program is ending.
+    EnumThreadWindows(GetCurrentThreadId(), CloseIfOther, reinterpret_cast<LPARAM>(m_hWnd));
+}
+
+void CSettingsDlg::RestoreBrowser()
+{
+    ClearBrowserTitle();
+    DisableConnectionProxy(g_pszConnectionName);
+}
+
+void CSettingsDlg::OnExit()
+{
+    m_bExiting = TRUE;
+    // Nothing waits for the network: a job still running is let go of, and
+    // so is the generator request, after a moment.
+    KillTimer(JOB_DEADLINE_TIMER);
+    m_pfnJobDone = nullptr;
+    m_netJob.Cancel();
+    m_proxyGenThread.Stop();
+    RestoreBrowser();
+    CloseOtherWindows();
+    EndDialog(0);
+}
+
+LRESULT CSettingsDlg::OnQueryEndSession(WPARAM, LPARAM)
+{
+    return TRUE;
+}
+
+LRESULT CSettingsDlg::OnEndSession(WPARAM wParam, LPARAM)
+{
+    // The session ends without an Exit: the browser must not be left at a
+    // proxy that is about to go away, nor keep the caption.
+    if (wParam) {
+        m_netJob.Cancel();
+        RestoreBrowser();
+        if (m_proxyServer.IsRunning()) m_proxyServer.Stop();
+    }
+    return 0;
+}
+
+void CSettingsDlg::OnOKOrEnter()
+{
+    HWND hFocus = ::GetFocus();
+    BOOL bInCombo = hFocus && (hFocus == m_comboProxy.m_hWnd || ::IsChild(m_comboProxy.m_hWnd, hFocus));
+    if (!bInCombo) {
+        OnOK();
+        return;
+    }
+    // Enter in the edit field chooses what is typed there; with the list
+    // open, the list's close-up does.
+    if (m_comboProxy.GetDroppedState()) return;
+    CString strEntry;
+    m_comboProxy.GetWindowText(strEntry);
+    if (strEntry.IsEmpty() || IsNetJobRunning()) return;
+    UpdateData(FALSE);
+    TestEntry(strEntry);
+}
