@@ -34,8 +34,10 @@ LRESULT CSettingsDlg::OnUpstreamDown(WPARAM, LPARAM)
     if (!bFound) {
         // The local proxy stays on the failed proxy: the browser gets errors,
         // never a direct connection.
-        strText.Format("%s refused %d connections in a row, and no other tested proxy is as good. Browsing has "
-                       "stopped. Choose another proxy: \"Configuration\" in the tray menu, or \"Test All Proxies\".",
+        // Broken into lines: a balloon that does not wrap (Wine's) still
+        // shows all of it.
+        strText.Format("%s refused %d connections in a row,\nand no other tested proxy is as good.\nBrowsing has "
+                       "stopped. Choose another proxy:\n\"Configuration\" in the tray menu, or \"Test All Proxies\".",
                        strFailedKey.GetString(), UPSTREAM_FAILURES_BEFORE_FAILOVER);
         FillProxyCombo(m_entries);
         UpdateStateTip();
@@ -49,7 +51,7 @@ LRESULT CSettingsDlg::OnUpstreamDown(WPARAM, LPARAM)
     m_comboProxy.SetWindowText(strNext);
     CStoredProxyResult next;
     m_results.Lookup(strNext, next);
-    strText.Format("%s refused %d connections in a row. Anonymous browsing now goes through %s (%s, %d ms).",
+    strText.Format("%s refused %d connections in a row.\nAnonymous browsing now goes through %s (%s, %d ms).",
                    strFailedKey.GetString(), UPSTREAM_FAILURES_BEFORE_FAILOVER, ProxyResultKey(strNext).GetString(),
                    ProxyGradeName(next.eGrade), next.nResponseMs);
     ShowNotice("Cloakwall switched proxies", strText);

@@ -73,7 +73,7 @@ void CSettingsDlg::FinishTestAll()
     ShowBusy(FALSE);
     if (!pBatch->JudgeAnswered()) {
         ShowNotice("Test All Proxies",
-                   "The proxy judge did not answer, so no proxy was tested. Check the connection and try again.");
+                   "The proxy judge did not answer, so no proxy was tested.\nCheck the connection and try again.");
         return;
     }
 
@@ -85,13 +85,13 @@ void CSettingsDlg::FinishTestAll()
     int nCount[PROXY_GRADE_ELITE + 1] = {};
     for (const CProxyBatchResult& one : pBatch->Results()) ++nCount[one.report.eGrade];
     CString strSummary;
-    strSummary.Format("Tested %d of %d: %d elite, %d anonymous, %d transparent, %d tampering, %d dead.",
+    strSummary.Format("Tested %d of %d: %d elite, %d anonymous, %d transparent, %d tampering, %d dead.\n",
                       pBatch->Total() - nCount[PROXY_GRADE_UNTESTED], pBatch->Total(), nCount[PROXY_GRADE_ELITE],
                       nCount[PROXY_GRADE_ANONYMOUS], nCount[PROXY_GRADE_TRANSPARENT], nCount[PROXY_GRADE_TAMPERING],
                       nCount[PROXY_GRADE_DEAD]);
     if (nCount[PROXY_GRADE_UNTESTED] > 0)
-        strSummary += " The rest ran out of time or was cancelled and keeps its earlier result.";
-    strSummary += " The list now shows the best first.";
+        strSummary += "The rest ran out of time or was cancelled and keeps its earlier result.\n";
+    strSummary += "The list now shows the best first.";
     SetStatusText(strSummary);
     ShowTrayBalloon("Test All Proxies", strSummary);
 }
