@@ -73,6 +73,24 @@ protected:
     }
     std::string Tip() const { return m_pDlg->GetTrayRecord().szTip; }
 
+    // The list of 200: every stand-in after the first six, and refusing
+    // addresses (nothing listens on port 9 of 127.0.1.x) to fill up.
+    std::string BatchList(std::map<std::string, std::string>& rKindOf) const
+    {
+        std::string strList;
+        int nEntries = 0;
+        for (size_t i = 6; i < m_standIns.size(); ++i, ++nEntries) {
+            strList += m_standIns[i].strEntry + " " + m_standIns[i].strKind + "\r\n";
+            rKindOf[m_standIns[i].strEntry] = m_standIns[i].strKind;
+        }
+        for (int i = 1; nEntries < 200; ++i, ++nEntries) {
+            std::string strEntry = "127.0.1." + std::to_string(i) + ":9";
+            strList += strEntry + "\r\n";
+            rKindOf[strEntry] = "refusing";
+        }
+        return strList;
+    }
+
     std::string m_strVendor;
     std::vector<CStandIn> m_standIns;
     CNetJobLimits m_saved;
@@ -178,20 +196,8 @@ TEST_F(TestAllTest, TestAllOf200EndsByItsDeadlineRanksTheListKeepsItAcrossAResta
     limits.dwTestAllMs = 25000;
     limits.dwTestAllEntryMs = 3000;
     SetNetJobLimits(limits);
-    // Every stand-in after the first six, and refusing addresses (nothing
-    // listens on port 9 of 127.0.1.x) to fill up to 200.
     std::map<std::string, std::string> kindOf;
-    std::string strList;
-    int nEntries = 0;
-    for (size_t i = 6; i < m_standIns.size(); ++i, ++nEntries) {
-        strList += m_standIns[i].strEntry + " " + m_standIns[i].strKind + "\r\n";
-        kindOf[m_standIns[i].strEntry] = m_standIns[i].strKind;
-    }
-    for (int i = 1; nEntries < 200; ++i, ++nEntries) {
-        std::string strEntry = "127.0.1." + std::to_string(i) + ":9";
-        strList += strEntry + "\r\n";
-        kindOf[strEntry] = "refusing";
-    }
+    std::string strList = BatchList(kindOf);
     StoredSettings s;
     s.dwUseProxy = 1;
     s.strProxyName = m_standIns[6].strEntry; // a plain one: elite
@@ -279,4 +285,33 @@ TEST_F(TestAllTest, TestAllOf200EndsByItsDeadlineRanksTheListKeepsItAcrossAResta
     EXPECT_EQ("Test All Proxies", text(::GetDlgItem(m_pDlg->m_hWnd, IDC_TESTALLPROXIES)));
     ASSERT_TRUE(file.Load(ResultsFile().c_str()));
     EXPECT_EQ(200, file.GetCount());
+}
+
+// A measurement, not a test: run by hand with --gtest_also_run_disabled_tests.
+// "Test All Proxies" in the dialog over the list of 200 with the program's
+// own entry limit, 32 at a time and one at a time (CW_MEASURE_PARALLEL picks
+// one of them).
+TEST_F(TestAllTest, DISABLED_MeasureTestAllAtOnceAgainstOneAtATime)
+{
+    std::map<std::string, std::string> kindOf;
+    StoreWithVendor(StoredSettings{});
+    WriteRaw(ListFile(), BatchList(kindOf));
+    CSettingsDlg& dlg = Open();
+    const char* pszOnly = std::getenv("CW_MEASURE_PARALLEL");
+    for (int nParallel : {32, 1}) {
+        if (pszOnly && std::atoi(pszOnly) != nParallel) continue;
+        CNetJobLimits limits = m_saved;
+        limits.dwTestAllMs = 900000;
+        limits.nTestAllParallel = nParallel;
+        SetNetJobLimits(limits);
+        auto t0 = std::chrono::steady_clock::now();
+        dlg.SendMessage(WM_COMMAND, ID_TEST_ALL_PROXIES, 0);
+        ASSERT_TRUE(dlg.IsTestAllRunning());
+        PumpUntil([&] { return !dlg.IsTestAllRunning(); }, 1000000);
+        long nMs = static_cast<long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count());
+        char status[512] = "";
+        ::GetDlgItemTextA(dlg.m_hWnd, IDC_TESTSTATUS, status, sizeof status);
+        std::printf("%d at a time: %ld ms; %s\n", nParallel, nMs, status);
+    }
 }
