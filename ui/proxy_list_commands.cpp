@@ -68,8 +68,9 @@ BOOL CSettingsDlg::RefreshProxyList(std::function<void(ProxyListUpdateResult, co
             ProxyListUpdateResult result = bInTime ? pOutcome->result : PROXY_LIST_DOWNLOAD_FAILED;
             if (result == PROXY_LIST_UPDATED) {
                 // Results of proxies that stay in the list stay too.
+                int nBefore = m_results.GetCount();
                 m_results.KeepOnly(pOutcome->entries);
-                SaveProxyResults();
+                if (m_results.GetCount() != nBefore) SaveProxyResults();
                 FillProxyCombo(pOutcome->entries);
             }
             if (result != PROXY_LIST_FILE_FAILED) m_proxyGenThread.Start(g_regUpdateServer.Get());
