@@ -285,6 +285,15 @@ TEST_F(TestAllTest, TestAllOf200EndsByItsDeadlineRanksTheListKeepsItAcrossAResta
     EXPECT_EQ("Test All Proxies", text(::GetDlgItem(m_pDlg->m_hWnd, IDC_TESTALLPROXIES)));
     ASSERT_TRUE(file.Load(ResultsFile().c_str()));
     EXPECT_EQ(200, file.GetCount());
+
+    // A list update that keeps none of these entries keeps none of their
+    // results (the vendor stand-in serves a list of three others).
+    ForgetBoxes();
+    Click(IDC_UPDATEPROXYLIST);
+    EXPECT_EQ(std::vector<std::string>{"|Proxy List Updated"}, Boxes());
+    EXPECT_EQ(3u, ComboItems().size());
+    ASSERT_TRUE(file.Load(ResultsFile().c_str()));
+    EXPECT_EQ(0, file.GetCount());
 }
 
 // A measurement, not a test: run by hand with --gtest_also_run_disabled_tests.
