@@ -18,9 +18,6 @@ namespace {
 // What the browser is given, and where the local proxy listens.
 const char kLocalProxyAddress[] = "127.0.0.1:8080";
 const int kLocalProxyPort = 8080;
-} // namespace
-
-namespace {
 
 // On a connection thread of the local proxy: only hands the news on.
 void PostUpstreamDown(void* pContext)
