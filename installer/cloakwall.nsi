@@ -353,6 +353,8 @@ Section "Uninstall"
   ; say) keeps its file locked: it goes at the next restart instead.
   Delete /REBOOTOK "$INSTDIR\cloakwall.exe"
   Delete "$INSTDIR\proxylist.txt"
+  ; The stored proxy test results, beside the list.
+  Delete "$INSTDIR\proxytest.ini"
   ; What a save of the list left when it was cut short: the program's safe
   ; replace writes "~cw" and eight hex digits, ".tmp", beside the file.
   Delete "$INSTDIR\~cw????????.tmp"

@@ -12,6 +12,9 @@ std::atomic<DWORD> g_dwListDownloadMs{CNetJobLimits().dwListDownloadMs};
 std::atomic<DWORD> g_dwProxyTestMs{CNetJobLimits().dwProxyTestMs};
 std::atomic<DWORD> g_dwReachabilityMs{CNetJobLimits().dwReachabilityMs};
 std::atomic<DWORD> g_dwGeneratorMs{CNetJobLimits().dwGeneratorMs};
+std::atomic<DWORD> g_dwTestAllMs{CNetJobLimits().dwTestAllMs};
+std::atomic<DWORD> g_dwTestAllEntryMs{CNetJobLimits().dwTestAllEntryMs};
+std::atomic<int> g_nTestAllParallel{CNetJobLimits().nTestAllParallel};
 std::atomic<WPARAM> g_nNextSerial{1};
 
 } // namespace
@@ -22,6 +25,9 @@ void SetNetJobLimits(const CNetJobLimits& limits)
     g_dwProxyTestMs = limits.dwProxyTestMs;
     g_dwReachabilityMs = limits.dwReachabilityMs;
     g_dwGeneratorMs = limits.dwGeneratorMs;
+    g_dwTestAllMs = limits.dwTestAllMs;
+    g_dwTestAllEntryMs = limits.dwTestAllEntryMs;
+    g_nTestAllParallel = limits.nTestAllParallel;
 }
 
 CNetJobLimits GetNetJobLimits()
@@ -31,6 +37,9 @@ CNetJobLimits GetNetJobLimits()
     limits.dwProxyTestMs = g_dwProxyTestMs;
     limits.dwReachabilityMs = g_dwReachabilityMs;
     limits.dwGeneratorMs = g_dwGeneratorMs;
+    limits.dwTestAllMs = g_dwTestAllMs;
+    limits.dwTestAllEntryMs = g_dwTestAllEntryMs;
+    limits.nTestAllParallel = g_nTestAllParallel;
     return limits;
 }
 

@@ -27,6 +27,9 @@ struct CNetJobLimits {
     DWORD dwProxyTestMs = 15000;    // connect time and speed sample of one entry
     DWORD dwReachabilityMs = 10000; // the check before switching on
     DWORD dwGeneratorMs = 10000;    // the proxy-generator request
+    DWORD dwTestAllMs = 60000;      // "Test All Proxies": the whole list
+    DWORD dwTestAllEntryMs = 8000;  // one entry of it, so silent proxies cannot take it all
+    int nTestAllParallel = 32;      // entries of it tested side by side
 };
 void SetNetJobLimits(const CNetJobLimits& limits);
 CNetJobLimits GetNetJobLimits();

@@ -23,6 +23,8 @@
 #define IDC_ENABLEACTIVEX 1010
 #define IDC_UPDATEPROXYLIST 1021
 #define IDC_ADDNEWPROXY 1023
+#define IDC_TESTALLPROXIES 1024 // "Test All Proxies", "Cancel Test" while it runs
+#define IDC_TESTSTATUS 1025     // the test's progress, and notices while the icon is away
 
 // Add-proxy dialog.
 #define IDC_NEWPROXY 1022
@@ -31,6 +33,7 @@
 #define ID_TOGGLE_ANONYMOUS 32771 // "Enable Anonymous Browsing"
 #define ID_CONFIGURATION 32772    // "Configuration"
 #define ID_EXIT_CLOAKWALL 32775   // "Exit Cloakwall"
+#define ID_TEST_ALL_PROXIES 32776 // "Test All Proxies"
 
 // The window class the settings dialog is created with, so a second start
 // (and the installer) can find the running one.

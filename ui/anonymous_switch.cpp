@@ -11,22 +11,44 @@
 #include "framework/win/message_box.h"
 #include "proxylist/proxy_entry.h"
 #include "proxylist/proxy_list_file.h"
+#include "proxylist/proxy_results.h"
 #include "settings/settings_store.h"
 
 namespace {
 // What the browser is given, and where the local proxy listens.
 const char kLocalProxyAddress[] = "127.0.0.1:8080";
 const int kLocalProxyPort = 8080;
+
+// On a connection thread of the local proxy: only hands the news on.
+void PostUpstreamDown(void* pContext)
+{
+    PostMessageA(static_cast<HWND>(pContext), CSettingsDlg::WM_UPSTREAM_DOWN, 0, 0);
+}
+
 } // namespace
 
-void CSettingsDlg::SwitchOn(const CString& strHost, int nPort)
+void CSettingsDlg::SwitchOn(const CString& strEntry)
 {
     SetConnectionOptions(g_pszConnectionName, kLocalProxyAddress);
     // The caption says "Enabled" exactly while it is.
     SetBrowserTitle();
+    StartLocalProxy(strEntry);
+}
+
+void CSettingsDlg::StartLocalProxy(const CString& strEntry)
+{
+    CString strHost;
+    int nPort = 0;
+    SplitProxyEntry(strEntry, strHost, nPort);
     if (m_proxyServer.IsRunning()) m_proxyServer.Stop();
-    if (!m_proxyServer.Start(kLocalProxyPort, 1, strHost, nPort, CString(), CString()))
-        Say("Cannot Start Proxy!", "ERROR");
+    // An upstream that stops answering is noticed by the connections that
+    // fail on it; the dialog then moves to another proxy.
+    m_proxyServer.SetUpstreamDownHandler(PostUpstreamDown, m_hWnd, UPSTREAM_FAILURES_BEFORE_FAILOVER);
+    m_strActiveProxy = strEntry;
+    BOOL bStarted = m_proxyServer.Start(kLocalProxyPort, 1, strHost, nPort, CString(), CString());
+    if (!bStarted) m_strActiveProxy.Empty();
+    UpdateStateTip();
+    if (!bStarted) Say("Cannot Start Proxy!", "ERROR");
 }
 
 void CSettingsDlg::SwitchOff()
@@ -35,6 +57,8 @@ void CSettingsDlg::SwitchOff()
     ClearBrowserTitle();
     g_regUseProxy.Set(0);
     if (m_proxyServer.IsRunning()) m_proxyServer.Stop();
+    m_strActiveProxy.Empty();
+    UpdateStateTip();
 }
 
 BOOL CSettingsDlg::ApplyStoredSettings()
@@ -45,6 +69,8 @@ BOOL CSettingsDlg::ApplyStoredSettings()
         // A list file that is missing or unreadable leaves the combo box
         // empty; the stored proxy is applied all the same.
         CStringList entries;
+        // The results first: the list is ranked by them.
+        m_results.Load(ProxyResultsFilePath(g_strAppPath));
         if (ReadProxyListFile(ProxyListFilePath(g_strAppPath), entries)) FillProxyCombo(entries);
 
         // Only what the user last switched on is switched on again, and the
@@ -52,12 +78,7 @@ BOOL CSettingsDlg::ApplyStoredSettings()
         CString strProxy = g_regProxyName.Get();
         if (!strProxy.IsEmpty() && m_comboProxy.m_hWnd) m_comboProxy.SetWindowText(strProxy);
         BOOL bOn = g_regUseProxy.Get() == 1 && !strProxy.IsEmpty();
-        if (bOn) {
-            CString strHost;
-            int nPort = 0;
-            SplitProxyEntry(strProxy, strHost, nPort);
-            SwitchOn(strHost, nPort);
-        }
+        if (bOn) SwitchOn(strProxy);
         m_bUseProxy = bOn ? 1 : 0;
         m_bEnabled = m_bUseProxy;
 
@@ -83,20 +104,34 @@ void CSettingsDlg::OnOK()
         }
         CString strProxy;
         m_comboProxy.GetWindowText(strProxy);
+        // A dead entry is chosen by its address, without the mark.
+        strProxy = EntryFromRankedText(strProxy);
         if (strProxy.IsEmpty()) {
             Say("No proxy selected");
+            FinishSave(TRUE);
+            return;
+        }
+        // A proxy known to hand the user's address on, or to change pages,
+        // is used only when the user says so.
+        CStoredProxyResult known;
+        if (m_results.Lookup(strProxy, known) &&
+            (known.eGrade == PROXY_GRADE_TRANSPARENT || known.eGrade == PROXY_GRADE_TAMPERING) &&
+            AfxMessageBox(PROXY_LEAKS_QUESTION_TEXT, MB_YESNO | MB_ICONWARNING, PROXY_LEAKS_QUESTION_CAPTION, m_hWnd) !=
+                IDYES) {
+            if (m_bExiting) return;
+            m_comboProxy.SetWindowText(g_regProxyName.Get());
             FinishSave(TRUE);
             return;
         }
         CString strHost;
         int nPort = 0;
         SplitProxyEntry(strProxy, strHost, nPort);
-        CheckReachableThen(strHost, nPort, [this, strProxy, strHost, nPort](BOOL bReachable) {
+        CheckReachableThen(strHost, nPort, [this, strProxy](BOOL bReachable) {
             BOOL bStored = TRUE;
             if (!bReachable) {
                 Say("Please choose another Proxy!", "ERROR");
             } else {
-                SwitchOn(strHost, nPort);
+                SwitchOn(strProxy);
                 bStored = !g_regUseProxy.Set(1).LastSetFailed();
                 bStored = !g_regProxyName.Set(strProxy).LastSetFailed() && bStored;
                 m_bEnabled = 1;
@@ -156,12 +191,12 @@ void CSettingsDlg::OnToggleAnonymous()
     CString strHost;
     int nPort = 0;
     SplitProxyEntry(strProxy, strHost, nPort);
-    CheckReachableThen(strHost, nPort, [this, strProxy, strHost, nPort](BOOL bReachable) {
+    CheckReachableThen(strHost, nPort, [this, strProxy](BOOL bReachable) {
         if (!bReachable) {
             Say("Please choose another Proxy!", "ERROR");
             return;
         }
-        SwitchOn(strHost, nPort);
+        SwitchOn(strProxy);
         m_bEnabled = 1;
         m_bUseProxy = m_bEnabled;
         g_regUseProxy.Set(m_bEnabled ? 1 : 0);

@@ -16,7 +16,7 @@ namespace {
 const UINT kJobGraceMs = 250;
 
 // The buttons that would start another network job.
-const int kJobButtons[] = {IDOK, IDC_UPDATEPROXYLIST, IDC_ADDNEWPROXY};
+const int kJobButtons[] = {IDOK, IDC_UPDATEPROXYLIST, IDC_ADDNEWPROXY, IDC_TESTALLPROXIES};
 
 BOOL CALLBACK CloseIfOther(HWND hWnd, LPARAM lParam)
 {
@@ -58,6 +58,9 @@ void CSettingsDlg::ShowBusy(BOOL bBusy)
 {
     for (int nID : kJobButtons)
         if (HWND hButton = ::GetDlgItem(m_hWnd, nID)) ::EnableWindow(hButton, !bBusy);
+    // While all proxies are tested, their button is the one to cancel it.
+    if (m_pBatch)
+        if (HWND hButton = ::GetDlgItem(m_hWnd, IDC_TESTALLPROXIES)) ::EnableWindow(hButton, TRUE);
     // The cursor over the dialog changes at its next move; this one now.
     POINT pt;
     if (GetCursorPos(&pt) && ::WindowFromPoint(pt) &&
@@ -100,6 +103,7 @@ void CSettingsDlg::OnExit()
     KillTimer(JOB_DEADLINE_TIMER);
     m_pfnJobDone = nullptr;
     m_netJob.Cancel();
+    AbandonTestAll();
     m_proxyGenThread.Stop();
     RestoreBrowser();
     CloseOtherWindows();
@@ -117,6 +121,7 @@ LRESULT CSettingsDlg::OnEndSession(WPARAM wParam, LPARAM)
     // proxy that is about to go away, nor keep the caption.
     if (wParam) {
         m_netJob.Cancel();
+        AbandonTestAll();
         RestoreBrowser();
         if (m_proxyServer.IsRunning()) m_proxyServer.Stop();
     }
@@ -138,5 +143,5 @@ void CSettingsDlg::OnOKOrEnter()
     m_comboProxy.GetWindowText(strEntry);
     if (strEntry.IsEmpty() || IsNetJobRunning()) return;
     UpdateData(FALSE);
-    TestEntry(strEntry);
+    TestEntry(EntryFromRankedText(strEntry));
 }

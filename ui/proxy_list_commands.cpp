@@ -5,6 +5,8 @@
 #include "ui/settings_dlg.h"
 
 #include "framework/win/message_box.h"
+#include "proxylist/judge_answer.h"
+#include "proxylist/judge_client.h"
 #include "proxylist/proxy_entry.h"
 #include "proxylist/proxy_list_file.h"
 #include "proxylist/proxy_list_update.h"
@@ -14,7 +16,9 @@
 #include "settings/add_proxy_dlg.h"
 #include "settings/settings_store.h"
 
+#include <ctime>
 #include <memory>
+#include <vector>
 
 BOOL CSettingsDlg::CheckProxyReachable(LPCTSTR pszHost, int nPort)
 {
@@ -62,7 +66,13 @@ BOOL CSettingsDlg::RefreshProxyList(std::function<void(ProxyListUpdateResult, co
         [this, pOutcome, done](BOOL bInTime) {
             // A download that ran out of time failed, and kept the old list.
             ProxyListUpdateResult result = bInTime ? pOutcome->result : PROXY_LIST_DOWNLOAD_FAILED;
-            if (result == PROXY_LIST_UPDATED) FillProxyCombo(pOutcome->entries);
+            if (result == PROXY_LIST_UPDATED) {
+                // Results of proxies that stay in the list stay too.
+                int nBefore = m_results.GetCount();
+                m_results.KeepOnly(pOutcome->entries);
+                if (m_results.GetCount() != nBefore) SaveProxyResults();
+                FillProxyCombo(pOutcome->entries);
+            }
             if (result != PROXY_LIST_FILE_FAILED) m_proxyGenThread.Start(g_regUpdateServer.Get());
             CString text = GetProxyListUpdateText(result);
             if (result == PROXY_LIST_FILE_FAILED && !pOutcome->strDetail.IsEmpty())
@@ -87,23 +97,40 @@ void CSettingsDlg::TestEntry(const CString& strEntry, std::function<void()> pfnA
     struct COutcome {
         BOOL bAvailable = FALSE;
         CProxyTestReport report;
+        BOOL bJudged = FALSE; // the judge answered, so the grade is known
+        CProxyGradeReport grade;
     };
     auto pOutcome = std::make_shared<COutcome>();
     CString strSample = GetSpeedSampleUrl(g_regUpdateServer.Get());
+    CString strJudge = GetJudgeUrl(g_regJudgeUrl.Get(), g_regUpdateServer.Get());
     StartNetJob(
         GetNetJobLimits().dwProxyTestMs,
-        [pOutcome, strEntry, strSample](const CNetDeadline& deadline) {
+        [pOutcome, strEntry, strSample, strJudge](const CNetDeadline& deadline) {
             pOutcome->bAvailable = TestProxyEntry(strEntry, strSample, pOutcome->report, &deadline);
+            // The grade within the same deadline, for a proxy that is there.
+            if (pOutcome->bAvailable)
+                pOutcome->bJudged = GradeOneProxy(strEntry, strJudge, deadline, pOutcome->grade) &&
+                                    pOutcome->grade.eGrade != PROXY_GRADE_UNTESTED;
         },
-        [this, pOutcome, pfnAvailable](BOOL bInTime) {
+        [this, pOutcome, pfnAvailable, strEntry](BOOL bInTime) {
             // A test that ran out of time found no proxy worth choosing; its
             // report may still be being written, so it is not read.
             CProxyTestReport timedOut;
             timedOut.strText = PROXY_NOT_AVAILABLE_TEXT;
             timedOut.strCaption = PROXY_ERROR_CAPTION;
             const CProxyTestReport& report = bInTime ? pOutcome->report : timedOut;
+            CString strText = report.strText;
+            if (bInTime && pOutcome->bJudged) {
+                strText += FormatGradeLine(pOutcome->grade.eGrade, pOutcome->grade.strGiveaways) + "\r\n";
+                std::vector<CProxyBatchResult> one(1);
+                one[0].strEntry = strEntry;
+                one[0].report = pOutcome->grade;
+                m_results.Merge(one, static_cast<long long>(time(nullptr)));
+                SaveProxyResults();
+                UpdateStateTip();
+            }
             if (bInTime && pOutcome->bAvailable && pfnAvailable) pfnAvailable();
-            Say(report.strText, report.strCaption);
+            Say(strText, report.strCaption);
         });
 }
 
@@ -113,10 +140,10 @@ void CSettingsDlg::OnSelchangeProxyCombo()
     UpdateData(FALSE);
     int nSel = m_comboProxy.GetCurSel();
     if (nSel == CB_ERR) return;
-    CString strEntry;
-    m_comboProxy.GetLBText(nSel, strEntry);
-    if (strEntry.IsEmpty()) return;
-    TestEntry(strEntry);
+    CString strText;
+    m_comboProxy.GetLBText(nSel, strText);
+    if (strText.IsEmpty()) return;
+    TestEntry(EntryFromRankedText(strText));
 }
 
 void CSettingsDlg::OnDropdownProxyCombo()

@@ -13,6 +13,9 @@
 #include "settings/settings_store.h"
 #include "ui/about_dlg.h"
 
+#include <algorithm>
+#include <vector>
+
 BOOL g_bFirstMinimize = TRUE;
 
 namespace {
@@ -45,6 +48,10 @@ BEGIN_MESSAGE_MAP(CSettingsDlg, CTrayDialog)
     ON_MESSAGE(WM_ENDSESSION, OnEndSession)
     ON_COMMAND(IDC_UPDATEPROXYLIST, OnUpdateProxyList)
     ON_COMMAND(IDC_ADDNEWPROXY, OnAddNewProxy)
+    ON_COMMAND(IDC_TESTALLPROXIES, OnTestAllProxies)
+    ON_COMMAND(ID_TEST_ALL_PROXIES, OnTestAllProxies)
+    ON_UPDATE_COMMAND_UI(ID_TEST_ALL_PROXIES, OnUpdateTestAllProxies)
+    ON_MESSAGE(WM_UPSTREAM_DOWN, OnUpstreamDown)
 END_MESSAGE_MAP()
 
 CSettingsDlg::CSettingsDlg(CWnd* pParent) : CTrayDialog(IDD_SETTINGS_DIALOG, pParent), m_bEnabled(0)
@@ -102,6 +109,7 @@ BOOL CSettingsDlg::OnInitDialog()
     if (g_regRunFirst.Get() == 0) DoFirstRun();
 
     ApplyStoredSettings();
+    UpdateStateTip();
     if (!m_bEnabled) {
         // This start did not switch on: no caption, and no browser pointing
         // at a local proxy that does not run (left by a copy that was killed
@@ -140,14 +148,28 @@ void CSettingsDlg::DoFirstRun()
 
 void CSettingsDlg::FillProxyCombo(const CStringList& entries)
 {
+    // Each entry once, in alphabetical order (as the list looked before any
+    // proxy was tested); the ranking keeps that order among the untested.
+    std::vector<CString> sorted;
+    for (POSITION pos = entries.GetHeadPosition(); pos;) {
+        const CString& entry = entries.GetNext(pos);
+        if (std::find(sorted.begin(), sorted.end(), entry) == sorted.end()) sorted.push_back(entry);
+    }
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const CString& a, const CString& b) { return a.CompareNoCase(b) < 0; });
+    CStringList unique;
+    for (const CString& entry : sorted) unique.AddTail(entry);
+    if (&entries != &m_entries) {
+        m_entries.RemoveAll();
+        for (const CString& entry : sorted) m_entries.AddTail(entry);
+    }
     if (!m_comboProxy.m_hWnd) return;
+    CStringList ranked;
+    RankProxyEntries(unique, m_results, ranked);
     CString strEdit;
     m_comboProxy.GetWindowText(strEdit);
     m_comboProxy.ResetContent();
-    for (POSITION pos = entries.GetHeadPosition(); pos;) {
-        const CString& entry = entries.GetNext(pos);
-        if (m_comboProxy.FindStringExact(-1, entry) == CB_ERR) m_comboProxy.AddString(entry);
-    }
+    for (POSITION pos = ranked.GetHeadPosition(); pos;) m_comboProxy.AddString(ranked.GetNext(pos));
     m_comboProxy.SetWindowText(strEdit);
 }
 
@@ -206,6 +228,14 @@ void CSettingsDlg::OnTimer(UINT_PTR nIDEvent)
         KillTimer(kShowTimer);
     } else if (nIDEvent == JOB_DEADLINE_TIMER) {
         FinishNetJob();
+    } else if (nIDEvent == TEST_ALL_TIMER) {
+        if (!m_pBatch || m_pBatch->IsFinished()) {
+            FinishTestAll();
+        } else {
+            CString strProgress;
+            strProgress.Format("Tested %d of %d", m_pBatch->Done(), m_pBatch->Total());
+            SetStatusText(strProgress);
+        }
     }
     CWnd::OnTimer(nIDEvent);
 }

@@ -10,10 +10,13 @@
 #include "framework/win/combo_box.h"
 #include "proxy/local_proxy_server.h"
 #include "proxylist/net_job.h"
+#include "proxylist/proxy_batch_test.h"
 #include "proxylist/proxy_list_update.h"
+#include "proxylist/proxy_results.h"
 #include "ui/tray_dialog.h"
 
 #include <functional>
+#include <memory>
 
 // 1 until the system first minimises the dialog (which then stays on the
 // taskbar); every later minimise hides it.
@@ -22,6 +25,12 @@ extern BOOL g_bFirstMinimize;
 // What "Save Settings" says when the registry refused a setting.
 #define SETTINGS_NOT_STORED_TEXT                                                                                       \
     "The settings could not be stored. They stay as they were, and the next start uses the settings stored before."
+// What "Save Settings" asks before it switches to a proxy graded transparent
+// or tampering.
+#define PROXY_LEAKS_QUESTION_TEXT "This proxy passes your address on to web sites. Use it anyway?"
+#define PROXY_LEAKS_QUESTION_CAPTION "Cloakwall"
+// The upstream refusals in a row that make the local proxy move elsewhere.
+#define UPSTREAM_FAILURES_BEFORE_FAILOVER 3
 
 class CSettingsDlg : public CTrayDialog {
 public:
@@ -47,13 +56,29 @@ public:
     void OnDropdownProxyCombo();
     void OnCloseupProxyCombo();
 
+    // "Test All Proxies" (button and tray command): starts the test of every
+    // list entry, or cancels the one that runs.
+    void OnTestAllProxies();
+    void OnUpdateTestAllProxies(CCmdUI* pCmdUI);
+    BOOL IsTestAllRunning() const { return m_pBatch != nullptr; }
+
     // TRUE from a network job's start until the dialog has dealt with its
-    // end (a second one is refused meanwhile, and its buttons are disabled).
-    BOOL IsNetJobRunning() const { return m_netJob.GetSerial() != 0; }
+    // end, and while all proxies are being tested (a second one is refused
+    // meanwhile, and its buttons are disabled).
+    BOOL IsNetJobRunning() const { return m_netJob.GetSerial() != 0 || IsTestAllRunning(); }
 
     // Replaces the combo box's items with the entries of a list (each once),
-    // keeping the text of its edit field.
+    // ranked by their stored results: the tested best first, the untested
+    // in alphabetical order, the dead last and marked. Keeps the text of its
+    // edit field.
     void FillProxyCombo(const CStringList& entries);
+
+    // Posted from the local proxy's connection thread: its upstream refused
+    // connections in a row.
+    static const UINT WM_UPSTREAM_DOWN = WM_APP + 3;
+
+    // The stored proxy test results, as loaded at start-up and kept since.
+    const CProxyResults& GetProxyResults() const { return m_results; }
 
     void OnConfiguration();
     void OnCancel() override;
@@ -94,6 +119,7 @@ protected:
     LRESULT OnQueryEndSession(WPARAM wParam, LPARAM lParam);
     LRESULT OnEndSession(WPARAM wParam, LPARAM lParam);
     LRESULT OnProxyChosen(WPARAM wParam, LPARAM lParam);
+    LRESULT OnUpstreamDown(WPARAM wParam, LPARAM lParam);
 
 private:
     // The six check boxes' members from their settings.
@@ -139,13 +165,38 @@ private:
     static const UINT WM_NETJOB_DONE = WM_APP + 1;
     static const UINT WM_PROXY_CHOSEN = WM_APP + 2;
     static const UINT_PTR JOB_DEADLINE_TIMER = 997;
+    // Reads the progress of "Test All Proxies" while it runs.
+    static const UINT_PTR TEST_ALL_TIMER = 996;
+
+    // The end of "Test All Proxies": its results kept and the list re-ranked.
+    void FinishTestAll();
+    // Lets go of a test of all proxies without waiting for it (Exit).
+    void AbandonTestAll();
+    // The results file written after a change (a refused write keeps the
+    // results of this run in memory only).
+    void SaveProxyResults();
+    // The tray tip from the state of the switch.
+    void UpdateStateTip();
+    // A notice from the tray icon, or in the dialog's status line while the
+    // dialog is on screen and the icon is away.
+    void ShowNotice(LPCTSTR pszTitle, LPCTSTR pszText);
+    void SetStatusText(LPCTSTR pszText);
+
+    CProxyResults m_results;
+    CStringList m_entries;                     // the list's entries, each once, alphabetically
+    CString m_strActiveProxy;                  // the upstream the local proxy was started for; empty while off
+    std::unique_ptr<CProxyBatchTest> m_pBatch; // "Test All Proxies" while it runs
 
     std::function<void(BOOL)> m_pfnJobDone;
     BOOL m_bExiting = FALSE;
     int m_nSelAtDropdown = CB_ERR;
     void RestartCleaner();
-    // Browser at the local proxy, local proxy (re)started towards host:port.
-    void SwitchOn(const CString& strHost, int nPort);
+    // Browser at the local proxy, local proxy (re)started towards the
+    // proxy an entry names.
+    void SwitchOn(const CString& strEntry);
+    // The local proxy alone (re)started towards an entry, with the failover
+    // watch on; the browser's options are left alone.
+    void StartLocalProxy(const CString& strEntry);
     // Browser direct, UseProxy 0, local proxy stopped.
     void SwitchOff();
     // The part of "Save Settings" after the switch: the other settings

@@ -140,6 +140,23 @@ BOOL CTrayDialog::ModifyTrayIcon()
     return Shell_NotifyIconA(NIM_MODIFY, &m_nid);
 }
 
+BOOL CTrayDialog::ShowTrayBalloon(LPCTSTR lpszTitle, LPCTSTR lpszText)
+{
+    if (!m_bIconShown) return FALSE;
+    lstrcpynA(m_nid.szInfoTitle, lpszTitle ? lpszTitle : "", sizeof m_nid.szInfoTitle);
+    lstrcpynA(m_nid.szInfo, lpszText ? lpszText : "", sizeof m_nid.szInfo);
+    m_nid.uTimeout = 15000;
+    m_nid.dwInfoFlags = NIIF_INFO;
+    m_nid.uFlags |= NIF_INFO;
+    BOOL b = Shell_NotifyIconA(NIM_MODIFY, &m_nid);
+    // Shown once: a later change of the tip, or the icon put back by a new
+    // taskbar, must not bring the same balloon up again.
+    m_nid.uFlags &= ~NIF_INFO;
+    m_nid.szInfo[0] = '\0';
+    m_nid.szInfoTitle[0] = '\0';
+    return b;
+}
+
 void CTrayDialog::OnDestroy()
 {
     CWnd::OnDestroy();

@@ -29,6 +29,10 @@ public:
     BOOL AddTrayIcon();
     BOOL RemoveTrayIcon();
     BOOL ModifyTrayIcon();
+    // A balloon from the icon: a title of at most 63 characters and a text
+    // of at most 255 (longer ones are cut). FALSE when the icon is not shown
+    // (the dialog is on screen) or the shell refused it.
+    BOOL ShowTrayBalloon(LPCTSTR lpszTitle, LPCTSTR lpszText);
     BOOL IsTrayIconShown() const { return m_bIconShown; }
     void SetMinimizeToTray(BOOL bMinimize) { m_bMinimizeToTray = bMinimize; }
 

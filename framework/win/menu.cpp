@@ -91,6 +91,14 @@ void CCmdUI::SetCheck(int nCheck)
         ::CheckMenuItem(m_pMenu->m_hMenu, m_nIndex, MF_BYPOSITION | (nCheck ? MF_CHECKED : MF_UNCHECKED));
 }
 
+void CCmdUI::SetText(LPCTSTR lpszText)
+{
+    if (!m_pMenu || m_pSubMenu) return;
+    // The item keeps its id and its enabled state; only the words change.
+    UINT nState = ::GetMenuState(m_pMenu->m_hMenu, m_nIndex, MF_BYPOSITION) & (MF_DISABLED | MF_GRAYED | MF_CHECKED);
+    ::ModifyMenuA(m_pMenu->m_hMenu, m_nIndex, MF_BYPOSITION | MF_STRING | nState, m_nID, lpszText);
+}
+
 BOOL CCmdUI::DoUpdate(CWnd* pTarget, BOOL bDisableIfNoHandler)
 {
     m_bEnableChanged = FALSE;

@@ -62,6 +62,8 @@ public:
 
     void Enable(BOOL bOn = TRUE);
     void SetCheck(int nCheck = 1);
+    // The item's text (a sub-menu item keeps its own).
+    void SetText(LPCTSTR lpszText);
     // Runs the target's update handler for m_nID; without one the item is
     // disabled only when bDisableIfNoHandler is set. TRUE when one ran.
     BOOL DoUpdate(CWnd* pTarget, BOOL bDisableIfNoHandler);

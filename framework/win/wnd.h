@@ -35,6 +35,7 @@ public:
     void SetWindowText(LPCTSTR psz) { ::SetWindowTextA(m_hWnd, psz); }
     void GetWindowText(CString& rString) const;
     CWnd* GetDlgItem(int nID) const { return FromHandle(::GetDlgItem(m_hWnd, nID)); }
+    void SetDlgItemText(int nID, LPCTSTR psz) { ::SetDlgItemTextA(m_hWnd, nID, psz); }
     void GetClientRect(LPRECT lpRect) const { ::GetClientRect(m_hWnd, lpRect); }
     UINT_PTR SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC pfn = nullptr)
     {

@@ -222,6 +222,9 @@ TEST_F(AppProcessTest, ExitEndsTheProgramAtOnceWhateverIsOpenAndANewStartWaitsFo
     HWND hWnd = WaitForWindow(m_first.dwProcessId);
     ASSERT_NE(nullptr, hWnd);
     HWND hCombo = GetDlgItem(hWnd, 1008);
+    // The window is there before its initialisation has filled the list;
+    // a user sees it only after.
+    ASSERT_TRUE(Eventually([&] { return SendMessageA(hCombo, CB_GETCOUNT, 0, 0) == 1; }));
     // The user picks the entry from the list, and reads the notice.
     SendMessageA(hCombo, CB_SHOWDROPDOWN, TRUE, 0);
     SendMessageA(hCombo, CB_SETCURSEL, 0, 0);

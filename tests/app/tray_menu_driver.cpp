@@ -4,7 +4,12 @@
 //   cw_tray_menu open   a right button on the icon: the tray menu opens
 //   cw_tray_menu exit   the menu opens, Up moves from nothing selected to
 //                       its last item, Enter chooses "Exit Cloakwall"
+//   cw_tray_menu testall  the tray menu's "Test All Proxies" command
+//   cw_tray_menu status   prints the dialog's status line (the progress of
+//                       "Test All Proxies", or a notice)
 // Exits 0 once done, 1 when there was no program or no menu.
+#include "res/resource.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -34,6 +39,16 @@ int main(int argc, char** argv)
     }
     if (std::strcmp(action, "hide") == 0) {
         PostMessageA(hWnd, WM_COMMAND, IDCANCEL, 0);
+        return 0;
+    }
+    if (std::strcmp(action, "testall") == 0) {
+        PostMessageA(hWnd, WM_COMMAND, ID_TEST_ALL_PROXIES, 0);
+        return 0;
+    }
+    if (std::strcmp(action, "status") == 0) {
+        char text[512] = "";
+        GetDlgItemTextA(hWnd, IDC_TESTSTATUS, text, sizeof text);
+        std::puts(text);
         return 0;
     }
     // The icon's callback: icon id 1, right button down.

@@ -210,6 +210,7 @@ wait "$APP_PID" 2>/dev/null || true
 connection proxy 127.0.0.1:8080 || fail "could not point the connection at the local proxy"
 echo "my notes" >"$INSTALL_DIR/notes.txt"
 printf '127.0.0.5:80\r\n' >"$INSTALL_DIR/~cw1f2e3d4c.tmp"
+printf '[Results]\r\n"127.0.0.5:80", elite, 3, 40, 12.50, 1765100000, ""\r\n' >"$INSTALL_DIR/proxytest.ini"
 
 wine "$INSTALL_WIN\\uninstall.exe" /S || fail "the uninstaller did not start"
 uninstalled() { ! wine reg query "$UNINST_KEY" >/dev/null 2>&1 && [ ! -e "$INSTALL_DIR/uninstall.exe" ]; }

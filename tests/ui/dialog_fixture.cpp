@@ -23,6 +23,7 @@ void DialogTest::SetUp()
     m_strFolder = std::string(temp) + "cw_ui_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "\\";
     CreateDirectoryA(m_strFolder.c_str(), nullptr);
     DeleteFileA(ListFile().c_str());
+    DeleteFileA(ResultsFile().c_str());
     m_pServer = std::make_unique<CLoopbackHttpServer>();
     ASSERT_TRUE(m_pServer->IsListening());
     m_pRecorder = std::make_unique<CMessageBoxRecorder>();
@@ -38,6 +39,7 @@ void DialogTest::TearDown()
     m_pServer.reset();
     DisableConnectionProxy(g_pszConnectionName);
     DeleteFileA(ListFile().c_str());
+    DeleteFileA(ResultsFile().c_str());
     RemoveDirectoryA(m_strFolder.c_str());
     rawreg::ForgetCloakwallInstall();
 }

@@ -16,9 +16,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace uitest {
@@ -90,6 +93,42 @@ inline void PumpFor(int nMs)
     PumpUntil([] { return false; }, nMs);
 }
 
+// Sends the dialog a message every 50 ms from another thread, as another
+// program (or the shell) would, and keeps the longest wait for its answer.
+class CAnswerWatch {
+public:
+    explicit CAnswerWatch(HWND hWnd) : m_hWnd(hWnd)
+    {
+        m_thread = std::thread([this] {
+            while (!m_bStop) {
+                auto t0 = std::chrono::steady_clock::now();
+                DWORD_PTR r = 0;
+                if (!SendMessageTimeoutA(m_hWnd, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &r)) m_nUnanswered++;
+                long ms = static_cast<long>(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
+                        .count());
+                if (ms > m_nLongestMs) m_nLongestMs = ms;
+                Sleep(50);
+            }
+        });
+    }
+    ~CAnswerWatch() { Stop(); }
+    void Stop()
+    {
+        m_bStop = true;
+        if (m_thread.joinable()) m_thread.join();
+    }
+    long LongestMs() const { return m_nLongestMs; }
+    int Unanswered() const { return m_nUnanswered; }
+
+private:
+    HWND m_hWnd;
+    std::atomic<bool> m_bStop{false};
+    std::atomic<long> m_nLongestMs{0};
+    std::atomic<int> m_nUnanswered{0};
+    std::thread m_thread;
+};
+
 class DialogTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -103,6 +142,7 @@ protected:
     void Close();
 
     std::string ListFile() const { return m_strFolder + "proxylist.txt"; }
+    std::string ResultsFile() const { return m_strFolder + "proxytest.ini"; }
     std::vector<std::string> ComboItems() const;
     std::string ComboEditText() const;
     int CheckOf(int nID) const;

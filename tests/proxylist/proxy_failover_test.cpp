@@ -1,0 +1,87 @@
+// The failover choice, one table: a list with stored results, the proxy that
+// failed, and where the browser goes (or nowhere). And the tray tip, which
+// must fit its 127 characters whatever the entry.
+#include "proxylist/proxy_failover.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+CStoredProxyResult Result(EProxyGrade eGrade, int nResponseMs)
+{
+    CStoredProxyResult result;
+    result.eGrade = eGrade;
+    result.nResponseMs = nResponseMs;
+    return result;
+}
+
+} // namespace
+
+TEST(ProxyFailover, TheBestTestedEntryAsGoodAsTheFailedOneNeverALeakyOneNorDirect)
+{
+    CStringList entries;
+    for (const char* pszEntry : {"10.0.0.1:80 fast elite", "10.0.0.2:80", "10.0.0.3:80", "10.0.0.4:80", "10.0.0.5:80",
+                                 "10.0.0.6:80", "10.0.0.7:80", ":80", "10.0.0.9:0"})
+        entries.AddTail(pszEntry);
+    CProxyResults results;
+    results.Set("10.0.0.1:80", Result(PROXY_GRADE_ELITE, 40));
+    results.Set("10.0.0.2:80", Result(PROXY_GRADE_ELITE, 30));
+    results.Set("10.0.0.3:80", Result(PROXY_GRADE_ANONYMOUS, 5));
+    results.Set("10.0.0.4:80", Result(PROXY_GRADE_TRANSPARENT, 1));
+    results.Set("10.0.0.5:80", Result(PROXY_GRADE_TAMPERING, 1));
+    results.Set("10.0.0.6:80", Result(PROXY_GRADE_DEAD, 0));
+    // 10.0.0.7 untested; the last two name no proxy, however good.
+    results.Set(":80", Result(PROXY_GRADE_ELITE, 1));
+    results.Set("10.0.0.9:0", Result(PROXY_GRADE_ELITE, 1));
+
+    struct {
+        const char* pszFailed;
+        const char* pszChosen; // "" for none
+    } const cases[] = {
+        {"10.0.0.2:80", "10.0.0.1:80 fast elite"}, // the other elite one, slower as it is
+        {"10.0.0.1:80", "10.0.0.2:80"},            // the faster elite one
+        {"10.0.0.3:80", "10.0.0.2:80"},            // anonymous may become elite
+        {"10.0.0.7:80", "10.0.0.2:80"},            // untested: the best there is
+        {"10.0.0.4:80", "10.0.0.2:80"},            // from a transparent one: at least anonymous
+        {"10.0.0.99:80 typed", "10.0.0.2:80"},     // not in the list at all
+    };
+    for (const auto& c : cases) {
+        CString strChosen;
+        EXPECT_TRUE(PickFailoverEntry(entries, results, c.pszFailed, strChosen)) << c.pszFailed;
+        EXPECT_EQ(std::string(c.pszChosen), strChosen.str()) << c.pszFailed;
+    }
+
+    // With the other elite one dead, an elite proxy has nowhere to go (the
+    // anonymous one is worse); with both dead, an anonymous one has only
+    // itself, and an untested one goes to the anonymous one.
+    results.Set("10.0.0.1:80", Result(PROXY_GRADE_DEAD, 0));
+    CString strChosen;
+    EXPECT_FALSE(PickFailoverEntry(entries, results, "10.0.0.2:80", strChosen));
+    EXPECT_TRUE(strChosen.IsEmpty());
+    results.Set("10.0.0.2:80", Result(PROXY_GRADE_DEAD, 0));
+    EXPECT_FALSE(PickFailoverEntry(entries, results, "10.0.0.3:80", strChosen));
+    EXPECT_TRUE(PickFailoverEntry(entries, results, "10.0.0.7:80", strChosen));
+    EXPECT_EQ("10.0.0.3:80", strChosen.str());
+}
+
+TEST(ProxyFailover, TheTipNamesTheStateAndFitsItsField)
+{
+    CProxyResults results;
+    results.Set("127.0.0.1:3128", Result(PROXY_GRADE_ELITE, 42));
+    EXPECT_EQ("Cloakwall: anonymous browsing off", FormatStateTip("", results).str());
+    EXPECT_EQ("Cloakwall: on via 127.0.0.1:3128 (elite, 42 ms)",
+              FormatStateTip("127.0.0.1:3128 Some vendor text", results).str());
+    EXPECT_EQ("Cloakwall: on via 10.1.1.1:80 (untested)", FormatStateTip("10.1.1.1:80", results).str());
+
+    // A host name as long as a name can be: cut, with the state kept whole.
+    for (int nLength : {90, 100, 110, 120, 300}) {
+        std::string strHost(static_cast<size_t>(nLength), 'h');
+        results.Set((strHost + ":8080").c_str(), Result(PROXY_GRADE_ANONYMOUS, 12345));
+        std::string strTip = FormatStateTip((strHost + ":8080").c_str(), results).str();
+        EXPECT_LE(strTip.size(), 127u) << nLength;
+        EXPECT_EQ(0u, strTip.find("Cloakwall: on via hhh")) << strTip;
+        EXPECT_EQ(" (anonymous, 12345 ms)", strTip.substr(strTip.size() - 22)) << strTip;
+    }
+}

@@ -1,0 +1,326 @@
+// The settings dialog with real proxies to grade: the stand-in proxies of
+// every kind and the vendor stand-in's judge, started on loopback by the
+// proxy-list tests' fixture (tests/proxylist/peers.sh). The grade in the
+// result box and in the stored results, the question before a proxy that
+// leaks the address, the tray tip, and "Test All Proxies" over 200 entries
+// with the dialog answering throughout, its ranking kept across a restart,
+// and its cancel.
+#include "dialog_fixture.h"
+
+#include "proxylist/proxy_results.h"
+#include "res/resource.h"
+#include "support/raw_file.h"
+
+#include <cstdlib>
+#include <map>
+#include <sstream>
+
+using namespace uitest;
+
+namespace {
+
+struct CStandIn {
+    std::string strKind;
+    std::string strEntry;
+};
+
+// What a kind's grade must be; refusing and silent addresses are dead.
+EProxyGrade ExpectedGrade(const std::string& strKind)
+{
+    if (strKind == "xff") return PROXY_GRADE_TRANSPARENT;
+    if (strKind == "via") return PROXY_GRADE_ANONYMOUS;
+    if (strKind == "plain" || strKind == "slow") return PROXY_GRADE_ELITE;
+    if (strKind == "inject") return PROXY_GRADE_TAMPERING;
+    return PROXY_GRADE_DEAD;
+}
+
+class TestAllTest : public DialogTest {
+protected:
+    void SetUp() override
+    {
+        DialogTest::SetUp();
+        const char* pszDir = std::getenv("CW_PEERS_DIR");
+        ASSERT_TRUE(pszDir && *pszDir) << "CW_PEERS_DIR is not set: run through ctest";
+        std::string strDir = std::string("Z:") + pszDir + "\\";
+        for (char& ch : strDir)
+            if (ch == '/') ch = '\\';
+        m_strVendor = "127.0.0.1:" + std::to_string(std::atoi(ReadRaw(strDir + "vendor.port").c_str()));
+        std::istringstream lines(ReadRaw(strDir + "standins.port"));
+        std::string strKind;
+        int nPort = 0;
+        while (lines >> strKind >> nPort) m_standIns.push_back({strKind, "127.0.0.1:" + std::to_string(nPort)});
+        ASSERT_GE(m_standIns.size(), 6u);
+        m_saved = GetNetJobLimits();
+    }
+    void TearDown() override
+    {
+        SetNetJobLimits(m_saved);
+        DialogTest::TearDown();
+    }
+
+    // The settings, with the vendor stand-in (and its judge) as the server.
+    void StoreWithVendor(StoredSettings s)
+    {
+        Store(s);
+        rawreg::PutText(HKEY_LOCAL_MACHINE, rawreg::kCloakwallKey, "UpdateServer", m_strVendor);
+        g_regUpdateServer.Read();
+    }
+    std::string EntryOf(const std::string& strKind) const
+    {
+        for (const CStandIn& one : m_standIns)
+            if (one.strKind == strKind) return one.strEntry;
+        return std::string();
+    }
+    std::string Tip() const { return m_pDlg->GetTrayRecord().szTip; }
+
+    // The list of 200: every stand-in after the first six, and refusing
+    // addresses (nothing listens on port 9 of 127.0.1.x) to fill up.
+    std::string BatchList(std::map<std::string, std::string>& rKindOf) const
+    {
+        std::string strList;
+        int nEntries = 0;
+        for (size_t i = 6; i < m_standIns.size(); ++i, ++nEntries) {
+            strList += m_standIns[i].strEntry + " " + m_standIns[i].strKind + "\r\n";
+            rKindOf[m_standIns[i].strEntry] = m_standIns[i].strKind;
+        }
+        for (int i = 1; nEntries < 200; ++i, ++nEntries) {
+            std::string strEntry = "127.0.1." + std::to_string(i) + ":9";
+            strList += strEntry + "\r\n";
+            rKindOf[strEntry] = "refusing";
+        }
+        return strList;
+    }
+
+    std::string m_strVendor;
+    std::vector<CStandIn> m_standIns;
+    CNetJobLimits m_saved;
+};
+
+} // namespace
+
+TEST_F(TestAllTest, TheResultBoxGradesEachKindTheResultsAgreeAndALeakingProxyIsUsedOnlyWhenTheUserSaysSo)
+{
+    CNetJobLimits limits = m_saved;
+    limits.dwProxyTestMs = 5000; // the silent one takes all of it
+    SetNetJobLimits(limits);
+    StoredSettings s;
+    s.strProxyName = EntryOf("plain") + " US";
+    StoreWithVendor(s);
+    std::string strList;
+    for (size_t i = 0; i < 6; ++i) strList += m_standIns[i].strEntry + " US\r\n";
+    WriteRaw(ListFile(), strList);
+    CSettingsDlg& dlg = Open();
+    EXPECT_EQ("Cloakwall: anonymous browsing off", Tip());
+
+    struct {
+        const char* pszKind;
+        const char* pszLine; // nullptr: no grade line
+    } const kinds[] = {
+        {"xff", "Grade: transparent (X-Forwarded-For)\r\n"},
+        {"via", "Grade: anonymous (Via)\r\n"},
+        {"plain", "Grade: elite\r\n"},
+        {"inject", "Grade: tampering\r\n"},
+        {"slow", "Grade: elite\r\n"},
+        {"silent", nullptr},
+    };
+    for (const auto& kind : kinds) {
+        ForgetBoxes();
+        std::string strEntry = EntryOf(kind.pszKind) + " US";
+        ChooseEntry(strEntry);
+        std::vector<std::string> boxes = Boxes();
+        ASSERT_EQ(2u, boxes.size()) << kind.pszKind;
+        // The described lines first, the grade after them.
+        EXPECT_EQ(0u, boxes[1].find("|Proxy Server " + strEntry + " is Available\r\nResponse Time ")) << boxes[1];
+        size_t nGrade = boxes[1].find("Grade: ");
+        CStoredProxyResult stored;
+        if (!kind.pszLine) {
+            EXPECT_EQ(std::string::npos, nGrade) << boxes[1];
+            EXPECT_FALSE(dlg.GetProxyResults().Lookup(strEntry.c_str(), stored)) << kind.pszKind;
+            continue;
+        }
+        ASSERT_NE(std::string::npos, nGrade) << boxes[1];
+        EXPECT_EQ(kind.pszLine, boxes[1].substr(nGrade)) << kind.pszKind;
+        ASSERT_TRUE(dlg.GetProxyResults().Lookup(strEntry.c_str(), stored)) << kind.pszKind;
+        EXPECT_EQ(ExpectedGrade(kind.pszKind), stored.eGrade) << kind.pszKind;
+    }
+    // The file holds what the dialog holds.
+    CProxyResults file;
+    ASSERT_TRUE(file.Load(ResultsFile().c_str()));
+    EXPECT_EQ(5, file.GetCount());
+    for (const char* pszKind : {"xff", "via", "plain", "inject", "slow"}) {
+        CStoredProxyResult stored;
+        ASSERT_TRUE(file.Lookup(EntryOf(pszKind).c_str(), stored)) << pszKind;
+        EXPECT_EQ(ExpectedGrade(pszKind), stored.eGrade) << pszKind;
+        EXPECT_GE(stored.nResponseMs, 1) << pszKind;
+    }
+    CStoredProxyResult xff;
+    ASSERT_TRUE(file.Lookup(EntryOf("xff").c_str(), xff));
+    EXPECT_EQ("X-Forwarded-For", xff.strGiveaways.str());
+
+    // An elite proxy is switched on without a question; the tip says so.
+    auto save = [&](const std::string& strEntry) {
+        dlg.OnConfiguration();
+        ::SendMessageA(::GetDlgItem(dlg.m_hWnd, IDC_USEPROXY), BM_SETCHECK, 1, 0);
+        dlg.m_comboProxy.SetWindowText(strEntry.c_str());
+        Click(IDOK);
+    };
+    ForgetBoxes();
+    save(EntryOf("plain") + " US");
+    EXPECT_TRUE(Boxes().empty());
+    ASSERT_EQ(EntryOf("plain") + " US", StoredText("ProxyName"));
+    EXPECT_EQ(0u, Tip().find("Cloakwall: on via " + EntryOf("plain") + " (elite, ")) << Tip();
+
+    // A transparent one asks first; No keeps the previous choice.
+    m_pRecorder.reset();
+    m_pRecorder = std::make_unique<CMessageBoxRecorder>(IDNO);
+    save(EntryOf("xff") + " US");
+    EXPECT_EQ(std::vector<std::string>{"Cloakwall|" PROXY_LEAKS_QUESTION_TEXT}, Boxes());
+    EXPECT_EQ(static_cast<UINT>(MB_YESNO), m_pRecorder->Boxes()[0].nType & MB_TYPEMASK);
+    EXPECT_EQ(EntryOf("plain") + " US", StoredText("ProxyName"));
+    EXPECT_EQ(EntryOf("plain") + " US", ComboEditText());
+    EXPECT_EQ(1u, BrowserProxyEnable());
+    EXPECT_EQ(0u, Tip().find("Cloakwall: on via " + EntryOf("plain") + " (elite, ")) << Tip();
+
+    // A tampering one too; Yes uses it.
+    m_pRecorder.reset();
+    m_pRecorder = std::make_unique<CMessageBoxRecorder>(IDYES);
+    save(EntryOf("inject") + " US");
+    EXPECT_EQ(std::vector<std::string>{"Cloakwall|" PROXY_LEAKS_QUESTION_TEXT}, Boxes());
+    EXPECT_EQ(EntryOf("inject") + " US", StoredText("ProxyName"));
+    EXPECT_EQ(0u, Tip().find("Cloakwall: on via " + EntryOf("inject") + " (tampering, ")) << Tip();
+}
+
+TEST_F(TestAllTest, TestAllOf200EndsByItsDeadlineRanksTheListKeepsItAcrossARestartAndCanBeCancelled)
+{
+    CNetJobLimits limits = m_saved;
+    limits.dwTestAllMs = 25000;
+    limits.dwTestAllEntryMs = 3000;
+    SetNetJobLimits(limits);
+    std::map<std::string, std::string> kindOf;
+    std::string strList = BatchList(kindOf);
+    StoredSettings s;
+    s.dwUseProxy = 1;
+    s.strProxyName = m_standIns[6].strEntry; // a plain one: elite
+    ASSERT_EQ("plain", m_standIns[6].strKind);
+    StoreWithVendor(s);
+    WriteRaw(ListFile(), strList);
+    CSettingsDlg& dlg = Open();
+    ASSERT_EQ(200u, ComboItems().size());
+    EXPECT_EQ(0u, Tip().find("Cloakwall: on via " + m_standIns[6].strEntry + " (untested)")) << Tip();
+    HWND hButton = ::GetDlgItem(dlg.m_hWnd, IDC_TESTALLPROXIES);
+    auto text = [](HWND hWnd) {
+        char buf[256] = "";
+        ::GetWindowTextA(hWnd, buf, sizeof buf);
+        return std::string(buf);
+    };
+
+    std::vector<std::string> progress;
+    long nTookMs = 0;
+    {
+        CAnswerWatch watch(dlg.m_hWnd);
+        auto t0 = std::chrono::steady_clock::now();
+        ::SendMessageA(hButton, BM_CLICK, 0, 0);
+        ASSERT_TRUE(dlg.IsTestAllRunning());
+        EXPECT_EQ("Cancel Test", text(hButton));
+        EXPECT_TRUE(::IsWindowEnabled(hButton));
+        EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dlg.m_hWnd, IDC_UPDATEPROXYLIST)));
+        PumpUntil(
+            [&] {
+                std::string strNow = text(::GetDlgItem(dlg.m_hWnd, IDC_TESTSTATUS));
+                if (progress.empty() || progress.back() != strNow) progress.push_back(strNow);
+                return !dlg.IsTestAllRunning();
+            },
+            40000);
+        nTookMs = static_cast<long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count());
+        watch.Stop();
+        std::printf("Test All Proxies, 200 entries: %ld ms (deadline %lu ms), longest wait for an answer %ld ms\n",
+                    nTookMs, static_cast<unsigned long>(limits.dwTestAllMs), watch.LongestMs());
+        EXPECT_LT(watch.LongestMs(), 1000);
+        EXPECT_EQ(0, watch.Unanswered());
+    }
+    ASSERT_FALSE(dlg.IsTestAllRunning());
+    EXPECT_LT(nTookMs, static_cast<long>(limits.dwTestAllMs) + 3000);
+    EXPECT_EQ("Test All Proxies", text(hButton));
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dlg.m_hWnd, IDC_UPDATEPROXYLIST)));
+    // The count went up while it ran; the end says what came out.
+    ASSERT_GE(progress.size(), 3u);
+    EXPECT_EQ("Tested 0 of 200", progress[0]);
+    EXPECT_EQ(0u, progress.back().find("Tested 200 of 200: ")) << progress.back();
+    EXPECT_EQ(0u, Tip().find("Cloakwall: on via " + m_standIns[6].strEntry + " (elite, ")) << Tip();
+
+    // Best first, each grade after the better ones, the dead last and marked.
+    std::vector<std::string> items = ComboItems();
+    ASSERT_EQ(200u, items.size());
+    EProxyGrade eLast = PROXY_GRADE_ELITE;
+    for (const std::string& item : items) {
+        std::string strKind = kindOf[ProxyResultKey(EntryFromRankedText(item.c_str())).str()];
+        EProxyGrade eGrade = ExpectedGrade(strKind);
+        EXPECT_LE(eGrade, eLast) << item << " comes after a worse grade";
+        eLast = eGrade;
+        EXPECT_EQ(eGrade == PROXY_GRADE_DEAD, item != EntryFromRankedText(item.c_str()).str()) << item;
+    }
+    EXPECT_EQ(PROXY_GRADE_DEAD, eLast);
+    CProxyResults file;
+    ASSERT_TRUE(file.Load(ResultsFile().c_str()));
+    EXPECT_EQ(200, file.GetCount());
+
+    // A restart ranks the list the same way from the stored results.
+    Close();
+    Open();
+    EXPECT_EQ(items, ComboItems());
+
+    // Started from the tray and cancelled with the button: it ends soon,
+    // and what was graded before the cancel is kept.
+    m_pDlg->SendMessage(WM_COMMAND, ID_TEST_ALL_PROXIES, 0);
+    ASSERT_TRUE(m_pDlg->IsTestAllRunning());
+    PumpFor(300);
+    auto t0 = std::chrono::steady_clock::now();
+    ::SendMessageA(::GetDlgItem(m_pDlg->m_hWnd, IDC_TESTALLPROXIES), BM_CLICK, 0, 0);
+    PumpUntil([&] { return !m_pDlg->IsTestAllRunning(); }, 10000);
+    long nCancelMs = static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count());
+    EXPECT_FALSE(m_pDlg->IsTestAllRunning());
+    EXPECT_LT(nCancelMs, 4000);
+    EXPECT_EQ("Test All Proxies", text(::GetDlgItem(m_pDlg->m_hWnd, IDC_TESTALLPROXIES)));
+    ASSERT_TRUE(file.Load(ResultsFile().c_str()));
+    EXPECT_EQ(200, file.GetCount());
+
+    // A list update that keeps none of these entries keeps none of their
+    // results (the vendor stand-in serves a list of three others).
+    ForgetBoxes();
+    Click(IDC_UPDATEPROXYLIST);
+    EXPECT_EQ(std::vector<std::string>{"|Proxy List Updated"}, Boxes());
+    EXPECT_EQ(3u, ComboItems().size());
+    ASSERT_TRUE(file.Load(ResultsFile().c_str()));
+    EXPECT_EQ(0, file.GetCount());
+}
+
+// A measurement, not a test: run by hand with --gtest_also_run_disabled_tests.
+// "Test All Proxies" in the dialog over the list of 200 with the program's
+// own entry limit, 32 at a time and one at a time (CW_MEASURE_PARALLEL picks
+// one of them).
+TEST_F(TestAllTest, DISABLED_MeasureTestAllAtOnceAgainstOneAtATime)
+{
+    std::map<std::string, std::string> kindOf;
+    StoreWithVendor(StoredSettings{});
+    WriteRaw(ListFile(), BatchList(kindOf));
+    CSettingsDlg& dlg = Open();
+    const char* pszOnly = std::getenv("CW_MEASURE_PARALLEL");
+    for (int nParallel : {32, 1}) {
+        if (pszOnly && std::atoi(pszOnly) != nParallel) continue;
+        CNetJobLimits limits = m_saved;
+        limits.dwTestAllMs = 900000;
+        limits.nTestAllParallel = nParallel;
+        SetNetJobLimits(limits);
+        auto t0 = std::chrono::steady_clock::now();
+        dlg.SendMessage(WM_COMMAND, ID_TEST_ALL_PROXIES, 0);
+        ASSERT_TRUE(dlg.IsTestAllRunning());
+        PumpUntil([&] { return !dlg.IsTestAllRunning(); }, 1000000);
+        long nMs = static_cast<long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count());
+        char status[512] = "";
+        ::GetDlgItemTextA(dlg.m_hWnd, IDC_TESTSTATUS, status, sizeof status);
+        std::printf("%d at a time: %ld ms; %s\n", nParallel, nMs, status);
+    }
+}

@@ -1,0 +1,116 @@
+// "Test All Proxies": every entry of the list graded against the judge on
+// the batch's own threads, under one deadline, with the progress read by a
+// timer so the window keeps answering; the results kept, saved and the
+// combo box re-ranked by them at the end. The same button cancels it.
+#include "ui/settings_dlg.h"
+
+#include "framework/core/thread_api.h"
+#include "proxylist/judge_answer.h"
+#include "proxylist/proxy_list_file.h"
+#include "res/resource.h"
+#include "settings/settings_store.h"
+
+#include <ctime>
+
+namespace {
+
+const UINT kProgressPeriodMs = 200;
+const char kTestAllText[] = "Test All Proxies";
+const char kCancelTestText[] = "Cancel Test";
+
+// A batch let go of at Exit ends on a thread of its own: its destructor
+// waits for its workers, and Exit waits for nobody.
+unsigned int DeleteBatch(void* pParam)
+{
+    delete static_cast<CProxyBatchTest*>(pParam);
+    return 0;
+}
+
+} // namespace
+
+void CSettingsDlg::OnTestAllProxies()
+{
+    if (m_pBatch) {
+        // The workers see the cancel at their next wait; the timer finishes.
+        m_pBatch->Cancel();
+        SetStatusText("Cancelling the test...");
+        return;
+    }
+    if (m_bExiting || IsNetJobRunning()) return;
+    if (m_entries.IsEmpty()) {
+        SetStatusText("The proxy list is empty: there is nothing to test. Update the proxy list first.");
+        return;
+    }
+    CNetJobLimits limits = GetNetJobLimits();
+    m_pBatch.reset(new CProxyBatchTest);
+    if (!m_pBatch->Start(m_entries, GetJudgeUrl(g_regJudgeUrl.Get(), g_regUpdateServer.Get()), limits.dwTestAllMs,
+                         limits.nTestAllParallel, limits.dwTestAllEntryMs)) {
+        m_pBatch.reset();
+        SetStatusText("The test could not be started.");
+        return;
+    }
+    SetDlgItemText(IDC_TESTALLPROXIES, kCancelTestText);
+    ShowBusy(TRUE);
+    CString strProgress;
+    strProgress.Format("Tested 0 of %d", m_pBatch->Total());
+    SetStatusText(strProgress);
+    SetTimer(TEST_ALL_TIMER, kProgressPeriodMs);
+}
+
+void CSettingsDlg::OnUpdateTestAllProxies(CCmdUI* pCmdUI)
+{
+    pCmdUI->SetText(m_pBatch ? kCancelTestText : kTestAllText);
+    pCmdUI->Enable(m_pBatch != nullptr || !IsNetJobRunning());
+}
+
+void CSettingsDlg::FinishTestAll()
+{
+    KillTimer(TEST_ALL_TIMER);
+    if (!m_pBatch) return;
+    m_pBatch->Wait();
+    std::unique_ptr<CProxyBatchTest> pBatch(m_pBatch.release());
+    SetDlgItemText(IDC_TESTALLPROXIES, kTestAllText);
+    ShowBusy(FALSE);
+    if (!pBatch->JudgeAnswered()) {
+        ShowNotice("Test All Proxies",
+                   "The proxy judge did not answer, so no proxy was tested.\nCheck the connection and try again.");
+        return;
+    }
+
+    m_results.Merge(pBatch->Results(), static_cast<long long>(time(nullptr)));
+    SaveProxyResults();
+    FillProxyCombo(m_entries);
+    UpdateStateTip();
+
+    int nCount[PROXY_GRADE_ELITE + 1] = {};
+    for (const CProxyBatchResult& one : pBatch->Results()) ++nCount[one.report.eGrade];
+    CString strSummary;
+    strSummary.Format("Tested %d of %d: %d elite, %d anonymous, %d transparent, %d tampering, %d dead.\n",
+                      pBatch->Total() - nCount[PROXY_GRADE_UNTESTED], pBatch->Total(), nCount[PROXY_GRADE_ELITE],
+                      nCount[PROXY_GRADE_ANONYMOUS], nCount[PROXY_GRADE_TRANSPARENT], nCount[PROXY_GRADE_TAMPERING],
+                      nCount[PROXY_GRADE_DEAD]);
+    if (nCount[PROXY_GRADE_UNTESTED] > 0)
+        strSummary += "The rest ran out of time or was cancelled and keeps its earlier result.\n";
+    strSummary += "The list now shows the best first.";
+    SetStatusText(strSummary);
+    ShowTrayBalloon("Test All Proxies", strSummary);
+}
+
+void CSettingsDlg::AbandonTestAll()
+{
+    KillTimer(TEST_ALL_TIMER);
+    if (!m_pBatch) return;
+    m_pBatch->Cancel();
+    CProxyBatchTest* pBatch = m_pBatch.release();
+    if (!StartDetachedThread(DeleteBatch, pBatch)) delete pBatch;
+}
+
+void CSettingsDlg::SaveProxyResults()
+{
+    m_results.Save(ProxyResultsFilePath(g_strAppPath));
+}
+
+void CSettingsDlg::SetStatusText(LPCTSTR pszText)
+{
+    if (m_hWnd) SetDlgItemText(IDC_TESTSTATUS, pszText);
+}
