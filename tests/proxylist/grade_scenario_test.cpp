@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/peers_dir.h"
 #include "support/raw_file.h"
 #include "support/temp_path.h"
 
@@ -27,16 +28,6 @@
 #include <vector>
 
 namespace {
-
-std::string PeersDir()
-{
-    const char* dir = std::getenv("CW_PEERS_DIR");
-    if (!dir || !*dir) return std::string();
-    std::string path = std::string("Z:") + dir;
-    for (char& ch : path)
-        if (ch == '/') ch = '\\';
-    return path + "\\";
-}
 
 struct CStandIn {
     std::string strKind;

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/peers_dir.h"
 #include "support/raw_file.h"
 #include "support/string_list_view.h"
 
@@ -19,17 +20,6 @@
 #include <vector>
 
 namespace {
-
-// The fixture's folder as this Windows process sees it (Wine's Z: drive).
-std::string PeersDir()
-{
-    const char* dir = std::getenv("CW_PEERS_DIR");
-    if (!dir || !*dir) return std::string();
-    std::string path = std::string("Z:") + dir;
-    for (char& ch : path)
-        if (ch == '/') ch = '\\';
-    return path + "\\";
-}
 
 int PortOf(const char* name)
 {

@@ -9,6 +9,7 @@
 
 #include "proxylist/proxy_results.h"
 #include "res/resource.h"
+#include "support/peers_dir.h"
 #include "support/raw_file.h"
 
 #include <cstdlib>
@@ -39,11 +40,8 @@ protected:
     void SetUp() override
     {
         DialogTest::SetUp();
-        const char* pszDir = std::getenv("CW_PEERS_DIR");
-        ASSERT_TRUE(pszDir && *pszDir) << "CW_PEERS_DIR is not set: run through ctest";
-        std::string strDir = std::string("Z:") + pszDir + "\\";
-        for (char& ch : strDir)
-            if (ch == '/') ch = '\\';
+        const std::string strDir = PeersDir();
+        ASSERT_FALSE(strDir.empty()) << "CW_PEERS_DIR is not set: run through ctest";
         m_strVendor = "127.0.0.1:" + std::to_string(std::atoi(ReadRaw(strDir + "vendor.port").c_str()));
         std::istringstream lines(ReadRaw(strDir + "standins.port"));
         std::string strKind;
