@@ -16,6 +16,7 @@
 
 #include "support/peers_dir.h"
 #include "support/raw_file.h"
+#include "support/standin_proxies.h"
 #include "support/temp_path.h"
 
 #include <windows.h>
@@ -29,11 +30,6 @@
 
 namespace {
 
-struct CStandIn {
-    std::string strKind;
-    std::string strEntry;
-};
-
 class GradeScenarioTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -42,10 +38,7 @@ protected:
         int nVendorPort = std::atoi(ReadRaw(PeersDir() + "vendor.port").c_str());
         ASSERT_GT(nVendorPort, 0);
         m_strJudgeUrl = GetJudgeUrl("", ("127.0.0.1:" + std::to_string(nVendorPort)).c_str()).str();
-        std::istringstream lines(ReadRaw(PeersDir() + "standins.port"));
-        std::string strKind;
-        int nPort = 0;
-        while (lines >> strKind >> nPort) m_standIns.push_back({strKind, "127.0.0.1:" + std::to_string(nPort)});
+        m_standIns = ReadStandIns(PeersDir());
         ASSERT_GE(m_standIns.size(), 6u);
     }
 
@@ -76,16 +69,6 @@ protected:
     std::string m_strJudgeUrl;
     std::vector<CStandIn> m_standIns;
 };
-
-// What a kind's grade must be.
-EProxyGrade ExpectedGrade(const std::string& strKind)
-{
-    if (strKind == "xff") return PROXY_GRADE_TRANSPARENT;
-    if (strKind == "via") return PROXY_GRADE_ANONYMOUS;
-    if (strKind == "plain" || strKind == "slow") return PROXY_GRADE_ELITE;
-    if (strKind == "inject") return PROXY_GRADE_TAMPERING;
-    return PROXY_GRADE_DEAD;
-}
 
 } // namespace
 

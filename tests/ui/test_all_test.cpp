@@ -11,6 +11,7 @@
 #include "res/resource.h"
 #include "support/peers_dir.h"
 #include "support/raw_file.h"
+#include "support/standin_proxies.h"
 
 #include <cstdlib>
 #include <map>
@@ -20,21 +21,6 @@ using namespace uitest;
 
 namespace {
 
-struct CStandIn {
-    std::string strKind;
-    std::string strEntry;
-};
-
-// What a kind's grade must be; refusing and silent addresses are dead.
-EProxyGrade ExpectedGrade(const std::string& strKind)
-{
-    if (strKind == "xff") return PROXY_GRADE_TRANSPARENT;
-    if (strKind == "via") return PROXY_GRADE_ANONYMOUS;
-    if (strKind == "plain" || strKind == "slow") return PROXY_GRADE_ELITE;
-    if (strKind == "inject") return PROXY_GRADE_TAMPERING;
-    return PROXY_GRADE_DEAD;
-}
-
 class TestAllTest : public DialogTest {
 protected:
     void SetUp() override
@@ -43,10 +29,7 @@ protected:
         const std::string strDir = PeersDir();
         ASSERT_FALSE(strDir.empty()) << "CW_PEERS_DIR is not set: run through ctest";
         m_strVendor = "127.0.0.1:" + std::to_string(std::atoi(ReadRaw(strDir + "vendor.port").c_str()));
-        std::istringstream lines(ReadRaw(strDir + "standins.port"));
-        std::string strKind;
-        int nPort = 0;
-        while (lines >> strKind >> nPort) m_standIns.push_back({strKind, "127.0.0.1:" + std::to_string(nPort)});
+        m_standIns = ReadStandIns(strDir);
         ASSERT_GE(m_standIns.size(), 6u);
         m_saved = GetNetJobLimits();
     }
