@@ -57,6 +57,21 @@ cw_install() {
   cw_reg_sz UpdateServer "$server"
 }
 
+# cw_fresh_install PREFIX EXE UPDATE_SERVER: for a test of the whole program:
+# its own prefix and display, nothing on 127.0.0.1:8080 yet, no settings left
+# from an earlier run, the program installed, and a start that is neither the
+# first run nor shown (RunFirst and Minimize 1). Returns 1 when 8080 is taken.
+cw_fresh_install() {
+  cw_wine_env "$1"
+  cw_display
+  cw_prefix_init
+  (exec 3<>/dev/tcp/127.0.0.1/8080) 2>/dev/null && return 1
+  wine reg delete 'HKLM\Software\Cloakwall' /f >/dev/null 2>&1 || true
+  cw_install "$2" "$3"
+  cw_reg_dword RunFirst 1
+  cw_reg_dword Minimize 1
+}
+
 # cw_internet_setting NAME: a DWORD of the user's WinINet settings, as a number.
 cw_internet_setting() {
   wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings' /v "$1" 2>/dev/null |

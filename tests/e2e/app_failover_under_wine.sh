@@ -84,15 +84,8 @@ PEER_PIDS+=("$CW_VENDOR_PID")
 wait_port "$vport" || fail "the vendor stand-in did not start"
 
 unset DISPLAY
-cw_wine_env "$win/failover-e2e-wineprefix"
-cw_display
-cw_prefix_init
-(exec 3<>/dev/tcp/127.0.0.1/8080) 2>/dev/null && fail "127.0.0.1:8080 is taken before the program starts"
-
-wine reg delete 'HKLM\Software\Cloakwall' /f >/dev/null 2>&1 || true
-cw_install "$win/app/cloakwall.exe" "127.0.0.1:$vport"
-cw_reg_dword RunFirst 1
-cw_reg_dword Minimize 1
+cw_fresh_install "$win/failover-e2e-wineprefix" "$win/app/cloakwall.exe" "127.0.0.1:$vport" ||
+  fail "127.0.0.1:8080 is taken before the program starts"
 cw_reg_dword UseProxy 1
 cw_reg_sz ProxyName "$eliteA Elite A"
 cp "$WORK/list.txt" "$CW_APP_DIR/proxylist.txt"
