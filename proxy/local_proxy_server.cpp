@@ -47,6 +47,18 @@ BOOL StartConnectionThread(SOCKET_HANDLE sock, WORD nListenPort)
     return FALSE;
 }
 
+// Hands an accepted connection to a thread of its own, or closes it.
+void AcceptConnection(SOCKET_HANDLE sock, WORD nListenPort)
+{
+    // Every connection held is busy: this one waits for none of them.
+    if (!MakeRoomForConnection()) {
+        SockClose(sock);
+        return;
+    }
+    // With no thread to read it, the connection is closed, not left hanging.
+    if (!StartConnectionThread(sock, nListenPort)) SockClose(sock);
+}
+
 } // namespace
 
 unsigned int CLocalProxyServer::ListenThreadProc(void* pParam)
@@ -61,24 +73,25 @@ unsigned int CLocalProxyServer::ListenThreadProc(void* pParam)
             if (nReady < 0) thread.WaitForStop(50);
             continue;
         }
-        SOCKET_HANDLE sock = SockAccept(pServer->m_sockListen);
-        if (sock == NO_SOCKET) {
-            // Out of descriptors, or the peer gave up: drop this attempt, but
-            // give the system a moment rather than spinning on the error.
-            thread.WaitForStop(10);
-            continue;
+        // A page opens its connections in a burst: all of them are taken
+        // after one wait, the loop ending when the queue is empty (the
+        // listening socket does not block), where a wait for each would be
+        // another round trip to the wineserver under Wine.
+        for (int nAccepted = 0; !thread.StopRequested(); ++nAccepted) {
+            SOCKET_HANDLE sock = SockAccept(pServer->m_sockListen);
+            if (sock == NO_SOCKET) {
+                // Out of descriptors, or the peer gave up: drop this attempt,
+                // but give the system a moment rather than spinning on the
+                // error. After the first, it is only the queue's end.
+                if (nAccepted == 0) thread.WaitForStop(10);
+                break;
+            }
+            if (thread.StopRequested()) {
+                SockClose(sock);
+                break;
+            }
+            AcceptConnection(sock, pServer->m_nLocalPort);
         }
-        if (thread.StopRequested()) {
-            SockClose(sock);
-            break;
-        }
-        // Every connection held is busy: this one waits for none of them.
-        if (!MakeRoomForConnection()) {
-            SockClose(sock);
-            continue;
-        }
-        // With no thread to read it, the connection is closed, not left hanging.
-        if (!StartConnectionThread(sock, pServer->m_nLocalPort)) SockClose(sock);
     }
     // This thread owns both sockets; nobody else closes them.
     SockClose(pServer->m_sockListen);
@@ -131,6 +144,9 @@ BOOL CLocalProxyServer::Start(int nPort, int bUseUpstream, CString strUpstreamHo
         SockClose(sockListen);
         return FALSE;
     }
+    // The listener accepts until the queue is empty (see ListenThreadProc);
+    // if the system refuses, it accepts one connection per wait instead.
+    SockSetNonBlocking(sockListen);
     m_sockListen = sockListen;
     m_sockWaker = sockWaker;
     m_nWakePort = nWakePort;

@@ -54,6 +54,7 @@ bool OpenTarget(CRelayConnection& conn)
 bool AfterTargetEnded(CRelayConnection& conn)
 {
     if (conn.m_responses.IsBetweenAnswers()) {
+        if (conn.m_bTargetAnswered) conn.m_bTargetEndsAfterAnswer = true;
         DropTarget(conn);
         return !conn.m_requests.IsFinished() && !conn.m_toTarget.m_bFromEnded;
     }
@@ -130,9 +131,12 @@ bool StepChannel(CRelayConnection& conn, CRelayChannel& ch)
     if (conn.m_responses.MustClose()) return false;
     conn.m_requests.ForgetAnswered(conn.m_responses.PendingCount());
     if (nPendingBefore != conn.m_responses.PendingCount()) conn.m_bTargetAnswered = true;
-    // The server said it ends its connection after this answer: the next
-    // request goes out on a new one rather than into that close.
-    if (conn.m_responses.IsBetweenAnswers() && conn.m_responses.ServerEndsConnection()) DropTarget(conn);
+    // The server said it ends its connection after this answer, or did so
+    // before: the next request goes out on a new one rather than into that
+    // close.
+    if (conn.m_responses.IsBetweenAnswers() &&
+        (conn.m_responses.ServerEndsConnection() || conn.m_bTargetEndsAfterAnswer))
+        DropTarget(conn);
     return true;
 }
 

@@ -45,6 +45,9 @@ int SockWaitReadable(SOCKET_HANDLE sockA, SOCKET_HANDLE sockB, int nTimeoutMs);
 // Accepts one waiting connection; NO_SOCKET on failure. The connection
 // sends small writes at once (no Nagle delay), as SockConnectIPv4's do:
 // it has that from the listening socket, which SockListenLoopback made so.
+// On a listening socket put into non-blocking mode (SockSetNonBlocking) it
+// gives NO_SOCKET at once when no connection waits, and the connection it
+// gives is non-blocking as well, in both halves alike.
 SOCKET_HANDLE SockAccept(SOCKET_HANDLE sockListen);
 
 // A dotted IPv4 address is converted directly; any other name is resolved and
@@ -73,7 +76,8 @@ const int SOCK_NOTHING_YET = -2;
 // socket put into non-blocking mode, SOCK_NOTHING_YET instead of waiting.
 int SockRecv(SOCKET_HANDLE s, char* pBuf, int nLen);
 
-// Puts a connection into non-blocking mode for the rest of its life, so a
+// Puts a connection (or a listening socket) into non-blocking mode for the
+// rest of its life, so a
 // receive can be tried before waiting: under Wine a wait is one more round
 // trip to the wineserver per receive, and a bulk transfer mostly finds data
 // already there. FALSE when the system refused (the socket stays blocking).

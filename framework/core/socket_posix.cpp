@@ -179,8 +179,13 @@ int SockWaitReadable(SOCKET_HANDLE sockA, SOCKET_HANDLE sockB, int nTimeoutMs)
 SOCKET_HANDLE SockAccept(SOCKET_HANDLE sockListen)
 {
     // No Nagle delay: inherited from the listening socket, like the other
-    // TCP options. Nobody asks for the peer's address.
-    return Counted(accept4(Fd(sockListen), nullptr, nullptr, SOCK_CLOEXEC));
+    // TCP options. Nobody asks for the peer's address. Winsock hands the
+    // listening socket's non-blocking mode on to the connection; Linux does
+    // not, so it is asked for here, and both halves behave alike.
+    int nFlags = SOCK_CLOEXEC;
+    const int nListenFlags = fcntl(Fd(sockListen), F_GETFL);
+    if (nListenFlags >= 0 && (nListenFlags & O_NONBLOCK)) nFlags |= SOCK_NONBLOCK;
+    return Counted(accept4(Fd(sockListen), nullptr, nullptr, nFlags));
 }
 
 BOOL SockResolveIPv4(LPCTSTR pszHost, DWORD* pAddr)

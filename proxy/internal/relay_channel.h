@@ -87,6 +87,11 @@ struct CRelayConnection {
     // An answer came on the target connection in use: it is a kept-alive
     // one, whose close before the next answer may be a mere idle close.
     bool m_bTargetAnswered = false;
+    // A target connection of this relay ended right after its answer (as a
+    // proxy that serves one request per connection does): the later ones
+    // are closed from this side as soon as their answer is through, rather
+    // than waited on for a close that only costs a wake and a receive.
+    bool m_bTargetEndsAfterAnswer = false;
 };
 
 // Thread routine, parameter one CRelayConnection, which it frees. Carries

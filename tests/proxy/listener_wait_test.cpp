@@ -1,5 +1,6 @@
 // The listener's wait: a datagram on its waker ends one wait, and only one;
-// and what an accepted connection gets from the listening socket.
+// what an accepted connection gets from the listening socket; and taking a
+// burst of connections after one wait.
 #include "framework/core/socket_api.h"
 #include "support/loopback_tcp.h"
 
@@ -75,5 +76,42 @@ TEST(ListenerWaitTest, AnAcceptedConnectionSendsSmallWritesAtOnce)
 
     SockClose(sockAccepted);
     SockClose(sockClient);
+    SockClose(sockListen);
+}
+
+// A page's connections arrive together: after one wait the listener takes
+// them all, and the accept that finds the queue empty must say so at once
+// instead of holding the listener until the next connection comes.
+TEST(ListenerWaitTest, ANonBlockingListenerHandsOutTheQueueThenSaysItIsEmpty)
+{
+    ASSERT_TRUE(SockInitOnce());
+    WORD nPort = 0, nWakePort = 0;
+    SOCKET_HANDLE sockListen = SockListenLoopback(0, &nPort);
+    ASSERT_NE(sockListen, NO_SOCKET);
+    SOCKET_HANDLE sockWaker = SockOpenWaker(&nWakePort);
+    ASSERT_NE(sockWaker, NO_SOCKET);
+    ASSERT_TRUE(SockSetNonBlocking(sockListen));
+    EXPECT_EQ(SockAccept(sockListen), NO_SOCKET);
+
+    const int nClients = 3;
+    SOCKET_HANDLE clients[nClients];
+    for (SOCKET_HANDLE& sockClient : clients) {
+        sockClient = TestConnect(nPort);
+        ASSERT_NE(sockClient, NO_SOCKET);
+    }
+    EXPECT_EQ(SockWaitForConnection(sockListen, sockWaker, 2000), 1);
+    SOCKET_HANDLE accepted[nClients + 1];
+    int nAccepted = 0;
+    while (nAccepted <= nClients && (accepted[nAccepted] = SockAccept(sockListen)) != NO_SOCKET) ++nAccepted;
+    ASSERT_EQ(nAccepted, nClients);
+
+    // The connections do not block either, on either system: a receive
+    // with nothing there comes back rather than waiting.
+    char byte = 0;
+    EXPECT_EQ(SockRecv(accepted[0], &byte, 1), SOCK_NOTHING_YET);
+
+    for (int i = 0; i < nAccepted; ++i) SockClose(accepted[i]);
+    for (SOCKET_HANDLE sockClient : clients) SockClose(sockClient);
+    SockClose(sockWaker);
     SockClose(sockListen);
 }

@@ -1,7 +1,8 @@
 // One browser connection through the proxy to an upstream that ends its
-// connections in every way it may: after each answer, in the middle of one,
-// before answering a GET or a POST on a kept-alive connection; and the
-// browser's last request. Each row checks what the browser's connection
+// connections in every way it may: after each answer, saying so or not
+// (then the later ones are not waited for), in the middle of one, before
+// answering a GET or a POST on a kept-alive connection; and the browser's
+// last request. Each row checks what the browser's connection
 // sees and what reached the upstream.
 #include "proxy/local_proxy_server.h"
 #include "proxy_test_peers.h"
@@ -15,7 +16,8 @@
 namespace {
 
 // The upstream reads the path's words: "close" answers with
-// "Connection: close" and ends its connection; "cut" ends it in the middle
+// "Connection: close" and ends its connection; "end" ends it after the
+// answer without having said so; "cut" ends it in the middle
 // of the body; "drop" ends it without a byte when the request is not the
 // first on its connection; "linger" answers and keeps its side open until
 // the proxy closes. Anything else is answered on a kept-alive connection.
@@ -55,7 +57,7 @@ private:
             const bool bClose = path.find("close") != std::string::npos;
             TestSend(s, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" +
                             (bClose ? "Connection: close\r\n" : "") + "\r\n" + body);
-            if (bClose) return;
+            if (bClose || path.find("end") != std::string::npos) return;
             if (path.find("linger") != std::string::npos) {
                 TestRecvAll(s);
                 return;
@@ -92,6 +94,16 @@ std::vector<CScenario> Scenarios()
          {"/close/a", "/close/b", "/close/c"},
          "",
          Answer("/a") + Answer("/b") + Answer("/c"),
+         false,
+         4,
+         4},
+        // Learnt from the first close: the later connections are ended by
+        // the proxy once their answer is through, or "/c" would go out on
+        // the lingering one that reads and answers nothing more.
+        {"upstream closes after each answer unannounced: later ones are closed by the proxy",
+         {"/end/a", "/linger/b", "/c"},
+         "",
+         plain + "/a" + plain + "/b" + plain + "/c",
          false,
          4,
          4},
