@@ -3,7 +3,8 @@
 //   cw_tray_menu hide   Cancel: the settings dialog hides into the tray
 //   cw_tray_menu open   a right button on the icon: the tray menu opens
 //   cw_tray_menu exit   the menu opens, Up moves from nothing selected to
-//                       its last item, Enter chooses "Exit Cloakwall"
+//                       its last item ("Test All Proxies"), Up again over
+//                       the separator to "Exit Cloakwall", Enter chooses it
 //   cw_tray_menu testall  the tray menu's "Test All Proxies" command
 //   cw_tray_menu status   prints the dialog's status line (the progress of
 //                       "Test All Proxies", or a notice)
@@ -59,6 +60,7 @@ int main(int argc, char** argv)
         return 1;
     }
     if (std::strcmp(action, "exit") == 0) {
+        PostMessageA(hMenu, WM_KEYDOWN, VK_UP, 0);
         PostMessageA(hMenu, WM_KEYDOWN, VK_UP, 0);
         PostMessageA(hMenu, WM_KEYDOWN, VK_RETURN, 0);
     }
