@@ -229,29 +229,3 @@ TEST_F(GradeScenarioTest, SilentProxiesCannotHoldABatchPastItsDeadline)
     ASSERT_TRUE(cancelled.Wait(10000));
     EXPECT_LT(CwMonotonicMs() - dStart, 3000);
 }
-
-// A measurement, not a test: run by hand with --gtest_also_run_disabled_tests.
-// CW_MEASURE_PARALLEL picks one way only (32 or 1).
-TEST_F(GradeScenarioTest, DISABLED_MeasureBatchAtOnceAgainstOneAtATime)
-{
-    CStringList entries;
-    std::map<std::string, std::string> kindOf;
-    BatchEntries(entries, kindOf);
-    const char* pszOnly = std::getenv("CW_MEASURE_PARALLEL");
-    for (int nParallel : {32, 1}) {
-        if (pszOnly && std::atoi(pszOnly) != nParallel) continue;
-        CProxyBatchTest batch;
-        long nThreadsBefore = CountProcessThreads();
-        double dStart = CwMonotonicMs();
-        ASSERT_TRUE(batch.Start(entries, m_strJudgeUrl.c_str(), 600000, nParallel, 3000));
-        long nThreadsMax = 0;
-        while (!batch.Wait(200)) {
-            long nThreads = CountProcessThreads();
-            if (nThreads > nThreadsMax) nThreadsMax = nThreads;
-        }
-        // Memory is read from outside: Wine leaves the process's private
-        // usage at 0 here.
-        std::printf("%d at a time: %.0f ms for %d entries; threads %ld before, %ld at most\n", nParallel,
-                    CwMonotonicMs() - dStart, batch.Done(), nThreadsBefore, nThreadsMax);
-    }
-}

