@@ -91,14 +91,14 @@ TEST_F(AbuseTest, TargetThatIsTheProxyItselfIsRefusedAtTheCostOfOneThread)
     EXPECT_EQ(answer, "");
     EXPECT_LE(nPeak, nBefore + 2);
 
-    // With an upstream, the upstream would connect back to us: any loopback
-    // name for our port is refused before it is asked, and any other port
-    // goes on as usual.
+    // With an upstream, the upstream would connect back to us: a loopback
+    // name for our port (the forms are the table's below) is refused before
+    // it is asked, in either request form; any other port goes on as usual.
     {
         CRecordingOrigin upstream;
         m_proxy.Stop();
         ASSERT_TRUE(m_proxy.Start(port, 1, "127.0.0.1", upstream.Port(), "", ""));
-        for (const char* pszHost : {"LocalHost.", "[::1]", "0x7f.1", "127.0.0.1", "a.localhost"}) {
+        for (const char* pszHost : {"LocalHost.", "[::1]"}) {
             const std::string hostPort = pszHost + ":"s + self;
             EXPECT_EQ(FetchThroughProxy(port, "GET http://" + hostPort + "/ HTTP/1.1\r\nHost: x\r\n\r\n"), "")
                 << hostPort;
