@@ -57,6 +57,27 @@ cw_install() {
   cw_reg_sz UpdateServer "$server"
 }
 
+# cw_e2e_begin TOOL...: the start of a test of the whole program (after
+# tests/e2e/lib/peers.sh): skips when the Windows build is not there, fails
+# when a tool is missing, and ends Wine, the display and the peers on exit.
+# Sets win to the Windows build folder.
+cw_e2e_begin() {
+  win="$CW_SOURCE_DIR/build/windows"
+  if [ ! -f "$win/app/cloakwall.exe" ] || [ ! -f "$win/tests/app/cw_tray_menu.exe" ]; then
+    echo "skipped: the Windows build is not there (make build-windows, or make test, builds it)"
+    exit 0
+  fi
+  local t
+  for t in "$@"; do command -v "$t" >/dev/null || fail "$t is not installed"; done
+  peers_init
+  trap cw_e2e_end EXIT
+}
+cw_e2e_end() {
+  wineserver -k >/dev/null 2>&1 || true
+  [ -n "$CW_XVFB_PID" ] && kill "$CW_XVFB_PID" 2>/dev/null || true
+  peers_cleanup
+}
+
 # cw_fresh_install PREFIX EXE UPDATE_SERVER: for a test of the whole program:
 # its own prefix and display, nothing on 127.0.0.1:8080 yet, no settings left
 # from an earlier run, the program installed, and a start that is neither the

@@ -14,20 +14,8 @@ set -euo pipefail
 source "$(dirname "$0")/lib/peers.sh"
 : "${CW_SOURCE_DIR:?}"
 source "$CW_SOURCE_DIR/scripts/lib/cloakwall-wine.sh"
-win="$CW_SOURCE_DIR/build/windows"
 shots="$CW_SOURCE_DIR/tests/e2e/screenshots"
-if [ ! -f "$win/app/cloakwall.exe" ] || [ ! -f "$win/tests/app/cw_tray_menu.exe" ]; then
-  echo "skipped: the Windows build is not there (make build-windows, or make test, builds it)"
-  exit 0
-fi
-for t in curl python3 wine Xvfb import; do command -v "$t" >/dev/null || fail "$t is not installed"; done
-peers_init
-cleanup_all() {
-  wineserver -k >/dev/null 2>&1 || true
-  [ -n "$CW_XVFB_PID" ] && kill "$CW_XVFB_PID" 2>/dev/null || true
-  peers_cleanup
-}
-trap cleanup_all EXIT
+cw_e2e_begin curl python3 wine Xvfb import
 
 # The origin: answers every GET and logs the address each request came from.
 cat >"$WORK/origin.py" <<'PY'

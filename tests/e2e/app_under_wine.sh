@@ -9,19 +9,7 @@ set -euo pipefail
 source "$(dirname "$0")/lib/peers.sh"
 : "${CW_SOURCE_DIR:?}"
 source "$CW_SOURCE_DIR/scripts/lib/cloakwall-wine.sh"
-win="$CW_SOURCE_DIR/build/windows"
-if [ ! -f "$win/app/cloakwall.exe" ] || [ ! -f "$win/tests/app/cw_tray_menu.exe" ]; then
-  echo "skipped: the Windows build is not there (make build-windows, or make test, builds it)"
-  exit 0
-fi
-for t in curl nginx tinyproxy python3 wine Xvfb xwininfo; do command -v "$t" >/dev/null || fail "$t is not installed"; done
-peers_init
-cleanup_all() {
-  wineserver -k >/dev/null 2>&1 || true
-  [ -n "$CW_XVFB_PID" ] && kill "$CW_XVFB_PID" 2>/dev/null || true
-  peers_cleanup
-}
-trap cleanup_all EXIT
+cw_e2e_begin curl nginx tinyproxy python3 wine Xvfb xwininfo
 
 curl_opts=(--silent --show-error --max-time 20 --noproxy '')
 origin_port=$(free_port)
