@@ -246,32 +246,3 @@ TEST_F(TestAllTest, TestAllOf200EndsByItsDeadlineRanksTheListKeepsItAcrossAResta
     ASSERT_TRUE(file.Load(ResultsFile().c_str()));
     EXPECT_EQ(0, file.GetCount());
 }
-
-// A measurement, not a test: run by hand with --gtest_also_run_disabled_tests.
-// "Test All Proxies" in the dialog over the list of 200 with the program's
-// own entry limit, 32 at a time and one at a time (CW_MEASURE_PARALLEL picks
-// one of them).
-TEST_F(TestAllTest, DISABLED_MeasureTestAllAtOnceAgainstOneAtATime)
-{
-    std::map<std::string, std::string> kindOf;
-    StoreWithVendor(StoredSettings{});
-    WriteRaw(ListFile(), BatchList(kindOf));
-    CSettingsDlg& dlg = Open();
-    const char* pszOnly = std::getenv("CW_MEASURE_PARALLEL");
-    for (int nParallel : {32, 1}) {
-        if (pszOnly && std::atoi(pszOnly) != nParallel) continue;
-        CNetJobLimits limits = m_saved;
-        limits.dwTestAllMs = 900000;
-        limits.nTestAllParallel = nParallel;
-        SetNetJobLimits(limits);
-        auto t0 = std::chrono::steady_clock::now();
-        dlg.SendMessage(WM_COMMAND, ID_TEST_ALL_PROXIES, 0);
-        ASSERT_TRUE(dlg.IsTestAllRunning());
-        PumpUntil([&] { return !dlg.IsTestAllRunning(); }, 1000000);
-        long nMs = static_cast<long>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count());
-        char status[512] = "";
-        ::GetDlgItemTextA(dlg.m_hWnd, IDC_TESTSTATUS, status, sizeof status);
-        std::printf("%d at a time: %ld ms; %s\n", nParallel, nMs, status);
-    }
-}
