@@ -181,7 +181,10 @@ BOOL GradeProxy(LPCTSTR pszEntry, const CJudgeBaseline& baseline, const CNetDead
     CEntryBound bound(deadline, dwEntryLimitMs);
     CString strHost;
     int nPort = 0;
-    SplitProxyEntry(pszEntry, strHost, nPort);
+    CProxyAddress address;
+    ReadProxyEntry(pszEntry, address);
+    strHost = address.strHost;
+    nPort = address.nPort;
     strHost.Trim();
     DWORD dwAddr = 0;
     CFetch fetch;

@@ -125,15 +125,16 @@ CString FormatProxyAvailableText(LPCTSTR pszEntry, int nConnectMs, double dKBPer
 {
     CString text;
     text.Format("Proxy Server %s is Available\r\nResponse Time %d milliseconds \r\nDownload Speed %.02f KB/sec \r\n",
-                pszEntry ? pszEntry : "", nConnectMs, dKBPerSec);
+                MaskProxyPassword(pszEntry ? pszEntry : "").GetString(), nConnectMs, dKBPerSec);
     return text;
 }
 
 BOOL TestProxyEntry(LPCTSTR pszEntry, LPCTSTR pszSampleUrl, CProxyTestReport& rReport, const CNetDeadline* pDeadline)
 {
-    CString strHost;
-    int nPort = 0;
-    SplitProxyEntry(pszEntry, strHost, nPort);
+    CProxyAddress address;
+    ReadProxyEntry(pszEntry, address);
+    const CString& strHost = address.strHost;
+    const int nPort = address.nPort;
     rReport = CProxyTestReport();
     rReport.nConnectMs = MeasureConnectTime(strHost, nPort, pDeadline);
     if (rReport.nConnectMs == 0) {

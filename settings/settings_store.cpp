@@ -3,6 +3,8 @@
 // Nothing else happens here: start-up work belongs to the application.
 #include "settings/settings_store.h"
 
+#include "proxylist/proxy_sources.h"
+
 #define SETTING(name) CLOAKWALL_SETTINGS_KEY "\\" name
 
 CRegStringValue g_regAppPath(SETTING("AppPath"), "", FALSE, HKEY_LOCAL_MACHINE);
@@ -20,3 +22,6 @@ CRegDwordValue g_regMinimize(SETTING("Minimize"), 0, FALSE, HKEY_LOCAL_MACHINE);
 CRegDwordValue g_regRunFirst(SETTING("RunFirst"), 0, FALSE, HKEY_LOCAL_MACHINE);
 CRegStringValue g_regUpdateServer(SETTING("UpdateServer"), CLOAKWALL_DEFAULT_UPDATE_SERVER, FALSE, HKEY_LOCAL_MACHINE);
 CRegStringValue g_regJudgeUrl(SETTING("JudgeUrl"), "", FALSE, HKEY_LOCAL_MACHINE);
+CRegMultiStringValue g_regProxySources(SETTING("ProxySources"), g_rgszDefaultProxySources, g_nDefaultProxySources,
+                                       FALSE, HKEY_LOCAL_MACHINE);
+CRegStringValue g_regProxyBypass(SETTING("ProxyBypass"), "", FALSE, HKEY_LOCAL_MACHINE);

@@ -6,6 +6,7 @@
 
 #include "framework/core/cstring.h"
 #include "registry/reg_dword_value.h"
+#include "registry/reg_multi_string_value.h"
 #include "registry/reg_string_value.h"
 
 // The key that holds every setting, relative to HKEY_LOCAL_MACHINE.
@@ -36,3 +37,10 @@ extern CRegStringValue g_regUpdateServer;   // UpdateServer: the vendor server, 
 // JudgeUrl: an http:// URL of a proxy judge of the user's own; empty (the
 // default) asks the judge on the vendor server (see judge_answer.h).
 extern CRegStringValue g_regJudgeUrl;
+// ProxySources: the lists the proxy list is read from besides the vendor's
+// and the user's own file, each an http:// or https:// URL or a file path;
+// a few public lists while the value is missing (see proxy_sources.h).
+extern CRegMultiStringValue g_regProxySources;
+// ProxyBypass: the addresses the browser reaches without the proxy, as the
+// browser's bypass list writes them (";" between them).
+extern CRegStringValue g_regProxyBypass;

@@ -37,15 +37,16 @@ void CSettingsDlg::SwitchOn(const CString& strEntry)
 
 void CSettingsDlg::StartLocalProxy(const CString& strEntry)
 {
-    CString strHost;
-    int nPort = 0;
-    SplitProxyEntry(strEntry, strHost, nPort);
+    CProxyAddress address;
+    ReadProxyEntry(strEntry, address);
     if (m_proxyServer.IsRunning()) m_proxyServer.Stop();
     // An upstream that stops answering is noticed by the connections that
     // fail on it; the dialog then moves to another proxy.
     m_proxyServer.SetUpstreamDownHandler(PostUpstreamDown, m_hWnd, UPSTREAM_FAILURES_BEFORE_FAILOVER);
     m_strActiveProxy = strEntry;
-    BOOL bStarted = m_proxyServer.Start(kLocalProxyPort, 1, strHost, nPort, CString(), CString());
+    // The account an entry names is the upstream's.
+    BOOL bStarted =
+        m_proxyServer.Start(kLocalProxyPort, 1, address.strHost, address.nPort, address.strUser, address.strPassword);
     if (!bStarted) m_strActiveProxy.Empty();
     UpdateStateTip();
     if (!bStarted) Say("Cannot Start Proxy!", "ERROR");
@@ -76,7 +77,7 @@ BOOL CSettingsDlg::ApplyStoredSettings()
         // Only what the user last switched on is switched on again, and the
         // check box and the tray's check mark show what is in force.
         CString strProxy = g_regProxyName.Get();
-        if (!strProxy.IsEmpty() && m_comboProxy.m_hWnd) m_comboProxy.SetWindowText(strProxy);
+        if (!strProxy.IsEmpty() && m_comboProxy.m_hWnd) m_comboProxy.SetWindowText(ShownEntry(strProxy));
         BOOL bOn = g_regUseProxy.Get() == 1 && !strProxy.IsEmpty();
         if (bOn) SwitchOn(strProxy);
         m_bUseProxy = bOn ? 1 : 0;
@@ -105,7 +106,7 @@ void CSettingsDlg::OnOK()
         CString strProxy;
         m_comboProxy.GetWindowText(strProxy);
         // A dead entry is chosen by its address, without the mark.
-        strProxy = EntryFromRankedText(strProxy);
+        strProxy = EntryFromRankedText(EntryOfShown(strProxy));
         if (strProxy.IsEmpty()) {
             Say("No proxy selected");
             FinishSave(TRUE);
@@ -119,14 +120,13 @@ void CSettingsDlg::OnOK()
             AfxMessageBox(PROXY_LEAKS_QUESTION_TEXT, MB_YESNO | MB_ICONWARNING, PROXY_LEAKS_QUESTION_CAPTION, m_hWnd) !=
                 IDYES) {
             if (m_bExiting) return;
-            m_comboProxy.SetWindowText(g_regProxyName.Get());
+            m_comboProxy.SetWindowText(ShownEntry(g_regProxyName.Get()));
             FinishSave(TRUE);
             return;
         }
-        CString strHost;
-        int nPort = 0;
-        SplitProxyEntry(strProxy, strHost, nPort);
-        CheckReachableThen(strHost, nPort, [this, strProxy](BOOL bReachable) {
+        CProxyAddress address;
+        ReadProxyEntry(strProxy, address);
+        CheckReachableThen(address.strHost, address.nPort, [this, strProxy](BOOL bReachable) {
             BOOL bStored = TRUE;
             if (!bReachable) {
                 Say("Please choose another Proxy!", "ERROR");
@@ -188,10 +188,9 @@ void CSettingsDlg::OnToggleAnonymous()
         Say("No proxy selected");
         return;
     }
-    CString strHost;
-    int nPort = 0;
-    SplitProxyEntry(strProxy, strHost, nPort);
-    CheckReachableThen(strHost, nPort, [this, strProxy](BOOL bReachable) {
+    CProxyAddress address;
+    ReadProxyEntry(strProxy, address);
+    CheckReachableThen(address.strHost, address.nPort, [this, strProxy](BOOL bReachable) {
         if (!bReachable) {
             Say("Please choose another Proxy!", "ERROR");
             return;
