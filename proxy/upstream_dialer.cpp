@@ -53,9 +53,8 @@ BOOL Handshake(SOCKET_HANDLE sock, const CUpstreamConfig& config, const CString&
 {
     CSocksHandshake handshake;
     std::string strOut;
-    CSocksHandshake::EStatus eStatus =
-        handshake.Start(config.eKind == UPSTREAM_SOCKS4A ? SOCKS_V4A : SOCKS_V5, strHost, nPort, config.strProxyUser,
-                        config.strProxyPassword, strOut);
+    CSocksHandshake::EStatus eStatus = handshake.Start(config.eKind == UPSTREAM_SOCKS4A ? SOCKS_V4A : SOCKS_V5, strHost,
+                                                       nPort, config.strProxyUser, config.strProxyPassword, strOut);
     const bool bOwnBound = policy.RemainingMs() == DIAL_UNBOUNDED;
     const Clock::time_point end = Clock::now() + std::chrono::milliseconds(DIAL_HANDSHAKE_MS);
     while (eStatus == CSocksHandshake::NEED_MORE) {
@@ -138,15 +137,16 @@ CString CDialResult::Reason() const
     return "no connection";
 }
 
-SOCKET_HANDLE DialUpstream(const CUpstreamConfig& config, const CString& strHost, int nPort,
-                           const CDialPolicy& policy, CDialResult& rResult)
+SOCKET_HANDLE DialUpstream(const CUpstreamConfig& config, const CString& strHost, int nPort, const CDialPolicy& policy,
+                           CDialResult& rResult)
 {
     rResult = CDialResult();
     const bool bUpstream = config.bUseUpstream != FALSE;
     // Direct, the server is the first hop; otherwise the proxy is.
     const CString& strHop = bUpstream ? config.strUpstreamHost : strHost;
     const int nHopPort = bUpstream ? config.nUpstreamPort : nPort;
-    if (strHop.IsEmpty() || !CwIsTcpPort(nHopPort) || (config.IsSocks() && (strHost.IsEmpty() || !CwIsTcpPort(nPort)))) {
+    if (strHop.IsEmpty() || !CwIsTcpPort(nHopPort) ||
+        (config.IsSocks() && (strHost.IsEmpty() || !CwIsTcpPort(nPort)))) {
         rResult.eFailure = DIAL_BAD_ADDRESS;
         return NO_SOCKET;
     }

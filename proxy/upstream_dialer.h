@@ -50,8 +50,8 @@ enum EDialFailure {
 struct CDialResult {
     EDialFailure eFailure = DIAL_OK;
     ESocksError eSocksError = SOCKS_ERROR_NONE; // with DIAL_SOCKS_FAILED
-    int nConnectMs = 0; // the TCP connect to the first hop, at least 1 once made
-    DWORD dwHopAddr = 0; // the first hop, network order, once resolved
+    int nConnectMs = 0;                         // the TCP connect to the first hop, at least 1 once made
+    DWORD dwHopAddr = 0;                        // the first hop, network order, once resolved
     WORD nHopPort = 0;
 
     // The upstream proxy answered as a working proxy does, even when it
@@ -67,5 +67,5 @@ struct CDialResult {
 // With an HTTP upstream it is the connection to the proxy (the requests
 // name their server); through SOCKS, and direct, it is a connection to the
 // server itself. NO_SOCKET on failure, with rResult saying why.
-SOCKET_HANDLE DialUpstream(const CUpstreamConfig& config, const CString& strHost, int nPort,
-                           const CDialPolicy& policy, CDialResult& rResult);
+SOCKET_HANDLE DialUpstream(const CUpstreamConfig& config, const CString& strHost, int nPort, const CDialPolicy& policy,
+                           CDialResult& rResult);

@@ -82,8 +82,8 @@ BOOL GradeProxy(LPCTSTR pszEntry, const CJudgeBaseline& baseline, const CNetDead
     // Through SOCKS the judge is asked for by its name, as the browser's
     // requests will be.
     CString strTarget = RequestTargetFor(upstream, baseline.strHostPort, WithMarker(baseline.strPath, strMarker));
-    BOOL bAnswered = FetchThroughUpstream(upstream, baseline.strHost, baseline.nPort,
-                                          JudgeRequest(baseline, strTarget), policy, fetch, kMaxAnswerBytes);
+    BOOL bAnswered = FetchThroughUpstream(upstream, baseline.strHost, baseline.nPort, JudgeRequest(baseline, strTarget),
+                                          policy, fetch, kMaxAnswerBytes);
     rReport.nConnectMs = fetch.nConnectMs;
     rReport.strFailure = fetch.dial.eFailure == DIAL_SOCKS_FAILED ? fetch.dial.Reason() : CString();
     if (!bAnswered) {

@@ -142,8 +142,8 @@ double MeasureSpeedThroughUpstream(const CUpstreamConfig& upstream, LPCTSTR pszS
     const CHttpTimeouts limits = GetHttpTimeouts();
     CNetDeadline ownDeadline(limits.dwConnectMs + limits.dwReceiveMs);
     CJobDialPolicy policy(pDeadline ? *pDeadline : ownDeadline, 0x7FFFFFFF);
-    CString strRequest = "GET " + RequestTargetFor(upstream, strHostPort, strPath) + " HTTP/1.0\r\nHost: " +
-                         strHostPort + "\r\nAccept: */*\r\nConnection: close\r\n\r\n";
+    CString strRequest = "GET " + RequestTargetFor(upstream, strHostPort, strPath) +
+                         " HTTP/1.0\r\nHost: " + strHostPort + "\r\nAccept: */*\r\nConnection: close\r\n\r\n";
     CUpstreamFetch fetch;
     const BOOL bFetched = FetchThroughUpstream(upstream, strHost, nPort, strRequest, policy, fetch);
     rDial = fetch.dial;
@@ -176,8 +176,8 @@ BOOL TestProxyEntry(LPCTSTR pszEntry, LPCTSTR pszSampleUrl, CProxyTestReport& rR
         rReport.dKBPerSec = SpeedToKBPerSec(MeasureSpeedThroughUpstream(upstream, pszSampleUrl, pDeadline, dial));
         // It is there, but will not carry this user's pages: not the same
         // as a proxy that is gone, and another entry will not mend it.
-        if (dial.eFailure == DIAL_SOCKS_FAILED && (dial.eSocksError == SOCKS_ERROR_ACCOUNT_REFUSED ||
-                                                   dial.eSocksError == SOCKS_ERROR_ACCOUNT_WANTED)) {
+        if (dial.eFailure == DIAL_SOCKS_FAILED &&
+            (dial.eSocksError == SOCKS_ERROR_ACCOUNT_REFUSED || dial.eSocksError == SOCKS_ERROR_ACCOUNT_WANTED)) {
             rReport.strText.Format(PROXY_ACCOUNT_REFUSED_FORMAT, pszEntry ? pszEntry : "", dial.Reason().GetString());
             rReport.strCaption = PROXY_ERROR_CAPTION;
             return FALSE;

@@ -81,9 +81,8 @@ CString RequestTargetFor(const CUpstreamConfig& config, const CString& strHostPo
     return strPath;
 }
 
-BOOL FetchThroughUpstream(const CUpstreamConfig& config, const CString& strHost, WORD nPort,
-                          const CString& strRequest, const CJobDialPolicy& policy, CUpstreamFetch& rFetch,
-                          int nMaxBytes)
+BOOL FetchThroughUpstream(const CUpstreamConfig& config, const CString& strHost, WORD nPort, const CString& strRequest,
+                          const CJobDialPolicy& policy, CUpstreamFetch& rFetch, int nMaxBytes)
 {
     rFetch = CUpstreamFetch();
     SOCKET_HANDLE s = DialUpstream(config, strHost, nPort, policy, rFetch.dial);

@@ -53,6 +53,5 @@ struct CUpstreamFetch {
 // the form RequestTargetFor gives) and reads the answer to the server's
 // close or its Content-Length, at most nMaxBytes. FALSE when no whole answer
 // came within the policy's bound; rFetch.dial says why when the dial failed.
-BOOL FetchThroughUpstream(const CUpstreamConfig& config, const CString& strHost, WORD nPort,
-                          const CString& strRequest, const CJobDialPolicy& policy, CUpstreamFetch& rFetch,
-                          int nMaxBytes = 64 * 1024);
+BOOL FetchThroughUpstream(const CUpstreamConfig& config, const CString& strHost, WORD nPort, const CString& strRequest,
+                          const CJobDialPolicy& policy, CUpstreamFetch& rFetch, int nMaxBytes = 64 * 1024);

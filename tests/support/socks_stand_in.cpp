@@ -42,7 +42,9 @@ void Relay(SOCKET_HANDLE a, SOCKET_HANDLE b)
 
 } // namespace
 
-CSocksStandIn::CSocksStandIn() : m_server([this](SOCKET_HANDLE s) { Serve(s); }) {}
+CSocksStandIn::CSocksStandIn() : m_server([this](SOCKET_HANDLE s) { Serve(s); })
+{
+}
 
 void CSocksStandIn::AddName(const std::string& strName, WORD nPort)
 {
