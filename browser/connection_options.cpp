@@ -43,18 +43,17 @@ INTERNET_PER_CONN_OPTIONA* AllocOptions(DWORD dwCount, LPCSTR pszFailure)
 
 } // namespace
 
-BOOL SetConnectionOptions(LPCSTR pszConnectionName, LPCSTR pszProxyServer)
+BOOL SetConnectionOptions(LPCSTR pszConnectionName, LPCSTR pszProxyServer, LPCSTR pszBypass)
 {
     INTERNET_PER_CONN_OPTIONA* pOptions = AllocOptions(3, "failed to allocat memory in SetConnectionOptions()");
     if (!pOptions) return FALSE;
 
-    static char szBypass[] = "local";
     pOptions[0].dwOption = INTERNET_PER_CONN_FLAGS;
     pOptions[0].Value.dwValue = PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY;
     pOptions[1].dwOption = INTERNET_PER_CONN_PROXY_SERVER;
     pOptions[1].Value.pszValue = const_cast<LPSTR>(pszProxyServer);
     pOptions[2].dwOption = INTERNET_PER_CONN_PROXY_BYPASS;
-    pOptions[2].Value.pszValue = szBypass;
+    pOptions[2].Value.pszValue = const_cast<LPSTR>(pszBypass);
     return ApplyOptions(pszConnectionName, pOptions, 3);
 }
 

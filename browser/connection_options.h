@@ -3,14 +3,17 @@
 // whole user account and tell running WinINet clients at once.
 #pragma once
 
+#include "browser/proxy_bypass.h"
 #include "framework/core/types.h"
 
 // "DefaultConnectionSettings": the connection every caller names.
 extern const char* g_pszConnectionName;
 
-// Flags direct-or-proxy, the given proxy server and the bypass entry
-// "local". Nonzero when WinINet accepted the option list.
-BOOL SetConnectionOptions(LPCSTR pszConnectionName, LPCSTR pszProxyServer);
+// Flags direct-or-proxy, the given proxy server and the bypass list (";"
+// between entries; the program passes the ProxyBypass setting). Nonzero
+// when WinINet accepted the option list.
+BOOL SetConnectionOptions(LPCSTR pszConnectionName, LPCSTR pszProxyServer,
+                          LPCSTR pszBypass = CLOAKWALL_DEFAULT_PROXY_BYPASS);
 
 // Flags direct only; the server and bypass texts stay stored and unused.
 BOOL DisableConnectionProxy(LPCSTR pszConnectionName);

@@ -1,4 +1,4 @@
-// The judge's HTTP/1.0 requests on the socket seam.
+// The judge's HTTP/1.0 requests over the upstream dialer.
 #include "judge_client.h"
 
 #include "framework/core/socket_api.h"
@@ -45,28 +45,43 @@ CString MakeJudgeMarker()
     return strMarker;
 }
 
+CString BuildJudgeRequest(const CJudgeBaseline& baseline, const CString& strMarker, BOOL bThroughProxy)
+{
+    CString strTarget = WithMarker(baseline.strPath, strMarker);
+    if (bThroughProxy) strTarget = "http://" + baseline.strHostPort + strTarget;
+    return JudgeRequest(baseline, strTarget);
+}
+
 BOOL AskJudgeDirect(LPCTSTR pszJudgeUrl, const CNetDeadline& deadline, CJudgeBaseline& rBaseline)
 {
     rBaseline = CJudgeBaseline();
-    CString strHost;
-    if (!SplitHttpUrl(pszJudgeUrl, strHost, rBaseline.nPort, rBaseline.strHostPort, rBaseline.strPath)) return FALSE;
-    if (!ResolveIPv4Within(strHost, &rBaseline.dwAddr, deadline)) return FALSE;
-    rBaseline.strHost = strHost;
-    CJobDialPolicy policy(deadline, 0x7FFFFFFF);
-    CUpstreamFetch fetch;
-    CUpstreamConfig direct;
-    CString strRequest = JudgeRequest(rBaseline, WithMarker(rBaseline.strPath, MakeJudgeMarker()));
-    // To the address found once, not the name: a second lookup would cost
-    // the time again.
-    const unsigned char* pb = reinterpret_cast<const unsigned char*>(&rBaseline.dwAddr);
-    CString strAddr;
-    strAddr.Format("%u.%u.%u.%u", pb[0], pb[1], pb[2], pb[3]);
-    if (!FetchThroughUpstream(direct, strAddr, rBaseline.nPort, strRequest, policy, fetch, kMaxAnswerBytes) ||
-        fetch.dwStatus != 200)
-        return FALSE;
-    if (!ParseJudgeAnswer(fetch.strBody, rBaseline.answer) || !rBaseline.answer.bIntact) return FALSE;
-    rBaseline.bValid = TRUE;
-    return TRUE;
+    EJudgeBaseline eBest = JUDGE_BASELINE_NONE;
+    for (const CString& strUrl : SplitJudgeUrls(pszJudgeUrl)) {
+        if (deadline.IsOver()) break;
+        CJudgeBaseline one;
+        if (!SplitHttpUrl(strUrl, one.strHost, one.nPort, one.strHostPort, one.strPath)) continue;
+        if (!ResolveIPv4Within(one.strHost, &one.dwAddr, deadline)) continue;
+        // To the address found once, not the name: a second lookup would
+        // cost the time again.
+        const unsigned char* pb = reinterpret_cast<const unsigned char*>(&one.dwAddr);
+        CString strAddr;
+        strAddr.Format("%u.%u.%u.%u", pb[0], pb[1], pb[2], pb[3]);
+        CJobDialPolicy policy(deadline, 0x7FFFFFFF);
+        CUpstreamConfig direct;
+        CUpstreamFetch fetch;
+        if (!FetchThroughUpstream(direct, strAddr, one.nPort, BuildJudgeRequest(one, MakeJudgeMarker(), FALSE), policy,
+                                  fetch, kMaxAnswerBytes))
+            continue;
+        one.eState = ReadJudgeBaseline(fetch.dwStatus, fetch.strBody, one.answer);
+        if (one.eState == JUDGE_BASELINE_READY) {
+            one.bValid = TRUE;
+            rBaseline = one;
+            return TRUE;
+        }
+        if (one.eState == JUDGE_BASELINE_BLIND) eBest = JUDGE_BASELINE_BLIND;
+    }
+    rBaseline.eState = eBest;
+    return FALSE;
 }
 
 BOOL GradeProxy(LPCTSTR pszEntry, const CJudgeBaseline& baseline, const CNetDeadline& deadline, DWORD dwEntryLimitMs,
@@ -79,10 +94,11 @@ BOOL GradeProxy(LPCTSTR pszEntry, const CJudgeBaseline& baseline, const CNetDead
     UpstreamFromEntry(pszEntry, upstream);
     CUpstreamFetch fetch;
     CString strMarker = MakeJudgeMarker();
-    // Through SOCKS the judge is asked for by its name, as the browser's
+    // An HTTP proxy gets the absolute form; through SOCKS the judge gets
+    // the request itself, and is asked for by its name, as the browser's
     // requests will be.
-    CString strTarget = RequestTargetFor(upstream, baseline.strHostPort, WithMarker(baseline.strPath, strMarker));
-    BOOL bAnswered = FetchThroughUpstream(upstream, baseline.strHost, baseline.nPort, JudgeRequest(baseline, strTarget),
+    BOOL bAnswered = FetchThroughUpstream(upstream, baseline.strHost, baseline.nPort,
+                                          BuildJudgeRequest(baseline, strMarker, upstream.eKind == UPSTREAM_HTTP),
                                           policy, fetch, kMaxAnswerBytes);
     rReport.nConnectMs = fetch.nConnectMs;
     rReport.strFailure = fetch.dial.eFailure == DIAL_SOCKS_FAILED ? fetch.dial.Reason() : CString();
@@ -93,25 +109,19 @@ BOOL GradeProxy(LPCTSTR pszEntry, const CJudgeBaseline& baseline, const CNetDead
     }
     rReport.nResponseMs = fetch.nResponseMs;
     rReport.dKBPerSec = fetch.nBytes / 1024.0 / (fetch.nResponseMs / 1000.0);
-    CJudgeAnswer proxied;
-    if (fetch.dwStatus != 200) {
-        rReport.eGrade = PROXY_GRADE_DEAD;
-        return FALSE;
-    }
-    // A page of the proxy's own in place of the judge's is a change too.
-    if (!ParseJudgeAnswer(fetch.strBody, proxied)) {
-        rReport.eGrade = PROXY_GRADE_TAMPERING;
-        return TRUE;
-    }
-    rReport.eGrade = GradeJudgeAnswers(baseline.answer, proxied, strMarker, rReport.strGiveaways);
-    return TRUE;
+    rReport.eGrade =
+        GradeProxiedAnswer(baseline.answer, fetch.dwStatus, fetch.strBody, strMarker, rReport.strGiveaways);
+    return rReport.eGrade != PROXY_GRADE_DEAD;
 }
 
 BOOL GradeOneProxy(LPCTSTR pszEntry, LPCTSTR pszJudgeUrl, const CNetDeadline& deadline, CProxyGradeReport& rReport)
 {
     rReport = CProxyGradeReport();
     CJudgeBaseline baseline;
-    if (!AskJudgeDirect(pszJudgeUrl, deadline, baseline)) return FALSE;
+    if (!AskJudgeDirect(pszJudgeUrl, deadline, baseline)) {
+        rReport.bJudgeBlind = baseline.eState == JUDGE_BASELINE_BLIND;
+        return FALSE;
+    }
     GradeProxy(pszEntry, baseline, deadline, 0x7FFFFFFF, rReport);
     return TRUE;
 }

@@ -29,7 +29,7 @@ void PostUpstreamDown(void* pContext)
 
 void CSettingsDlg::SwitchOn(const CString& strEntry)
 {
-    SetConnectionOptions(g_pszConnectionName, kLocalProxyAddress);
+    SetConnectionOptions(g_pszConnectionName, kLocalProxyAddress, g_regProxyBypass.Get());
     // The caption says "Enabled" exactly while it is.
     SetBrowserTitle();
     StartLocalProxy(strEntry);

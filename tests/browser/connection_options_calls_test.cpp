@@ -123,7 +123,7 @@ TEST_F(ConnectionOptionCalls, SwitchOnHandsThreeOptionsThenAnnouncesAndRefreshes
     EXPECT_TRUE(SetConnectionOptions(g_pszConnectionName, "127.0.0.1:8080"));
     ExpectSequence("DefaultConnectionSettings", {{INTERNET_PER_CONN_FLAGS, "3"},
                                                  {INTERNET_PER_CONN_PROXY_SERVER, "127.0.0.1:8080"},
-                                                 {INTERNET_PER_CONN_PROXY_BYPASS, "local"}});
+                                                 {INTERNET_PER_CONN_PROXY_BYPASS, CLOAKWALL_DEFAULT_PROXY_BYPASS}});
 }
 
 TEST_F(ConnectionOptionCalls, SwitchOffHandsOnlyTheDirectFlag)
@@ -140,15 +140,16 @@ TEST_F(ConnectionOptionCalls, SwitchingOnAgainHandsAllThreeAgain)
     SetConnectionOptions(g_pszConnectionName, "127.0.0.1:8080");
     ExpectSequence("DefaultConnectionSettings", {{INTERNET_PER_CONN_FLAGS, "3"},
                                                  {INTERNET_PER_CONN_PROXY_SERVER, "127.0.0.1:8080"},
-                                                 {INTERNET_PER_CONN_PROXY_BYPASS, "local"}});
+                                                 {INTERNET_PER_CONN_PROXY_BYPASS, CLOAKWALL_DEFAULT_PROXY_BYPASS}});
 }
 
-TEST_F(ConnectionOptionCalls, CallersConnectionNameAndServerArePassedOn)
+TEST_F(ConnectionOptionCalls, CallersConnectionNameServerAndBypassArePassedOn)
 {
-    SetConnectionOptions("Dial-up", "127.0.0.1:3128");
+    SetConnectionOptions("Dial-up", "127.0.0.1:3128", "<local>;10.*;intranet.example");
     ASSERT_FALSE(g_calls.empty());
     EXPECT_EQ("Dial-up", g_calls[0].text);
     EXPECT_EQ("127.0.0.1:3128", g_calls[0].options.at(1).second);
+    EXPECT_EQ("<local>;10.*;intranet.example", g_calls[0].options.at(2).second);
 }
 
 TEST_F(ConnectionOptionCalls, RejectedOptionsGiveZeroButStillNotify)
@@ -157,7 +158,7 @@ TEST_F(ConnectionOptionCalls, RejectedOptionsGiveZeroButStillNotify)
     EXPECT_FALSE(SetConnectionOptions(g_pszConnectionName, "127.0.0.1:8080"));
     ExpectSequence("DefaultConnectionSettings", {{INTERNET_PER_CONN_FLAGS, "3"},
                                                  {INTERNET_PER_CONN_PROXY_SERVER, "127.0.0.1:8080"},
-                                                 {INTERNET_PER_CONN_PROXY_BYPASS, "local"}});
+                                                 {INTERNET_PER_CONN_PROXY_BYPASS, CLOAKWALL_DEFAULT_PROXY_BYPASS}});
 
     g_calls.clear();
     EXPECT_FALSE(DisableConnectionProxy(g_pszConnectionName));
