@@ -18,6 +18,15 @@ BOOL SetConnectionOptions(LPCSTR pszConnectionName, LPCSTR pszProxyServer,
 // Flags direct only; the server and bypass texts stay stored and unused.
 BOOL DisableConnectionProxy(LPCSTR pszConnectionName);
 
+// The two halves of the operations above, for a change of several
+// connections with one announcement: store one connection's options
+// (nonzero when WinINet took them) ...
+BOOL StoreConnectionOptions(LPCSTR pszConnectionName, LPCSTR pszProxyServer, LPCSTR pszBypass);
+BOOL StoreDirectConnection(LPCSTR pszConnectionName);
+// ... then tell running WinINet clients: settings changed, proxy settings
+// changed, refresh.
+void AnnounceConnectionChange();
+
 // TRUE when the connection's options send its requests to a proxy and that
 // proxy is exactly pszProxyServer (the local proxy's address, at start-up:
 // a copy that was killed or crashed left the browser pointing there).
