@@ -3,6 +3,7 @@
 // Nothing else happens here: start-up work belongs to the application.
 #include "settings/settings_store.h"
 
+#include "browser/proxy_bypass.h"
 #include "proxylist/proxy_sources.h"
 
 #define SETTING(name) CLOAKWALL_SETTINGS_KEY "\\" name
@@ -24,4 +25,4 @@ CRegStringValue g_regUpdateServer(SETTING("UpdateServer"), CLOAKWALL_DEFAULT_UPD
 CRegStringValue g_regJudgeUrl(SETTING("JudgeUrl"), "", FALSE, HKEY_LOCAL_MACHINE);
 CRegMultiStringValue g_regProxySources(SETTING("ProxySources"), g_rgszDefaultProxySources, g_nDefaultProxySources,
                                        FALSE, HKEY_LOCAL_MACHINE);
-CRegStringValue g_regProxyBypass(SETTING("ProxyBypass"), "", FALSE, HKEY_LOCAL_MACHINE);
+CRegStringValue g_regProxyBypass(SETTING("ProxyBypass"), CLOAKWALL_DEFAULT_PROXY_BYPASS, FALSE, HKEY_LOCAL_MACHINE);

@@ -21,11 +21,6 @@
 #include <memory>
 #include <vector>
 
-namespace {
-// What a test of a SOCKS entry says while the tester cannot go through one.
-const char SOCKS_TEST_NOT_SUPPORTED_TEXT[] = "This is a %s proxy: testing SOCKS proxies is not supported yet.";
-} // namespace
-
 BOOL CSettingsDlg::CheckProxyReachable(LPCTSTR pszHost, int nPort)
 {
     return ::CheckProxyReachable(pszHost, nPort, m_hWnd);
@@ -107,15 +102,6 @@ void CSettingsDlg::OnUpdateProxyList()
 void CSettingsDlg::TestEntry(const CString& strEntry, std::function<void()> pfnAvailable)
 {
     if (IsNetJobRunning()) return;
-    CProxyAddress address;
-    ReadProxyEntry(strEntry, address);
-    if (IsSocksScheme(address.scheme)) {
-        // Listed and stored already; the tester speaks HTTP to proxies only.
-        CString strText;
-        strText.Format(SOCKS_TEST_NOT_SUPPORTED_TEXT, ProxySchemeName(address.scheme));
-        Say(strText, PROXY_ERROR_CAPTION);
-        return;
-    }
     // The test starts when the user has read that it takes a while.
     Say(PROXY_TESTING_TEXT);
     if (m_bExiting) return;
@@ -127,8 +113,8 @@ void CSettingsDlg::TestEntry(const CString& strEntry, std::function<void()> pfnA
         CProxyGradeReport grade;
     };
     auto pOutcome = std::make_shared<COutcome>();
-    CString strSample = GetSpeedSampleUrl(g_regUpdateServer.Get());
     CString strJudge = GetJudgeUrl(g_regJudgeUrl.Get(), g_regUpdateServer.Get());
+    CString strSample = GetSpeedSampleUrl(g_regUpdateServer.Get(), strJudge);
     StartNetJob(
         GetNetJobLimits().dwProxyTestMs,
         [pOutcome, strEntry, strSample, strJudge](const CNetDeadline& deadline) {
@@ -146,6 +132,8 @@ void CSettingsDlg::TestEntry(const CString& strEntry, std::function<void()> pfnA
             timedOut.strCaption = PROXY_ERROR_CAPTION;
             const CProxyTestReport& report = bInTime ? pOutcome->report : timedOut;
             CString strText = report.strText;
+            if (bInTime && pOutcome->bAvailable && pOutcome->grade.bJudgeBlind)
+                strText += JUDGE_BLIND_GRADE_TEXT "\r\n";
             if (bInTime && pOutcome->bJudged) {
                 strText += FormatGradeLine(pOutcome->grade.eGrade, pOutcome->grade.strGiveaways) + "\r\n";
                 std::vector<CProxyBatchResult> one(1);

@@ -86,6 +86,7 @@ void DialogTest::Store(const StoredSettings& s)
     g_regClearCookies.Read();
     g_regDeleteAddresses.Read();
     g_regDeleteHistory.Read();
+    g_regProxyBypass.Read();
     g_strAppPath = g_regAppPath.Get();
 }
 

@@ -100,11 +100,6 @@ TEST_F(DialogTest, FirstRunWithTheShippedVendorFillsTheListFromTheSourcesWithout
     EXPECT_EQ(0, m_pServer->CountRequests(kListPath)) << "the stand-in vendor is not the shipped one";
     EXPECT_EQ("# mine\r\ncarol:pa55@127.0.0.16:8888\r\n127.0.0.11:8080 my favourite\r\n", ReadRaw(MyProxiesFile()))
         << "the user's own file is never written by an update";
-
-    // A SOCKS entry is listed; its test says it cannot be done yet.
-    ChooseEntry("socks5://127.0.0.12:1080,ZZ,Unknown");
-    EXPECT_EQ(std::vector<std::string>{"Error|This is a socks5 proxy: testing SOCKS proxies is not supported yet."},
-              Boxes());
 }
 
 TEST_F(DialogTest, FirstRunWithNoSourceAnsweringSaysWhereToAddOne)
