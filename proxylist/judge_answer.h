@@ -20,7 +20,7 @@
 // The judges to ask, blank separated, in order: pszJudgeUrl (the JudgeUrl
 // setting) when it is not empty, else the one on the vendor server
 // pszUpdateServer names, else (no vendor, see IsVendorServerSet) the public
-// ones.
+// ones. Defined with the vendor's addresses, in the Windows build only.
 CString GetJudgeUrl(LPCTSTR pszJudgeUrl, LPCTSTR pszUpdateServer);
 
 // The URLs of such a list, in order.

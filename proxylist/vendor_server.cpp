@@ -32,3 +32,12 @@ CString GetSpeedSampleUrl(LPCTSTR pszUpdateServer, LPCTSTR pszJudgeUrls)
     std::vector<CString> judges = SplitJudgeUrls(pszJudgeUrls);
     return judges.empty() ? CString() : judges.front();
 }
+
+CString GetJudgeUrl(LPCTSTR pszJudgeUrl, LPCTSTR pszUpdateServer)
+{
+    CString strOwn(pszJudgeUrl);
+    strOwn.Trim();
+    if (!strOwn.IsEmpty()) return strOwn;
+    if (!IsVendorServerSet(pszUpdateServer)) return DEFAULT_PUBLIC_JUDGES;
+    return VendorUrl(pszUpdateServer, JUDGE_PATH);
+}
