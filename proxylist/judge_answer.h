@@ -19,7 +19,7 @@
 
 // The judges to ask, blank separated, in order: pszJudgeUrl (the JudgeUrl
 // setting) when it is not empty, else the one on the vendor server
-// pszUpdateServer names, else (no vendor, see IsVendorServerSet) the public
+// pszUpdateServer names, else (no vendor, see IsRealUpdateServer) the public
 // ones. Defined with the vendor's addresses, in the Windows build only.
 CString GetJudgeUrl(LPCTSTR pszJudgeUrl, LPCTSTR pszUpdateServer);
 
