@@ -1,7 +1,7 @@
 # Sourced by tools/bench/run after tests/e2e/lib/peers.sh: what held
 # connections cost the proxy built for Windows under Wine, where the program
-# runs. bench_held_memory OUT WINDOWS_BUILD [COUNT] writes its Markdown rows
-# to OUT: the harness's address space in use and committed memory (as
+# runs. bench_held_memory OUT WINDOWS_BUILD [COUNT] appends its Markdown
+# section to OUT: the harness's address space in use and committed memory (as
 # VirtualQuery counts them) and its resident memory on Linux (VmRSS), idle
 # and then holding COUNT (default 1280) kept-alive connections after one
 # answer each, with what one connection adds. Needs an origin at $origin.
@@ -30,11 +30,22 @@ bench_held_memory() {
   rss1=$(vmrss)
   release_holder
   exec 8>&-
+  kill "$HARNESS_PID" 2>/dev/null || true
   per() { awk -v a="$1" -v b="$2" -v n="$held" 'BEGIN { if (n > 0) printf "%.0f", (b - a) / n; else print "-" }'; }
   {
+    echo "## Held connections under Wine: memory and address space"
+    echo
+    echo "proxy-harness.exe alone, idle and then holding kept-alive connections after one answer"
+    echo "each (the proxy holds at most $STAT_held_cap in this process). Address space and committed"
+    echo "memory as VirtualQuery counts them in the process (the address space includes what Wine"
+    echo "reserves for itself from the start); VmRSS as Linux counts it."
+    echo
+    echo "| state | threads | address space MB | committed MB | VmRSS MB | per connection KB (space / committed / RSS) |"
+    echo "|---|---:|---:|---:|---:|---:|"
     echo "| idle | - | $((space0 / 1024)) | $((commit0 / 1024)) | $((rss0 / 1024)) | - |"
     echo "| $count asked, $held held | $threads | $((space1 / 1024)) | $((commit1 / 1024)) | $((rss1 / 1024)) |" \
          "$(per "$space0" "$space1") / $(per "$commit0" "$commit1") / $(per "$rss0" "$rss1") |"
+    echo
   } >>"$out"
   echo "held $held: address space $((space1 / 1024)) MB, committed $((commit1 / 1024)) MB, VmRSS $((rss1 / 1024)) MB"
 }
