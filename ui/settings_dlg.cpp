@@ -214,7 +214,10 @@ CString CSettingsDlg::EntryOfShown(const CString& strShown) const
 void CSettingsDlg::OnProxySources()
 {
     CProxySourcesDlg dlg(this);
-    dlg.DoModal();
+    // A bypass list changed while browsing goes through the local proxy
+    // counts at once, not at the next switch.
+    if (dlg.DoModal() == IDOK && m_bEnabled && !m_bExiting)
+        SetEveryConnectionOptions(kLocalProxyAddress, g_regProxyBypass.Get());
 }
 
 void CSettingsDlg::OnSysCommand(UINT nID, LPARAM lParam)

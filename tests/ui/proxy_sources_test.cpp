@@ -2,6 +2,7 @@
 // an update with a source down, and the "Proxy Sources..." dialog's settings and own proxies.
 #include "dialog_fixture.h"
 
+#include "browser/connection_option_calls.h"
 #include "res/resource.h"
 #include "ui/proxy_sources_dlg.h"
 
@@ -66,6 +67,20 @@ void CALLBACK EditSources(HWND, UINT, UINT_PTR idEvent, DWORD)
     SetDlgItemTextA(hDlg, IDC_JUDGEURLS, "http://127.0.0.1:2/azenv.php http://127.0.0.1:3/get");
     SetDlgItemTextA(hDlg, IDC_PROXYBYPASS, "*.local;10.*");
     SendMessageA(GetDlgItem(hDlg, IDOK), BM_CLICK, 0, 0);
+}
+
+// The bypass list the connections were last given.
+std::string g_strBypassGiven;
+
+BOOL WINAPI RecordingSetOption(HINTERNET hInternet, DWORD dwOption, LPVOID pBuffer, DWORD dwLength)
+{
+    if (dwOption == INTERNET_OPTION_PER_CONNECTION_OPTION) {
+        const INTERNET_PER_CONN_OPTION_LISTA* pList = static_cast<INTERNET_PER_CONN_OPTION_LISTA*>(pBuffer);
+        for (DWORD i = 0; i < pList->dwOptionCount; ++i)
+            if (pList->pOptions[i].dwOption == INTERNET_PER_CONN_PROXY_BYPASS)
+                g_strBypassGiven = pList->pOptions[i].Value.pszValue ? pList->pOptions[i].Value.pszValue : "";
+    }
+    return InternetSetOptionA(hInternet, dwOption, pBuffer, dwLength);
 }
 
 } // namespace
@@ -151,10 +166,17 @@ TEST_F(DialogTest, UpdateWithOneSourceDownKeepsTheOthersAndNamesIt)
 
 TEST_F(DialogTest, ProxySourcesDialogStoresItsSettingsAndAddsOwnProxiesOnce)
 {
+    CLoopbackHttpServer upstream;
     StoredSettings s;
     s.proxySources = {"http://127.0.0.1:9/one.txt", "D:\\two.txt"};
+    s.dwUseProxy = 1;
+    s.strProxyName = upstream.HostPort();
     Store(s);
     Open();
+    ASSERT_EQ(1u, BrowserProxyEnable());
+    CConnectionOptionCalls calls = GetConnectionOptionCalls();
+    calls.pfnInternetSetOption = RecordingSetOption;
+    CConnectionOptionCalls previous = SwapConnectionOptionCalls(calls);
     g_sources = SourcesInput{};
     UINT_PTR id = SetTimer(nullptr, 0, 20, EditSources);
     Click(IDC_PROXYSOURCES);
@@ -166,6 +188,8 @@ TEST_F(DialogTest, ProxySourcesDialogStoresItsSettingsAndAddsOwnProxiesOnce)
     EXPECT_EQ(std::string("http://127.0.0.1:1/a.txt") + '\0' + "C:\\lists\\b.csv" + '\0' + '\0', stored.Text());
     EXPECT_EQ("http://127.0.0.1:2/azenv.php http://127.0.0.1:3/get", StoredText("JudgeUrl"));
     EXPECT_EQ("*.local;10.*", StoredText("ProxyBypass"));
+    EXPECT_EQ("*.local;10.*", g_strBypassGiven) << "browsing through the local proxy takes the new list at once";
+    SwapConnectionOptionCalls(previous);
 
     // What a file or the clipboard holds goes to the user's own file, each
     // proxy once, after what is there.
