@@ -2,6 +2,7 @@
 #include "judge_client.h"
 
 #include "framework/core/socket_api.h"
+#include "http_answer_reader.h"
 #include "proxy_entry.h"
 #include "tick_clock.h"
 
@@ -16,8 +17,6 @@ namespace {
 const DWORD kPollMs = 100;
 // The longest a connect waits before the cancel flag is looked at again.
 const DWORD kConnectSliceMs = 2000;
-// More than any judge's page; an answer that goes on is cut here.
-const int kMaxAnswerBytes = 64 * 1024;
 
 // The entry's own bound inside the job's: whichever ends first.
 class CEntryBound {
@@ -84,11 +83,9 @@ BOOL Fetch(DWORD dwAddr, WORD nPort, const CString& strRequest, const CEntryBoun
     double dConnected = CwMonotonicMs();
     rFetch.nConnectMs = static_cast<int>(dConnected - dStart) + 1;
     BOOL bDone = FALSE;
-    CString strAnswer;
+    CHttpAnswerReader answer;
     if (SockSendAll(s, strRequest, strRequest.GetLength())) {
         char buf[4096];
-        int nHeadEnd = -1;
-        long nWant = -1;
         for (;;) {
             dwLeft = bound.RemainingMs();
             if (dwLeft == 0) break;
@@ -98,30 +95,20 @@ BOOL Fetch(DWORD dwAddr, WORD nPort, const CString& strRequest, const CEntryBoun
             int n = SockRecv(s, buf, sizeof buf);
             if (n < 0) break;
             if (n == 0) {
-                bDone = nHeadEnd >= 0;
+                bDone = answer.IsCompleteAtClose();
                 break;
             }
-            strAnswer.Append(buf, n);
-            if (strAnswer.GetLength() > kMaxAnswerBytes) break;
-            if (nHeadEnd < 0 && (nHeadEnd = strAnswer.Find("\r\n\r\n")) >= 0) {
-                CString strHead = strAnswer.Left(nHeadEnd);
-                strHead.MakeLower();
-                int nLen = strHead.Find("\r\ncontent-length:");
-                if (nLen >= 0) nWant = std::atol(strHead.Mid(nLen + 17));
-            }
-            if (nHeadEnd >= 0 && nWant >= 0 && strAnswer.GetLength() - (nHeadEnd + 4) >= nWant) {
+            if (!answer.Add(buf, n)) break;
+            if (answer.IsComplete()) {
                 bDone = TRUE;
                 break;
             }
         }
         if (bDone) {
             rFetch.nResponseMs = static_cast<int>(CwMonotonicMs() - dConnected) + 1;
-            rFetch.nBytes = strAnswer.GetLength();
-            // "HTTP/1.x 200 ..."
-            int nSpace = strAnswer.Find(' ');
-            rFetch.dwStatus = nSpace > 0 ? static_cast<DWORD>(std::atoi(strAnswer.Mid(nSpace + 1))) : 0;
-            rFetch.strBody = strAnswer.Mid(nHeadEnd + 4);
-            if (nWant >= 0 && rFetch.strBody.GetLength() > nWant) rFetch.strBody = rFetch.strBody.Left(nWant);
+            rFetch.nBytes = answer.Bytes();
+            rFetch.dwStatus = answer.Status();
+            rFetch.strBody = answer.Body();
         }
     }
     SockClose(s);
@@ -142,6 +129,28 @@ CString WithMarker(const CString& strPath, const CString& strMarker)
 }
 
 } // namespace
+
+CString JudgeRequestThroughProxy(const CJudgeBaseline& baseline, const CString& strMarker)
+{
+    return JudgeRequest(baseline, "http://" + baseline.strHostPort + WithMarker(baseline.strPath, strMarker));
+}
+
+BOOL GradeProxiedAnswer(const CJudgeBaseline& baseline, const CString& strMarker, DWORD dwStatus,
+                        const CString& strBody, CProxyGradeReport& rReport)
+{
+    if (dwStatus != 200) {
+        rReport.eGrade = PROXY_GRADE_DEAD;
+        return FALSE;
+    }
+    // A page of the proxy's own in place of the judge's is a change too.
+    CJudgeAnswer proxied;
+    if (!ParseJudgeAnswer(strBody, proxied)) {
+        rReport.eGrade = PROXY_GRADE_TAMPERING;
+        return TRUE;
+    }
+    rReport.eGrade = GradeJudgeAnswers(baseline.answer, proxied, strMarker, rReport.strGiveaways);
+    return TRUE;
+}
 
 CString MakeJudgeMarker()
 {
@@ -186,10 +195,9 @@ BOOL GradeProxy(LPCTSTR pszEntry, const CJudgeBaseline& baseline, const CNetDead
     DWORD dwAddr = 0;
     CFetch fetch;
     CString strMarker = MakeJudgeMarker();
-    CString strTarget = "http://" + baseline.strHostPort + WithMarker(baseline.strPath, strMarker);
-    BOOL bAnswered = !strHost.IsEmpty() && nPort >= 1 && nPort <= 65535 &&
-                     ResolveIPv4Within(strHost, &dwAddr, deadline) &&
-                     Fetch(dwAddr, static_cast<WORD>(nPort), JudgeRequest(baseline, strTarget), bound, fetch);
+    BOOL bAnswered =
+        !strHost.IsEmpty() && nPort >= 1 && nPort <= 65535 && ResolveIPv4Within(strHost, &dwAddr, deadline) &&
+        Fetch(dwAddr, static_cast<WORD>(nPort), JudgeRequestThroughProxy(baseline, strMarker), bound, fetch);
     rReport.nConnectMs = fetch.nConnectMs;
     if (!bAnswered) {
         // A job that ran out says nothing about this proxy.
@@ -198,18 +206,7 @@ BOOL GradeProxy(LPCTSTR pszEntry, const CJudgeBaseline& baseline, const CNetDead
     }
     rReport.nResponseMs = fetch.nResponseMs;
     rReport.dKBPerSec = fetch.nBytes / 1024.0 / (fetch.nResponseMs / 1000.0);
-    CJudgeAnswer proxied;
-    if (fetch.dwStatus != 200) {
-        rReport.eGrade = PROXY_GRADE_DEAD;
-        return FALSE;
-    }
-    // A page of the proxy's own in place of the judge's is a change too.
-    if (!ParseJudgeAnswer(fetch.strBody, proxied)) {
-        rReport.eGrade = PROXY_GRADE_TAMPERING;
-        return TRUE;
-    }
-    rReport.eGrade = GradeJudgeAnswers(baseline.answer, proxied, strMarker, rReport.strGiveaways);
-    return TRUE;
+    return GradeProxiedAnswer(baseline, strMarker, fetch.dwStatus, fetch.strBody, rReport);
 }
 
 BOOL GradeOneProxy(LPCTSTR pszEntry, LPCTSTR pszJudgeUrl, const CNetDeadline& deadline, CProxyGradeReport& rReport)

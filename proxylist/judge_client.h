@@ -43,6 +43,17 @@ struct CProxyGradeReport {
 BOOL GradeProxy(LPCTSTR pszEntry, const CJudgeBaseline& baseline, const CNetDeadline& deadline, DWORD dwEntryLimitMs,
                 CProxyGradeReport& rReport);
 
+// The request for the judge through a proxy (the absolute form proxies
+// expect), with strMarker in its query; the same head as the direct one.
+CString JudgeRequestThroughProxy(const CJudgeBaseline& baseline, const CString& strMarker);
+
+// Grades what a proxy answered to JudgeRequestThroughProxy: dead for a
+// status other than 200, tampering for a page that is not the judge's,
+// else GradeJudgeAnswers against the baseline. Sets eGrade and
+// strGiveaways only; TRUE for a grade other than dead.
+BOOL GradeProxiedAnswer(const CJudgeBaseline& baseline, const CString& strMarker, DWORD dwStatus,
+                        const CString& strBody, CProxyGradeReport& rReport);
+
 // The result box's test of one entry: the judge asked directly, then
 // through the proxy, both under the one deadline. FALSE with the report
 // untested when the judge itself gave no intact answer (the dialog then
