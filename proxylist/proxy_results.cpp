@@ -127,7 +127,9 @@ struct CRanked {
 
 } // namespace
 
-void RankProxyEntries(const CStringList& entries, const CProxyResults& results, CStringList& rRanked)
+namespace {
+
+std::vector<CRanked> SortByResults(const CStringList& entries, const CProxyResults& results)
 {
     std::vector<CRanked> ranked;
     for (POSITION pos = entries.GetHeadPosition(); pos;) {
@@ -143,9 +145,24 @@ void RankProxyEntries(const CStringList& entries, const CProxyResults& results, 
         if (a.result.eGrade != b.result.eGrade) return a.result.eGrade > b.result.eGrade;
         return a.result.nResponseMs < b.result.nResponseMs;
     });
+    return ranked;
+}
+
+} // namespace
+
+void RankProxyEntries(const CStringList& entries, const CProxyResults& results, CStringList& rRanked)
+{
+    std::vector<CRanked> ranked = SortByResults(entries, results);
     rRanked.RemoveAll();
     for (const CRanked& one : ranked)
         rRanked.AddTail(one.result.eGrade == PROXY_GRADE_DEAD ? one.strEntry + PROXY_DEAD_SUFFIX : one.strEntry);
+}
+
+void OrderForTesting(const CStringList& entries, const CProxyResults& results, CStringList& rOrdered)
+{
+    std::vector<CRanked> ranked = SortByResults(entries, results);
+    rOrdered.RemoveAll();
+    for (const CRanked& one : ranked) rOrdered.AddTail(one.strEntry);
 }
 
 CString EntryFromRankedText(const CString& strText)

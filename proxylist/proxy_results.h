@@ -65,5 +65,11 @@ CString ProxyResultKey(LPCTSTR pszEntry);
 // them; the list's own order among equals.
 void RankProxyEntries(const CStringList& entries, const CProxyResults& results, CStringList& rRanked);
 
+// The entries in the order "Test All Proxies" takes them: the same order,
+// without the marks, so a batch cut short by its deadline has graded the
+// proxies that answered before rather than whichever came first in the
+// list.
+void OrderForTesting(const CStringList& entries, const CProxyResults& results, CStringList& rOrdered);
+
 // The entry a ranked text names (the dead suffix taken off).
 CString EntryFromRankedText(const CString& strText);

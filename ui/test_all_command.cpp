@@ -1,7 +1,8 @@
 // "Test All Proxies": every entry of the list graded against the judge on
-// the batch's own threads, under one deadline, with the progress read by a
-// timer so the window keeps answering; the results kept, saved and the
-// combo box re-ranked by them at the end. The same button cancels it.
+// the batch's own thread, the ones with good results first, under one
+// deadline, with the progress read by a timer so the window keeps
+// answering; the results kept, saved and the combo box re-ranked by them at
+// the end. The same button cancels it.
 #include "ui/settings_dlg.h"
 
 #include "framework/core/thread_api.h"
@@ -42,8 +43,10 @@ void CSettingsDlg::OnTestAllProxies()
         return;
     }
     CNetJobLimits limits = GetNetJobLimits();
+    CStringList ordered;
+    OrderForTesting(m_entries, m_results, ordered);
     m_pBatch.reset(new CProxyBatchTest);
-    if (!m_pBatch->Start(m_entries, GetJudgeUrl(g_regJudgeUrl.Get(), g_regUpdateServer.Get()), limits.dwTestAllMs,
+    if (!m_pBatch->Start(ordered, GetJudgeUrl(g_regJudgeUrl.Get(), g_regUpdateServer.Get()), limits.dwTestAllMs,
                          limits.nTestAllParallel, limits.dwTestAllEntryMs)) {
         m_pBatch.reset();
         SetStatusText("The test could not be started.");
