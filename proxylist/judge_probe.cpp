@@ -97,5 +97,6 @@ void CJudgeProbe::Finish(const CJudgeBaseline& baseline, const CString& strMarke
     }
     rReport.nResponseMs = static_cast<int>(m_dEndMs - m_dConnectedMs) + 1;
     rReport.dKBPerSec = m_answer.Bytes() / 1024.0 / (rReport.nResponseMs / 1000.0);
-    GradeProxiedAnswer(baseline, strMarker, m_answer.Status(), m_answer.Body(), rReport);
+    rReport.eGrade =
+        GradeProxiedAnswer(baseline.answer, m_answer.Status(), m_answer.Body(), strMarker, rReport.strGiveaways);
 }

@@ -6,7 +6,7 @@
 
 #include "judge_probe.h"
 #include "name_lookups.h"
-#include "proxy_entry.h"
+#include "proxy_address.h"
 #include "tick_clock.h"
 
 #include <windows.h>
@@ -23,6 +23,7 @@ struct CSlot {
     int nIndex = 0;    // into the results
     double dEndMs = 0; // its own limit, on CwMonotonicMs
     BOOL bResolving = FALSE;
+    BOOL bUntestable = FALSE; // a kind of proxy this batch cannot test
     WORD nPort = 0;
     CString strMarker;
     std::unique_ptr<CJudgeProbe> pProbe;
@@ -117,7 +118,7 @@ void CProxyBatchTest::TestAll(int nParallel)
         if (slot.pProbe)
             slot.pProbe->Finish(m_baseline, slot.strMarker, report);
         else
-            report.eGrade = PROXY_GRADE_DEAD;
+            report.eGrade = slot.bUntestable ? PROXY_GRADE_UNTESTED : PROXY_GRADE_DEAD;
         if (report.eGrade == PROXY_GRADE_DEAD && m_pDeadline->IsOver()) report = CProxyGradeReport();
         ++m_nDone;
         std::swap(slots[nSlot], slots.back());
@@ -127,7 +128,7 @@ void CProxyBatchTest::TestAll(int nParallel)
         slot.bResolving = FALSE;
         slot.strMarker = MakeJudgeMarker();
         slot.pProbe.reset(new CJudgeProbe);
-        slot.pProbe->Connect(dwAddr, slot.nPort, JudgeRequestThroughProxy(m_baseline, slot.strMarker), CwMonotonicMs());
+        slot.pProbe->Connect(dwAddr, slot.nPort, BuildJudgeRequest(m_baseline, slot.strMarker, TRUE), CwMonotonicMs());
     };
     auto admit = [&](int nIndex) {
         CSlot slot;
@@ -135,17 +136,19 @@ void CProxyBatchTest::TestAll(int nParallel)
         slot.dEndMs = CwMonotonicMs() + m_dwEntryLimitMs;
         slots.push_back(std::move(slot));
         CSlot& added = slots.back();
-        CString strHost;
-        int nPort = 0;
-        SplitProxyEntry(m_results[static_cast<size_t>(nIndex)].strEntry, strHost, nPort);
-        strHost.Trim();
+        CProxyAddress address;
+        if (!ParseProxyAddress(m_results[static_cast<size_t>(nIndex)].strEntry, address)) return; // no probe: dead
+        // Until SOCKS proxies can be tested, they keep what they had.
+        if (IsSocksScheme(address.scheme)) {
+            added.bUntestable = TRUE;
+            return;
+        }
+        added.nPort = static_cast<WORD>(address.nPort);
         DWORD dwAddr = 0;
-        if (strHost.IsEmpty() || nPort < 1 || nPort > 65535) return; // no probe: dead
-        added.nPort = static_cast<WORD>(nPort);
-        if (SockParseIPv4(strHost, &dwAddr))
+        if (SockParseIPv4(address.strHost, &dwAddr))
             connect(added, dwAddr);
         else
-            added.bResolving = lookups.Ask(nIndex, strHost);
+            added.bResolving = lookups.Ask(nIndex, address.strHost);
     };
 
     while (!m_pDeadline->IsOver()) {
@@ -198,12 +201,13 @@ void CProxyBatchTest::TestAll(int nParallel)
             slots[slotOfItem[i]].pProbe->OnReady(items[i].nReady, dNow);
         }
     }
-    // What is still in flight ran out with the batch: untested.
-    while (!slots.empty()) {
-        slots.back().pProbe.reset();
-        m_results[static_cast<size_t>(slots.back().nIndex)].report = CProxyGradeReport();
-        slots.pop_back();
-    }
+    // What is still in flight ran out with the batch: untested. The owner
+    // may take the results now; closing hundreds of sockets takes a while
+    // under Wine (one wineserver request each), and nobody need wait for it
+    // but the join.
+    for (const CSlot& slot : slots) m_results[static_cast<size_t>(slot.nIndex)].report = CProxyGradeReport();
     m_nWakePort = 0;
+    m_bFinished = true;
+    slots.clear();
     SockClose(waker);
 }

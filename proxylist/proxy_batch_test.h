@@ -58,7 +58,9 @@ public:
     BOOL Wait(DWORD dwMilliseconds = 0xFFFFFFFF);
 
     // One per entry, in the order given; entries the batch did not reach
-    // in time stay untested. Only after Wait returned TRUE.
+    // in time stay untested. Once IsFinished (the thread may still be
+    // closing its sockets: the owner need not Wait, only let the batch go
+    // on a thread that may wait, as at Exit).
     const std::vector<CProxyBatchResult>& Results() const { return m_results; }
 
 private:

@@ -36,3 +36,7 @@ extern CRegStringValue g_regUpdateServer;   // UpdateServer: the vendor server, 
 // JudgeUrl: an http:// URL of a proxy judge of the user's own; empty (the
 // default) asks the judge on the vendor server (see judge_answer.h).
 extern CRegStringValue g_regJudgeUrl;
+// ProxyBypass: what the browser reaches without the proxy, ";" between
+// entries (WinINet's bypass list); by default the local network and this
+// machine (see browser/proxy_bypass.h).
+extern CRegStringValue g_regProxyBypass;

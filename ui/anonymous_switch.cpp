@@ -6,7 +6,7 @@
 #include "ui/settings_dlg.h"
 
 #include "browser/browser_title.h"
-#include "browser/connection_options.h"
+#include "browser/every_connection.h"
 #include "framework/core/exceptions.h"
 #include "framework/win/message_box.h"
 #include "proxylist/proxy_entry.h"
@@ -29,7 +29,9 @@ void PostUpstreamDown(void* pContext)
 
 void CSettingsDlg::SwitchOn(const CString& strEntry)
 {
-    SetConnectionOptions(g_pszConnectionName, kLocalProxyAddress);
+    // The LAN's and every dial-up and VPN entry's options: a user on a VPN
+    // would otherwise browse direct.
+    SetEveryConnectionOptions(kLocalProxyAddress, g_regProxyBypass.Get());
     // The caption says "Enabled" exactly while it is.
     SetBrowserTitle();
     StartLocalProxy(strEntry);
@@ -53,7 +55,7 @@ void CSettingsDlg::StartLocalProxy(const CString& strEntry)
 
 void CSettingsDlg::SwitchOff()
 {
-    DisableConnectionProxy(g_pszConnectionName);
+    DisableEveryConnectionProxy();
     ClearBrowserTitle();
     g_regUseProxy.Set(0);
     if (m_proxyServer.IsRunning()) m_proxyServer.Stop();

@@ -101,8 +101,8 @@ void CSettingsDlg::TestEntry(const CString& strEntry, std::function<void()> pfnA
         CProxyGradeReport grade;
     };
     auto pOutcome = std::make_shared<COutcome>();
-    CString strSample = GetSpeedSampleUrl(g_regUpdateServer.Get());
     CString strJudge = GetJudgeUrl(g_regJudgeUrl.Get(), g_regUpdateServer.Get());
+    CString strSample = GetSpeedSampleUrl(g_regUpdateServer.Get(), strJudge);
     StartNetJob(
         GetNetJobLimits().dwProxyTestMs,
         [pOutcome, strEntry, strSample, strJudge](const CNetDeadline& deadline) {
@@ -120,6 +120,8 @@ void CSettingsDlg::TestEntry(const CString& strEntry, std::function<void()> pfnA
             timedOut.strCaption = PROXY_ERROR_CAPTION;
             const CProxyTestReport& report = bInTime ? pOutcome->report : timedOut;
             CString strText = report.strText;
+            if (bInTime && pOutcome->bAvailable && pOutcome->grade.bJudgeBlind)
+                strText += JUDGE_BLIND_GRADE_TEXT "\r\n";
             if (bInTime && pOutcome->bJudged) {
                 strText += FormatGradeLine(pOutcome->grade.eGrade, pOutcome->grade.strGiveaways) + "\r\n";
                 std::vector<CProxyBatchResult> one(1);

@@ -19,13 +19,22 @@ const UINT kProgressPeriodMs = 200;
 const char kTestAllText[] = "Test All Proxies";
 const char kCancelTestText[] = "Cancel Test";
 
-// A batch let go of at Exit ends on a thread of its own: its destructor
-// waits for its workers, and Exit waits for nobody.
+// A batch let go of ends on a thread of its own: its destructor waits for
+// its thread, which may still be closing hundreds of sockets after the
+// results are in (or, at Exit, after a cancel), and the window waits for
+// nobody.
 unsigned int DeleteBatch(void* pParam)
 {
     delete static_cast<CProxyBatchTest*>(pParam);
     return 0;
 }
+
+struct CLetGoOfBatch {
+    void operator()(CProxyBatchTest* pBatch) const
+    {
+        if (!StartDetachedThread(DeleteBatch, pBatch)) delete pBatch;
+    }
+};
 
 } // namespace
 
@@ -69,9 +78,9 @@ void CSettingsDlg::OnUpdateTestAllProxies(CCmdUI* pCmdUI)
 void CSettingsDlg::FinishTestAll()
 {
     KillTimer(TEST_ALL_TIMER);
+    // Called once the batch has finished: its results are in.
     if (!m_pBatch) return;
-    m_pBatch->Wait();
-    std::unique_ptr<CProxyBatchTest> pBatch(m_pBatch.release());
+    std::unique_ptr<CProxyBatchTest, CLetGoOfBatch> pBatch(m_pBatch.release());
     SetDlgItemText(IDC_TESTALLPROXIES, kTestAllText);
     ShowBusy(FALSE);
     if (!pBatch->JudgeAnswered()) {
@@ -104,8 +113,7 @@ void CSettingsDlg::AbandonTestAll()
     KillTimer(TEST_ALL_TIMER);
     if (!m_pBatch) return;
     m_pBatch->Cancel();
-    CProxyBatchTest* pBatch = m_pBatch.release();
-    if (!StartDetachedThread(DeleteBatch, pBatch)) delete pBatch;
+    CLetGoOfBatch()(m_pBatch.release());
 }
 
 void CSettingsDlg::SaveProxyResults()
