@@ -6,7 +6,7 @@
 BOOL CHttpAnswerReader::Add(const char* pData, int nLen)
 {
     m_strAnswer.Append(pData, nLen);
-    if (m_strAnswer.GetLength() > kMaxAnswerBytes) return FALSE;
+    if (m_strAnswer.GetLength() > m_nMaxBytes) return FALSE;
     if (m_nHeadEnd < 0 && (m_nHeadEnd = m_strAnswer.Find("\r\n\r\n")) >= 0) {
         CString strHead = m_strAnswer.Left(m_nHeadEnd);
         strHead.MakeLower();

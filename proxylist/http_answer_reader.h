@@ -10,8 +10,10 @@ public:
     // More than any judge's page; an answer that goes on is cut here.
     static const int kMaxAnswerBytes = 64 * 1024;
 
-    // Takes the next bytes; FALSE once the answer is longer than
-    // kMaxAnswerBytes (it is then of no use).
+    explicit CHttpAnswerReader(int nMaxBytes = kMaxAnswerBytes) : m_nMaxBytes(nMaxBytes) {}
+
+    // Takes the next bytes; FALSE once the answer is longer than the
+    // most it may be (it is then of no use).
     BOOL Add(const char* pData, int nLen);
     // Whole by its Content-Length.
     BOOL IsComplete() const;
@@ -26,6 +28,7 @@ public:
     int Bytes() const { return m_strAnswer.GetLength(); }
 
 private:
+    int m_nMaxBytes;
     CString m_strAnswer;
     int m_nHeadEnd = -1; // where "\r\n\r\n" starts; -1 before it came
     long m_nWant = -1;   // Content-Length; -1 when the head names none

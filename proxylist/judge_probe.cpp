@@ -13,58 +13,115 @@ CJudgeProbe::~CJudgeProbe()
     if (m_socket != NO_SOCKET) SockClose(m_socket);
 }
 
+void CJudgeProbe::UseSocks(ESocksVersion eVersion, const CString& strHost, WORD nPort, const CString& strUser,
+                           const CString& strPassword)
+{
+    m_pSocks.reset(new CSocksHandshake);
+    m_strPending.clear();
+    if (m_pSocks->Start(eVersion, strHost, nPort, strUser, strPassword, m_strPending) == CSocksHandshake::FAILED)
+        m_bSocksFailed = TRUE;
+}
+
 void CJudgeProbe::Connect(DWORD dwAddr, WORD nPort, const CString& strRequest, double dNowMs)
 {
-    m_strOut = strRequest;
+    m_strRequest = strRequest;
     m_dStartMs = dNowMs;
+    if (m_bSocksFailed) return Fail();
     m_socket = SockConnectIPv4Begin(dwAddr, nPort);
     m_eStep = m_socket == NO_SOCKET ? STEP_DONE : STEP_CONNECTING;
 }
 
 int CJudgeProbe::Want() const
 {
+    BOOL bUnsent = m_nSent < m_strPending.size();
     switch (m_eStep) {
     case STEP_CONNECTING: return SOCK_WANT_CONNECT;
-    case STEP_HANDSHAKE:
+    case STEP_HANDSHAKE: return bUnsent ? SOCK_WANT_WRITE : SOCK_WANT_READ;
     case STEP_SENDING: return SOCK_WANT_WRITE;
     case STEP_RECEIVING: return SOCK_WANT_READ;
     default: return 0;
     }
 }
 
-void CJudgeProbe::Fail()
+BOOL CJudgeProbe::Flush()
 {
-    m_eStep = STEP_DONE;
+    while (m_nSent < m_strPending.size()) {
+        int n = SockSendSome(m_socket, m_strPending.data() + m_nSent, static_cast<int>(m_strPending.size() - m_nSent));
+        if (n == SOCK_NOTHING_YET) return FALSE;
+        if (n <= 0) {
+            Fail();
+            return FALSE;
+        }
+        m_nSent += static_cast<size_t>(n);
+    }
+    return TRUE;
+}
+
+void CJudgeProbe::StartRequest(double dNowMs)
+{
+    m_eStep = STEP_SENDING;
+    m_dRequestMs = dNowMs;
+    m_strPending.assign(m_strRequest.GetString(), static_cast<size_t>(m_strRequest.GetLength()));
+    m_nSent = 0;
+    // A fresh connection has room for a request this small: sent now, it
+    // saves a wait.
+    if (Flush()) m_eStep = STEP_RECEIVING;
 }
 
 void CJudgeProbe::OnReady(int nReady, double dNowMs)
 {
-    if (m_eStep == STEP_CONNECTING) {
+    switch (m_eStep) {
+    case STEP_CONNECTING:
         if (nReady & SOCK_READY_CONNECT_FAILED) return Fail();
         if (!(nReady & SOCK_READY_CONNECTED)) return;
         m_dConnectedMs = dNowMs;
-        m_eStep = STEP_SENDING;
-        // A fresh connection has room for a request this small: sent now,
-        // it saves a wait.
-        SendMore();
+        if (!m_pSocks) return StartRequest(dNowMs);
+        m_eStep = STEP_HANDSHAKE;
+        m_nSent = 0;
+        Flush();
         return;
+    case STEP_HANDSHAKE:
+        if (nReady & SOCK_READY_WRITE) Flush();
+        if (nReady & SOCK_READY_READ) ReceiveGreeting(dNowMs);
+        return;
+    case STEP_SENDING:
+        if ((nReady & SOCK_READY_WRITE) && Flush()) m_eStep = STEP_RECEIVING;
+        return;
+    case STEP_RECEIVING:
+        if (nReady & SOCK_READY_READ) ReceiveAnswer(dNowMs);
+        return;
+    default: return;
     }
-    if (m_eStep == STEP_SENDING && (nReady & SOCK_READY_WRITE)) return SendMore();
-    if (m_eStep == STEP_RECEIVING && (nReady & SOCK_READY_READ)) return ReceiveMore(dNowMs);
 }
 
-void CJudgeProbe::SendMore()
+void CJudgeProbe::ReceiveGreeting(double dNowMs)
 {
-    while (m_nSent < m_strOut.GetLength()) {
-        int n = SockSendSome(m_socket, m_strOut.GetString() + m_nSent, m_strOut.GetLength() - m_nSent);
-        if (n == SOCK_NOTHING_YET) return;
-        if (n <= 0) return Fail();
-        m_nSent += n;
+    // No more than the step needs: what follows the reply is the tunnel's.
+    int nWant = m_pSocks->BytesWanted();
+    if (nWant > static_cast<int>(sizeof g_buffer)) nWant = static_cast<int>(sizeof g_buffer);
+    int n = SockRecv(m_socket, g_buffer, nWant);
+    if (n == SOCK_NOTHING_YET) return;
+    CSocksHandshake::EStatus eStatus;
+    std::string strOut;
+    if (n <= 0) {
+        eStatus = m_pSocks->Closed();
+    } else {
+        int nUsed = 0;
+        eStatus = m_pSocks->Feed(g_buffer, n, &nUsed, strOut);
     }
-    m_eStep = STEP_RECEIVING;
+    if (eStatus == CSocksHandshake::FAILED) {
+        m_bSocksFailed = TRUE;
+        return Fail();
+    }
+    if (eStatus == CSocksHandshake::DONE) return StartRequest(dNowMs);
+    if (!strOut.empty()) {
+        m_strPending = strOut;
+        m_nSent = 0;
+        Flush();
+    }
 }
 
-void CJudgeProbe::ReceiveMore(double dNowMs)
+void CJudgeProbe::ReceiveAnswer(double dNowMs)
 {
     // One receive per wake: a judge's answer mostly arrives whole, and under
     // Wine each further receive that finds nothing is one more round trip.
@@ -86,6 +143,7 @@ void CJudgeProbe::Finish(const CJudgeBaseline& baseline, const CString& strMarke
 {
     rReport = CProxyGradeReport();
     if (m_dConnectedMs > 0) rReport.nConnectMs = static_cast<int>(m_dConnectedMs - m_dStartMs) + 1;
+    if (m_bSocksFailed && m_pSocks) rReport.strFailure = SocksErrorText(m_pSocks->Error());
     if (m_socket != NO_SOCKET) {
         SockClose(m_socket);
         m_socket = NO_SOCKET;
@@ -95,7 +153,7 @@ void CJudgeProbe::Finish(const CJudgeBaseline& baseline, const CString& strMarke
         rReport.eGrade = PROXY_GRADE_DEAD;
         return;
     }
-    rReport.nResponseMs = static_cast<int>(m_dEndMs - m_dConnectedMs) + 1;
+    rReport.nResponseMs = static_cast<int>(m_dEndMs - m_dRequestMs) + 1;
     rReport.dKBPerSec = m_answer.Bytes() / 1024.0 / (rReport.nResponseMs / 1000.0);
     rReport.eGrade =
         GradeProxiedAnswer(baseline.answer, m_answer.Status(), m_answer.Body(), strMarker, rReport.strGiveaways);

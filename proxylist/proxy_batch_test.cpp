@@ -6,8 +6,8 @@
 
 #include "judge_probe.h"
 #include "name_lookups.h"
-#include "proxy_address.h"
 #include "tick_clock.h"
+#include "upstream_fetch.h"
 
 #include <windows.h>
 
@@ -23,8 +23,7 @@ struct CSlot {
     int nIndex = 0;    // into the results
     double dEndMs = 0; // its own limit, on CwMonotonicMs
     BOOL bResolving = FALSE;
-    BOOL bUntestable = FALSE; // a kind of proxy this batch cannot test
-    WORD nPort = 0;
+    CUpstreamConfig upstream;
     CString strMarker;
     std::unique_ptr<CJudgeProbe> pProbe;
 };
@@ -118,17 +117,25 @@ void CProxyBatchTest::TestAll(int nParallel)
         if (slot.pProbe)
             slot.pProbe->Finish(m_baseline, slot.strMarker, report);
         else
-            report.eGrade = slot.bUntestable ? PROXY_GRADE_UNTESTED : PROXY_GRADE_DEAD;
+            report.eGrade = PROXY_GRADE_DEAD;
         if (report.eGrade == PROXY_GRADE_DEAD && m_pDeadline->IsOver()) report = CProxyGradeReport();
         ++m_nDone;
         std::swap(slots[nSlot], slots.back());
         slots.pop_back();
     };
     auto connect = [&](CSlot& slot, DWORD dwAddr) {
+        const CUpstreamConfig& upstream = slot.upstream;
         slot.bResolving = FALSE;
         slot.strMarker = MakeJudgeMarker();
         slot.pProbe.reset(new CJudgeProbe);
-        slot.pProbe->Connect(dwAddr, slot.nPort, BuildJudgeRequest(m_baseline, slot.strMarker, TRUE), CwMonotonicMs());
+        // Through SOCKS the judge is asked for by its name, as the browser's
+        // requests will be, and gets the request itself.
+        if (upstream.IsSocks())
+            slot.pProbe->UseSocks(upstream.eKind == UPSTREAM_SOCKS4A ? SOCKS_V4A : SOCKS_V5, m_baseline.strHost,
+                                  m_baseline.nPort, upstream.strProxyUser, upstream.strProxyPassword);
+        slot.pProbe->Connect(dwAddr, upstream.nUpstreamPort,
+                             BuildJudgeRequest(m_baseline, slot.strMarker, upstream.eKind == UPSTREAM_HTTP),
+                             CwMonotonicMs());
     };
     auto admit = [&](int nIndex) {
         CSlot slot;
@@ -136,19 +143,14 @@ void CProxyBatchTest::TestAll(int nParallel)
         slot.dEndMs = CwMonotonicMs() + m_dwEntryLimitMs;
         slots.push_back(std::move(slot));
         CSlot& added = slots.back();
-        CProxyAddress address;
-        if (!ParseProxyAddress(m_results[static_cast<size_t>(nIndex)].strEntry, address)) return; // no probe: dead
-        // Until SOCKS proxies can be tested, they keep what they had.
-        if (IsSocksScheme(address.scheme)) {
-            added.bUntestable = TRUE;
-            return;
-        }
-        added.nPort = static_cast<WORD>(address.nPort);
+        // The route the local proxy would take through it: the same reader.
+        UpstreamFromEntry(m_results[static_cast<size_t>(nIndex)].strEntry, added.upstream);
+        if (added.upstream.strUpstreamHost.IsEmpty() || added.upstream.nUpstreamPort == 0) return; // no probe: dead
         DWORD dwAddr = 0;
-        if (SockParseIPv4(address.strHost, &dwAddr))
+        if (SockParseIPv4(added.upstream.strUpstreamHost, &dwAddr))
             connect(added, dwAddr);
         else
-            added.bResolving = lookups.Ask(nIndex, address.strHost);
+            added.bResolving = lookups.Ask(nIndex, added.upstream.strUpstreamHost);
     };
 
     while (!m_pDeadline->IsOver()) {

@@ -1,7 +1,7 @@
 // The failover choice and the state tip, from the stored results.
 #include "proxy_failover.h"
 
-#include "proxy_entry.h"
+#include "proxy_address.h"
 
 namespace {
 
@@ -10,11 +10,10 @@ const int kMaxTipLength = 127;
 
 BOOL NamesHostAndPort(LPCTSTR pszEntry)
 {
-    CString strHost;
-    int nPort = 0;
-    SplitProxyEntry(pszEntry, strHost, nPort);
-    strHost.Trim();
-    return !strHost.IsEmpty() && nPort >= 1 && nPort <= 65535;
+    // The one reader of entries: a SOCKS entry or one with an account names
+    // its proxy after the scheme or the account, not before the first colon.
+    CProxyAddress address;
+    return ParseProxyAddress(pszEntry, address);
 }
 
 } // namespace

@@ -56,7 +56,8 @@ private:
     std::map<std::string, CStoredProxyResult> m_results;
 };
 
-// The key a result is stored under: "host:port" of the entry.
+// The key a result is stored under: "host:port" of the entry, or
+// "scheme://host:port" for a SOCKS proxy; an account is never part of it.
 CString ProxyResultKey(LPCTSTR pszEntry);
 
 // The entries in the order the proxy choice lists them: the tested ones
