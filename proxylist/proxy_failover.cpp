@@ -1,7 +1,8 @@
 // The failover choice and the state tip, from the stored results.
 #include "proxy_failover.h"
 
-#include "proxy_address.h"
+#include "framework/core/text_number.h"
+#include "proxy_entry.h"
 
 namespace {
 
@@ -10,10 +11,10 @@ const int kMaxTipLength = 127;
 
 BOOL NamesHostAndPort(LPCTSTR pszEntry)
 {
-    // The one reader of entries: a SOCKS entry or one with an account names
-    // its proxy after the scheme or the account, not before the first colon.
     CProxyAddress address;
-    return ParseProxyAddress(pszEntry, address);
+    ReadProxyEntry(pszEntry, address);
+    address.strHost.Trim();
+    return !address.strHost.IsEmpty() && CwIsTcpPort(address.nPort);
 }
 
 } // namespace

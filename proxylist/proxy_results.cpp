@@ -20,24 +20,15 @@ CString ProxyResultsFilePath(LPCTSTR pszAppFolder)
 CString ProxyResultKey(LPCTSTR pszEntry)
 {
     CProxyAddress address;
-    if (ParseProxyAddress(pszEntry, address)) {
-        // HTTP proxies keep the "host:port" the file has always held; a
-        // SOCKS one is told apart by its scheme, since one host and port may
-        // serve both kinds. Never the account.
-        CString strHost = address.strHost.Find(':') >= 0 ? "[" + address.strHost + "]" : address.strHost;
-        CString strKey;
-        if (IsSocksScheme(address.scheme))
-            strKey.Format("%s://%s:%d", ProxySchemeName(address.scheme), strHost.GetString(), address.nPort);
-        else
-            strKey.Format("%s:%d", strHost.GetString(), address.nPort);
-        return strKey;
-    }
-    CString strHost;
-    int nPort = 0;
-    SplitProxyEntry(pszEntry, strHost, nPort);
-    strHost.Trim();
+    ReadProxyEntry(pszEntry, address);
+    address.strHost.Trim();
+    // HTTP proxies keep the "host:port" the file has always held; a SOCKS
+    // one is told apart by its scheme, since one host and port may serve
+    // both kinds. Never the account.
+    if (IsSocksScheme(address.scheme))
+        address.strHost = CString(ProxySchemeName(address.scheme)) + "://" + address.strHost;
     CString strKey;
-    strKey.Format("%s:%d", strHost.GetString(), nPort);
+    strKey.Format("%s:%d", address.strHost.GetString(), address.nPort);
     return strKey;
 }
 

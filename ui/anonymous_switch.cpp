@@ -80,7 +80,7 @@ BOOL CSettingsDlg::ApplyStoredSettings()
         // Only what the user last switched on is switched on again, and the
         // check box and the tray's check mark show what is in force.
         CString strProxy = g_regProxyName.Get();
-        if (!strProxy.IsEmpty() && m_comboProxy.m_hWnd) m_comboProxy.SetWindowText(strProxy);
+        if (!strProxy.IsEmpty() && m_comboProxy.m_hWnd) m_comboProxy.SetWindowText(ShownEntry(strProxy));
         BOOL bOn = g_regUseProxy.Get() == 1 && !strProxy.IsEmpty();
         if (bOn) SwitchOn(strProxy);
         m_bUseProxy = bOn ? 1 : 0;
@@ -109,7 +109,7 @@ void CSettingsDlg::OnOK()
         CString strProxy;
         m_comboProxy.GetWindowText(strProxy);
         // A dead entry is chosen by its address, without the mark.
-        strProxy = EntryFromRankedText(strProxy);
+        strProxy = EntryFromRankedText(EntryOfShown(strProxy));
         if (strProxy.IsEmpty()) {
             Say("No proxy selected");
             FinishSave(TRUE);
@@ -123,7 +123,7 @@ void CSettingsDlg::OnOK()
             AfxMessageBox(PROXY_LEAKS_QUESTION_TEXT, MB_YESNO | MB_ICONWARNING, PROXY_LEAKS_QUESTION_CAPTION, m_hWnd) !=
                 IDYES) {
             if (m_bExiting) return;
-            m_comboProxy.SetWindowText(g_regProxyName.Get());
+            m_comboProxy.SetWindowText(ShownEntry(g_regProxyName.Get()));
             FinishSave(TRUE);
             return;
         }

@@ -36,6 +36,11 @@ typedef std::shared_ptr<const CUpstreamConfig> CUpstreamConfigPtr;
 CUpstreamConfigPtr GetUpstreamConfig();
 void PublishUpstreamConfig(CUpstreamConfigPtr pConfig);
 
+// TRUE when two configurations send requests the same way: both direct, or
+// both to the same upstream with the same account. Whatever joins the
+// record and changes where or how a request goes belongs in this comparison.
+BOOL IsSameUpstream(const CUpstreamConfig& a, const CUpstreamConfig& b);
+
 // The values under their process-wide names, each read from the copy in
 // force when called. A handler reads GetUpstreamConfig() once instead.
 CString g_strUpstreamHost();
