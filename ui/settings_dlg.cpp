@@ -17,6 +17,8 @@
 #include "ui/proxy_sources_dlg.h"
 
 #include <algorithm>
+#include <set>
+#include <string>
 #include <vector>
 
 BOOL g_bFirstMinimize = TRUE;
@@ -164,10 +166,13 @@ void CSettingsDlg::FillProxyCombo(const CStringList& entries)
 {
     // Each entry once, in alphabetical order (as the list looked before any
     // proxy was tested); the ranking keeps that order among the untested.
+    // Lists from several sources run to hundreds of thousands of lines: the
+    // check for an entry seen before must not walk the whole list each time.
     std::vector<CString> sorted;
+    std::set<std::string> seen;
     for (POSITION pos = entries.GetHeadPosition(); pos;) {
         const CString& entry = entries.GetNext(pos);
-        if (std::find(sorted.begin(), sorted.end(), entry) == sorted.end()) sorted.push_back(entry);
+        if (seen.insert(entry.str()).second) sorted.push_back(entry);
     }
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const CString& a, const CString& b) { return a.CompareNoCase(b) < 0; });
@@ -182,8 +187,14 @@ void CSettingsDlg::FillProxyCombo(const CStringList& entries)
     RankProxyEntries(unique, m_results, ranked);
     CString strEdit;
     m_comboProxy.GetWindowText(strEdit);
+    // Filled without a repaint per item, with room made for all at once.
+    ::SendMessageA(m_comboProxy.m_hWnd, WM_SETREDRAW, FALSE, 0);
     m_comboProxy.ResetContent();
+    ::SendMessageA(m_comboProxy.m_hWnd, CB_INITSTORAGE, static_cast<WPARAM>(ranked.GetCount()),
+                   static_cast<LPARAM>(ranked.GetCount()) * 32);
     for (POSITION pos = ranked.GetHeadPosition(); pos;) m_comboProxy.AddString(ShownEntry(ranked.GetNext(pos)));
+    ::SendMessageA(m_comboProxy.m_hWnd, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(m_comboProxy.m_hWnd, nullptr, TRUE);
     m_comboProxy.SetWindowText(strEdit);
 }
 
