@@ -3,9 +3,9 @@
 
 #include "framework/core/socket_api.h"
 #include "framework/core/text_number.h"
-#include "proxy_address.h"
 #include "proxy_entry.h"
 #include "tick_clock.h"
+#include "upstream_address.h"
 
 #include <cstdlib>
 
@@ -37,27 +37,12 @@ BOOL CJobDialPolicy::Resolve(LPCTSTR pszHost, DWORD* pAddr) const
 
 void UpstreamFromEntry(LPCTSTR pszEntry, CUpstreamConfig& rConfig)
 {
-    rConfig = CUpstreamConfig();
+    if (UpstreamFromAddress(pszEntry, rConfig)) return;
     rConfig.bUseUpstream = TRUE;
-    CProxyAddress address;
-    if (!ParseProxyAddress(pszEntry, address)) {
-        int nPort = 0;
-        SplitProxyEntry(pszEntry, rConfig.strUpstreamHost, nPort);
-        rConfig.strUpstreamHost.Trim();
-        rConfig.nUpstreamPort = CwIsTcpPort(nPort) ? static_cast<WORD>(nPort) : 0;
-        return;
-    }
-    rConfig.strUpstreamHost = address.strHost;
-    rConfig.nUpstreamPort = CwIsTcpPort(address.nPort) ? static_cast<WORD>(address.nPort) : 0;
-    rConfig.strProxyUser = address.strUser;
-    rConfig.strProxyPassword = address.strPassword;
-    switch (address.scheme) {
-    case PROXY_SCHEME_SOCKS4:
-    case PROXY_SCHEME_SOCKS4A: rConfig.eKind = UPSTREAM_SOCKS4A; break;
-    case PROXY_SCHEME_SOCKS5:
-    case PROXY_SCHEME_SOCKS5H: rConfig.eKind = UPSTREAM_SOCKS5; break;
-    default: rConfig.eKind = UPSTREAM_HTTP; break;
-    }
+    int nPort = 0;
+    SplitProxyEntry(pszEntry, rConfig.strUpstreamHost, nPort);
+    rConfig.strUpstreamHost.Trim();
+    rConfig.nUpstreamPort = CwIsTcpPort(nPort) ? static_cast<WORD>(nPort) : 0;
 }
 
 BOOL SplitHttpUrl(const CString& strUrl, CString& rHost, WORD& rPort, CString& rHostPort, CString& rPath)
