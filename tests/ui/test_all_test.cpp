@@ -7,6 +7,7 @@
 // and its cancel.
 #include "dialog_fixture.h"
 
+#include "framework/core/socket_api.h"
 #include "proxylist/proxy_results.h"
 #include "res/resource.h"
 #include "support/peers_dir.h"
@@ -139,6 +140,26 @@ TEST_F(TestAllTest, TheResultBoxCarriesTheGradeItIsStoredAndALeakingProxyIsUsedO
     EXPECT_EQ(std::vector<std::string>{"Cloakwall|" PROXY_LEAKS_QUESTION_TEXT}, Boxes());
     EXPECT_EQ(EntryOf("inject") + " US", StoredText("ProxyName"));
     EXPECT_EQ(0u, Tip().find("Cloakwall: on via " + EntryOf("inject") + " (tampering, ")) << Tip();
+
+    // A judge that does not see the user's address grades nothing: the box
+    // says so and the stored grade stays.
+    std::string strBlind;
+    for (const CStandIn& judge : ReadStandIns(PeersDir(), "judges.port"))
+        if (judge.strKind == "blind") strBlind = "http://" + judge.strEntry + "/judge";
+    ASSERT_FALSE(strBlind.empty());
+    rawreg::PutText(HKEY_LOCAL_MACHINE, rawreg::kCloakwallKey, "JudgeUrl", strBlind);
+    g_regJudgeUrl.Read();
+    ForgetBoxes();
+    ChooseEntry(strXff);
+    boxes = Boxes();
+    ASSERT_EQ(2u, boxes.size());
+    EXPECT_NE(std::string::npos, boxes[1].find("KB/sec \r\n" JUDGE_BLIND_GRADE_TEXT "\r\n")) << boxes[1];
+    EXPECT_EQ(std::string::npos, boxes[1].find("Grade: transparent")) << boxes[1];
+    ASSERT_TRUE(file.Load(ResultsFile().c_str()));
+    ASSERT_TRUE(file.Lookup(EntryOf("xff").c_str(), xff));
+    EXPECT_EQ(PROXY_GRADE_TRANSPARENT, xff.eGrade);
+    rawreg::PutText(HKEY_LOCAL_MACHINE, rawreg::kCloakwallKey, "JudgeUrl", "");
+    g_regJudgeUrl.Read();
 }
 
 TEST_F(TestAllTest, TestAllOf200EndsByItsDeadlineRanksTheListKeepsItAcrossARestartAndCanBeCancelled)
@@ -245,4 +266,48 @@ TEST_F(TestAllTest, TestAllOf200EndsByItsDeadlineRanksTheListKeepsItAcrossAResta
     EXPECT_EQ(3u, ComboItems().size());
     ASSERT_TRUE(file.Load(ResultsFile().c_str()));
     EXPECT_EQ(0, file.GetCount());
+}
+
+TEST_F(TestAllTest, ExitDuringTestAllEndsTheDialogSetsTheBrowserDirectAndTheBatchLetGoOfClosesItsSockets)
+{
+    // Proxies that never answer, each with a limit as long as the run's: the
+    // run would go on for a minute.
+    CNetJobLimits limits = m_saved;
+    limits.dwTestAllMs = 60000;
+    limits.dwTestAllEntryMs = 60000;
+    SetNetJobLimits(limits);
+    std::string strList;
+    int nEntries = 0;
+    for (const CStandIn& one : m_standIns)
+        if (one.strKind == "silent" || one.strKind == "unaccepted") {
+            strList += one.strEntry + "\r\n";
+            ++nEntries;
+        }
+    ASSERT_GE(nEntries, 40);
+    StoredSettings s;
+    s.dwUseProxy = 1;
+    s.strProxyName = EntryOf("plain");
+    StoreWithVendor(s);
+    WriteRaw(ListFile(), strList);
+    CSettingsDlg& dlg = Open();
+    ASSERT_EQ(1u, BrowserProxyEnable());
+    const std::string strResultsBefore = ReadRaw(ResultsFile());
+    const long nSocketsBefore = SockOpenCount();
+
+    ::SendMessageA(::GetDlgItem(dlg.m_hWnd, IDC_TESTALLPROXIES), BM_CLICK, 0, 0);
+    ASSERT_TRUE(dlg.IsTestAllRunning());
+    // Every entry in flight, each holding a socket.
+    ASSERT_TRUE(PumpUntil([&] { return SockOpenCount() >= nSocketsBefore + nEntries; }, 10000));
+
+    ForgetBoxes();
+    dlg.SendMessage(WM_COMMAND, ID_EXIT_CLOAKWALL, 0);
+    EXPECT_EQ(0, dlg.GetModalResult());
+    EXPECT_FALSE(dlg.IsTestAllRunning());
+    EXPECT_EQ(0u, BrowserProxyEnable());
+    EXPECT_TRUE(Boxes().empty());
+    // The batch ends on its own thread and closes what it held; nothing it
+    // found is stored, since the user left before it ended.
+    EXPECT_TRUE(PumpUntil([&] { return SockOpenCount() <= nSocketsBefore; }, 10000))
+        << SockOpenCount() - nSocketsBefore << " sockets still open";
+    EXPECT_EQ(strResultsBefore, ReadRaw(ResultsFile()));
 }
