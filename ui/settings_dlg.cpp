@@ -6,6 +6,7 @@
 #include "browser/connection_options.h"
 #include "framework/win/message_box.h"
 #include "framework/win/win_app.h"
+#include "proxylist/proxy_failover.h"
 #include "proxylist/proxy_list_file.h"
 #include "proxylist/proxy_list_update.h"
 #include "proxylist/vendor_server.h"
@@ -52,6 +53,7 @@ BEGIN_MESSAGE_MAP(CSettingsDlg, CTrayDialog)
     ON_COMMAND(ID_TEST_ALL_PROXIES, OnTestAllProxies)
     ON_UPDATE_COMMAND_UI(ID_TEST_ALL_PROXIES, OnUpdateTestAllProxies)
     ON_MESSAGE(WM_UPSTREAM_DOWN, OnUpstreamDown)
+    ON_MESSAGE(WM_FAILOVER_PROBED, OnFailoverProbed)
 END_MESSAGE_MAP()
 
 CSettingsDlg::CSettingsDlg(CWnd* pParent) : CTrayDialog(IDD_SETTINGS_DIALOG, pParent), m_bEnabled(0)
@@ -164,13 +166,41 @@ void CSettingsDlg::FillProxyCombo(const CStringList& entries)
         for (const CString& entry : sorted) m_entries.AddTail(entry);
     }
     if (!m_comboProxy.m_hWnd) return;
-    CStringList ranked;
-    RankProxyEntries(unique, m_results, ranked);
+    // A line of the list shown in the edit field shows the entry's new state
+    // after the refill; anything typed stays as typed.
     CString strEdit;
     m_comboProxy.GetWindowText(strEdit);
+    BOOL bEditIsLine = m_comboProxy.FindStringExact(-1, strEdit) != CB_ERR;
+    CString strEditEntry = GetChosenEntry();
+    CStringList ranked;
+    RankProxyEntries(unique, m_results, ranked);
     m_comboProxy.ResetContent();
-    for (POSITION pos = ranked.GetHeadPosition(); pos;) m_comboProxy.AddString(ranked.GetNext(pos));
+    m_comboEntries.clear();
+    for (POSITION pos = ranked.GetHeadPosition(); pos;) {
+        // Each line shows the entry's grade and time; the entry itself is
+        // kept beside it, for the test and for "Save Settings".
+        CString strEntry = EntryFromRankedText(ranked.GetNext(pos));
+        CString strLine = FormatProxyChoice(strEntry, m_results);
+        m_comboProxy.AddString(strLine);
+        m_comboEntries.push_back(strEntry);
+        if (bEditIsLine && strEntry == strEditEntry) strEdit = strLine;
+    }
     m_comboProxy.SetWindowText(strEdit);
+}
+
+CString CSettingsDlg::GetChosenEntry() const
+{
+    if (!m_comboProxy.m_hWnd) return CString();
+    CString strText;
+    m_comboProxy.GetWindowText(strText);
+    // A line of the list names the entry kept beside it; typed text is the
+    // entry, a state mark copied along taken off. The mark is the screen's
+    // only: it never reaches a test, the local proxy or ProxyName.
+    int nLine = m_comboProxy.FindStringExact(-1, strText);
+    if (nLine != CB_ERR && nLine < static_cast<int>(m_comboEntries.size()) &&
+        FormatProxyChoice(m_comboEntries[nLine], m_results) == strText)
+        return m_comboEntries[nLine];
+    return EntryFromChoiceText(strText);
 }
 
 void CSettingsDlg::OnSysCommand(UINT nID, LPARAM lParam)
@@ -228,6 +258,11 @@ void CSettingsDlg::OnTimer(UINT_PTR nIDEvent)
         KillTimer(kShowTimer);
     } else if (nIDEvent == JOB_DEADLINE_TIMER) {
         FinishNetJob();
+    } else if (nIDEvent == PROBE_DEADLINE_TIMER) {
+        // Whatever the look around found by now counts.
+        FinishFailoverProbe(TRUE);
+    } else if (nIDEvent == OUTAGE_RETRY_TIMER) {
+        if (m_bEnabled && !m_probeJob.IsRunning()) StartFailoverProbe();
     } else if (nIDEvent == TEST_ALL_TIMER) {
         if (!m_pBatch || m_pBatch->IsFinished()) {
             FinishTestAll();
