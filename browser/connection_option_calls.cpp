@@ -5,7 +5,7 @@
 
 namespace {
 
-CConnectionOptionCalls s_calls = {InternetSetOptionA, std::malloc, std::free};
+CConnectionOptionCalls s_calls = {InternetSetOptionA, std::malloc, std::free, RasEnumEntriesA, InternetQueryOptionA};
 
 } // namespace
 

@@ -1,5 +1,6 @@
 // SetConnectionOptions and DisableConnectionProxy: build the per-connection
 // option list, hand it to WinINet, then announce the change and refresh.
+// Their two halves serve the changes of every connection at once.
 #include "browser/connection_options.h"
 
 #include "browser/connection_option_calls.h"
@@ -13,9 +14,8 @@ static_assert(sizeof(void*) != 4 || sizeof(INTERNET_PER_CONN_OPTIONA) == 12,
 
 namespace {
 
-// Hands the filled options to WinINet and frees them; the two notifications
-// follow whatever WinINet said, announcement first, refresh after it.
-BOOL ApplyOptions(LPCSTR pszConnectionName, INTERNET_PER_CONN_OPTIONA* pOptions, DWORD dwCount)
+// Hands the filled options of one connection to WinINet and frees them.
+BOOL StoreOptionList(LPCSTR pszConnectionName, INTERNET_PER_CONN_OPTIONA* pOptions, DWORD dwCount)
 {
     const CConnectionOptionCalls& calls = GetConnectionOptionCalls();
 
@@ -27,9 +27,6 @@ BOOL ApplyOptions(LPCSTR pszConnectionName, INTERNET_PER_CONN_OPTIONA* pOptions,
 
     BOOL bResult = calls.pfnInternetSetOption(NULL, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, sizeof(list));
     calls.pfnFree(pOptions);
-
-    calls.pfnInternetSetOption(NULL, INTERNET_OPTION_SETTINGS_CHANGED, NULL, 0);
-    calls.pfnInternetSetOption(NULL, INTERNET_OPTION_REFRESH, NULL, 0);
     return bResult;
 }
 
@@ -41,31 +38,70 @@ INTERNET_PER_CONN_OPTIONA* AllocOptions(DWORD dwCount, LPCSTR pszFailure)
     return static_cast<INTERNET_PER_CONN_OPTIONA*>(p);
 }
 
-} // namespace
-
-BOOL SetConnectionOptions(LPCSTR pszConnectionName, LPCSTR pszProxyServer)
+INTERNET_PER_CONN_OPTIONA* ProxyOptions(LPCSTR pszProxyServer, LPCSTR pszBypass)
 {
     INTERNET_PER_CONN_OPTIONA* pOptions = AllocOptions(3, "failed to allocat memory in SetConnectionOptions()");
-    if (!pOptions) return FALSE;
-
-    static char szBypass[] = "local";
+    if (!pOptions) return nullptr;
     pOptions[0].dwOption = INTERNET_PER_CONN_FLAGS;
     pOptions[0].Value.dwValue = PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY;
     pOptions[1].dwOption = INTERNET_PER_CONN_PROXY_SERVER;
     pOptions[1].Value.pszValue = const_cast<LPSTR>(pszProxyServer);
     pOptions[2].dwOption = INTERNET_PER_CONN_PROXY_BYPASS;
-    pOptions[2].Value.pszValue = szBypass;
-    return ApplyOptions(pszConnectionName, pOptions, 3);
+    pOptions[2].Value.pszValue = const_cast<LPSTR>(pszBypass);
+    return pOptions;
+}
+
+INTERNET_PER_CONN_OPTIONA* DirectOptions()
+{
+    INTERNET_PER_CONN_OPTIONA* pOptions = AllocOptions(1, "failed to allocat memory in DisableConnectionProxy()");
+    if (!pOptions) return nullptr;
+    pOptions[0].dwOption = INTERNET_PER_CONN_FLAGS;
+    pOptions[0].Value.dwValue = PROXY_TYPE_DIRECT;
+    return pOptions;
+}
+
+} // namespace
+
+BOOL StoreConnectionOptions(LPCSTR pszConnectionName, LPCSTR pszProxyServer, LPCSTR pszBypass)
+{
+    INTERNET_PER_CONN_OPTIONA* pOptions = ProxyOptions(pszProxyServer, pszBypass);
+    return pOptions ? StoreOptionList(pszConnectionName, pOptions, 3) : FALSE;
+}
+
+BOOL StoreDirectConnection(LPCSTR pszConnectionName)
+{
+    INTERNET_PER_CONN_OPTIONA* pOptions = DirectOptions();
+    return pOptions ? StoreOptionList(pszConnectionName, pOptions, 1) : FALSE;
+}
+
+void AnnounceConnectionChange()
+{
+    // Whatever WinINet said about the options: the announcements first, the
+    // refresh after them. Older WinINet clients listen for the first, newer
+    // ones re-read their proxy on the second.
+    const CConnectionOptionCalls& calls = GetConnectionOptionCalls();
+    calls.pfnInternetSetOption(NULL, INTERNET_OPTION_SETTINGS_CHANGED, NULL, 0);
+    calls.pfnInternetSetOption(NULL, INTERNET_OPTION_PROXY_SETTINGS_CHANGED, NULL, 0);
+    calls.pfnInternetSetOption(NULL, INTERNET_OPTION_REFRESH, NULL, 0);
+}
+
+BOOL SetConnectionOptions(LPCSTR pszConnectionName, LPCSTR pszProxyServer, LPCSTR pszBypass)
+{
+    // Without the option array nothing changed, so nothing is announced.
+    INTERNET_PER_CONN_OPTIONA* pOptions = ProxyOptions(pszProxyServer, pszBypass);
+    if (!pOptions) return FALSE;
+    BOOL bResult = StoreOptionList(pszConnectionName, pOptions, 3);
+    AnnounceConnectionChange();
+    return bResult;
 }
 
 BOOL DisableConnectionProxy(LPCSTR pszConnectionName)
 {
-    INTERNET_PER_CONN_OPTIONA* pOptions = AllocOptions(1, "failed to allocat memory in DisableConnectionProxy()");
+    INTERNET_PER_CONN_OPTIONA* pOptions = DirectOptions();
     if (!pOptions) return FALSE;
-
-    pOptions[0].dwOption = INTERNET_PER_CONN_FLAGS;
-    pOptions[0].Value.dwValue = PROXY_TYPE_DIRECT;
-    return ApplyOptions(pszConnectionName, pOptions, 1);
+    BOOL bResult = StoreOptionList(pszConnectionName, pOptions, 1);
+    AnnounceConnectionChange();
+    return bResult;
 }
 
 BOOL ConnectionUsesProxy(LPCSTR pszConnectionName, LPCSTR pszProxyServer)
@@ -80,7 +116,8 @@ BOOL ConnectionUsesProxy(LPCSTR pszConnectionName, LPCSTR pszProxyServer)
     list.dwOptionError = 0;
     list.pOptions = options;
     DWORD cb = sizeof(list);
-    if (!InternetQueryOptionA(NULL, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &cb)) return FALSE;
+    if (!GetConnectionOptionCalls().pfnInternetQueryOption(NULL, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &cb))
+        return FALSE;
     LPSTR pszServer = options[1].Value.pszValue;
     BOOL bUses =
         (options[0].Value.dwValue & PROXY_TYPE_PROXY) && pszServer && lstrcmpiA(pszServer, pszProxyServer) == 0;

@@ -3,17 +3,29 @@
 // whole user account and tell running WinINet clients at once.
 #pragma once
 
+#include "browser/proxy_bypass.h"
 #include "framework/core/types.h"
 
 // "DefaultConnectionSettings": the connection every caller names.
 extern const char* g_pszConnectionName;
 
-// Flags direct-or-proxy, the given proxy server and the bypass entry
-// "local". Nonzero when WinINet accepted the option list.
-BOOL SetConnectionOptions(LPCSTR pszConnectionName, LPCSTR pszProxyServer);
+// Flags direct-or-proxy, the given proxy server and the bypass list (";"
+// between entries; the program passes the ProxyBypass setting). Nonzero
+// when WinINet accepted the option list.
+BOOL SetConnectionOptions(LPCSTR pszConnectionName, LPCSTR pszProxyServer,
+                          LPCSTR pszBypass = CLOAKWALL_DEFAULT_PROXY_BYPASS);
 
 // Flags direct only; the server and bypass texts stay stored and unused.
 BOOL DisableConnectionProxy(LPCSTR pszConnectionName);
+
+// The two halves of the operations above, for a change of several
+// connections with one announcement: store one connection's options
+// (nonzero when WinINet took them) ...
+BOOL StoreConnectionOptions(LPCSTR pszConnectionName, LPCSTR pszProxyServer, LPCSTR pszBypass);
+BOOL StoreDirectConnection(LPCSTR pszConnectionName);
+// ... then tell running WinINet clients: settings changed, proxy settings
+// changed, refresh.
+void AnnounceConnectionChange();
 
 // TRUE when the connection's options send its requests to a proxy and that
 // proxy is exactly pszProxyServer (the local proxy's address, at start-up:

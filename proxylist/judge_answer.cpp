@@ -2,6 +2,7 @@
 #include "judge_answer.h"
 
 #include "download.h"
+#include "vendor_server.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,7 +12,29 @@ CString GetJudgeUrl(LPCTSTR pszJudgeUrl, LPCTSTR pszUpdateServer)
     CString strOwn(pszJudgeUrl);
     strOwn.Trim();
     if (!strOwn.IsEmpty()) return strOwn;
+    if (!IsVendorServerSet(pszUpdateServer)) return CString();
     return VendorUrl(pszUpdateServer, JUDGE_PATH);
+}
+
+std::vector<CString> SplitJudgeUrls(LPCTSTR pszJudgeUrls)
+{
+    std::vector<CString> urls;
+    CString strRest(pszJudgeUrls);
+    const char kBlanks[] = " \t\r\n";
+    for (strRest.TrimLeft(kBlanks); !strRest.IsEmpty(); strRest.TrimLeft(kBlanks)) {
+        CString strUrl = strRest.SpanExcluding(kBlanks);
+        urls.push_back(strUrl);
+        strRest = strRest.Mid(strUrl.GetLength());
+    }
+    return urls;
+}
+
+BOOL SameHeaderName(LPCTSTR pszName, LPCTSTR pszOther)
+{
+    CString strName(pszName), strOther(pszOther);
+    strName.Replace('_', '-');
+    strOther.Replace('_', '-');
+    return strName.CompareNoCase(strOther) == 0;
 }
 
 DWORD JudgeChecksum(const char* pData, size_t nLen)
@@ -60,25 +83,49 @@ BOOL SplitHeaderLine(const CString& strLine, CString& rName, CString& rValue)
     return TRUE;
 }
 
-BOOL ParseJudgeAnswer(const CString& strBody, CJudgeAnswer& rAnswer)
+namespace {
+
+int CountScripts(const CString& strBody)
 {
-    rAnswer = CJudgeAnswer();
-    int nPos = 0;
-    CString strLine;
+    CString strLower(strBody);
+    strLower.MakeLower();
+    int nCount = 0;
+    for (int nPos = strLower.Find("<script"); nPos >= 0; nPos = strLower.Find("<script", nPos + 1)) ++nCount;
+    return nCount;
+}
+
+BOOL ParseOwnAnswer(const CString& strBody, CJudgeAnswer& rAnswer)
+{
     // A proxy may put bytes before the page; the judge's part starts at its
     // magic line, and anything before it counts as a change.
     int nStart = strBody.Find(JUDGE_MAGIC "\r\n");
     if (nStart < 0) return FALSE;
-    nPos = nStart;
+    int nPos = nStart;
+    CString strLine;
     NextLine(strBody, nPos, strLine);
-    if (NextLine(strBody, nPos, strLine)) ValueAfter(strLine, "Client: ", rAnswer.strClient);
-    if (NextLine(strBody, nPos, strLine)) ValueAfter(strLine, "Request: ", rAnswer.strRequest);
+    // The judge's own lines come before the first header, in any order and
+    // each of them may be missing: a judge behind a front of its own may not
+    // know the client.
+    BOOL bInHeaders = FALSE;
     BOOL bEnded = FALSE;
     while (NextLine(strBody, nPos, strLine)) {
         if (strLine.IsEmpty()) {
             bEnded = TRUE;
             break;
         }
+        CString strName, strValue;
+        if (!bInHeaders && SplitHeaderLine(strLine, strName, strValue)) {
+            if (strName == "Client") {
+                rAnswer.strClient = strValue;
+                rAnswer.strClient.Trim();
+                continue;
+            }
+            if (strName == "Request") {
+                rAnswer.strRequest = strValue;
+                continue;
+            }
+        }
+        bInHeaders = TRUE;
         rAnswer.headers.push_back(strLine);
     }
     int nSigned = nPos - nStart;
@@ -97,4 +144,15 @@ BOOL ParseJudgeAnswer(const CString& strBody, CJudgeAnswer& rAnswer)
         rAnswer.bIntact = bAlone && bLengthRight && bCrcRight;
     }
     return TRUE;
+}
+
+} // namespace
+
+BOOL ParseJudgeAnswer(const CString& strBody, CJudgeAnswer& rAnswer)
+{
+    rAnswer = CJudgeAnswer();
+    BOOL bRead = ParseOwnAnswer(strBody, rAnswer) || ParseJsonEchoAnswer(strBody, rAnswer) ||
+                 ParseEnvDumpAnswer(strBody, rAnswer);
+    rAnswer.nScripts = CountScripts(strBody);
+    return bRead;
 }

@@ -158,19 +158,36 @@ CString MakeJudgeMarker()
     return strMarker;
 }
 
+CString BuildJudgeRequest(const CJudgeBaseline& baseline, const CString& strMarker, BOOL bThroughProxy)
+{
+    CString strTarget = WithMarker(baseline.strPath, strMarker);
+    if (bThroughProxy) strTarget = "http://" + baseline.strHostPort + strTarget;
+    return JudgeRequest(baseline, strTarget);
+}
+
 BOOL AskJudgeDirect(LPCTSTR pszJudgeUrl, const CNetDeadline& deadline, CJudgeBaseline& rBaseline)
 {
     rBaseline = CJudgeBaseline();
-    CString strHost;
-    if (!SplitHttpUrl(pszJudgeUrl, strHost, rBaseline.nPort, rBaseline.strHostPort, rBaseline.strPath)) return FALSE;
-    if (!ResolveIPv4Within(strHost, &rBaseline.dwAddr, deadline)) return FALSE;
-    CEntryBound bound(deadline, 0x7FFFFFFF);
-    CFetch fetch;
-    CString strRequest = JudgeRequest(rBaseline, WithMarker(rBaseline.strPath, MakeJudgeMarker()));
-    if (!Fetch(rBaseline.dwAddr, rBaseline.nPort, strRequest, bound, fetch) || fetch.dwStatus != 200) return FALSE;
-    if (!ParseJudgeAnswer(fetch.strBody, rBaseline.answer) || !rBaseline.answer.bIntact) return FALSE;
-    rBaseline.bValid = TRUE;
-    return TRUE;
+    EJudgeBaseline eBest = JUDGE_BASELINE_NONE;
+    for (const CString& strUrl : SplitJudgeUrls(pszJudgeUrl)) {
+        if (deadline.IsOver()) break;
+        CJudgeBaseline one;
+        CString strHost;
+        if (!SplitHttpUrl(strUrl, strHost, one.nPort, one.strHostPort, one.strPath)) continue;
+        if (!ResolveIPv4Within(strHost, &one.dwAddr, deadline)) continue;
+        CEntryBound bound(deadline, 0x7FFFFFFF);
+        CFetch fetch;
+        if (!Fetch(one.dwAddr, one.nPort, BuildJudgeRequest(one, MakeJudgeMarker(), FALSE), bound, fetch)) continue;
+        one.eState = ReadJudgeBaseline(fetch.dwStatus, fetch.strBody, one.answer);
+        if (one.eState == JUDGE_BASELINE_READY) {
+            one.bValid = TRUE;
+            rBaseline = one;
+            return TRUE;
+        }
+        if (one.eState == JUDGE_BASELINE_BLIND) eBest = JUDGE_BASELINE_BLIND;
+    }
+    rBaseline.eState = eBest;
+    return FALSE;
 }
 
 BOOL GradeProxy(LPCTSTR pszEntry, const CJudgeBaseline& baseline, const CNetDeadline& deadline, DWORD dwEntryLimitMs,
@@ -186,10 +203,9 @@ BOOL GradeProxy(LPCTSTR pszEntry, const CJudgeBaseline& baseline, const CNetDead
     DWORD dwAddr = 0;
     CFetch fetch;
     CString strMarker = MakeJudgeMarker();
-    CString strTarget = "http://" + baseline.strHostPort + WithMarker(baseline.strPath, strMarker);
-    BOOL bAnswered = !strHost.IsEmpty() && nPort >= 1 && nPort <= 65535 &&
-                     ResolveIPv4Within(strHost, &dwAddr, deadline) &&
-                     Fetch(dwAddr, static_cast<WORD>(nPort), JudgeRequest(baseline, strTarget), bound, fetch);
+    BOOL bAnswered =
+        !strHost.IsEmpty() && nPort >= 1 && nPort <= 65535 && ResolveIPv4Within(strHost, &dwAddr, deadline) &&
+        Fetch(dwAddr, static_cast<WORD>(nPort), BuildJudgeRequest(baseline, strMarker, TRUE), bound, fetch);
     rReport.nConnectMs = fetch.nConnectMs;
     if (!bAnswered) {
         // A job that ran out says nothing about this proxy.
@@ -198,25 +214,19 @@ BOOL GradeProxy(LPCTSTR pszEntry, const CJudgeBaseline& baseline, const CNetDead
     }
     rReport.nResponseMs = fetch.nResponseMs;
     rReport.dKBPerSec = fetch.nBytes / 1024.0 / (fetch.nResponseMs / 1000.0);
-    CJudgeAnswer proxied;
-    if (fetch.dwStatus != 200) {
-        rReport.eGrade = PROXY_GRADE_DEAD;
-        return FALSE;
-    }
-    // A page of the proxy's own in place of the judge's is a change too.
-    if (!ParseJudgeAnswer(fetch.strBody, proxied)) {
-        rReport.eGrade = PROXY_GRADE_TAMPERING;
-        return TRUE;
-    }
-    rReport.eGrade = GradeJudgeAnswers(baseline.answer, proxied, strMarker, rReport.strGiveaways);
-    return TRUE;
+    rReport.eGrade =
+        GradeProxiedAnswer(baseline.answer, fetch.dwStatus, fetch.strBody, strMarker, rReport.strGiveaways);
+    return rReport.eGrade != PROXY_GRADE_DEAD;
 }
 
 BOOL GradeOneProxy(LPCTSTR pszEntry, LPCTSTR pszJudgeUrl, const CNetDeadline& deadline, CProxyGradeReport& rReport)
 {
     rReport = CProxyGradeReport();
     CJudgeBaseline baseline;
-    if (!AskJudgeDirect(pszJudgeUrl, deadline, baseline)) return FALSE;
+    if (!AskJudgeDirect(pszJudgeUrl, deadline, baseline)) {
+        rReport.bJudgeBlind = baseline.eState == JUDGE_BASELINE_BLIND;
+        return FALSE;
+    }
     GradeProxy(pszEntry, baseline, deadline, 0x7FFFFFFF, rReport);
     return TRUE;
 }

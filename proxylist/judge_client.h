@@ -11,7 +11,8 @@
 // What the judge saw of a direct request; asked once per batch and shared
 // (read only) by every proxy's test.
 struct CJudgeBaseline {
-    BOOL bValid = FALSE;
+    BOOL bValid = FALSE; // eState is JUDGE_BASELINE_READY
+    EJudgeBaseline eState = JUDGE_BASELINE_NONE;
     CString strHostPort; // the judge as the Host header names it
     CString strPath;     // its path, query included
     DWORD dwAddr = 0;    // the judge's address, network order
@@ -19,18 +20,26 @@ struct CJudgeBaseline {
     CJudgeAnswer answer;
 };
 
-// Asks the judge at pszJudgeUrl (an http:// URL) directly. FALSE, with
-// rBaseline.bValid FALSE, when the URL is no http:// URL, the judge cannot
-// be reached in time, or it gives no intact answer.
+// Asks the judges of pszJudgeUrl (http:// URLs separated by blanks) directly,
+// in order, until one gives a ready baseline (see ReadJudgeBaseline); the
+// baseline names that judge. FALSE, with rBaseline.bValid FALSE, when none
+// does in time; rBaseline.eState is then JUDGE_BASELINE_BLIND when a judge
+// answered but did not show the user's address.
 BOOL AskJudgeDirect(LPCTSTR pszJudgeUrl, const CNetDeadline& deadline, CJudgeBaseline& rBaseline);
+
+// The request for the baseline's judge with a marker in its query: in the
+// path form for the judge itself, or in the absolute form a proxy expects.
+// Both carry the same headers, so the judge sees the same client headers.
+CString BuildJudgeRequest(const CJudgeBaseline& baseline, const CString& strMarker, BOOL bThroughProxy);
 
 // What testing one entry found.
 struct CProxyGradeReport {
     EProxyGrade eGrade = PROXY_GRADE_UNTESTED;
-    CString strGiveaways; // see GradeJudgeAnswers
-    int nConnectMs = 0;   // the TCP connect to the proxy, at least 1; 0 when none
-    int nResponseMs = 0;  // from sending the request to the end of the answer
-    double dKBPerSec = 0; // the answer's bytes over that time
+    CString strGiveaways;     // see GradeJudgeAnswers
+    int nConnectMs = 0;       // the TCP connect to the proxy, at least 1; 0 when none
+    int nResponseMs = 0;      // from sending the request to the end of the answer
+    double dKBPerSec = 0;     // the answer's bytes over that time
+    BOOL bJudgeBlind = FALSE; // no grade: the judge did not show the user's address
 };
 
 // Grades the proxy an entry ("host:port ...") names: one request for the
@@ -45,8 +54,8 @@ BOOL GradeProxy(LPCTSTR pszEntry, const CJudgeBaseline& baseline, const CNetDead
 
 // The result box's test of one entry: the judge asked directly, then
 // through the proxy, both under the one deadline. FALSE with the report
-// untested when the judge itself gave no intact answer (the dialog then
-// keeps its other lines and says nothing of the grade).
+// untested when no judge gave a ready answer: the dialog then keeps its
+// other lines and, when bJudgeBlind, says JUDGE_BLIND_GRADE_TEXT.
 BOOL GradeOneProxy(LPCTSTR pszEntry, LPCTSTR pszJudgeUrl, const CNetDeadline& deadline, CProxyGradeReport& rReport);
 
 // A marker nobody can guess: 16 hex digits.

@@ -1,60 +1,69 @@
 // Grading a proxy from two judge answers.
 #include "proxy_grade.h"
 
+#include "text_address.h"
+
 #include <cstring>
+#include <vector>
 
 namespace {
 
 const char* const kGradeNames[] = {"untested", "dead", "tampering", "transparent", "anonymous", "elite"};
 
 // Headers that no browser sends and many proxies add.
-const char* const kRevealing[] = {"Via",
-                                  "Forwarded",
-                                  "Proxy-Connection",
-                                  "Client-IP",
-                                  "X-Client-IP",
-                                  "X-Real-IP",
-                                  "True-Client-IP",
-                                  "X-Originating-IP",
-                                  "X-Cluster-Client-IP",
-                                  "Proxy-Agent",
-                                  "X-BlueCoat-Via",
-                                  "Cache-Info"};
+const char* const kRevealing[] = {"Via",         "Forwarded",        "Forwarded-For",    "Forwarded-For-IP",
+                                  "X-Forwarded", "Proxy-Connection", "Client-IP",        "X-Client-IP",
+                                  "X-Real-IP",   "True-Client-IP",   "X-Originating-IP", "X-Cluster-Client-IP",
+                                  "Proxy-Agent", "X-BlueCoat-Via",   "Cache-Info"};
 // Any header that starts so.
 const char* const kRevealingPrefixes[] = {"X-Forwarded-", "X-Proxy-", "Proxy-"};
-
-BOOL IsAddressChar(char ch)
-{
-    return (ch >= '0' && ch <= '9') || ch == '.';
-}
-
-// The address as a whole in the text: "127.0.0.1" is not in "127.0.0.12".
-BOOL ContainsAddress(const CString& strText, const CString& strAddress)
-{
-    if (strAddress.IsEmpty()) return FALSE;
-    for (int nPos = strText.Find(strAddress); nPos >= 0; nPos = strText.Find(strAddress, nPos + 1)) {
-        int nEnd = nPos + strAddress.GetLength();
-        BOOL bStartFree = nPos == 0 || !IsAddressChar(strText[nPos - 1]);
-        BOOL bEndFree = nEnd >= strText.GetLength() || !IsAddressChar(strText[nEnd]);
-        if (bStartFree && bEndFree) return TRUE;
-    }
-    return FALSE;
-}
 
 BOOL CarriesHeaderNamed(const CJudgeAnswer& answer, const CString& strName)
 {
     for (const CString& strLine : answer.headers) {
         CString strHeader, strValue;
-        if (SplitHeaderLine(strLine, strHeader, strValue) && strHeader.CompareNoCase(strName) == 0) return TRUE;
+        if (SplitHeaderLine(strLine, strHeader, strValue) && SameHeaderName(strHeader, strName)) return TRUE;
     }
     return FALSE;
 }
 
-BOOL CarriesHeaderLine(const CJudgeAnswer& answer, const CString& strLine)
+BOOL Holds(const std::vector<CString>& addresses, const CString& strAddress)
 {
-    for (const CString& strOwn : answer.headers)
-        if (strOwn == strLine) return TRUE;
+    for (const CString& strOne : addresses)
+        if (strOne == strAddress) return TRUE;
     return FALSE;
+}
+
+// The same addresses, in any order, and at least one.
+BOOL SameAddresses(const CString& strText, const CString& strOther)
+{
+    std::vector<CString> one, other;
+    FindAddresses(strText, one);
+    FindAddresses(strOther, other);
+    if (one.empty() || one.size() != other.size()) return FALSE;
+    for (const CString& strAddress : one)
+        if (!Holds(other, strAddress)) return FALSE;
+    return TRUE;
+}
+
+// The addresses the direct request showed of the user; rbFront tells
+// whether its client was a front of the judge's (see GradeJudgeAnswers).
+std::vector<CString> UserAddresses(const CJudgeAnswer& direct, const CJudgeAnswer& proxied, BOOL& rbFront)
+{
+    std::vector<CString> client, inHeaders;
+    FindAddresses(direct.strClient, client);
+    for (const CString& strLine : direct.headers) {
+        CString strName, strValue;
+        if (SplitHeaderLine(strLine, strName, strValue) && !SameHeaderName(strName, "Host"))
+            FindAddresses(strValue, inHeaders);
+    }
+    std::vector<CString> user;
+    for (const CString& strAddress : inHeaders)
+        if (!Holds(client, strAddress) && !Holds(user, strAddress)) user.push_back(strAddress);
+    rbFront = !user.empty() && SameAddresses(direct.strClient, proxied.strClient);
+    if (!rbFront)
+        for (const CString& strAddress : client) user.push_back(strAddress);
+    return user;
 }
 
 void AddGiveaway(CString& rList, const CString& strName)
@@ -83,30 +92,69 @@ BOOL IsProxyRevealingHeader(LPCTSTR pszName)
 {
     CString strName(pszName);
     for (const char* pszKnown : kRevealing)
-        if (strName.CompareNoCase(pszKnown) == 0) return TRUE;
+        if (SameHeaderName(strName, pszKnown)) return TRUE;
     for (const char* pszPrefix : kRevealingPrefixes) {
         int nLen = static_cast<int>(std::strlen(pszPrefix));
-        if (strName.GetLength() > nLen && strName.Left(nLen).CompareNoCase(pszPrefix) == 0) return TRUE;
+        if (strName.GetLength() > nLen && SameHeaderName(strName.Left(nLen), pszPrefix)) return TRUE;
     }
     return FALSE;
+}
+
+EJudgeBaseline ReadJudgeBaseline(DWORD dwStatus, const CString& strBody, CJudgeAnswer& rDirect)
+{
+    if (dwStatus != 200 || !ParseJudgeAnswer(strBody, rDirect) || !rDirect.bIntact) return JUDGE_BASELINE_NONE;
+    std::vector<CString> client;
+    FindAddresses(rDirect.strClient, client);
+    return client.empty() ? JUDGE_BASELINE_BLIND : JUDGE_BASELINE_READY;
+}
+
+EProxyGrade GradeProxiedAnswer(const CJudgeAnswer& direct, DWORD dwStatus, const CString& strBody, LPCTSTR pszMarker,
+                               CString& rGiveaways)
+{
+    rGiveaways.Empty();
+    if (dwStatus != 200) return PROXY_GRADE_DEAD;
+    // A page of the proxy's own in place of the judge's is a change too.
+    CJudgeAnswer proxied;
+    if (!ParseJudgeAnswer(strBody, proxied)) return PROXY_GRADE_TAMPERING;
+    return GradeJudgeAnswers(direct, proxied, pszMarker, rGiveaways);
+}
+
+EProxyGrade GradeJudgeTexts(const CString& strDirect, const CString& strProxied, LPCTSTR pszMarker, CString& rGiveaways)
+{
+    rGiveaways.Empty();
+    CJudgeAnswer direct;
+    if (ReadJudgeBaseline(200, strDirect, direct) != JUDGE_BASELINE_READY) return PROXY_GRADE_UNTESTED;
+    return GradeProxiedAnswer(direct, 200, strProxied, pszMarker, rGiveaways);
 }
 
 EProxyGrade GradeJudgeAnswers(const CJudgeAnswer& direct, const CJudgeAnswer& proxied, LPCTSTR pszMarker,
                               CString& rGiveaways)
 {
     rGiveaways.Empty();
-    if (!proxied.bIntact || !pszMarker || !*pszMarker || proxied.strRequest.Find(pszMarker) < 0)
+    std::vector<CString> client;
+    FindAddresses(direct.strClient, client);
+    if (client.empty()) return PROXY_GRADE_UNTESTED;
+    // Pages without a checksum show a change by a lost marker or a script
+    // the judge did not write.
+    if (!proxied.bIntact || proxied.eStyle != direct.eStyle || !pszMarker || !*pszMarker ||
+        proxied.strRequest.Find(pszMarker) < 0 || proxied.nScripts > direct.nScripts)
         return PROXY_GRADE_TAMPERING;
 
+    BOOL bFront = FALSE;
+    std::vector<CString> user = UserAddresses(direct, proxied, bFront);
     CString strLeaks;
-    if (ContainsAddress(proxied.strClient, direct.strClient)) AddGiveaway(strLeaks, "address");
+    if (!bFront && HoldsAnyAddress(proxied.strClient, user)) AddGiveaway(strLeaks, "address");
     CString strRevealing;
     for (const CString& strLine : proxied.headers) {
         CString strName, strValue;
         if (!SplitHeaderLine(strLine, strName, strValue)) continue;
-        if (!CarriesHeaderLine(direct, strLine) && ContainsAddress(strValue, direct.strClient))
-            AddGiveaway(strLeaks, strName);
-        if (IsProxyRevealingHeader(strName) && !CarriesHeaderNamed(direct, strName)) AddGiveaway(strRevealing, strName);
+        // It names the judge, which may share the user's address.
+        if (SameHeaderName(strName, "Host")) continue;
+        if (HoldsAnyAddress(strValue, user)) AddGiveaway(strLeaks, strName);
+        std::vector<CString> anyAddress;
+        FindAddresses(strValue, anyAddress);
+        if ((IsProxyRevealingHeader(strName) || !anyAddress.empty()) && !CarriesHeaderNamed(direct, strName))
+            AddGiveaway(strRevealing, strName);
     }
     if (!strLeaks.IsEmpty()) {
         rGiveaways = strLeaks;

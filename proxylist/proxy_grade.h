@@ -22,15 +22,46 @@ LPCTSTR ProxyGradeName(EProxyGrade eGrade);
 // The grade a word names; PROXY_GRADE_UNTESTED for any other word.
 EProxyGrade ProxyGradeFromName(LPCTSTR pszName);
 
+// The result box's line when the judge answered without the user's address:
+// nothing can be told of a proxy then.
+#define JUDGE_BLIND_GRADE_TEXT "Grade: unknown (the judge did not see your address)"
+
+// What a direct answer is good for.
+enum EJudgeBaseline {
+    JUDGE_BASELINE_NONE,  // no answer of a judge, or not intact
+    JUDGE_BASELINE_BLIND, // a judge's answer that does not show the user's address
+    JUDGE_BASELINE_READY  // proxies can be graded against it
+};
+
+// Reads the judge's answer to the direct request (its HTTP status and body)
+// into rDirect and says whether proxies can be graded against it. No I/O.
+EJudgeBaseline ReadJudgeBaseline(DWORD dwStatus, const CString& strBody, CJudgeAnswer& rDirect);
+
+// The whole grading of one proxy without any I/O: what the judge answered
+// to the request through the proxy (HTTP status and body), against a direct
+// answer that ReadJudgeBaseline found ready. Dead for a status other than
+// 200; tampering for a page that is no judge's answer; else as
+// GradeJudgeAnswers.
+EProxyGrade GradeProxiedAnswer(const CJudgeAnswer& direct, DWORD dwStatus, const CString& strBody, LPCTSTR pszMarker,
+                               CString& rGiveaways);
+
+// The same from the two answer bodies (both with status 200); untested when
+// the direct one is no ready baseline.
+EProxyGrade GradeJudgeTexts(const CString& strDirect, const CString& strProxied, LPCTSTR pszMarker,
+                            CString& rGiveaways);
+
 // Grades the answer the judge gave through the proxy against the direct one:
+// - untested: the direct answer does not show the user's address;
 // - tampering: the answer through the proxy is not intact (length,
-//   checksum, bytes around it), or its request line lacks pszMarker;
-// - transparent: the direct answer's client address appears in the client
-//   address or in any header value seen through the proxy, except a header
-//   the direct request carried with the same value (the Host header names
-//   the judge, which may share the user's address);
-// - anonymous: not leaked, but headers that reveal a proxy arrived which the
-//   direct request did not carry;
+//   checksum, bytes around it, more scripts than the direct page), is of
+//   another style, or its request lacks pszMarker;
+// - transparent: an address the direct request showed (its client, or in
+//   any header but Host) appears in the client or in any header through
+//   the proxy. When both requests came from the same client and the direct
+//   one's headers name another address, the judge sits behind a front of
+//   its own: the client is the front and the headers name the user;
+// - anonymous: not leaked, but a header arrived which the direct request
+//   did not carry and which reveals a proxy by its name or holds an address;
 // - elite: neither.
 // rGiveaways gets the names of the headers (or "address") that gave the
 // proxy away, comma separated, for transparent and anonymous; else empty.
@@ -38,7 +69,8 @@ EProxyGrade GradeJudgeAnswers(const CJudgeAnswer& direct, const CJudgeAnswer& pr
                               CString& rGiveaways);
 
 // TRUE for a header name that only a proxy adds: Via, Forwarded,
-// Proxy-Connection, Client-IP, X-Real-IP, X-Forwarded-*, X-Proxy-*, ...
+// Forwarded-For, Proxy-Connection, Client-IP, X-Real-IP, X-Forwarded,
+// X-Forwarded-*, X-Proxy-*, ... ("-" and "_" alike, any case).
 BOOL IsProxyRevealingHeader(LPCTSTR pszName);
 
 // The result box's line, the grade in the user's words: "Grade: elite: web

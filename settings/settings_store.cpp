@@ -3,6 +3,8 @@
 // Nothing else happens here: start-up work belongs to the application.
 #include "settings/settings_store.h"
 
+#include "browser/proxy_bypass.h"
+
 #define SETTING(name) CLOAKWALL_SETTINGS_KEY "\\" name
 
 CRegStringValue g_regAppPath(SETTING("AppPath"), "", FALSE, HKEY_LOCAL_MACHINE);
@@ -20,3 +22,4 @@ CRegDwordValue g_regMinimize(SETTING("Minimize"), 0, FALSE, HKEY_LOCAL_MACHINE);
 CRegDwordValue g_regRunFirst(SETTING("RunFirst"), 0, FALSE, HKEY_LOCAL_MACHINE);
 CRegStringValue g_regUpdateServer(SETTING("UpdateServer"), CLOAKWALL_DEFAULT_UPDATE_SERVER, FALSE, HKEY_LOCAL_MACHINE);
 CRegStringValue g_regJudgeUrl(SETTING("JudgeUrl"), "", FALSE, HKEY_LOCAL_MACHINE);
+CRegStringValue g_regProxyBypass(SETTING("ProxyBypass"), CLOAKWALL_DEFAULT_PROXY_BYPASS, FALSE, HKEY_LOCAL_MACHINE);

@@ -33,6 +33,11 @@ extern CRegDwordValue g_regDeleteHistory;   // DeleteHistory: cleaner job, defau
 extern CRegDwordValue g_regMinimize;        // Minimize: 1 starts hidden in the tray
 extern CRegDwordValue g_regRunFirst;        // RunFirst: 0 until the first-run work is done
 extern CRegStringValue g_regUpdateServer;   // UpdateServer: the vendor server, "host" or "host:port"
-// JudgeUrl: an http:// URL of a proxy judge of the user's own; empty (the
-// default) asks the judge on the vendor server (see judge_answer.h).
+// JudgeUrl: http:// URLs of proxy judges, separated by blanks, asked in
+// order; empty (the default) asks the judge on the vendor server when one is
+// set (see judge_answer.h).
 extern CRegStringValue g_regJudgeUrl;
+// ProxyBypass: what the browser reaches without the proxy, ";" between
+// entries (WinINet's bypass list); by default the local network and this
+// machine (see browser/proxy_bypass.h).
+extern CRegStringValue g_regProxyBypass;

@@ -6,7 +6,7 @@
 #include "ui/settings_dlg.h"
 
 #include "browser/browser_title.h"
-#include "browser/connection_options.h"
+#include "browser/every_connection.h"
 #include "framework/core/exceptions.h"
 #include "framework/win/message_box.h"
 #include "proxylist/proxy_entry.h"
@@ -31,7 +31,9 @@ void PostUpstreamDown(void* pContext, unsigned int nStart)
 
 BOOL CSettingsDlg::SwitchOn(const CString& strEntry)
 {
-    SetConnectionOptions(g_pszConnectionName, kLocalProxyAddress);
+    // The LAN's and every dial-up and VPN entry's options: a user on a VPN
+    // would otherwise browse direct.
+    SetEveryConnectionOptions(kLocalProxyAddress, g_regProxyBypass.Get());
     // The caption says "Enabled" exactly while it is.
     SetBrowserTitle();
     return StartLocalProxy(strEntry);
@@ -59,7 +61,7 @@ BOOL CSettingsDlg::StartLocalProxy(const CString& strEntry)
 void CSettingsDlg::SwitchOff()
 {
     StopOutageWatch();
-    DisableConnectionProxy(g_pszConnectionName);
+    DisableEveryConnectionProxy();
     ClearBrowserTitle();
     g_regUseProxy.Set(0);
     if (m_proxyServer.IsRunning()) m_proxyServer.Stop();

@@ -5,7 +5,7 @@
 #include "ui/settings_dlg.h"
 
 #include "browser/browser_title.h"
-#include "browser/connection_options.h"
+#include "browser/every_connection.h"
 #include "framework/win/message_box.h"
 #include "res/resource.h"
 
@@ -94,7 +94,7 @@ void CSettingsDlg::CloseOtherWindows()
 void CSettingsDlg::RestoreBrowser()
 {
     ClearBrowserTitle();
-    DisableConnectionProxy(g_pszConnectionName);
+    DisableEveryConnectionProxy();
 }
 
 void CSettingsDlg::OnExit()

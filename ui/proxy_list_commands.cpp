@@ -108,8 +108,8 @@ void CSettingsDlg::TestEntry(const CString& strEntry, std::function<void()> pfnA
         CProxyGradeReport grade;
     };
     auto pOutcome = std::make_shared<COutcome>();
-    CString strSample = GetSpeedSampleUrl(g_regUpdateServer.Get());
     CString strJudge = GetJudgeUrl(g_regJudgeUrl.Get(), g_regUpdateServer.Get());
+    CString strSample = GetSpeedSampleUrl(g_regUpdateServer.Get(), strJudge);
     StartNetJob(
         GetNetJobLimits().dwProxyTestMs,
         [pOutcome, strEntry, strSample, strJudge](const CNetDeadline& deadline) {
@@ -122,7 +122,11 @@ void CSettingsDlg::TestEntry(const CString& strEntry, std::function<void()> pfnA
             // the request through it ends a little before the job, so that
             // silence comes out dead, not untested.
             CJudgeBaseline baseline;
-            if (!pOutcome->bAvailable || !AskJudgeDirect(strJudge, deadline, baseline)) return;
+            if (!pOutcome->bAvailable) return;
+            if (!AskJudgeDirect(strJudge, deadline, baseline)) {
+                pOutcome->grade.bJudgeBlind = baseline.eState == JUDGE_BASELINE_BLIND;
+                return;
+            }
             DWORD dwLeft = deadline.RemainingMs();
             GradeProxy(strEntry, baseline, deadline, dwLeft > kJudgeMarginMs ? dwLeft - kJudgeMarginMs : dwLeft,
                        pOutcome->grade);
@@ -136,6 +140,8 @@ void CSettingsDlg::TestEntry(const CString& strEntry, std::function<void()> pfnA
             timedOut.strCaption = PROXY_ERROR_CAPTION;
             const CProxyTestReport& report = bInTime ? pOutcome->report : timedOut;
             CString strText = report.strText;
+            if (bInTime && pOutcome->bAvailable && pOutcome->grade.bJudgeBlind)
+                strText += JUDGE_BLIND_GRADE_TEXT "\r\n";
             if (bInTime && pOutcome->bJudged) {
                 const CProxyGradeReport& grade = pOutcome->grade;
                 strText += FormatGradeLine(grade.eGrade, grade.strGiveaways) + "\r\n";

@@ -3,7 +3,7 @@
 #include "ui/settings_dlg.h"
 
 #include "browser/browser_title.h"
-#include "browser/connection_options.h"
+#include "browser/every_connection.h"
 #include "framework/win/message_box.h"
 #include "framework/win/win_app.h"
 #include "proxylist/proxy_failover.h"
@@ -117,7 +117,7 @@ BOOL CSettingsDlg::OnInitDialog()
         // at a local proxy that does not run (left by a copy that was killed
         // or crashed while switched on).
         ClearBrowserTitle();
-        if (ConnectionUsesProxy(g_pszConnectionName, kLocalProxyAddress)) DisableConnectionProxy(g_pszConnectionName);
+        DisableConnectionsUsingProxy(kLocalProxyAddress);
     }
     RestartCleaner();
 

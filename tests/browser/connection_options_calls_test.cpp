@@ -84,15 +84,19 @@ protected:
         g_calls.clear();
         g_bAcceptOptions = TRUE;
         g_bFailAlloc = false;
-        m_previous = SwapConnectionOptionCalls({FakeSetOption, FakeAlloc, FakeFree});
+        CConnectionOptionCalls fake = GetConnectionOptionCalls();
+        fake.pfnInternetSetOption = FakeSetOption;
+        fake.pfnAlloc = FakeAlloc;
+        fake.pfnFree = FakeFree;
+        m_previous = SwapConnectionOptionCalls(fake);
     }
     void TearDown() override { SwapConnectionOptionCalls(m_previous); }
 
-    // The option call, the free of its array, then the announcement and the
-    // refresh, all without an Internet handle.
+    // The option call, the free of its array, then the two announcements and
+    // the refresh, all without an Internet handle.
     void ExpectSequence(const std::string& connection, const OptionList& options)
     {
-        ASSERT_EQ(4u, g_calls.size());
+        ASSERT_EQ(5u, g_calls.size());
         const Call& set = g_calls[0];
         EXPECT_EQ("set", set.what);
         EXPECT_EQ(static_cast<DWORD>(INTERNET_OPTION_PER_CONNECTION_OPTION), set.dwOption);
@@ -107,8 +111,10 @@ protected:
         EXPECT_EQ("set", g_calls[2].what);
         EXPECT_EQ(static_cast<DWORD>(INTERNET_OPTION_SETTINGS_CHANGED), g_calls[2].dwOption);
         EXPECT_EQ("set", g_calls[3].what);
-        EXPECT_EQ(static_cast<DWORD>(INTERNET_OPTION_REFRESH), g_calls[3].dwOption);
-        for (int i = 2; i < 4; ++i) {
+        EXPECT_EQ(static_cast<DWORD>(INTERNET_OPTION_PROXY_SETTINGS_CHANGED), g_calls[3].dwOption);
+        EXPECT_EQ("set", g_calls[4].what);
+        EXPECT_EQ(static_cast<DWORD>(INTERNET_OPTION_REFRESH), g_calls[4].dwOption);
+        for (int i = 2; i < 5; ++i) {
             EXPECT_TRUE(g_calls[i].bNullHandle);
             EXPECT_TRUE(g_calls[i].bNullBuffer);
             EXPECT_EQ(0u, g_calls[i].dwLength);
@@ -123,7 +129,7 @@ TEST_F(ConnectionOptionCalls, SwitchOnHandsThreeOptionsThenAnnouncesAndRefreshes
     EXPECT_TRUE(SetConnectionOptions(g_pszConnectionName, "127.0.0.1:8080"));
     ExpectSequence("DefaultConnectionSettings", {{INTERNET_PER_CONN_FLAGS, "3"},
                                                  {INTERNET_PER_CONN_PROXY_SERVER, "127.0.0.1:8080"},
-                                                 {INTERNET_PER_CONN_PROXY_BYPASS, "local"}});
+                                                 {INTERNET_PER_CONN_PROXY_BYPASS, CLOAKWALL_DEFAULT_PROXY_BYPASS}});
 }
 
 TEST_F(ConnectionOptionCalls, SwitchOffHandsOnlyTheDirectFlag)
@@ -140,15 +146,16 @@ TEST_F(ConnectionOptionCalls, SwitchingOnAgainHandsAllThreeAgain)
     SetConnectionOptions(g_pszConnectionName, "127.0.0.1:8080");
     ExpectSequence("DefaultConnectionSettings", {{INTERNET_PER_CONN_FLAGS, "3"},
                                                  {INTERNET_PER_CONN_PROXY_SERVER, "127.0.0.1:8080"},
-                                                 {INTERNET_PER_CONN_PROXY_BYPASS, "local"}});
+                                                 {INTERNET_PER_CONN_PROXY_BYPASS, CLOAKWALL_DEFAULT_PROXY_BYPASS}});
 }
 
-TEST_F(ConnectionOptionCalls, CallersConnectionNameAndServerArePassedOn)
+TEST_F(ConnectionOptionCalls, CallersConnectionNameServerAndBypassArePassedOn)
 {
-    SetConnectionOptions("Dial-up", "127.0.0.1:3128");
+    SetConnectionOptions("Dial-up", "127.0.0.1:3128", "<local>;10.*;intranet.example");
     ASSERT_FALSE(g_calls.empty());
     EXPECT_EQ("Dial-up", g_calls[0].text);
     EXPECT_EQ("127.0.0.1:3128", g_calls[0].options.at(1).second);
+    EXPECT_EQ("<local>;10.*;intranet.example", g_calls[0].options.at(2).second);
 }
 
 TEST_F(ConnectionOptionCalls, RejectedOptionsGiveZeroButStillNotify)
@@ -157,7 +164,7 @@ TEST_F(ConnectionOptionCalls, RejectedOptionsGiveZeroButStillNotify)
     EXPECT_FALSE(SetConnectionOptions(g_pszConnectionName, "127.0.0.1:8080"));
     ExpectSequence("DefaultConnectionSettings", {{INTERNET_PER_CONN_FLAGS, "3"},
                                                  {INTERNET_PER_CONN_PROXY_SERVER, "127.0.0.1:8080"},
-                                                 {INTERNET_PER_CONN_PROXY_BYPASS, "local"}});
+                                                 {INTERNET_PER_CONN_PROXY_BYPASS, CLOAKWALL_DEFAULT_PROXY_BYPASS}});
 
     g_calls.clear();
     EXPECT_FALSE(DisableConnectionProxy(g_pszConnectionName));

@@ -124,7 +124,7 @@ TEST_F(ConnectionOptionsWinInet, SwitchOnAndOffAsTheUsersSettingsKeepThem)
     } else {
         EXPECT_EQ(static_cast<DWORD>(PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY), on.dwFlags);
         EXPECT_FALSE(on.bNullBypass);
-        EXPECT_EQ("local", on.bypass);
+        EXPECT_EQ(CLOAKWALL_DEFAULT_PROXY_BYPASS, on.bypass);
     }
 
     ASSERT_TRUE(DisableConnectionProxy(g_pszConnectionName));

@@ -34,10 +34,8 @@ const DwordSetting kDwords[] = {
     {"RunFirst", &g_regRunFirst},
 };
 const StringSetting kStrings[] = {
-    {"AppPath", &g_regAppPath},
-    {"ProxyName", &g_regProxyName},
-    {"UpdateServer", &g_regUpdateServer},
-    {"JudgeUrl", &g_regJudgeUrl},
+    {"AppPath", &g_regAppPath},   {"ProxyName", &g_regProxyName},     {"UpdateServer", &g_regUpdateServer},
+    {"JudgeUrl", &g_regJudgeUrl}, {"ProxyBypass", &g_regProxyBypass},
 };
 
 bool Apply(const char* name, const char* value)

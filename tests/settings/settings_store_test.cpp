@@ -2,6 +2,7 @@
 // machine without Software\Cloakwall, stored values read, the key created
 // by the first writing Set, a first save that equals the cache still
 // stored, and the start with Windows registered only when start-up asks.
+#include "browser/proxy_bypass.h"
 #include "settings/probe_process.h"
 #include "support/raw_registry.h"
 
@@ -36,7 +37,7 @@ TEST_F(SettingsStore, FreshMachineHasEveryDefaultAndNoKey)
         {"ClearCookies", "1"},  {"DeleteAddresses", "1"},
         {"DeleteHistory", "1"}, {"Minimize", "0"},
         {"RunFirst", "0"},      {"UpdateServer", "cloakwall-update.invalid"},
-        {"JudgeUrl", ""},
+        {"JudgeUrl", ""},       {"ProxyBypass", CLOAKWALL_DEFAULT_PROXY_BYPASS},
     };
     EXPECT_EQ(expected, r.values);
     // Reading every setting created nothing.
@@ -60,6 +61,7 @@ TEST_F(SettingsStore, StoredValuesAreReadAtStart)
     rawreg::PutDword(HKEY_LOCAL_MACHINE, kSettingsKey, "RunFirst", 1);
     rawreg::PutText(HKEY_LOCAL_MACHINE, kSettingsKey, "UpdateServer", "127.0.0.1:8123");
     rawreg::PutText(HKEY_LOCAL_MACHINE, kSettingsKey, "JudgeUrl", "http://127.0.0.1:8124/judge");
+    rawreg::PutText(HKEY_LOCAL_MACHINE, kSettingsKey, "ProxyBypass", "<local>;*.corp.example");
 
     probe::Result r = RunProbe();
     const std::map<std::string, std::string> expected = {
@@ -78,6 +80,7 @@ TEST_F(SettingsStore, StoredValuesAreReadAtStart)
         {"RunFirst", "1"},
         {"UpdateServer", "127.0.0.1:8123"},
         {"JudgeUrl", "http://127.0.0.1:8124/judge"},
+        {"ProxyBypass", "<local>;*.corp.example"},
     };
     EXPECT_EQ(expected, r.values);
 }

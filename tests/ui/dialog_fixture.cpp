@@ -78,6 +78,7 @@ void DialogTest::Store(const StoredSettings& s)
     g_regClearCookies.Read();
     g_regDeleteAddresses.Read();
     g_regDeleteHistory.Read();
+    g_regProxyBypass.Read();
     g_strAppPath = g_regAppPath.Get();
 }
 
