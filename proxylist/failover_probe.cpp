@@ -35,8 +35,8 @@ EFailoverProbe RunFailoverProbe(const CFailoverProbe& probe, const CNetDeadline&
     return FAILOVER_PROBE_NOTHING_ANSWERS;
 }
 
-void PickProbeOthers(const CStringList& entries, const CProxyResults& results, LPCTSTR pszChosen,
-                     LPCTSTR pszCandidate, int nCount, std::vector<CString>& rOthers)
+void PickProbeOthers(const CStringList& entries, const CProxyResults& results, LPCTSTR pszChosen, LPCTSTR pszCandidate,
+                     int nCount, std::vector<CString>& rOthers)
 {
     rOthers.clear();
     CString strChosenKey = ProxyResultKey(pszChosen);

@@ -17,8 +17,8 @@ enum EFailoverProbe {
 };
 
 struct CFailoverProbe {
-    CString strChosen;    // the entry in force
-    CString strCandidate; // the entry failover would move to; empty when there is none
+    CString strChosen;           // the entry in force
+    CString strCandidate;        // the entry failover would move to; empty when there is none
     std::vector<CString> others; // a few more entries, asked only when neither of the two answers
 };
 

@@ -50,9 +50,8 @@ void CSettingsDlg::StartFailoverProbe()
     auto pResult = std::make_shared<int>(FAILOVER_PROBE_NOTHING_ANSWERS);
     DWORD dwLimitMs = GetNetJobLimits().dwReachabilityMs;
     if (!m_probeJob.Start(
-            dwLimitMs,
-            [probe, pResult](const CNetDeadline& deadline) { *pResult = RunFailoverProbe(probe, deadline); }, m_hWnd,
-            WM_FAILOVER_PROBED))
+            dwLimitMs, [probe, pResult](const CNetDeadline& deadline) { *pResult = RunFailoverProbe(probe, deadline); },
+            m_hWnd, WM_FAILOVER_PROBED))
         return;
     m_pProbeResult = pResult;
     m_nProbedStart = m_proxyServer.GetStartSerial();

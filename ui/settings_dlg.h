@@ -9,8 +9,8 @@
 #include "framework/win/combo_box.h"
 #include "proxy/local_proxy_server.h"
 #include "proxylist/net_job.h"
-#include "proxylist/proxy_gen_request_thread.h"
 #include "proxylist/proxy_batch_test.h"
+#include "proxylist/proxy_gen_request_thread.h"
 #include "proxylist/proxy_list_update.h"
 #include "proxylist/proxy_results.h"
 #include "ui/tray_dialog.h"
@@ -227,8 +227,8 @@ private:
     std::function<void(BOOL)> m_pfnJobDone;
     BOOL m_bJobSwitchesOn = FALSE; // the running job is the check before switching on
     BOOL m_bExiting = FALSE;
-    BOOL m_bOutageTold = FALSE;        // the notice that nothing answers was given
-    unsigned int m_nProbedStart = 0;   // the local proxy's start the probe is about
+    BOOL m_bOutageTold = FALSE;          // the notice that nothing answers was given
+    unsigned int m_nProbedStart = 0;     // the local proxy's start the probe is about
     std::shared_ptr<int> m_pProbeResult; // what the probe found (an EFailoverProbe)
     CString m_strProbeCandidate;
     int m_nSelAtDropdown = CB_ERR;

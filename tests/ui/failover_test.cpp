@@ -88,8 +88,8 @@ TEST_F(FailoverTest, WithEveryProxyRefusingNothingIsBlamedAndBrowsingComesBackWi
     ASSERT_TRUE(m_pA->IsListening());
     m_pA->SetAnswer("/page", 200, "page");
     auto t0 = GetTickCount();
-    EXPECT_TRUE(PumpUntil([&] { return RequestThroughLocalProxy("http://127.0.0.1:9/page") == "HTTP/1.1 200 OK"; },
-                          10000));
+    EXPECT_TRUE(
+        PumpUntil([&] { return RequestThroughLocalProxy("http://127.0.0.1:9/page") == "HTTP/1.1 200 OK"; }, 10000));
     std::printf("browsing back %lu ms after the chosen proxy\n", static_cast<unsigned long>(GetTickCount() - t0));
     PumpFor(6000); // a round of the outage watch: it must find the chosen one and stop
     EXPECT_EQ(m_strA, StoredText("ProxyName"));

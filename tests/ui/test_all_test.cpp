@@ -98,7 +98,9 @@ TEST_F(TestAllTest, TheResultBoxCarriesTheGradeItIsStoredAndALeakingProxyIsUsedO
     std::vector<std::string> boxes = Boxes();
     ASSERT_EQ(2u, boxes.size());
     EXPECT_EQ(0u, boxes[1].find("|Proxy Server " + strXff + " is Available\r\nResponse Time ")) << boxes[1];
-    EXPECT_NE(std::string::npos, boxes[1].find("KB/sec \r\nGrade: transparent: it passes your address on (X-Forwarded-For)\r\n")) << boxes[1];
+    EXPECT_NE(std::string::npos,
+              boxes[1].find("KB/sec \r\nGrade: transparent: it passes your address on (X-Forwarded-For)\r\n"))
+        << boxes[1];
     CProxyResults file;
     ASSERT_TRUE(file.Load(ResultsFile().c_str()));
     CStoredProxyResult xff;
