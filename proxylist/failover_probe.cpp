@@ -1,9 +1,9 @@
 // The look around before a failover: a connect to each proxy in turn.
 #include "failover_probe.h"
 
-#include "proxy_entry.h"
 #include "proxy_results.h"
 #include "proxy_tester.h"
+#include "upstream_fetch.h"
 
 #include <algorithm>
 
@@ -17,11 +17,11 @@ BOOL Answers(const CString& strEntry, const CNetDeadline& deadline)
 {
     if (strEntry.IsEmpty() || deadline.IsOver()) return FALSE;
     CNetDeadline one(std::min<DWORD>(deadline.RemainingMs(), kOneProxyMs));
-    CString strHost, strError;
-    int nPort = 0;
-    SplitProxyEntry(strEntry, strHost, nPort);
-    strHost.Trim();
-    return CheckProxyReachableWithin(strHost, nPort, one, strError);
+    // Whatever kind of proxy the entry names, a connect to it says it is there.
+    CUpstreamConfig upstream;
+    UpstreamFromEntry(strEntry, upstream);
+    CString strError;
+    return CheckProxyReachableWithin(upstream.strUpstreamHost, upstream.nUpstreamPort, one, strError);
 }
 
 } // namespace

@@ -9,10 +9,10 @@
 #include "browser/every_connection.h"
 #include "framework/core/exceptions.h"
 #include "framework/win/message_box.h"
-#include "proxylist/proxy_entry.h"
 #include "proxylist/proxy_failover.h"
 #include "proxylist/proxy_list_file.h"
 #include "proxylist/proxy_results.h"
+#include "proxylist/upstream_fetch.h"
 #include "settings/settings_store.h"
 
 namespace {
@@ -43,15 +43,17 @@ BOOL CSettingsDlg::StartLocalProxy(const CString& strEntry)
 {
     // Whatever was being watched belonged to the proxy left behind.
     StopOutageWatch();
-    CString strHost;
-    int nPort = 0;
-    SplitProxyEntry(strEntry, strHost, nPort);
+    // The entry's kind and account go with it: a SOCKS proxy is spoken to
+    // as one, and gets its account in its own handshake.
+    CUpstreamConfig upstream;
+    UpstreamFromEntry(strEntry, upstream);
     if (m_proxyServer.IsRunning()) m_proxyServer.Stop();
     // An upstream that stops answering is noticed by the connections that
     // fail on it; the dialog then moves to another proxy.
     m_proxyServer.SetUpstreamDownHandler(PostUpstreamDown, m_hWnd, UPSTREAM_FAILURES_BEFORE_FAILOVER);
     m_strActiveProxy = strEntry;
-    BOOL bStarted = m_proxyServer.Start(kLocalProxyPort, 1, strHost, nPort, CString(), CString());
+    BOOL bStarted = m_proxyServer.Start(kLocalProxyPort, 1, upstream.strUpstreamHost, upstream.nUpstreamPort,
+                                        upstream.strProxyUser, upstream.strProxyPassword, upstream.eKind);
     if (!bStarted) m_strActiveProxy.Empty();
     UpdateStateTip();
     if (!bStarted) Say("Cannot Start Proxy!", "ERROR");
@@ -164,10 +166,9 @@ void CSettingsDlg::OnOK()
             FinishSave(TRUE);
             return;
         }
-        CString strHost;
-        int nPort = 0;
-        SplitProxyEntry(strProxy, strHost, nPort);
-        CheckReachableThen(strHost, nPort, [this, strProxy](BOOL bReachable) {
+        CUpstreamConfig upstream;
+        UpstreamFromEntry(strProxy, upstream);
+        CheckReachableThen(upstream.strUpstreamHost, upstream.nUpstreamPort, [this, strProxy](BOOL bReachable) {
             BOOL bStored = TRUE;
             BOOL bStarted = FALSE;
             if (!bReachable) {
@@ -242,10 +243,9 @@ void CSettingsDlg::OnToggleAnonymous()
         return;
     }
     if (!ConfirmProxy(strProxy, FALSE)) return;
-    CString strHost;
-    int nPort = 0;
-    SplitProxyEntry(strProxy, strHost, nPort);
-    CheckReachableThen(strHost, nPort, [this, strProxy](BOOL bReachable) {
+    CUpstreamConfig upstream;
+    UpstreamFromEntry(strProxy, upstream);
+    CheckReachableThen(upstream.strUpstreamHost, upstream.nUpstreamPort, [this, strProxy](BOOL bReachable) {
         if (!bReachable) {
             Say("Please choose another Proxy!", "ERROR");
             return;

@@ -40,7 +40,8 @@ protected:
         ASSERT_FALSE(PeersDir().empty()) << "CW_PEERS_DIR is not set: run through ctest";
         int nVendorPort = std::atoi(ReadRaw(PeersDir() + "vendor.port").c_str());
         ASSERT_GT(nVendorPort, 0);
-        m_strJudgeUrl = GetJudgeUrl("", ("127.0.0.1:" + std::to_string(nVendorPort)).c_str()).str();
+        m_strVendor = "127.0.0.1:" + std::to_string(nVendorPort);
+        m_strJudgeUrl = GetJudgeUrl("", m_strVendor.c_str()).str();
         m_standIns = ReadStandIns(PeersDir());
         ASSERT_GE(m_standIns.size(), 6u);
     }
@@ -69,6 +70,7 @@ protected:
         }
     }
 
+    std::string m_strVendor;
     std::string m_strJudgeUrl;
     std::vector<CStandIn> m_standIns;
 };
@@ -119,8 +121,12 @@ TEST_F(GradeScenarioTest, EveryKindOfProxyGetsItsGradeAndTheResultLine)
     ASSERT_TRUE(GradeOneProxy(EntryOf("via").c_str(), m_strJudgeUrl.c_str(), deadline, one));
     EXPECT_EQ(one.eGrade, PROXY_GRADE_ANONYMOUS);
 
-    // The user's own judge wins over the vendor's.
-    EXPECT_EQ(GetJudgeUrl(m_strJudgeUrl.c_str(), "vendor.invalid"), m_strJudgeUrl.c_str());
+    // The user's own judge wins over the vendor's; with neither, some
+    // public ones are asked (never by a test), not the unset vendor.
+    EXPECT_EQ(GetJudgeUrl(" http://127.0.0.1:1/own ", m_strVendor.c_str()), "http://127.0.0.1:1/own");
+    CString strPublic = GetJudgeUrl("", "cloakwall-update.invalid");
+    EXPECT_FALSE(SplitJudgeUrls(strPublic).empty());
+    EXPECT_LT(strPublic.Find(".invalid"), 0);
     CJudgeBaseline nobody;
     EXPECT_FALSE(AskJudgeDirect(GetJudgeUrl("", "127.0.1.1:9"), deadline, nobody));
 }
