@@ -127,7 +127,7 @@ CString FormatProxyAvailableText(LPCTSTR pszEntry, int nConnectMs, double dKBPer
 {
     CString text;
     text.Format("Proxy Server %s is Available\r\nResponse Time %d milliseconds \r\nDownload Speed %.02f KB/sec \r\n",
-                pszEntry ? pszEntry : "", nConnectMs, dKBPerSec);
+                MaskProxyPassword(pszEntry ? pszEntry : "").GetString(), nConnectMs, dKBPerSec);
     return text;
 }
 

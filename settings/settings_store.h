@@ -6,6 +6,7 @@
 
 #include "framework/core/cstring.h"
 #include "registry/reg_dword_value.h"
+#include "registry/reg_multi_string_value.h"
 #include "registry/reg_string_value.h"
 
 // The key that holds every setting, relative to HKEY_LOCAL_MACHINE.
@@ -37,6 +38,10 @@ extern CRegStringValue g_regUpdateServer;   // UpdateServer: the vendor server, 
 // order; empty (the default) asks the judge on the vendor server when one is
 // set (see judge_answer.h).
 extern CRegStringValue g_regJudgeUrl;
+// ProxySources: the lists the proxy list is read from besides the vendor's
+// and the user's own file, each an http:// or https:// URL or a file path;
+// a few public lists while the value is missing (see proxy_sources.h).
+extern CRegMultiStringValue g_regProxySources;
 // ProxyBypass: what the browser reaches without the proxy, ";" between
 // entries (WinINet's bypass list); by default the local network and this
 // machine (see browser/proxy_bypass.h).

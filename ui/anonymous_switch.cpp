@@ -86,7 +86,7 @@ BOOL CSettingsDlg::ApplyStoredSettings()
         // Only what the user last switched on is switched on again, and the
         // check box and the tray's check mark show what is in force.
         CString strProxy = g_regProxyName.Get();
-        if (!strProxy.IsEmpty() && m_comboProxy.m_hWnd) m_comboProxy.SetWindowText(strProxy);
+        if (!strProxy.IsEmpty() && m_comboProxy.m_hWnd) m_comboProxy.SetWindowText(ShownEntry(strProxy));
         BOOL bOn = g_regUseProxy.Get() == 1 && !strProxy.IsEmpty();
         if (bOn) SwitchOn(strProxy);
         m_bUseProxy = bOn ? 1 : 0;
@@ -162,7 +162,7 @@ void CSettingsDlg::OnOK()
         BOOL bNewInForce = ProxyResultKey(strProxy) != ProxyResultKey(m_strActiveProxy);
         if ((bNewChoice || bNewInForce) && !ConfirmProxy(strProxy, bNewChoice)) {
             if (m_bExiting) return;
-            m_comboProxy.SetWindowText(g_regProxyName.Get());
+            m_comboProxy.SetWindowText(ShownEntry(g_regProxyName.Get()));
             FinishSave(TRUE);
             return;
         }

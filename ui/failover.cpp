@@ -140,7 +140,7 @@ void CSettingsDlg::FailOver(const CString& strFailed, const CString& strNext)
     StartLocalProxy(strNext);
     g_regProxyName.Set(strNext);
     FillProxyCombo(m_entries);
-    m_comboProxy.SetWindowText(strNext);
+    m_comboProxy.SetWindowText(ShownEntry(strNext));
     strText.Format("%s refused %d connections in a row.\nAnonymous browsing now goes through %s %s.",
                    strFailedKey.GetString(), UPSTREAM_FAILURES_BEFORE_FAILOVER, ProxyResultKey(strNext).GetString(),
                    FormatProxyState(strNext, m_results).GetString());

@@ -6,13 +6,16 @@
 #include "browser/every_connection.h"
 #include "framework/win/message_box.h"
 #include "framework/win/win_app.h"
+#include "proxylist/proxy_address.h"
 #include "proxylist/proxy_failover.h"
 #include "proxylist/proxy_list_file.h"
 #include "proxylist/proxy_list_update.h"
+#include "proxylist/proxy_sources_update.h"
 #include "proxylist/vendor_server.h"
 #include "res/resource.h"
 #include "settings/settings_store.h"
 #include "ui/about_dlg.h"
+#include "ui/proxy_sources_dlg.h"
 
 #include <algorithm>
 #include <vector>
@@ -50,6 +53,7 @@ BEGIN_MESSAGE_MAP(CSettingsDlg, CTrayDialog)
     ON_COMMAND(IDC_UPDATEPROXYLIST, OnUpdateProxyList)
     ON_COMMAND(IDC_ADDNEWPROXY, OnAddNewProxy)
     ON_COMMAND(IDC_TESTALLPROXIES, OnTestAllProxies)
+    ON_COMMAND(IDC_PROXYSOURCES, OnProxySources)
     ON_COMMAND(ID_TEST_ALL_PROXIES, OnTestAllProxies)
     ON_UPDATE_COMMAND_UI(ID_TEST_ALL_PROXIES, OnUpdateTestAllProxies)
     ON_MESSAGE(WM_UPSTREAM_DOWN, OnUpstreamDown)
@@ -135,15 +139,25 @@ void CSettingsDlg::DoFirstRun()
 {
     // The download runs while the rest of the initialisation goes on; the
     // list comes into the combo box when it is there.
-    RefreshProxyList([this](ProxyListUpdateResult result, const CString& text) {
+    RefreshProxyList([this](ProxyListUpdateResult result, const CString& text, BOOL bSourceFailed) {
         if (result == PROXY_LIST_FILE_FAILED) {
             // The list could not be kept: say so, and leave RunFirst at 0 so
             // the next start tries the first-run work again.
             Say(text, GetProxyListUpdateCaption(result));
             return;
         }
-        // A list that could not be downloaded can be fetched later with
-        // "Update Proxy List Now"; the first run is done either way.
+        // A list that could not be read can be fetched later with "Update
+        // Proxy List Now" once a source answers; the first run is done
+        // either way. A first run without a single source that answered
+        // says where one is added; sources that failed beside others that
+        // answered are named.
+        if (result == PROXY_LIST_DOWNLOAD_FAILED) {
+            CString strHint;
+            strHint.Format(PROXY_SOURCES_NONE_ANSWERED_FIRST_RUN_TEXT, MyProxiesFilePath(g_strAppPath).GetString());
+            Say(strHint, "");
+        } else if (bSourceFailed) {
+            Say(text, "");
+        }
         g_regRunFirst.Set(1);
     });
 }
@@ -177,10 +191,13 @@ void CSettingsDlg::FillProxyCombo(const CStringList& entries)
     m_comboProxy.ResetContent();
     m_comboEntries.clear();
     for (POSITION pos = ranked.GetHeadPosition(); pos;) {
-        // Each line shows the entry's grade and time; the entry itself is
-        // kept beside it, for the test and for "Save Settings".
+        // Each line shows the entry (its password masked) with its grade and
+        // time; the entry itself is kept beside it, for the test and for
+        // "Save Settings".
         CString strEntry = EntryFromRankedText(ranked.GetNext(pos));
-        CString strLine = FormatProxyChoice(strEntry, m_results);
+        CString strState = FormatProxyState(strEntry, m_results);
+        CString strLine = ShownEntry(strEntry);
+        if (!strState.IsEmpty()) strLine += " " + strState;
         m_comboProxy.AddString(strLine);
         m_comboEntries.push_back(strEntry);
         if (bEditIsLine && strEntry == strEditEntry) strEdit = strLine;
@@ -194,107 +211,128 @@ CString CSettingsDlg::GetChosenEntry() const
     CString strText;
     m_comboProxy.GetWindowText(strText);
     // A line of the list names the entry kept beside it; typed text is the
-    // entry, a state mark copied along taken off. The mark is the screen's
-    // only: it never reaches a test, the local proxy or ProxyName.
+    // entry (a state mark copied along taken off, a masked password put
+    // back). The mark is the screen's only: it never reaches a test, the
+    // local proxy or ProxyName.
     int nLine = m_comboProxy.FindStringExact(-1, strText);
-    if (nLine != CB_ERR && nLine < static_cast<int>(m_comboEntries.size()) &&
-        FormatProxyChoice(m_comboEntries[nLine], m_results) == strText)
-        return m_comboEntries[nLine];
-    return EntryFromChoiceText(strText);
-}
-
-void CSettingsDlg::OnSysCommand(UINT nID, LPARAM lParam)
-{
-    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
-        CAboutDlg dlgAbout(this);
-        dlgAbout.DoModal();
-        return;
+    if (nLine != CB_ERR && nLine < static_cast<int>(m_comboEntries.size())) {
+        CString strLine;
+        m_comboProxy.GetLBText(nLine, strLine);
+        if (strLine == strText) return m_comboEntries[nLine];
     }
-    CTrayDialog::OnSysCommand(nID, lParam);
-}
+    return EntryOfShown(EntryFromChoiceText(strText));
 
-void CSettingsDlg::OnPaint()
-{
-    if (!IsIconic()) {
-        CWnd::OnPaint();
-        return;
+    CString CSettingsDlg::ShownEntry(const CString& strEntry)
+    {
+        CString strShown = MaskProxyPassword(strEntry);
+        if (strShown != strEntry) m_shownEntries[strShown.str()] = strEntry;
+        return strShown;
     }
-    PAINTSTRUCT ps;
-    HDC hdc = BeginPaint(m_hWnd, &ps);
-    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0);
-    RECT rect;
-    GetClientRect(&rect);
-    int x = (rect.right - rect.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
-    int y = (rect.bottom - rect.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
-    DrawIcon(hdc, x, y, m_hIcon);
-    EndPaint(m_hWnd, &ps);
-}
 
-HCURSOR CSettingsDlg::OnQueryDragIcon()
-{
-    return static_cast<HCURSOR>(m_hIcon);
-}
-
-void CSettingsDlg::OnSize(UINT nType, int cx, int cy)
-{
-    if (nType != SIZE_MINIMIZED) {
-        CWnd::OnSize(nType, cx, cy);
-        return;
+    CString CSettingsDlg::EntryOfShown(const CString& strShown) const
+    {
+        auto it = m_shownEntries.find(strShown.str());
+        return it == m_shownEntries.end() ? strShown : it->second;
     }
-    if (g_bFirstMinimize) {
-        ShowWindow(SW_MINIMIZE);
-        g_bFirstMinimize = FALSE;
-    } else {
-        ShowWindow(SW_HIDE);
-    }
-}
 
-void CSettingsDlg::OnTimer(UINT_PTR nIDEvent)
-{
-    if (nIDEvent == kHideTimer) {
-        ShowWindow(SW_HIDE);
-        KillTimer(kHideTimer);
-    } else if (nIDEvent == kShowTimer) {
-        KillTimer(kShowTimer);
-    } else if (nIDEvent == JOB_DEADLINE_TIMER) {
-        FinishNetJob();
-    } else if (nIDEvent == PROBE_DEADLINE_TIMER) {
-        // Whatever the look around found by now counts.
-        FinishFailoverProbe(TRUE);
-    } else if (nIDEvent == OUTAGE_RETRY_TIMER) {
-        if (m_bEnabled && !m_probeJob.IsRunning()) StartFailoverProbe();
-    } else if (nIDEvent == TEST_ALL_TIMER) {
-        if (!m_pBatch || m_pBatch->IsFinished()) {
-            FinishTestAll();
+    void CSettingsDlg::OnProxySources()
+    {
+        CProxySourcesDlg dlg(this);
+        dlg.DoModal();
+    }
+
+    void CSettingsDlg::OnSysCommand(UINT nID, LPARAM lParam)
+    {
+        if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+            CAboutDlg dlgAbout(this);
+            dlgAbout.DoModal();
+            return;
+        }
+        CTrayDialog::OnSysCommand(nID, lParam);
+    }
+
+    void CSettingsDlg::OnPaint()
+    {
+        if (!IsIconic()) {
+            CWnd::OnPaint();
+            return;
+        }
+        PAINTSTRUCT ps;
+        HDC hdc = BeginPaint(m_hWnd, &ps);
+        SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0);
+        RECT rect;
+        GetClientRect(&rect);
+        int x = (rect.right - rect.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+        int y = (rect.bottom - rect.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+        DrawIcon(hdc, x, y, m_hIcon);
+        EndPaint(m_hWnd, &ps);
+    }
+
+    HCURSOR CSettingsDlg::OnQueryDragIcon()
+    {
+        return static_cast<HCURSOR>(m_hIcon);
+    }
+
+    void CSettingsDlg::OnSize(UINT nType, int cx, int cy)
+    {
+        if (nType != SIZE_MINIMIZED) {
+            CWnd::OnSize(nType, cx, cy);
+            return;
+        }
+        if (g_bFirstMinimize) {
+            ShowWindow(SW_MINIMIZE);
+            g_bFirstMinimize = FALSE;
         } else {
-            CString strProgress;
-            strProgress.Format("Tested %d of %d", m_pBatch->Done(), m_pBatch->Total());
-            SetStatusText(strProgress);
+            ShowWindow(SW_HIDE);
         }
     }
-    CWnd::OnTimer(nIDEvent);
-}
 
-void CSettingsDlg::OnConfiguration()
-{
-    RemoveTrayIcon();
-    ShowWindow(SW_SHOW);
-}
+    void CSettingsDlg::OnTimer(UINT_PTR nIDEvent)
+    {
+        if (nIDEvent == kHideTimer) {
+            ShowWindow(SW_HIDE);
+            KillTimer(kHideTimer);
+        } else if (nIDEvent == kShowTimer) {
+            KillTimer(kShowTimer);
+        } else if (nIDEvent == JOB_DEADLINE_TIMER) {
+            FinishNetJob();
+        } else if (nIDEvent == PROBE_DEADLINE_TIMER) {
+            // Whatever the look around found by now counts.
+            FinishFailoverProbe(TRUE);
+        } else if (nIDEvent == OUTAGE_RETRY_TIMER) {
+            if (m_bEnabled && !m_probeJob.IsRunning()) StartFailoverProbe();
+        } else if (nIDEvent == TEST_ALL_TIMER) {
+            if (!m_pBatch || m_pBatch->IsFinished()) {
+                FinishTestAll();
+            } else {
+                CString strProgress;
+                strProgress.Format("Tested %d of %d", m_pBatch->Done(), m_pBatch->Total());
+                SetStatusText(strProgress);
+            }
+        }
+        CWnd::OnTimer(nIDEvent);
+    }
 
-void CSettingsDlg::OnCancel()
-{
-    AddTrayIcon();
-    ShowWindow(SW_HIDE);
-}
+    void CSettingsDlg::OnConfiguration()
+    {
+        RemoveTrayIcon();
+        ShowWindow(SW_SHOW);
+    }
 
-void CSettingsDlg::OnInitMenuPopup(CMenu* pPopupMenu, UINT, BOOL bSysMenu)
-{
-    AfxUpdateMenuPopup(this, pPopupMenu, bSysMenu);
-}
+    void CSettingsDlg::OnCancel()
+    {
+        AddTrayIcon();
+        ShowWindow(SW_HIDE);
+    }
 
-void CSettingsDlg::RestartCleaner()
-{
-    m_cleanerThread.Stop();
-    m_cleanerThread.SetJobs(m_bClearTmpFiles, m_bClearCookies, m_bDeleteAddresses, m_bDeleteHistory);
-    m_cleanerThread.Start();
-}
+    void CSettingsDlg::OnInitMenuPopup(CMenu * pPopupMenu, UINT, BOOL bSysMenu)
+    {
+        AfxUpdateMenuPopup(this, pPopupMenu, bSysMenu);
+    }
+
+    void CSettingsDlg::RestartCleaner()
+    {
+        m_cleanerThread.Stop();
+        m_cleanerThread.SetJobs(m_bClearTmpFiles, m_bClearCookies, m_bDeleteAddresses, m_bDeleteHistory);
+        m_cleanerThread.Start();
+    }
