@@ -221,118 +221,119 @@ CString CSettingsDlg::GetChosenEntry() const
         if (strLine == strText) return m_comboEntries[nLine];
     }
     return EntryOfShown(EntryFromChoiceText(strText));
+}
 
-    CString CSettingsDlg::ShownEntry(const CString& strEntry)
-    {
-        CString strShown = MaskProxyPassword(strEntry);
-        if (strShown != strEntry) m_shownEntries[strShown.str()] = strEntry;
-        return strShown;
+CString CSettingsDlg::ShownEntry(const CString& strEntry)
+{
+    CString strShown = MaskProxyPassword(strEntry);
+    if (strShown != strEntry) m_shownEntries[strShown.str()] = strEntry;
+    return strShown;
+}
+
+CString CSettingsDlg::EntryOfShown(const CString& strShown) const
+{
+    auto it = m_shownEntries.find(strShown.str());
+    return it == m_shownEntries.end() ? strShown : it->second;
+}
+
+void CSettingsDlg::OnProxySources()
+{
+    CProxySourcesDlg dlg(this);
+    dlg.DoModal();
+}
+
+void CSettingsDlg::OnSysCommand(UINT nID, LPARAM lParam)
+{
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg dlgAbout(this);
+        dlgAbout.DoModal();
+        return;
     }
+    CTrayDialog::OnSysCommand(nID, lParam);
+}
 
-    CString CSettingsDlg::EntryOfShown(const CString& strShown) const
-    {
-        auto it = m_shownEntries.find(strShown.str());
-        return it == m_shownEntries.end() ? strShown : it->second;
+void CSettingsDlg::OnPaint()
+{
+    if (!IsIconic()) {
+        CWnd::OnPaint();
+        return;
     }
+    PAINTSTRUCT ps;
+    HDC hdc = BeginPaint(m_hWnd, &ps);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0);
+    RECT rect;
+    GetClientRect(&rect);
+    int x = (rect.right - rect.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    int y = (rect.bottom - rect.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(hdc, x, y, m_hIcon);
+    EndPaint(m_hWnd, &ps);
+}
 
-    void CSettingsDlg::OnProxySources()
-    {
-        CProxySourcesDlg dlg(this);
-        dlg.DoModal();
+HCURSOR CSettingsDlg::OnQueryDragIcon()
+{
+    return static_cast<HCURSOR>(m_hIcon);
+}
+
+void CSettingsDlg::OnSize(UINT nType, int cx, int cy)
+{
+    if (nType != SIZE_MINIMIZED) {
+        CWnd::OnSize(nType, cx, cy);
+        return;
     }
-
-    void CSettingsDlg::OnSysCommand(UINT nID, LPARAM lParam)
-    {
-        if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
-            CAboutDlg dlgAbout(this);
-            dlgAbout.DoModal();
-            return;
-        }
-        CTrayDialog::OnSysCommand(nID, lParam);
-    }
-
-    void CSettingsDlg::OnPaint()
-    {
-        if (!IsIconic()) {
-            CWnd::OnPaint();
-            return;
-        }
-        PAINTSTRUCT ps;
-        HDC hdc = BeginPaint(m_hWnd, &ps);
-        SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0);
-        RECT rect;
-        GetClientRect(&rect);
-        int x = (rect.right - rect.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
-        int y = (rect.bottom - rect.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
-        DrawIcon(hdc, x, y, m_hIcon);
-        EndPaint(m_hWnd, &ps);
-    }
-
-    HCURSOR CSettingsDlg::OnQueryDragIcon()
-    {
-        return static_cast<HCURSOR>(m_hIcon);
-    }
-
-    void CSettingsDlg::OnSize(UINT nType, int cx, int cy)
-    {
-        if (nType != SIZE_MINIMIZED) {
-            CWnd::OnSize(nType, cx, cy);
-            return;
-        }
-        if (g_bFirstMinimize) {
-            ShowWindow(SW_MINIMIZE);
-            g_bFirstMinimize = FALSE;
-        } else {
-            ShowWindow(SW_HIDE);
-        }
-    }
-
-    void CSettingsDlg::OnTimer(UINT_PTR nIDEvent)
-    {
-        if (nIDEvent == kHideTimer) {
-            ShowWindow(SW_HIDE);
-            KillTimer(kHideTimer);
-        } else if (nIDEvent == kShowTimer) {
-            KillTimer(kShowTimer);
-        } else if (nIDEvent == JOB_DEADLINE_TIMER) {
-            FinishNetJob();
-        } else if (nIDEvent == PROBE_DEADLINE_TIMER) {
-            // Whatever the look around found by now counts.
-            FinishFailoverProbe(TRUE);
-        } else if (nIDEvent == OUTAGE_RETRY_TIMER) {
-            if (m_bEnabled && !m_probeJob.IsRunning()) StartFailoverProbe();
-        } else if (nIDEvent == TEST_ALL_TIMER) {
-            if (!m_pBatch || m_pBatch->IsFinished()) {
-                FinishTestAll();
-            } else {
-                CString strProgress;
-                strProgress.Format("Tested %d of %d", m_pBatch->Done(), m_pBatch->Total());
-                SetStatusText(strProgress);
-            }
-        }
-        CWnd::OnTimer(nIDEvent);
-    }
-
-    void CSettingsDlg::OnConfiguration()
-    {
-        RemoveTrayIcon();
-        ShowWindow(SW_SHOW);
-    }
-
-    void CSettingsDlg::OnCancel()
-    {
-        AddTrayIcon();
+    if (g_bFirstMinimize) {
+        ShowWindow(SW_MINIMIZE);
+        g_bFirstMinimize = FALSE;
+    } else {
         ShowWindow(SW_HIDE);
     }
+}
 
-    void CSettingsDlg::OnInitMenuPopup(CMenu * pPopupMenu, UINT, BOOL bSysMenu)
-    {
-        AfxUpdateMenuPopup(this, pPopupMenu, bSysMenu);
+void CSettingsDlg::OnTimer(UINT_PTR nIDEvent)
+{
+    if (nIDEvent == kHideTimer) {
+        ShowWindow(SW_HIDE);
+        KillTimer(kHideTimer);
+    } else if (nIDEvent == kShowTimer) {
+        KillTimer(kShowTimer);
+    } else if (nIDEvent == JOB_DEADLINE_TIMER) {
+        FinishNetJob();
+    } else if (nIDEvent == PROBE_DEADLINE_TIMER) {
+        // Whatever the look around found by now counts.
+        FinishFailoverProbe(TRUE);
+    } else if (nIDEvent == OUTAGE_RETRY_TIMER) {
+        if (m_bEnabled && !m_probeJob.IsRunning()) StartFailoverProbe();
+    } else if (nIDEvent == TEST_ALL_TIMER) {
+        if (!m_pBatch || m_pBatch->IsFinished()) {
+            FinishTestAll();
+        } else {
+            CString strProgress;
+            strProgress.Format("Tested %d of %d", m_pBatch->Done(), m_pBatch->Total());
+            SetStatusText(strProgress);
+        }
     }
+    CWnd::OnTimer(nIDEvent);
+}
 
-    void CSettingsDlg::RestartCleaner()
-    {
-        m_cleanerThread.Stop();
-        m_cleanerThread.SetJobs(m_bClearTmpFiles, m_bClearCookies, m_bDeleteAddresses, m_bDeleteHistory);
-        m_cleanerThread.Start();
-    }
+void CSettingsDlg::OnConfiguration()
+{
+    RemoveTrayIcon();
+    ShowWindow(SW_SHOW);
+}
+
+void CSettingsDlg::OnCancel()
+{
+    AddTrayIcon();
+    ShowWindow(SW_HIDE);
+}
+
+void CSettingsDlg::OnInitMenuPopup(CMenu* pPopupMenu, UINT, BOOL bSysMenu)
+{
+    AfxUpdateMenuPopup(this, pPopupMenu, bSysMenu);
+}
+
+void CSettingsDlg::RestartCleaner()
+{
+    m_cleanerThread.Stop();
+    m_cleanerThread.SetJobs(m_bClearTmpFiles, m_bClearCookies, m_bDeleteAddresses, m_bDeleteHistory);
+    m_cleanerThread.Start();
+}
