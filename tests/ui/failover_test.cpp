@@ -107,7 +107,7 @@ TEST_F(FailoverTest, TheChosenProxyRefusingWhileAnotherAnswersMovesThereAndAStal
     EXPECT_EQ(PROXY_GRADE_DEAD, StoredGrade(m_strA));
     EXPECT_EQ(0u, Status().find(m_strA + " refused 3 connections in a row.")) << Status();
     EXPECT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://127.0.0.1:9/page"));
-    EXPECT_EQ(1, m_pB->CountRequests("/page"));
+    EXPECT_GE(m_pB->CountRequests("/page"), 1);
 
     // A notice that belongs to the start on A arrives late, while B happens
     // to be away too: it is A's, so nothing is looked into, nothing is said,
