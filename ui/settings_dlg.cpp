@@ -18,6 +18,8 @@
 #include "ui/proxy_sources_dlg.h"
 
 #include <algorithm>
+#include <set>
+#include <string>
 #include <vector>
 
 BOOL g_bFirstMinimize = TRUE;
@@ -166,10 +168,13 @@ void CSettingsDlg::FillProxyCombo(const CStringList& entries)
 {
     // Each entry once, in alphabetical order (as the list looked before any
     // proxy was tested); the ranking keeps that order among the untested.
+    // Lists from several sources run to hundreds of thousands of lines: the
+    // check for an entry seen before must not walk the whole list each time.
     std::vector<CString> sorted;
+    std::set<std::string> seen;
     for (POSITION pos = entries.GetHeadPosition(); pos;) {
         const CString& entry = entries.GetNext(pos);
-        if (std::find(sorted.begin(), sorted.end(), entry) == sorted.end()) sorted.push_back(entry);
+        if (seen.insert(entry.str()).second) sorted.push_back(entry);
     }
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const CString& a, const CString& b) { return a.CompareNoCase(b) < 0; });
@@ -188,8 +193,12 @@ void CSettingsDlg::FillProxyCombo(const CStringList& entries)
     CString strEditEntry = GetChosenEntry();
     CStringList ranked;
     RankProxyEntries(unique, m_results, ranked);
+    // Filled without a repaint per item, with room made for all at once.
+    ::SendMessageA(m_comboProxy.m_hWnd, WM_SETREDRAW, FALSE, 0);
     m_comboProxy.ResetContent();
     m_comboEntries.clear();
+    ::SendMessageA(m_comboProxy.m_hWnd, CB_INITSTORAGE, static_cast<WPARAM>(ranked.GetCount()),
+                   static_cast<LPARAM>(ranked.GetCount()) * 48);
     for (POSITION pos = ranked.GetHeadPosition(); pos;) {
         // Each line shows the entry (its password masked) with its grade and
         // time; the entry itself is kept beside it, for the test and for
@@ -202,6 +211,8 @@ void CSettingsDlg::FillProxyCombo(const CStringList& entries)
         m_comboEntries.push_back(strEntry);
         if (bEditIsLine && strEntry == strEditEntry) strEdit = strLine;
     }
+    ::SendMessageA(m_comboProxy.m_hWnd, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(m_comboProxy.m_hWnd, nullptr, TRUE);
     m_comboProxy.SetWindowText(strEdit);
 }
 
