@@ -62,6 +62,9 @@ SOCKET_HANDLE DialTarget(CRelayTarget& target, CDialResult& rResult)
         // A SOCKS proxy that says the server is unreachable works; one that
         // cannot be reached, or refuses the account, does not.
         pHealth->NoteConnect(rResult.UpstreamWorks());
+    // A SOCKS proxy has shown it works by its handshake's answer; an HTTP
+    // proxy shows it only by answering a request (see SilenceCounts).
+    if (sock != NO_SOCKET && pHealth && pConfig->IsSocks()) pHealth->NoteConnect(TRUE);
     return sock;
 }
 
@@ -81,6 +84,15 @@ CUpstreamHealth* UpstreamHealth(const CRelayConnection& conn)
 {
     const CUpstreamConfig& config = *conn.m_target.settings.pConfig;
     return config.bUseUpstream ? config.pHealth.get() : nullptr;
+}
+
+// The target connection leads to an HTTP proxy, which has accepted it but
+// shows that it works only by answering: its silence (or its first byte)
+// tells of the proxy. Through SOCKS the silence would be the server's.
+bool SilenceCounts(const CRelayConnection& conn)
+{
+    const CUpstreamConfig& config = *conn.m_target.settings.pConfig;
+    return config.bUseUpstream && !config.IsSocks();
 }
 
 // A new connection to the target, for requests that the last one will not
@@ -118,7 +130,7 @@ bool FollowSettings(CRelayConnection& conn)
 int WaitLimitMs(const CRelayConnection& conn)
 {
     if (conn.m_bTargetSpoke || conn.m_toBrowser.m_sockFrom == NO_SOCKET || conn.m_responses.IsBetweenAnswers() ||
-        !conn.m_target.settings.pConfig->bUseUpstream)
+        !SilenceCounts(conn))
         return -1;
     const long long nWaited =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - conn.m_sentAt).count();
@@ -182,7 +194,8 @@ bool StepChannel(CRelayConnection& conn, CRelayChannel& ch)
         // Reaching the upstream is not enough: only its first byte shows it
         // works (see WaitLimitMs).
         conn.m_bTargetSpoke = true;
-        if (CUpstreamHealth* pHealth = UpstreamHealth(conn)) pHealth->NoteConnect(TRUE);
+        CUpstreamHealth* pHealth = SilenceCounts(conn) ? UpstreamHealth(conn) : nullptr;
+        if (pHealth) pHealth->NoteConnect(TRUE);
     }
     if (ch.m_nLastLength >= RELAY_BULK_RECEIVE) {
         if (!ch.m_bNonBlocking) ch.m_bNonBlocking = SockSetNonBlocking(ch.m_sockFrom) != FALSE;

@@ -91,8 +91,12 @@ void CSettingsDlg::FinishTestAll()
     SetDlgItemText(IDC_TESTALLPROXIES, kTestAllText);
     ShowBusy(FALSE);
     if (!pBatch->JudgeAnswered()) {
-        ShowNotice("Test All Proxies",
-                   "The proxy judge did not answer, so no proxy was tested.\nCheck the connection and try again.");
+        ShowNotice(
+            "Test All Proxies",
+            pBatch->JudgeBlind()
+                ? "The proxy judge did not see your address, so no proxy was graded.\nName another judge "
+                  "under \"Proxy Sources...\"."
+                : "The proxy judge did not answer, so no proxy was tested.\nCheck the connection and try again.");
         return;
     }
 
