@@ -55,7 +55,7 @@ public:
     BOOL IsFinished() const { return m_bFinished ? TRUE : FALSE; }
     // FALSE when the judge could not be asked directly: nothing was graded.
     BOOL JudgeAnswered() const { return m_bJudgeAnswered ? TRUE : FALSE; }
-    // After Wait: a judge answered, but without the user's address, so
+    // Once finished: a judge answered, but without the user's address, so
     // nothing could be graded.
     BOOL JudgeBlind() const { return m_baseline.eState == JUDGE_BASELINE_BLIND; }
 
