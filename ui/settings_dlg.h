@@ -141,6 +141,7 @@ protected:
     // too), but not the Enter that closes the open proxy list.
     void OnOKOrEnter();
     LRESULT OnNetJobDone(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTestAllDone(WPARAM wParam, LPARAM lParam);
     LRESULT OnSetCursorMsg(WPARAM wParam, LPARAM lParam);
     LRESULT OnQueryEndSession(WPARAM wParam, LPARAM lParam);
     LRESULT OnEndSession(WPARAM wParam, LPARAM lParam);
@@ -190,8 +191,10 @@ private:
     static const UINT WM_NETJOB_DONE = WM_APP + 1;
     static const UINT WM_PROXY_CHOSEN = WM_APP + 2;
     static const UINT_PTR JOB_DEADLINE_TIMER = 997;
-    // Reads the progress of "Test All Proxies" while it runs.
+    // Reads the progress of "Test All Proxies" while it runs; the batch
+    // posts the message when it has finished.
     static const UINT_PTR TEST_ALL_TIMER = 996;
+    static const UINT WM_TEST_ALL_DONE = WM_APP + 6;
     // The failover's look around: its deadline, and its next round while
     // nothing answers.
     static const UINT_PTR PROBE_DEADLINE_TIMER = 995;
