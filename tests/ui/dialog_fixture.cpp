@@ -101,6 +101,10 @@ CSettingsDlg& DialogTest::Open()
 void DialogTest::ChooseEntry(const std::string& item)
 {
     int n = m_pDlg->m_comboProxy.FindStringExact(-1, item.c_str());
+    // A tested entry's line carries its state after it.
+    if (n == CB_ERR)
+        n = static_cast<int>(::SendMessageA(m_pDlg->m_comboProxy.m_hWnd, CB_FINDSTRING, static_cast<WPARAM>(-1),
+                                            reinterpret_cast<LPARAM>((item + " (").c_str())));
     ASSERT_NE(CB_ERR, n) << item;
     HWND hCombo = m_pDlg->m_comboProxy.m_hWnd;
     ::SendMessageA(hCombo, CB_SHOWDROPDOWN, TRUE, 0);

@@ -174,7 +174,8 @@ protected:
         PumpUntil([&] { return !m_pDlg || !m_pDlg->IsNetJobRunning(); }, 30000);
     }
     // Chooses an entry the way the mouse does: the list drops down, the
-    // entry is picked, the list closes on it.
+    // entry is picked, the list closes on it. A tested entry is found by its
+    // text before the state its line shows.
     void ChooseEntry(const std::string& item);
 
     std::string m_strFolder; // the application folder, ending with "\"
