@@ -16,7 +16,9 @@ LRESULT CSettingsDlg::OnUpstreamDown(WPARAM, LPARAM)
     if (m_bExiting || !m_bEnabled || m_strActiveProxy.IsEmpty() || !m_proxyServer.IsRunning()) return 0;
     CString strFailed = m_strActiveProxy;
     CString strNext;
-    BOOL bFound = PickFailoverEntry(m_entries, m_results, strFailed, strNext);
+    CStringList entries;
+    GetEntriesInForce(entries);
+    BOOL bFound = PickFailoverEntry(entries, m_results, strFailed, strNext);
 
     // What the connections found is a result too: the failed proxy goes to
     // the end of the list, and the next failover does not come back to it.

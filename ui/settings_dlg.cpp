@@ -52,6 +52,7 @@ BEGIN_MESSAGE_MAP(CSettingsDlg, CTrayDialog)
     ON_COMMAND(ID_TEST_ALL_PROXIES, OnTestAllProxies)
     ON_UPDATE_COMMAND_UI(ID_TEST_ALL_PROXIES, OnUpdateTestAllProxies)
     ON_MESSAGE(WM_UPSTREAM_DOWN, OnUpstreamDown)
+    ON_MESSAGE(WM_TOR_PROBE_DONE, OnTorProbeDone)
 END_MESSAGE_MAP()
 
 CSettingsDlg::CSettingsDlg(CWnd* pParent) : CTrayDialog(IDD_SETTINGS_DIALOG, pParent), m_bEnabled(0)
@@ -118,6 +119,7 @@ BOOL CSettingsDlg::OnInitDialog()
         DisableConnectionsUsingProxy(kLocalProxyAddress);
     }
     RestartCleaner();
+    ProbeTor();
 
     if (g_regMinimize.Get() == 1) {
         SetTimer(kHideTimer, 1);
@@ -153,6 +155,8 @@ void CSettingsDlg::FillProxyCombo(const CStringList& entries)
     std::vector<CString> sorted;
     for (POSITION pos = entries.GetHeadPosition(); pos;) {
         const CString& entry = entries.GetNext(pos);
+        // Tor is offered on its own, first, and only while it answers.
+        if (!m_strTorEntry.IsEmpty() && entry == m_strTorEntry) continue;
         if (std::find(sorted.begin(), sorted.end(), entry) == sorted.end()) sorted.push_back(entry);
     }
     std::stable_sort(sorted.begin(), sorted.end(),
@@ -170,6 +174,7 @@ void CSettingsDlg::FillProxyCombo(const CStringList& entries)
     m_comboProxy.GetWindowText(strEdit);
     m_comboProxy.ResetContent();
     for (POSITION pos = ranked.GetHeadPosition(); pos;) m_comboProxy.AddString(ranked.GetNext(pos));
+    OfferTorFirst();
     m_comboProxy.SetWindowText(strEdit);
 }
 

@@ -76,6 +76,16 @@ public:
     // Posted from the local proxy's connection thread: its upstream refused
     // connections in a row.
     static const UINT WM_UPSTREAM_DOWN = WM_APP + 3;
+    // Posted by the Tor probe's job when it has looked (wParam: its serial).
+    static const UINT WM_TOR_PROBE_DONE = WM_APP + 20;
+
+    // Asks, off this thread, whether Tor's SOCKS port answers on this
+    // machine; the list offers it first while it does.
+    void ProbeTor();
+    LRESULT OnTorProbeDone(WPARAM wParam, LPARAM lParam);
+    // The entries a test of all proxies and failover choose from: Tor's
+    // first while it is there, then the list's.
+    void GetEntriesInForce(CStringList& rEntries) const;
 
     // The stored proxy test results, as loaded at start-up and kept since.
     const CProxyResults& GetProxyResults() const { return m_results; }
@@ -85,7 +95,8 @@ public:
     BOOL OnInitDialog() override;
 
     // Destroyed in reverse: the local proxy first, then the two threads.
-    CNetJob m_netJob; // the one network job the dialog waits on, if any
+    CNetJob m_netJob;   // the one network job the dialog waits on, if any
+    CNetJob m_torProbe; // the Tor probe, beside it
     int m_bEnabled;
     CPrivacyCleanerThread m_cleanerThread;
     CProxyGenRequestThread m_proxyGenThread;
@@ -184,6 +195,8 @@ private:
 
     CProxyResults m_results;
     CStringList m_entries;                     // the list's entries, each once, alphabetically
+    CString m_strTorEntry;                     // "socks5://127.0.0.1:9050 (Tor)" while Tor answers; else empty
+    std::shared_ptr<CString> m_pTorFound;      // what the running Tor probe finds
     CString m_strActiveProxy;                  // the upstream the local proxy was started for; empty while off
     std::unique_ptr<CProxyBatchTest> m_pBatch; // "Test All Proxies" while it runs
 
@@ -203,4 +216,6 @@ private:
     // stored, the cleaner restarted, the dialog hidden. bStored: the
     // switch's own settings were written (or needed no write).
     void FinishSave(BOOL bStored);
+    // Puts the Tor entry at the top of the combo box, when Tor is there.
+    void OfferTorFirst();
 };

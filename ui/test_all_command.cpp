@@ -37,13 +37,15 @@ void CSettingsDlg::OnTestAllProxies()
         return;
     }
     if (m_bExiting || IsNetJobRunning()) return;
-    if (m_entries.IsEmpty()) {
+    CStringList entries;
+    GetEntriesInForce(entries);
+    if (entries.IsEmpty()) {
         SetStatusText("The proxy list is empty: there is nothing to test. Update the proxy list first.");
         return;
     }
     CNetJobLimits limits = GetNetJobLimits();
     m_pBatch.reset(new CProxyBatchTest);
-    if (!m_pBatch->Start(m_entries, GetJudgeUrl(g_regJudgeUrl.Get(), g_regUpdateServer.Get()), limits.dwTestAllMs,
+    if (!m_pBatch->Start(entries, GetJudgeUrl(g_regJudgeUrl.Get(), g_regUpdateServer.Get()), limits.dwTestAllMs,
                          limits.nTestAllParallel, limits.dwTestAllEntryMs)) {
         m_pBatch.reset();
         SetStatusText("The test could not be started.");

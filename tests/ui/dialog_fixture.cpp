@@ -30,6 +30,9 @@ void DialogTest::SetUp()
     ASSERT_TRUE(RegisterSettingsWindowClass(GetModuleHandleA(nullptr)));
     DisableConnectionProxy(g_pszConnectionName);
     g_bFirstMinimize = TRUE;
+    // A Tor on the machine running the tests must not add an entry to every
+    // list; the tests of the Tor entry name their own port.
+    m_torPorts = SetTorProbePorts({});
 }
 
 void DialogTest::TearDown()
@@ -42,6 +45,7 @@ void DialogTest::TearDown()
     DeleteFileA(ResultsFile().c_str());
     RemoveDirectoryA(m_strFolder.c_str());
     rawreg::ForgetCloakwallInstall();
+    SetTorProbePorts(m_torPorts);
 }
 
 void DialogTest::Store(const StoredSettings& s)
