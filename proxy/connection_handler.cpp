@@ -83,15 +83,17 @@ SOCKET_HANDLE ConnectToTarget(const CAcceptedConnection& accepted, const CUpstre
     if (nPort <= 0 || nPort > 0xFFFF) return NO_SOCKET;
     DWORD dwAddr = 0;
     SOCKET_HANDLE sock = NO_SOCKET;
-    if (SockResolveIPv4(strHost, &dwAddr) && !IsOwnEndpoint(accepted, dwAddr, static_cast<WORD>(nPort))) {
+    // A name lookup may take seconds, in which the user may leave these
+    // settings; what they named is not reached after that.
+    if (SockResolveIPv4(strHost, &dwAddr) && !IsOwnEndpoint(accepted, dwAddr, static_cast<WORD>(nPort)) &&
+        AreRelaySettingsCurrent(target.settings)) {
         target.dwAddr = dwAddr;
         target.nPort = static_cast<WORD>(nPort);
         sock = SockConnectIPv4(dwAddr, static_cast<WORD>(nPort));
-    }
-    if (config.bUseUpstream && config.pHealth) {
-        config.pHealth->NoteConnect(sock != NO_SOCKET);
-        // The relay's later connections to it are tries as well.
-        target.pHealth = config.pHealth;
+        // A success is told by the relay when the upstream first answers:
+        // one that accepts and never says a word works no better than one
+        // that refuses.
+        if (sock == NO_SOCKET && config.bUseUpstream && config.pHealth) config.pHealth->NoteConnect(FALSE);
     }
     return sock;
 }
@@ -111,16 +113,18 @@ unsigned int ConnectionThreadProc(void* pParam)
         return 0;
     }
     pHeld->SetIdle(false);
+    // One copy of the settings for the whole connection, whatever a restart
+    // publishes meanwhile; the relay checks it before every request after
+    // this one.
+    CRelayTarget target;
+    target.settings = TakeRelaySettings();
+    const CUpstreamConfigPtr pConfig = target.settings.pConfig;
     CContentFilter filter;
     filter.FilterHeaders(head.m_headers);
 
-    // One copy of the configuration for the whole request, whatever a
-    // restart publishes meanwhile.
-    CUpstreamConfigPtr pConfig = GetUpstreamConfig();
     // Without an upstream proxy the server itself gets the request, in the
     // form a server expects; an upstream proxy needs the absolute form.
     if (!pConfig->bUseUpstream) head.m_strRequestLine = OriginFormRequestLine(head.m_strRequestLine);
-    CRelayTarget target;
     if (pConfig->bUseUpstream && pConfig->bProxyAuthHeader) target.strAuthLine = pConfig->strProxyAuthHeader;
     target.bToOrigin = !pConfig->bUseUpstream;
     target.nOwnPort = pAccepted->nListenPort;

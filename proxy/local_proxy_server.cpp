@@ -14,8 +14,8 @@ namespace {
 // how long a lost datagram could keep the listener waiting.
 const int LISTEN_WAIT_MS = 1000;
 
-void PublishConfig(int bUseUpstream, const CString& strUpstreamHost, int nUpstreamPort, const CString& strUser,
-                   const CString& strPassword, std::shared_ptr<CUpstreamHealth> pHealth)
+void PublishConfig(int bUseUpstream, const CString& strUpstreamHost, int nUpstreamPort, EUpstreamKind eKind,
+                   const CString& strUser, const CString& strPassword, std::shared_ptr<CUpstreamHealth> pHealth)
 {
     auto pConfig = std::make_shared<CUpstreamConfig>();
     if (bUseUpstream) pConfig->pHealth = std::move(pHealth);
@@ -24,9 +24,12 @@ void PublishConfig(int bUseUpstream, const CString& strUpstreamHost, int nUpstre
     // A port outside the TCP range names no server: 0 reaches nobody, where
     // cutting it to 16 bits would reach whatever listens on the remainder.
     pConfig->nUpstreamPort = CwIsTcpPort(nUpstreamPort) ? static_cast<WORD>(nUpstreamPort) : 0;
+    pConfig->eKind = eKind;
     pConfig->strProxyUser = strUser;
     pConfig->strProxyPassword = strPassword;
-    if (bUseUpstream && !strUser.IsEmpty()) {
+    // Through SOCKS the requests reach the servers themselves: a
+    // Proxy-Authorization line would hand them the account.
+    if (bUseUpstream && !strUser.IsEmpty() && eKind == UPSTREAM_HTTP) {
         pConfig->bProxyAuthHeader = TRUE;
         pConfig->strProxyAuthHeader = BuildProxyAuthHeader(strUser, strPassword);
     }
@@ -119,7 +122,7 @@ CLocalProxyServer::~CLocalProxyServer()
 }
 
 BOOL CLocalProxyServer::Start(int nPort, int bUseUpstream, CString strUpstreamHost, int nUpstreamPort, CString strUser,
-                              CString strPassword)
+                              CString strPassword, EUpstreamKind eKind)
 {
     if (m_threadListen.IsRunning()) Stop();
 
@@ -129,7 +132,7 @@ BOOL CLocalProxyServer::Start(int nPort, int bUseUpstream, CString strUpstreamHo
     if (m_pfnUpstreamDown)
         pHealth =
             std::make_shared<CUpstreamHealth>(m_nUpstreamFailuresInARow, m_pfnUpstreamDown, m_pUpstreamDownContext);
-    PublishConfig(bUseUpstream, strUpstreamHost, nUpstreamPort, strUser, strPassword, std::move(pHealth));
+    PublishConfig(bUseUpstream, strUpstreamHost, nUpstreamPort, eKind, strUser, strPassword, std::move(pHealth));
     // 0 asks for any free port; anything else must be a port.
     if (nPort != 0 && !CwIsTcpPort(nPort)) return FALSE;
     m_nLocalPort = static_cast<WORD>(nPort);

@@ -8,6 +8,7 @@
 #include "framework/core/socket_api.h"
 #include "framework/core/thread_api.h"
 #include "proxy/internal/upstream_health.h"
+#include "proxy/upstream_kind.h"
 
 class CLocalProxyServer {
 public:
@@ -20,8 +21,10 @@ public:
     // starts the listener. TRUE means the port is listening and IsRunning is
     // 1; FALSE means nothing listens (socket, bind or listen failed, or the
     // thread could not be created). A server still running is stopped first.
+    // eKind says how the upstream is spoken to; the account goes to an HTTP
+    // proxy as a Proxy-Authorization line, to a SOCKS proxy in its handshake.
     BOOL Start(int nPort, int bUseUpstream, CString strUpstreamHost, int nUpstreamPort, CString strUser,
-               CString strPassword);
+               CString strPassword, EUpstreamKind eKind = UPSTREAM_HTTP);
 
     // Asks the listener to stop, wakes it and waits until it has
     // closed its socket, so the port is free when Stop returns. Connections

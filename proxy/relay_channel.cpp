@@ -1,6 +1,8 @@
 // The relay loop of one connection, both directions on one thread.
 #include "proxy/internal/relay_channel.h"
 
+#include "proxy/internal/connection_handler.h"
+
 #include <memory>
 
 CRelayConnection::CRelayConnection(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget)
@@ -34,18 +36,60 @@ void DropTarget(CRelayConnection& conn)
     SockClose(conn.m_toBrowser.m_sockFrom);
     conn.m_toBrowser.m_sockFrom = conn.m_toTarget.m_sockTo = NO_SOCKET;
     conn.m_toBrowser.m_bNonBlocking = conn.m_toBrowser.m_bTryFirst = false;
-    conn.m_bTargetAnswered = false;
+    conn.m_bTargetAnswered = conn.m_bTargetSpoke = false;
+}
+
+// The health counter of the upstream proxy the relay goes through; null
+// when it goes to the server itself or nobody listens.
+CUpstreamHealth* UpstreamHealth(const CRelayConnection& conn)
+{
+    const CUpstreamConfig& config = *conn.m_target.settings.pConfig;
+    return config.bUseUpstream ? config.pHealth.get() : nullptr;
 }
 
 // A new connection to the target, for requests that the last one will not
-// carry. false when it cannot be had.
+// carry. false when it cannot be had, or not with the settings in force.
 bool OpenTarget(CRelayConnection& conn)
 {
+    if (conn.m_bSettingsLeft || !AreRelaySettingsCurrent(conn.m_target.settings)) return false;
     SOCKET_HANDLE sock = SockConnectIPv4(conn.m_target.dwAddr, conn.m_target.nPort);
-    if (conn.m_target.pHealth) conn.m_target.pHealth->NoteConnect(sock != NO_SOCKET);
-    if (sock == NO_SOCKET) return false;
+    if (sock == NO_SOCKET) {
+        if (CUpstreamHealth* pHealth = UpstreamHealth(conn)) pHealth->NoteConnect(FALSE);
+        return false;
+    }
     conn.m_toBrowser.m_sockFrom = conn.m_toTarget.m_sockTo = sock;
+    conn.m_sentAt = std::chrono::steady_clock::now();
     return true;
+}
+
+// Checked before every step. Once the settings the connection began with are
+// out of force, no request goes out any more (one being sent goes on to its
+// end) and the browser is told in every answer head still to come that its
+// connection ends; the relay loop ends it once the answers asked for are
+// through. false when it must end at once: a tunnel or bytes passed unparsed
+// have no answer to wait for, and would go on to the old target.
+bool FollowSettings(CRelayConnection& conn)
+{
+    if (conn.m_bSettingsLeft || AreRelaySettingsCurrent(conn.m_target.settings)) return true;
+    conn.m_bSettingsLeft = true;
+    if (conn.m_requests.IsPassingThrough() || conn.m_responses.IsPassingThrough()) return false;
+    conn.m_requests.StopAtNextHead();
+    conn.m_responses.EndBrowserConnection();
+    return true;
+}
+
+// How long the wait on both sockets may last: no limit, but for a request
+// out on an upstream connection that has not said a word yet, which gets
+// what is left of the head-wait since the last byte went to it.
+int WaitLimitMs(const CRelayConnection& conn)
+{
+    if (conn.m_bTargetSpoke || conn.m_toBrowser.m_sockFrom == NO_SOCKET || conn.m_responses.IsBetweenAnswers() ||
+        !conn.m_target.settings.pConfig->bUseUpstream)
+        return -1;
+    const long long nWaited =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - conn.m_sentAt).count();
+    const long long nLeft = GetRequestHeadWaitMs() - nWaited;
+    return nLeft > 0 ? static_cast<int>(nLeft) : 0;
 }
 
 // The target ended its connection (or it failed). true when the browser's
@@ -71,10 +115,17 @@ bool AfterTargetEnded(CRelayConnection& conn)
 // it. false when the connection is over.
 bool StepChannel(CRelayConnection& conn, CRelayChannel& ch)
 {
+    if (!FollowSettings(conn)) return false;
     const int nPendingBefore = conn.m_responses.PendingCount();
     ch.m_nLastLength = SockRecv(ch.m_sockFrom, ch.m_buffer, RELAY_BUFFER_SIZE);
     ch.m_bTryFirst = false;
     if (ch.m_nLastLength == SOCK_NOTHING_YET) return true; // nothing there yet: wait for it
+    if (ch.m_nLastLength > 0 && ch.m_direction == RELAY_TO_BROWSER && !conn.m_bTargetSpoke) {
+        // Reaching the upstream is not enough: only its first byte shows it
+        // works (see WaitLimitMs).
+        conn.m_bTargetSpoke = true;
+        if (CUpstreamHealth* pHealth = UpstreamHealth(conn)) pHealth->NoteConnect(TRUE);
+    }
     if (ch.m_nLastLength >= RELAY_BULK_RECEIVE) {
         if (!ch.m_bNonBlocking) ch.m_bNonBlocking = SockSetNonBlocking(ch.m_sockFrom) != FALSE;
         ch.m_bTryFirst = ch.m_bNonBlocking;
@@ -126,7 +177,12 @@ bool StepChannel(CRelayConnection& conn, CRelayChannel& ch)
         // has not, the browser asks again on a new connection.
         return ch.m_direction == RELAY_TO_TARGET && AfterTargetEnded(conn);
     }
-    if (ch.m_direction == RELAY_TO_TARGET) return true;
+    if (ch.m_direction == RELAY_TO_TARGET) {
+        // A target still silent is given its time from its last byte in: a
+        // long upload must not count as its silence.
+        if (nSend > 0 && !conn.m_bTargetSpoke) conn.m_sentAt = std::chrono::steady_clock::now();
+        return true;
+    }
     // An HTTP/1.0 browser knows the end of a filtered page by the close.
     if (conn.m_responses.MustClose()) return false;
     conn.m_requests.ForgetAnswered(conn.m_responses.PendingCount());
@@ -161,8 +217,15 @@ unsigned int RelayThreadProc(void* pParam)
             const bool bIdle = conn.m_responses.IsBetweenAnswers();
             if (conn.m_target.pHeld && bIdle != bWasIdle) conn.m_target.pHeld->SetIdle(bIdle);
             bWasIdle = bIdle;
-            nReady = SockWaitReadable(sockBrowser, conn.m_toBrowser.m_sockFrom, -1);
+            nReady = SockWaitReadable(sockBrowser, conn.m_toBrowser.m_sockFrom, WaitLimitMs(conn));
             if (nReady < 0) break;
+            if (nReady == 0) {
+                // The upstream took the request and let the whole head-wait
+                // pass without a byte: pages never load through it, and
+                // failover has to hear of it as of a refusal.
+                if (CUpstreamHealth* pHealth = UpstreamHealth(conn)) pHealth->NoteConnect(FALSE);
+                break;
+            }
         }
         if ((nReady & 1) && !StepChannel(conn, conn.m_toTarget)) break;
         // The step before may have ended the target's connection.
@@ -189,5 +252,6 @@ void RelayConnection(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget, const 
         delete pConn;
         return;
     }
+    pConn->m_sentAt = std::chrono::steady_clock::now();
     RelayThreadProc(pConn);
 }

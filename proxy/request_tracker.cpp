@@ -2,6 +2,7 @@
 #include "proxy/internal/request_tracker.h"
 
 #include "proxy/content_filter.h"
+#include "proxy/filter_switches.h"
 #include "proxy/internal/self_target.h"
 
 namespace {
@@ -163,7 +164,17 @@ CRequestTracker::State CRequestTracker::AfterBody() const
 {
     // A tunnel's bytes are the browser's to send, whatever the head said.
     if (m_bPassAfterBody) return PASS;
-    return m_bLastAfterBody ? LAST : HEAD;
+    if (m_bLastAfterBody) return LAST;
+    return m_bStopAtHead ? STOPPED : HEAD;
+}
+
+void CRequestTracker::StopAtNextHead()
+{
+    m_bStopAtHead = true;
+    if (m_state != HEAD) return;
+    // A head not complete yet has not gone anywhere: it is dropped whole.
+    m_strHead.clear();
+    m_state = STOPPED;
 }
 
 void CRequestTracker::StartPassing(std::string& strOut)
@@ -216,6 +227,15 @@ int CRequestTracker::FeedHead(const char* pData, int nLength, std::string& strOu
     int nEnd = FindRequestHeadEnd(m_strHead.data(), nHave, nSearched);
     if (nEnd == 0 || nEnd > MAX_REQUEST_HEAD) {
         if (nHave > MAX_REQUEST_HEAD) {
+            // A large cookie is enough to get here. With a filter on, the
+            // connection ends after the answers asked for, and the browser
+            // asks again on a new one, rather than letting answers past the
+            // filter from here on.
+            if (ReadEnableJS() == 1 || ReadEnableActiveX() == 1) {
+                m_strHead.clear();
+                m_state = STOPPED;
+                return nLength;
+            }
             strOut += m_strHead;
             m_strHead.clear();
             m_state = PASS;

@@ -141,7 +141,7 @@ void CResponseFramer::TakeHead(std::string& strOut)
     // The relay ends the browser's connection after the browser's last
     // request only: a server that ends its own after an answer does not end
     // the browser's (see RelayConnection).
-    const bool bKeep = !request.bLast;
+    const bool bKeep = !request.bLast && !m_bEndBrowser;
     m_output = OUT_SAME;
     if (framing == BODY_CLOSE) {
         // The body ends with the connection, and the browser reads it so:

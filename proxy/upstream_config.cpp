@@ -27,6 +27,14 @@ void PublishUpstreamConfig(CUpstreamConfigPtr pConfig)
     std::atomic_store(&Current(), std::move(pConfig));
 }
 
+BOOL IsSameUpstream(const CUpstreamConfig& a, const CUpstreamConfig& b)
+{
+    if (!a.bUseUpstream || !b.bUseUpstream) return !a.bUseUpstream && !b.bUseUpstream;
+    return a.strUpstreamHost == b.strUpstreamHost && a.nUpstreamPort == b.nUpstreamPort && a.eKind == b.eKind &&
+           a.strProxyUser == b.strProxyUser && a.strProxyPassword == b.strProxyPassword &&
+           a.bProxyAuthHeader == b.bProxyAuthHeader && a.strProxyAuthHeader == b.strProxyAuthHeader;
+}
+
 CString g_strUpstreamHost()
 {
     return GetUpstreamConfig()->strUpstreamHost;

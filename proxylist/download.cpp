@@ -2,6 +2,7 @@
 #include "download.h"
 
 #include "http_get.h"
+#include "proxy_sources.h"
 
 #include <cctype>
 #include <cstdio>
@@ -65,11 +66,16 @@ CString VendorUrl(LPCTSTR pszServer, LPCTSTR pszPath)
     return "http://" + server + pszPath;
 }
 
-BOOL DownloadText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus, const CNetDeadline* pDeadline)
+namespace {
+
+// The GET behind both downloads: the body with every line ended by CR LF,
+// at most nMaxBytes of it (0: all); *pbCut tells whether more was there.
+BOOL FetchText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus, const CNetDeadline* pDeadline, size_t nMaxBytes,
+               BOOL* pbCut)
 {
     rText.Empty();
     if (pdwStatus) *pdwStatus = 0;
-    CString text;
+    if (pbCut) *pbCut = FALSE;
     try {
         CHttpGet get;
         get.SetDeadline(pDeadline);
@@ -82,24 +88,53 @@ BOOL DownloadText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus, const CNetDe
         // Taken by length, not as C strings: a NUL in a line must not cut
         // it short and join what follows to the next line.
         std::string body;
+        size_t nRead = 0;
         char buffer[4096];
         for (UINT n; (n = get.ReadWithin(buffer, sizeof buffer)) > 0;) {
+            if (nMaxBytes && nRead + n > nMaxBytes) {
+                n = static_cast<UINT>(nMaxBytes - nRead);
+                if (pbCut) *pbCut = TRUE;
+            }
+            nRead += n;
             for (UINT k = 0; k < n; ++k) {
                 if (buffer[k] == '\r') continue;
                 if (buffer[k] == '\n') body += '\r';
                 body += buffer[k];
             }
+            if (nMaxBytes && nRead >= nMaxBytes) break;
         }
-        if (!IsBodyComplete(*get.GetFile())) return FALSE;
-        text = CString(body);
+        if (pbCut && *pbCut) {
+            // The line the bound cut through is no line of the source.
+            size_t lf = body.rfind('\n');
+            body.resize(lf == std::string::npos ? 0 : lf + 1);
+        } else if (!IsBodyComplete(*get.GetFile())) {
+            return FALSE;
+        }
+        rText = CString(body);
     } catch (CException* e) {
         e->Delete();
+        rText.Empty();
         return FALSE;
     }
+    return TRUE;
+}
+
+} // namespace
+
+BOOL DownloadText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus, const CNetDeadline* pDeadline)
+{
+    rText.Empty();
+    CString text;
+    if (!FetchText(pszUrl, text, pdwStatus, pDeadline, 0, nullptr)) return FALSE;
     std::printf("\nContent %s\n", text.GetString());
     std::fflush(stdout);
     rText = text;
     return TRUE;
+}
+
+BOOL DownloadSourceText(LPCTSTR pszUrl, CString& rText, BOOL& rbCut, DWORD* pdwStatus, const CNetDeadline* pDeadline)
+{
+    return FetchText(pszUrl, rText, pdwStatus, pDeadline, PROXY_SOURCE_MAX_BYTES, &rbCut);
 }
 
 CString DownloadText(LPCTSTR pszUrl)

@@ -24,6 +24,12 @@ CString VendorUrl(LPCTSTR pszServer, LPCTSTR pszPath);
 // it by pDeadline when one is given (a download cut off by it failed).
 BOOL DownloadText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus = nullptr, const CNetDeadline* pDeadline = nullptr);
 
+// A list source on the web (http:// or https://), read as DownloadText
+// reads, without the print: at most PROXY_SOURCE_MAX_BYTES of the body,
+// the line the bound cut through dropped; rbCut tells whether it was cut.
+BOOL DownloadSourceText(LPCTSTR pszUrl, CString& rText, BOOL& rbCut, DWORD* pdwStatus = nullptr,
+                        const CNetDeadline* pDeadline = nullptr);
+
 // The same, with an empty text for every failure.
 CString DownloadText(LPCTSTR pszUrl);
 

@@ -77,8 +77,11 @@ BOOL CHttpGet::Send(LPCTSTR pszUrl, LPCTSTR pszProxy, LPCTSTR pszVersion)
     DWORD dwService = 0;
     CString strServer, strObject;
     INTERNET_PORT nPort = 0;
-    if (!AfxParseURL(pszUrl, dwService, strServer, strObject, nPort) || dwService != AFX_INET_SERVICE_HTTP)
+    if (!AfxParseURL(pszUrl, dwService, strServer, strObject, nPort) ||
+        (dwService != AFX_INET_SERVICE_HTTP && dwService != AFX_INET_SERVICE_HTTPS))
         return FALSE;
+    // Lists are published on https:// sites as often as on http:// ones.
+    const DWORD dwSecure = dwService == AFX_INET_SERVICE_HTTPS ? INTERNET_FLAG_SECURE : 0;
 
     if (pszProxy)
         m_pSession.reset(new CInternetSession(nullptr, 1, INTERNET_OPEN_TYPE_PROXY, pszProxy, kNoBypass, 0));
@@ -104,7 +107,8 @@ BOOL CHttpGet::Send(LPCTSTR pszUrl, LPCTSTR pszProxy, LPCTSTR pszVersion)
     SetTimeouts(*m_pSession, limits);
     // The URL's own port: a vendor server on "host:8081" is reached there.
     m_pConnection.reset(m_pSession->GetHttpConnection(strServer, INTERNET_FLAG_KEEP_CONNECTION, nPort));
-    m_pFile.reset(m_pConnection->OpenRequest("GET", strObject, nullptr, 0, nullptr, pszVersion, kRequestFlags));
+    m_pFile.reset(
+        m_pConnection->OpenRequest("GET", strObject, nullptr, 0, nullptr, pszVersion, kRequestFlags | dwSecure));
     // Wine takes the limits from neither the session nor the connection:
     // each handle gets them.
     SetTimeouts(*m_pConnection, limits);

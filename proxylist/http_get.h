@@ -29,9 +29,9 @@ public:
     CHttpGet(const CHttpGet&) = delete;
     CHttpGet& operator=(const CHttpGet&) = delete;
 
-    // Sends "GET" for an http:// URL, to the port the URL names (80 when it
-    // names none). pszProxy NULL goes direct, else through that "host:port"
-    // proxy. FALSE when the URL is not an http:// URL; throws
+    // Sends "GET" for an http:// or https:// URL, to the port the URL names
+    // (80 or 443 when it names none). pszProxy NULL goes direct, else through that "host:port"
+    // proxy. FALSE for any other URL; throws
     // CInternetException when the request cannot be sent or a time limit
     // of GetHttpTimeouts passes.
     // pszVersion names the request's HTTP version ("HTTP/1.0"); NULL is

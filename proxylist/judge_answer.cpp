@@ -12,7 +12,7 @@ CString GetJudgeUrl(LPCTSTR pszJudgeUrl, LPCTSTR pszUpdateServer)
     CString strOwn(pszJudgeUrl);
     strOwn.Trim();
     if (!strOwn.IsEmpty()) return strOwn;
-    if (!IsVendorServerSet(pszUpdateServer)) return CString();
+    if (!IsVendorServerSet(pszUpdateServer)) return DEFAULT_PUBLIC_JUDGES;
     return VendorUrl(pszUpdateServer, JUDGE_PATH);
 }
 

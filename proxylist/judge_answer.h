@@ -12,9 +12,15 @@
 // The answer's first line; a page without it is no judge's answer.
 #define JUDGE_MAGIC "Cloakwall-Judge/1"
 
+// Public judges, one of each answer style, asked when neither the user nor
+// a vendor names one. They are third parties: they see the user's address
+// and the proxies', as any judge does.
+#define DEFAULT_PUBLIC_JUDGES "http://azenv.net/ http://httpbin.org/get"
+
 // The judges to ask, blank separated, in order: pszJudgeUrl (the JudgeUrl
 // setting) when it is not empty, else the one on the vendor server
-// pszUpdateServer names; empty when neither is set (see IsVendorServerSet).
+// pszUpdateServer names, else (no vendor, see IsVendorServerSet) the public
+// ones.
 CString GetJudgeUrl(LPCTSTR pszJudgeUrl, LPCTSTR pszUpdateServer);
 
 // The URLs of such a list, in order.

@@ -1,9 +1,9 @@
-// The judge's HTTP/1.0 requests on the socket seam.
+// The judge's HTTP/1.0 requests over the upstream dialer.
 #include "judge_client.h"
 
 #include "framework/core/socket_api.h"
-#include "proxy_entry.h"
 #include "tick_clock.h"
+#include "upstream_fetch.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -12,121 +12,8 @@
 
 namespace {
 
-// How often a wait looks at the cancel flag.
-const DWORD kPollMs = 100;
-// The longest a connect waits before the cancel flag is looked at again.
-const DWORD kConnectSliceMs = 2000;
 // More than any judge's page; an answer that goes on is cut here.
 const int kMaxAnswerBytes = 64 * 1024;
-
-// The entry's own bound inside the job's: whichever ends first.
-class CEntryBound {
-public:
-    CEntryBound(const CNetDeadline& job, DWORD dwLimitMs) : m_job(job), m_dEndMs(CwMonotonicMs() + dwLimitMs) {}
-    DWORD RemainingMs() const
-    {
-        DWORD dwJob = m_job.RemainingMs();
-        double dLeft = m_dEndMs - CwMonotonicMs();
-        if (dLeft <= 0) return 0;
-        DWORD dwOwn = dLeft < 1.0 ? 1 : static_cast<DWORD>(dLeft);
-        return dwOwn < dwJob ? dwOwn : dwJob;
-    }
-    BOOL JobOver() const { return m_job.IsOver(); }
-
-private:
-    const CNetDeadline& m_job;
-    double m_dEndMs;
-};
-
-// Splits "http://host[:port]/path"; the port is 80 when the URL names none.
-BOOL SplitHttpUrl(const CString& strUrl, CString& rHost, WORD& rPort, CString& rHostPort, CString& rPath)
-{
-    if (strUrl.Left(7).CompareNoCase("http://") != 0) return FALSE;
-    CString strRest = strUrl.Mid(7);
-    int nSlash = strRest.Find('/');
-    rHostPort = nSlash < 0 ? strRest : strRest.Left(nSlash);
-    rPath = nSlash < 0 ? CString("/") : strRest.Mid(nSlash);
-    int nColon = rHostPort.Find(':');
-    rHost = nColon < 0 ? rHostPort : rHostPort.Left(nColon);
-    int nPort = nColon < 0 ? 80 : std::atoi(rHostPort.Mid(nColon + 1));
-    if (rHost.IsEmpty() || nPort < 1 || nPort > 65535) return FALSE;
-    rPort = static_cast<WORD>(nPort);
-    return TRUE;
-}
-
-struct CFetch {
-    DWORD dwStatus = 0;
-    CString strBody;
-    int nConnectMs = 0;
-    int nResponseMs = 0;
-    int nBytes = 0;
-};
-
-// Sends one request to addr:port and reads the answer to the end (the
-// server closes: HTTP/1.0 without keep-alive) or to its Content-Length.
-// FALSE when no whole answer came within the bound.
-BOOL Fetch(DWORD dwAddr, WORD nPort, const CString& strRequest, const CEntryBound& bound, CFetch& rFetch)
-{
-    DWORD dwLeft = bound.RemainingMs();
-    if (dwLeft == 0) return FALSE;
-    double dStart = CwMonotonicMs();
-    // A connect cannot look at the cancel flag while it waits: a host that
-    // drops the handshake is tried in slices, so a cancel is seen between
-    // them. A proxy slower than a slice to shake hands is of no use anyway.
-    SOCKET_HANDLE s = NO_SOCKET;
-    while (s == NO_SOCKET && (dwLeft = bound.RemainingMs()) > 0) {
-        double dTry = CwMonotonicMs();
-        s = SockConnectIPv4Within(dwAddr, nPort, dwLeft < kConnectSliceMs ? dwLeft : kConnectSliceMs);
-        // Refused at once: no point in asking again.
-        if (s == NO_SOCKET && CwMonotonicMs() - dTry < kConnectSliceMs / 2) break;
-    }
-    if (s == NO_SOCKET) return FALSE;
-    double dConnected = CwMonotonicMs();
-    rFetch.nConnectMs = static_cast<int>(dConnected - dStart) + 1;
-    BOOL bDone = FALSE;
-    CString strAnswer;
-    if (SockSendAll(s, strRequest, strRequest.GetLength())) {
-        char buf[4096];
-        int nHeadEnd = -1;
-        long nWant = -1;
-        for (;;) {
-            dwLeft = bound.RemainingMs();
-            if (dwLeft == 0) break;
-            int nReady = SockWaitReadable(s, NO_SOCKET, static_cast<int>(dwLeft < kPollMs ? dwLeft : kPollMs));
-            if (nReady < 0) break;
-            if (nReady == 0) continue;
-            int n = SockRecv(s, buf, sizeof buf);
-            if (n < 0) break;
-            if (n == 0) {
-                bDone = nHeadEnd >= 0;
-                break;
-            }
-            strAnswer.Append(buf, n);
-            if (strAnswer.GetLength() > kMaxAnswerBytes) break;
-            if (nHeadEnd < 0 && (nHeadEnd = strAnswer.Find("\r\n\r\n")) >= 0) {
-                CString strHead = strAnswer.Left(nHeadEnd);
-                strHead.MakeLower();
-                int nLen = strHead.Find("\r\ncontent-length:");
-                if (nLen >= 0) nWant = std::atol(strHead.Mid(nLen + 17));
-            }
-            if (nHeadEnd >= 0 && nWant >= 0 && strAnswer.GetLength() - (nHeadEnd + 4) >= nWant) {
-                bDone = TRUE;
-                break;
-            }
-        }
-        if (bDone) {
-            rFetch.nResponseMs = static_cast<int>(CwMonotonicMs() - dConnected) + 1;
-            rFetch.nBytes = strAnswer.GetLength();
-            // "HTTP/1.x 200 ..."
-            int nSpace = strAnswer.Find(' ');
-            rFetch.dwStatus = nSpace > 0 ? static_cast<DWORD>(std::atoi(strAnswer.Mid(nSpace + 1))) : 0;
-            rFetch.strBody = strAnswer.Mid(nHeadEnd + 4);
-            if (nWant >= 0 && rFetch.strBody.GetLength() > nWant) rFetch.strBody = rFetch.strBody.Left(nWant);
-        }
-    }
-    SockClose(s);
-    return bDone;
-}
 
 // The same request head, directly (path form) and through a proxy (the
 // absolute form proxies expect), so the judge sees the same client headers.
@@ -172,12 +59,19 @@ BOOL AskJudgeDirect(LPCTSTR pszJudgeUrl, const CNetDeadline& deadline, CJudgeBas
     for (const CString& strUrl : SplitJudgeUrls(pszJudgeUrl)) {
         if (deadline.IsOver()) break;
         CJudgeBaseline one;
-        CString strHost;
-        if (!SplitHttpUrl(strUrl, strHost, one.nPort, one.strHostPort, one.strPath)) continue;
-        if (!ResolveIPv4Within(strHost, &one.dwAddr, deadline)) continue;
-        CEntryBound bound(deadline, 0x7FFFFFFF);
-        CFetch fetch;
-        if (!Fetch(one.dwAddr, one.nPort, BuildJudgeRequest(one, MakeJudgeMarker(), FALSE), bound, fetch)) continue;
+        if (!SplitHttpUrl(strUrl, one.strHost, one.nPort, one.strHostPort, one.strPath)) continue;
+        if (!ResolveIPv4Within(one.strHost, &one.dwAddr, deadline)) continue;
+        // To the address found once, not the name: a second lookup would
+        // cost the time again.
+        const unsigned char* pb = reinterpret_cast<const unsigned char*>(&one.dwAddr);
+        CString strAddr;
+        strAddr.Format("%u.%u.%u.%u", pb[0], pb[1], pb[2], pb[3]);
+        CJobDialPolicy policy(deadline, 0x7FFFFFFF);
+        CUpstreamConfig direct;
+        CUpstreamFetch fetch;
+        if (!FetchThroughUpstream(direct, strAddr, one.nPort, BuildJudgeRequest(one, MakeJudgeMarker(), FALSE), policy,
+                                  fetch, kMaxAnswerBytes))
+            continue;
         one.eState = ReadJudgeBaseline(fetch.dwStatus, fetch.strBody, one.answer);
         if (one.eState == JUDGE_BASELINE_READY) {
             one.bValid = TRUE;
@@ -195,21 +89,22 @@ BOOL GradeProxy(LPCTSTR pszEntry, const CJudgeBaseline& baseline, const CNetDead
 {
     rReport = CProxyGradeReport();
     if (!baseline.bValid || deadline.IsOver()) return FALSE;
-    CEntryBound bound(deadline, dwEntryLimitMs);
-    CString strHost;
-    int nPort = 0;
-    SplitProxyEntry(pszEntry, strHost, nPort);
-    strHost.Trim();
-    DWORD dwAddr = 0;
-    CFetch fetch;
+    CJobDialPolicy policy(deadline, dwEntryLimitMs);
+    CUpstreamConfig upstream;
+    UpstreamFromEntry(pszEntry, upstream);
+    CUpstreamFetch fetch;
     CString strMarker = MakeJudgeMarker();
-    BOOL bAnswered =
-        !strHost.IsEmpty() && nPort >= 1 && nPort <= 65535 && ResolveIPv4Within(strHost, &dwAddr, deadline) &&
-        Fetch(dwAddr, static_cast<WORD>(nPort), BuildJudgeRequest(baseline, strMarker, TRUE), bound, fetch);
+    // An HTTP proxy gets the absolute form; through SOCKS the judge gets
+    // the request itself, and is asked for by its name, as the browser's
+    // requests will be.
+    BOOL bAnswered = FetchThroughUpstream(upstream, baseline.strHost, baseline.nPort,
+                                          BuildJudgeRequest(baseline, strMarker, upstream.eKind == UPSTREAM_HTTP),
+                                          policy, fetch, kMaxAnswerBytes);
     rReport.nConnectMs = fetch.nConnectMs;
+    rReport.strFailure = fetch.dial.eFailure == DIAL_SOCKS_FAILED ? fetch.dial.Reason() : CString();
     if (!bAnswered) {
         // A job that ran out says nothing about this proxy.
-        rReport.eGrade = bound.JobOver() ? PROXY_GRADE_UNTESTED : PROXY_GRADE_DEAD;
+        rReport.eGrade = policy.JobOver() ? PROXY_GRADE_UNTESTED : PROXY_GRADE_DEAD;
         return FALSE;
     }
     rReport.nResponseMs = fetch.nResponseMs;

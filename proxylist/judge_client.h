@@ -1,7 +1,8 @@
 // Asking the judge: once straight, to learn what the user's own requests
 // look like on arrival, then through each proxy with a random marker. Plain
-// HTTP/1.0 over the socket seam, every wait bounded by the job's deadline
-// and cancel flag and by a limit for the one proxy.
+// HTTP/1.0 over the upstream dialer (an HTTP or SOCKS proxy, as the entry
+// says), every wait bounded by the job's deadline and cancel flag and by a
+// limit for the one proxy.
 #pragma once
 
 #include "judge_answer.h"
@@ -13,6 +14,7 @@
 struct CJudgeBaseline {
     BOOL bValid = FALSE; // eState is JUDGE_BASELINE_READY
     EJudgeBaseline eState = JUDGE_BASELINE_NONE;
+    CString strHost;     // the judge's name, as its URL gives it
     CString strHostPort; // the judge as the Host header names it
     CString strPath;     // its path, query included
     DWORD dwAddr = 0;    // the judge's address, network order
@@ -40,6 +42,9 @@ struct CProxyGradeReport {
     int nResponseMs = 0;      // from sending the request to the end of the answer
     double dKBPerSec = 0;     // the answer's bytes over that time
     BOOL bJudgeBlind = FALSE; // no grade: the judge did not show the user's address
+    // What a SOCKS proxy answered when it would not connect to the judge
+    // ("the proxy refused the account", "host unreachable"...); empty else.
+    CString strFailure;
 };
 
 // Grades the proxy an entry ("host:port ...") names: one request for the

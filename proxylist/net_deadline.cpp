@@ -13,7 +13,20 @@ CNetDeadline::CNetDeadline(DWORD dwLimitMs) : m_dEndMs(dwLimitMs == 0xFFFFFFFF ?
 {
 }
 
+CNetDeadline::CNetDeadline(DWORD dwLimitMs, const CNetDeadline* pJob) : CNetDeadline(dwLimitMs)
+{
+    m_pJob = pJob;
+}
+
 DWORD CNetDeadline::RemainingMs() const
+{
+    DWORD dwOwn = OwnRemainingMs();
+    if (!m_pJob || dwOwn == 0) return dwOwn;
+    DWORD dwJob = m_pJob->RemainingMs();
+    return dwOwn < dwJob ? dwOwn : dwJob;
+}
+
+DWORD CNetDeadline::OwnRemainingMs() const
 {
     if (m_bCancelled) return 0;
     if (m_dEndMs < 0) return 0x7FFFFFFF;

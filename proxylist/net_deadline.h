@@ -12,6 +12,9 @@ class CNetDeadline {
 public:
     // dwLimitMs from now; 0xFFFFFFFF: no deadline, only the cancel flag.
     explicit CNetDeadline(DWORD dwLimitMs);
+    // A part of a job with a bound of its own: over when either is, and
+    // cancelled with its job. The job's deadline must outlive it.
+    CNetDeadline(DWORD dwLimitMs, const CNetDeadline* pJob);
     CNetDeadline(const CNetDeadline&) = delete;
     CNetDeadline& operator=(const CNetDeadline&) = delete;
 
@@ -22,11 +25,14 @@ public:
 
     // Any thread.
     void Cancel() { m_bCancelled = true; }
-    BOOL IsCancelled() const { return m_bCancelled ? TRUE : FALSE; }
+    BOOL IsCancelled() const { return m_bCancelled || (m_pJob && m_pJob->IsCancelled()) ? TRUE : FALSE; }
 
 private:
+    DWORD OwnRemainingMs() const;
+
     double m_dEndMs; // on CwMonotonicMs; negative: no deadline
     std::atomic<bool> m_bCancelled{false};
+    const CNetDeadline* m_pJob = nullptr;
 };
 
 // The first IPv4 address of a host name or dotted address (network order),

@@ -16,6 +16,13 @@ void SplitProxyEntry(LPCTSTR pszEntry, CString& rHost, int& rPort)
     rPort = CwAtoi(entry.Mid(colon + 1));
 }
 
+void ReadProxyEntry(LPCTSTR pszEntry, CProxyAddress& rAddress)
+{
+    if (ParseProxyAddress(pszEntry, rAddress)) return;
+    rAddress = CProxyAddress();
+    SplitProxyEntry(pszEntry, rAddress.strHost, rAddress.nPort);
+}
+
 void AppendListEntries(const CString& strText, CStringList& rEntries)
 {
     const std::string& text = strText.str();

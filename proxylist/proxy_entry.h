@@ -4,6 +4,7 @@
 
 #include "framework/core/cstring.h"
 #include "framework/core/string_list.h"
+#include "proxy_address.h"
 
 // Splits an entry at its first colon. The host is the text before it (empty
 // when there is none); the port is the number at the start of the text after
@@ -11,6 +12,12 @@
 // leading blanks, an optional sign, digits up to the first non-digit, 0 when
 // there are none (saturated at the int range instead of overflowing).
 void SplitProxyEntry(LPCTSTR pszEntry, CString& rHost, int& rPort);
+
+// The proxy an entry names, as the tester, the list and the switch take it:
+// what ParseProxyAddress reads, or, from an entry it reads no address in,
+// the split above (an HTTP proxy, no account), so an entry typed the old
+// way is tried as it always was.
+void ReadProxyEntry(LPCTSTR pszEntry, CProxyAddress& rAddress);
 
 // Appends the entries of a list text to rEntries: one per line, LF or CR LF
 // ended, the line end not included. The last line counts even without a

@@ -1,6 +1,7 @@
 // The failover choice and the state tip, from the stored results.
 #include "proxy_failover.h"
 
+#include "framework/core/text_number.h"
 #include "proxy_entry.h"
 
 namespace {
@@ -10,11 +11,10 @@ const int kMaxTipLength = 127;
 
 BOOL NamesHostAndPort(LPCTSTR pszEntry)
 {
-    CString strHost;
-    int nPort = 0;
-    SplitProxyEntry(pszEntry, strHost, nPort);
-    strHost.Trim();
-    return !strHost.IsEmpty() && nPort >= 1 && nPort <= 65535;
+    CProxyAddress address;
+    ReadProxyEntry(pszEntry, address);
+    address.strHost.Trim();
+    return !address.strHost.IsEmpty() && CwIsTcpPort(address.nPort);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "framework/core/file.h"
 #include "framework/core/file_system.h"
 #include "proxy_entry.h"
+#include "proxy_sources.h"
 
 #include <string>
 
@@ -12,6 +13,12 @@ CString ProxyListFilePath(LPCTSTR pszAppFolder)
     CString path(pszAppFolder);
     if (!path.IsEmpty() && path[path.GetLength() - 1] != '\\' && path[path.GetLength() - 1] != '/') path += '\\';
     return path + PROXY_LIST_FILE_NAME;
+}
+
+CString MyProxiesFilePath(LPCTSTR pszAppFolder)
+{
+    CString path = ProxyListFilePath(pszAppFolder);
+    return path.Left(path.GetLength() - static_cast<int>(sizeof PROXY_LIST_FILE_NAME - 1)) + MY_PROXIES_FILE_NAME;
 }
 
 BOOL ReadProxyListFile(LPCTSTR pszPath, CStringList& rEntries)

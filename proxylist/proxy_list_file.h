@@ -13,6 +13,9 @@
 // backslash (one is added when it does not).
 CString ProxyListFilePath(LPCTSTR pszAppFolder);
 
+// The user's own list file beside it (see proxy_sources.h).
+CString MyProxiesFilePath(LPCTSTR pszAppFolder);
+
 // Reads the whole file, whatever its size, and appends its entries to
 // rEntries (the last line counts without a line end too). FALSE, with
 // nothing appended, when the file cannot be opened or read.

@@ -18,12 +18,11 @@ CString ProxyResultsFilePath(LPCTSTR pszAppFolder)
 
 CString ProxyResultKey(LPCTSTR pszEntry)
 {
-    CString strHost;
-    int nPort = 0;
-    SplitProxyEntry(pszEntry, strHost, nPort);
-    strHost.Trim();
+    CProxyAddress address;
+    ReadProxyEntry(pszEntry, address);
+    address.strHost.Trim();
     CString strKey;
-    strKey.Format("%s:%d", strHost.GetString(), nPort);
+    strKey.Format("%s:%d", address.strHost.GetString(), address.nPort);
     return strKey;
 }
 

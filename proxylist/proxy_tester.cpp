@@ -1,5 +1,6 @@
 // The proxy tester's measurements: the socket seam for reachability and
-// connect time, the framework's internet classes for the speed sample.
+// connect time, the framework's internet classes for an HTTP proxy's speed
+// sample, and our own client over the upstream dialer for a SOCKS proxy's.
 #include "proxy_tester.h"
 
 #include "framework/core/socket_api.h"
@@ -8,6 +9,7 @@
 #include "http_get.h"
 #include "proxy_entry.h"
 #include "tick_clock.h"
+#include "upstream_fetch.h"
 
 namespace {
 
@@ -125,23 +127,62 @@ CString FormatProxyAvailableText(LPCTSTR pszEntry, int nConnectMs, double dKBPer
 {
     CString text;
     text.Format("Proxy Server %s is Available\r\nResponse Time %d milliseconds \r\nDownload Speed %.02f KB/sec \r\n",
-                pszEntry ? pszEntry : "", nConnectMs, dKBPerSec);
+                MaskProxyPassword(pszEntry ? pszEntry : "").GetString(), nConnectMs, dKBPerSec);
     return text;
+}
+
+double MeasureSpeedThroughUpstream(const CUpstreamConfig& upstream, LPCTSTR pszSampleUrl, const CNetDeadline* pDeadline,
+                                   CDialResult& rDial)
+{
+    rDial = CDialResult();
+    CString strHost, strHostPort, strPath;
+    WORD nPort = 0;
+    if (!SplitHttpUrl(pszSampleUrl, strHost, nPort, strHostPort, strPath)) return 0.0;
+    // Without a job, the limits a WinINet request of the tester has.
+    const CHttpTimeouts limits = GetHttpTimeouts();
+    CNetDeadline ownDeadline(limits.dwConnectMs + limits.dwReceiveMs);
+    CJobDialPolicy policy(pDeadline ? *pDeadline : ownDeadline, 0x7FFFFFFF);
+    CString strRequest = "GET " + RequestTargetFor(upstream, strHostPort, strPath) +
+                         " HTTP/1.0\r\nHost: " + strHostPort + "\r\nAccept: */*\r\nConnection: close\r\n\r\n";
+    CUpstreamFetch fetch;
+    const BOOL bFetched = FetchThroughUpstream(upstream, strHost, nPort, strRequest, policy, fetch);
+    rDial = fetch.dial;
+    // As with WinINet: a proxy's own error page praises nothing.
+    if (!bFetched || fetch.dwStatus != 200 || fetch.strBody.IsEmpty()) return 0.0;
+    // The sample's first bytes, as many as the WinINet read asks for, over
+    // the time the whole answer took.
+    int nBytes = fetch.strBody.GetLength();
+    if (nBytes > static_cast<int>(PROXY_SPEED_SAMPLE_BYTES)) nBytes = static_cast<int>(PROXY_SPEED_SAMPLE_BYTES);
+    double dElapsed = fetch.nResponseMs < PROXY_MIN_ELAPSED_MS ? PROXY_MIN_ELAPSED_MS : fetch.nResponseMs;
+    return (nBytes / 1024.0) / dElapsed;
 }
 
 BOOL TestProxyEntry(LPCTSTR pszEntry, LPCTSTR pszSampleUrl, CProxyTestReport& rReport, const CNetDeadline* pDeadline)
 {
-    CString strHost;
-    int nPort = 0;
-    SplitProxyEntry(pszEntry, strHost, nPort);
+    CUpstreamConfig upstream;
+    UpstreamFromEntry(pszEntry, upstream);
     rReport = CProxyTestReport();
-    rReport.nConnectMs = MeasureConnectTime(strHost, nPort, pDeadline);
+    rReport.nConnectMs = MeasureConnectTime(upstream.strUpstreamHost, upstream.nUpstreamPort, pDeadline);
     if (rReport.nConnectMs == 0) {
         rReport.strText = PROXY_NOT_AVAILABLE_TEXT;
         rReport.strCaption = PROXY_ERROR_CAPTION;
         return FALSE;
     }
-    rReport.dKBPerSec = SpeedToKBPerSec(MeasureDownloadSpeed(strHost, nPort, pszSampleUrl, pDeadline));
+    if (upstream.eKind == UPSTREAM_HTTP) {
+        rReport.dKBPerSec = SpeedToKBPerSec(
+            MeasureDownloadSpeed(upstream.strUpstreamHost, upstream.nUpstreamPort, pszSampleUrl, pDeadline));
+    } else {
+        CDialResult dial;
+        rReport.dKBPerSec = SpeedToKBPerSec(MeasureSpeedThroughUpstream(upstream, pszSampleUrl, pDeadline, dial));
+        // It is there, but will not carry this user's pages: not the same
+        // as a proxy that is gone, and another entry will not mend it.
+        if (dial.eFailure == DIAL_SOCKS_FAILED &&
+            (dial.eSocksError == SOCKS_ERROR_ACCOUNT_REFUSED || dial.eSocksError == SOCKS_ERROR_ACCOUNT_WANTED)) {
+            rReport.strText.Format(PROXY_ACCOUNT_REFUSED_FORMAT, pszEntry ? pszEntry : "", dial.Reason().GetString());
+            rReport.strCaption = PROXY_ERROR_CAPTION;
+            return FALSE;
+        }
+    }
     rReport.strText = FormatProxyAvailableText(pszEntry, rReport.nConnectMs, rReport.dKBPerSec);
     return TRUE;
 }

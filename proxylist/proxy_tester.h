@@ -4,6 +4,7 @@
 
 #include "framework/core/cstring.h"
 #include "net_deadline.h"
+#include "proxy/upstream_dialer.h"
 
 #include <windows.h>
 
@@ -13,6 +14,10 @@
 #define PROXY_UNRESOLVED_TEXT "Unable to solve proxy server name"
 #define PROXY_CONNECT_FAILED_TEXT "Unable to connect to proxy server"
 #define PROXY_ERROR_CAPTION "Error"
+// A SOCKS proxy that answers but will not take the account (or wants one):
+// the entry and "the proxy refused the account" (or "the proxy wants an
+// account").
+#define PROXY_ACCOUNT_REFUSED_FORMAT "Proxy Server %s answers, but %s"
 
 // The sample asked for, in bytes, and the clock's floor, in milliseconds.
 constexpr unsigned PROXY_SPEED_SAMPLE_BYTES = 632;
@@ -42,6 +47,13 @@ int MeasureConnectTime(LPCTSTR pszHost, int nPort, const CNetDeadline* pDeadline
 // proxy or the server fails, or answers anything but 200.
 double MeasureDownloadSpeed(LPCTSTR pszHost, int nPort, LPCTSTR pszSampleUrl, const CNetDeadline* pDeadline = nullptr);
 
+// The same measurement through a SOCKS (or any) upstream with our own
+// client over the upstream dialer: the sample's first bytes, up to
+// PROXY_SPEED_SAMPLE_BYTES, over the time the answer took. rDial says why
+// nothing came when the dial failed (a refused account, host unreachable...).
+double MeasureSpeedThroughUpstream(const CUpstreamConfig& upstream, LPCTSTR pszSampleUrl, const CNetDeadline* pDeadline,
+                                   CDialResult& rDial);
+
 // The speed in kilobytes per millisecond as KB/sec for the user.
 inline double SpeedToKBPerSec(double dKBPerMs)
 {
@@ -63,8 +75,10 @@ struct CProxyTestReport {
     CString strCaption;     // empty, or "Error" when not reachable
 };
 
-// Splits the entry, measures the connect time and, when the proxy answered,
-// the speed of the sample through it, and fills the report. TRUE when the
-// proxy is available.
+// Reads the entry (any form the list parser knows), measures the connect
+// time and, when the proxy answered, the speed of the sample through it
+// (WinINet for an HTTP proxy, our own client for SOCKS), and fills the
+// report. TRUE when the proxy is available; FALSE with the "NOT Available"
+// text, or for a SOCKS proxy that refused the account, with that said.
 BOOL TestProxyEntry(LPCTSTR pszEntry, LPCTSTR pszSampleUrl, CProxyTestReport& rReport,
                     const CNetDeadline* pDeadline = nullptr);

@@ -8,6 +8,7 @@
 #define IDS_ABOUTBOX 101 // "&About Cloakwall..."
 #define IDD_SETTINGS_DIALOG 102
 #define IDD_ADDPROXY_DIALOG 132
+#define IDD_SOURCES_DIALOG 133
 
 // The system-menu item that opens the about box.
 #define IDM_ABOUTBOX 0x0010
@@ -25,9 +26,18 @@
 #define IDC_ADDNEWPROXY 1023
 #define IDC_TESTALLPROXIES 1024 // "Test All Proxies", "Cancel Test" while it runs
 #define IDC_TESTSTATUS 1025     // the test's progress, and notices while the icon is away
+#define IDC_PROXYSOURCES 1026   // "Proxy Sources..."
 
 // Add-proxy dialog.
 #define IDC_NEWPROXY 1022
+
+// Proxy sources dialog.
+#define IDC_SOURCES 1030
+#define IDC_JUDGEURLS 1031
+#define IDC_PROXYBYPASS 1032
+#define IDC_IMPORTPROXIES 1033
+#define IDC_PASTEPROXIES 1034
+#define IDC_MYPROXIESPATH 1035
 
 // Tray menu commands.
 #define ID_TOGGLE_ANONYMOUS 32771 // "Enable Anonymous Browsing"

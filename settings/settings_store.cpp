@@ -4,6 +4,7 @@
 #include "settings/settings_store.h"
 
 #include "browser/proxy_bypass.h"
+#include "proxylist/proxy_sources.h"
 
 #define SETTING(name) CLOAKWALL_SETTINGS_KEY "\\" name
 
@@ -22,4 +23,6 @@ CRegDwordValue g_regMinimize(SETTING("Minimize"), 0, FALSE, HKEY_LOCAL_MACHINE);
 CRegDwordValue g_regRunFirst(SETTING("RunFirst"), 0, FALSE, HKEY_LOCAL_MACHINE);
 CRegStringValue g_regUpdateServer(SETTING("UpdateServer"), CLOAKWALL_DEFAULT_UPDATE_SERVER, FALSE, HKEY_LOCAL_MACHINE);
 CRegStringValue g_regJudgeUrl(SETTING("JudgeUrl"), "", FALSE, HKEY_LOCAL_MACHINE);
+CRegMultiStringValue g_regProxySources(SETTING("ProxySources"), g_rgszDefaultProxySources, g_nDefaultProxySources,
+                                       FALSE, HKEY_LOCAL_MACHINE);
 CRegStringValue g_regProxyBypass(SETTING("ProxyBypass"), CLOAKWALL_DEFAULT_PROXY_BYPASS, FALSE, HKEY_LOCAL_MACHINE);

@@ -6,6 +6,7 @@
 
 #include "framework/core/cstring.h"
 #include "registry/reg_dword_value.h"
+#include "registry/reg_multi_string_value.h"
 #include "registry/reg_string_value.h"
 
 // The key that holds every setting, relative to HKEY_LOCAL_MACHINE.
@@ -33,9 +34,14 @@ extern CRegDwordValue g_regDeleteHistory;   // DeleteHistory: cleaner job, defau
 extern CRegDwordValue g_regMinimize;        // Minimize: 1 starts hidden in the tray
 extern CRegDwordValue g_regRunFirst;        // RunFirst: 0 until the first-run work is done
 extern CRegStringValue g_regUpdateServer;   // UpdateServer: the vendor server, "host" or "host:port"
-// JudgeUrl: an http:// URL of a proxy judge of the user's own; empty (the
-// default) asks the judge on the vendor server (see judge_answer.h).
+// JudgeUrl: http:// URLs of proxy judges, separated by blanks, asked in
+// order; empty (the default) asks the judge on the vendor server when one is
+// set (see judge_answer.h).
 extern CRegStringValue g_regJudgeUrl;
+// ProxySources: the lists the proxy list is read from besides the vendor's
+// and the user's own file, each an http:// or https:// URL or a file path;
+// a few public lists while the value is missing (see proxy_sources.h).
+extern CRegMultiStringValue g_regProxySources;
 // ProxyBypass: what the browser reaches without the proxy, ";" between
 // entries (WinINet's bypass list); by default the local network and this
 // machine (see browser/proxy_bypass.h).

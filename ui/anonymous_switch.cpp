@@ -9,9 +9,9 @@
 #include "browser/every_connection.h"
 #include "framework/core/exceptions.h"
 #include "framework/win/message_box.h"
-#include "proxylist/proxy_entry.h"
 #include "proxylist/proxy_list_file.h"
 #include "proxylist/proxy_results.h"
+#include "proxylist/upstream_fetch.h"
 #include "settings/settings_store.h"
 
 namespace {
@@ -39,15 +39,17 @@ void CSettingsDlg::SwitchOn(const CString& strEntry)
 
 void CSettingsDlg::StartLocalProxy(const CString& strEntry)
 {
-    CString strHost;
-    int nPort = 0;
-    SplitProxyEntry(strEntry, strHost, nPort);
+    // The entry's kind and account go with it: a SOCKS proxy is spoken to
+    // as one, and gets its account in its own handshake.
+    CUpstreamConfig upstream;
+    UpstreamFromEntry(strEntry, upstream);
     if (m_proxyServer.IsRunning()) m_proxyServer.Stop();
     // An upstream that stops answering is noticed by the connections that
     // fail on it; the dialog then moves to another proxy.
     m_proxyServer.SetUpstreamDownHandler(PostUpstreamDown, m_hWnd, UPSTREAM_FAILURES_BEFORE_FAILOVER);
     m_strActiveProxy = strEntry;
-    BOOL bStarted = m_proxyServer.Start(kLocalProxyPort, 1, strHost, nPort, CString(), CString());
+    BOOL bStarted = m_proxyServer.Start(kLocalProxyPort, 1, upstream.strUpstreamHost, upstream.nUpstreamPort,
+                                        upstream.strProxyUser, upstream.strProxyPassword, upstream.eKind);
     if (!bStarted) m_strActiveProxy.Empty();
     UpdateStateTip();
     if (!bStarted) Say("Cannot Start Proxy!", "ERROR");
@@ -78,7 +80,7 @@ BOOL CSettingsDlg::ApplyStoredSettings()
         // Only what the user last switched on is switched on again, and the
         // check box and the tray's check mark show what is in force.
         CString strProxy = g_regProxyName.Get();
-        if (!strProxy.IsEmpty() && m_comboProxy.m_hWnd) m_comboProxy.SetWindowText(strProxy);
+        if (!strProxy.IsEmpty() && m_comboProxy.m_hWnd) m_comboProxy.SetWindowText(ShownEntry(strProxy));
         BOOL bOn = g_regUseProxy.Get() == 1 && !strProxy.IsEmpty();
         if (bOn) SwitchOn(strProxy);
         m_bUseProxy = bOn ? 1 : 0;
@@ -107,7 +109,7 @@ void CSettingsDlg::OnOK()
         CString strProxy;
         m_comboProxy.GetWindowText(strProxy);
         // A dead entry is chosen by its address, without the mark.
-        strProxy = EntryFromRankedText(strProxy);
+        strProxy = EntryFromRankedText(EntryOfShown(strProxy));
         if (strProxy.IsEmpty()) {
             Say("No proxy selected");
             FinishSave(TRUE);
@@ -121,14 +123,13 @@ void CSettingsDlg::OnOK()
             AfxMessageBox(PROXY_LEAKS_QUESTION_TEXT, MB_YESNO | MB_ICONWARNING, PROXY_LEAKS_QUESTION_CAPTION, m_hWnd) !=
                 IDYES) {
             if (m_bExiting) return;
-            m_comboProxy.SetWindowText(g_regProxyName.Get());
+            m_comboProxy.SetWindowText(ShownEntry(g_regProxyName.Get()));
             FinishSave(TRUE);
             return;
         }
-        CString strHost;
-        int nPort = 0;
-        SplitProxyEntry(strProxy, strHost, nPort);
-        CheckReachableThen(strHost, nPort, [this, strProxy](BOOL bReachable) {
+        CUpstreamConfig upstream;
+        UpstreamFromEntry(strProxy, upstream);
+        CheckReachableThen(upstream.strUpstreamHost, upstream.nUpstreamPort, [this, strProxy](BOOL bReachable) {
             BOOL bStored = TRUE;
             if (!bReachable) {
                 Say("Please choose another Proxy!", "ERROR");
@@ -190,10 +191,9 @@ void CSettingsDlg::OnToggleAnonymous()
         Say("No proxy selected");
         return;
     }
-    CString strHost;
-    int nPort = 0;
-    SplitProxyEntry(strProxy, strHost, nPort);
-    CheckReachableThen(strHost, nPort, [this, strProxy](BOOL bReachable) {
+    CUpstreamConfig upstream;
+    UpstreamFromEntry(strProxy, upstream);
+    CheckReachableThen(upstream.strUpstreamHost, upstream.nUpstreamPort, [this, strProxy](BOOL bReachable) {
         if (!bReachable) {
             Say("Please choose another Proxy!", "ERROR");
             return;

@@ -143,5 +143,5 @@ void CSettingsDlg::OnOKOrEnter()
     m_comboProxy.GetWindowText(strEntry);
     if (strEntry.IsEmpty() || IsNetJobRunning()) return;
     UpdateData(FALSE);
-    TestEntry(EntryFromRankedText(strEntry));
+    TestEntry(EntryFromRankedText(EntryOfShown(strEntry)));
 }

@@ -50,7 +50,7 @@ LRESULT CSettingsDlg::OnUpstreamDown(WPARAM, LPARAM)
     StartLocalProxy(strNext);
     g_regProxyName.Set(strNext);
     FillProxyCombo(m_entries);
-    m_comboProxy.SetWindowText(strNext);
+    m_comboProxy.SetWindowText(ShownEntry(strNext));
     CStoredProxyResult next;
     m_results.Lookup(strNext, next);
     strText.Format("%s refused %d connections in a row.\nAnonymous browsing now goes through %s (%s, %d ms).",

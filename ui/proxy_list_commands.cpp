@@ -10,6 +10,7 @@
 #include "proxylist/proxy_entry.h"
 #include "proxylist/proxy_list_file.h"
 #include "proxylist/proxy_list_update.h"
+#include "proxylist/proxy_sources_update.h"
 #include "proxylist/proxy_tester.h"
 #include "proxylist/vendor_server.h"
 #include "registry/reg_string_value.h"
@@ -46,42 +47,51 @@ void CSettingsDlg::CheckReachableThen(const CString& strHost, int nPort, std::fu
         });
 }
 
-BOOL CSettingsDlg::RefreshProxyList(std::function<void(ProxyListUpdateResult, const CString&)> done)
+BOOL CSettingsDlg::RefreshProxyList(std::function<void(ProxyListUpdateResult, const CString&, BOOL)> done)
 {
-    struct COutcome {
-        ProxyListUpdateResult result = PROXY_LIST_DOWNLOAD_FAILED;
-        CStringList entries;
-        CString strDetail;
+    struct CRequest {
+        CStringList sources;
+        CString strMyProxies;
+        CString strFile;
+        CProxySourcesUpdate update;
     };
-    auto pOutcome = std::make_shared<COutcome>();
-    // Straight to the vendor by itself: the browser's connection settings
+    auto pRequest = std::make_shared<CRequest>();
+    // Straight to every source by itself: the browser's connection settings
     // are none of the download's business.
-    CString strUrl = GetProxyListUrl(g_regUpdateServer.Get());
-    CString strFile = ProxyListFilePath(g_strAppPath);
+    CString strServer = g_regUpdateServer.Get();
+    BOOL bVendor = IsRealUpdateServer(strServer);
+    CStringList configured;
+    g_regProxySources.Get(configured);
+    pRequest->strMyProxies = MyProxiesFilePath(g_strAppPath);
+    pRequest->strFile = ProxyListFilePath(g_strAppPath);
+    ListProxySources(bVendor ? GetProxyListUrl(strServer) : CString(), pRequest->strMyProxies, configured,
+                     pRequest->sources);
     return StartNetJob(
         GetNetJobLimits().dwListDownloadMs,
-        [pOutcome, strUrl, strFile](const CNetDeadline& deadline) {
-            pOutcome->result = UpdateProxyList(strUrl, strFile, pOutcome->entries, &pOutcome->strDetail, &deadline);
+        [pRequest](const CNetDeadline& deadline) {
+            UpdateProxyListFromSources(pRequest->sources, pRequest->strMyProxies, pRequest->strFile, pRequest->update,
+                                       &deadline);
         },
-        [this, pOutcome, done](BOOL bInTime) {
-            // A download that ran out of time failed, and kept the old list.
-            ProxyListUpdateResult result = bInTime ? pOutcome->result : PROXY_LIST_DOWNLOAD_FAILED;
+        [this, pRequest, done, bVendor, strServer](BOOL bInTime) {
+            // A read that ran out of time failed, and kept the old list.
+            const CProxySourcesUpdate& update = pRequest->update;
+            ProxyListUpdateResult result = bInTime ? update.result : PROXY_LIST_DOWNLOAD_FAILED;
             if (result == PROXY_LIST_UPDATED) {
                 // Results of proxies that stay in the list stay too.
                 int nBefore = m_results.GetCount();
                 CStringList keep;
-                for (POSITION pos = pOutcome->entries.GetHeadPosition(); pos;)
-                    keep.AddTail(pOutcome->entries.GetNext(pos));
+                for (POSITION pos = update.entries.GetHeadPosition(); pos;) keep.AddTail(update.entries.GetNext(pos));
                 if (!m_strTorEntry.IsEmpty()) keep.AddTail(m_strTorEntry);
                 m_results.KeepOnly(keep);
                 if (m_results.GetCount() != nBefore) SaveProxyResults();
-                FillProxyCombo(pOutcome->entries);
+                FillProxyCombo(update.entries);
             }
-            if (result != PROXY_LIST_FILE_FAILED) m_proxyGenThread.Start(g_regUpdateServer.Get());
-            CString text = GetProxyListUpdateText(result);
-            if (result == PROXY_LIST_FILE_FAILED && !pOutcome->strDetail.IsEmpty())
-                text += "\r\n" + pOutcome->strDetail;
-            done(result, text);
+            if (bVendor && result != PROXY_LIST_FILE_FAILED) m_proxyGenThread.Start(strServer);
+            BOOL bSourceFailed = !bInTime;
+            for (const CProxySourceOutcome& outcome : update.outcomes)
+                if (!outcome.bAnswered || outcome.bCutAtBytes || outcome.tally.bCut) bSourceFailed = TRUE;
+            done(result, bInTime ? FormatProxySourcesUpdateText(update) : CString(GetProxyListUpdateText(result)),
+                 bSourceFailed);
         });
 }
 
@@ -90,8 +100,9 @@ void CSettingsDlg::OnUpdateProxyList()
     // Tor is looked for again beside the download: it may have started or
     // stopped since.
     ProbeTor();
-    RefreshProxyList(
-        [this](ProxyListUpdateResult result, const CString& text) { Say(text, GetProxyListUpdateCaption(result)); });
+    RefreshProxyList([this](ProxyListUpdateResult result, const CString& text, BOOL) {
+        Say(text, GetProxyListUpdateCaption(result));
+    });
 }
 
 void CSettingsDlg::TestEntry(const CString& strEntry, std::function<void()> pfnAvailable)
@@ -152,7 +163,7 @@ void CSettingsDlg::OnSelchangeProxyCombo()
     CString strText;
     m_comboProxy.GetLBText(nSel, strText);
     if (strText.IsEmpty()) return;
-    TestEntry(EntryFromRankedText(strText));
+    TestEntry(EntryFromRankedText(EntryOfShown(strText)));
 }
 
 void CSettingsDlg::OnDropdownProxyCombo()
@@ -185,5 +196,5 @@ void CSettingsDlg::OnAddNewProxy()
     CString strEntry = regTmpProxy.Get();
     if (strEntry.IsEmpty()) return;
     // The edit field only, not the list.
-    TestEntry(strEntry, [this, strEntry] { m_comboProxy.SetWindowText(strEntry); });
+    TestEntry(strEntry, [this, strEntry] { m_comboProxy.SetWindowText(ShownEntry(strEntry)); });
 }

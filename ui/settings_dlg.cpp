@@ -6,12 +6,15 @@
 #include "browser/every_connection.h"
 #include "framework/win/message_box.h"
 #include "framework/win/win_app.h"
+#include "proxylist/proxy_address.h"
 #include "proxylist/proxy_list_file.h"
 #include "proxylist/proxy_list_update.h"
+#include "proxylist/proxy_sources_update.h"
 #include "proxylist/vendor_server.h"
 #include "res/resource.h"
 #include "settings/settings_store.h"
 #include "ui/about_dlg.h"
+#include "ui/proxy_sources_dlg.h"
 
 #include <algorithm>
 #include <vector>
@@ -49,6 +52,7 @@ BEGIN_MESSAGE_MAP(CSettingsDlg, CTrayDialog)
     ON_COMMAND(IDC_UPDATEPROXYLIST, OnUpdateProxyList)
     ON_COMMAND(IDC_ADDNEWPROXY, OnAddNewProxy)
     ON_COMMAND(IDC_TESTALLPROXIES, OnTestAllProxies)
+    ON_COMMAND(IDC_PROXYSOURCES, OnProxySources)
     ON_COMMAND(ID_TEST_ALL_PROXIES, OnTestAllProxies)
     ON_UPDATE_COMMAND_UI(ID_TEST_ALL_PROXIES, OnUpdateTestAllProxies)
     ON_MESSAGE(WM_UPSTREAM_DOWN, OnUpstreamDown)
@@ -135,15 +139,25 @@ void CSettingsDlg::DoFirstRun()
 {
     // The download runs while the rest of the initialisation goes on; the
     // list comes into the combo box when it is there.
-    RefreshProxyList([this](ProxyListUpdateResult result, const CString& text) {
+    RefreshProxyList([this](ProxyListUpdateResult result, const CString& text, BOOL bSourceFailed) {
         if (result == PROXY_LIST_FILE_FAILED) {
             // The list could not be kept: say so, and leave RunFirst at 0 so
             // the next start tries the first-run work again.
             Say(text, GetProxyListUpdateCaption(result));
             return;
         }
-        // A list that could not be downloaded can be fetched later with
-        // "Update Proxy List Now"; the first run is done either way.
+        // A list that could not be read can be fetched later with "Update
+        // Proxy List Now" once a source answers; the first run is done
+        // either way. A first run without a single source that answered
+        // says where one is added; sources that failed beside others that
+        // answered are named.
+        if (result == PROXY_LIST_DOWNLOAD_FAILED) {
+            CString strHint;
+            strHint.Format(PROXY_SOURCES_NONE_ANSWERED_FIRST_RUN_TEXT, MyProxiesFilePath(g_strAppPath).GetString());
+            Say(strHint, "");
+        } else if (bSourceFailed) {
+            Say(text, "");
+        }
         g_regRunFirst.Set(1);
     });
 }
@@ -173,9 +187,28 @@ void CSettingsDlg::FillProxyCombo(const CStringList& entries)
     CString strEdit;
     m_comboProxy.GetWindowText(strEdit);
     m_comboProxy.ResetContent();
-    for (POSITION pos = ranked.GetHeadPosition(); pos;) m_comboProxy.AddString(ranked.GetNext(pos));
+    for (POSITION pos = ranked.GetHeadPosition(); pos;) m_comboProxy.AddString(ShownEntry(ranked.GetNext(pos)));
     OfferTorFirst();
     m_comboProxy.SetWindowText(strEdit);
+}
+
+CString CSettingsDlg::ShownEntry(const CString& strEntry)
+{
+    CString strShown = MaskProxyPassword(strEntry);
+    if (strShown != strEntry) m_shownEntries[strShown.str()] = strEntry;
+    return strShown;
+}
+
+CString CSettingsDlg::EntryOfShown(const CString& strShown) const
+{
+    auto it = m_shownEntries.find(strShown.str());
+    return it == m_shownEntries.end() ? strShown : it->second;
+}
+
+void CSettingsDlg::OnProxySources()
+{
+    CProxySourcesDlg dlg(this);
+    dlg.DoModal();
 }
 
 void CSettingsDlg::OnSysCommand(UINT nID, LPARAM lParam)

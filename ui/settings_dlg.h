@@ -16,7 +16,9 @@
 #include "ui/tray_dialog.h"
 
 #include <functional>
+#include <map>
 #include <memory>
+#include <string>
 
 // 1 until the system first minimises the dialog (which then stays on the
 // taskbar); every later minimise hides it.
@@ -48,6 +50,9 @@ public:
     void OnUpdateProxyList();
     void OnSelchangeProxyCombo();
     void OnAddNewProxy();
+    // "Proxy Sources...": the sources, judges and bypass list, and the
+    // user's own proxies.
+    void OnProxySources();
     BOOL CheckProxyReachable(LPCTSTR pszHost, int nPort);
 
     // The combo box's list dropped down, and closed again: a test starts
@@ -136,12 +141,12 @@ private:
     // The six check boxes' members from their settings.
     void ReadSwitchSettings();
     void DoFirstRun();
-    // Downloads the proxy list straight from the vendor on a job, keeps it
-    // and fills the combo box when it has entries, and asks for the
-    // generator page unless the list could not be kept; then calls done
-    // with the result and what to tell the user. FALSE when it could not
-    // start (another job runs).
-    BOOL RefreshProxyList(std::function<void(ProxyListUpdateResult, const CString&)> done);
+    // Reads the proxy list from every source straight on a job, keeps it
+    // and fills the combo box when it has entries, and asks the vendor for
+    // the generator page unless the list could not be kept; then calls done
+    // with the result, what to tell the user, and whether a source failed
+    // or was cut. FALSE when it could not start (another job runs).
+    BOOL RefreshProxyList(std::function<void(ProxyListUpdateResult, const CString&, BOOL)> done);
     // Tests one entry on a job and shows what came out, after the notice
     // that a test takes a few seconds; pfnAvailable runs (on this thread)
     // when the proxy answered.
@@ -193,12 +198,19 @@ private:
     void ShowNotice(LPCTSTR pszTitle, LPCTSTR pszText);
     void SetStatusText(LPCTSTR pszText);
 
+    // The combo box never shows a password: its items and edit text are
+    // the entries with their passwords masked, and what it shows is turned
+    // back into the entry it stands for before any use.
+    CString ShownEntry(const CString& strEntry);
+    CString EntryOfShown(const CString& strShown) const;
+
     CProxyResults m_results;
-    CStringList m_entries;                     // the list's entries, each once, alphabetically
-    CString m_strTorEntry;                     // "socks5://127.0.0.1:9050 (Tor)" while Tor answers; else empty
-    std::shared_ptr<CString> m_pTorFound;      // what the running Tor probe finds
-    CString m_strActiveProxy;                  // the upstream the local proxy was started for; empty while off
-    std::unique_ptr<CProxyBatchTest> m_pBatch; // "Test All Proxies" while it runs
+    std::map<std::string, CString> m_shownEntries; // masked text -> entry, for the entries with a password
+    CStringList m_entries;                         // the list's entries, each once, alphabetically
+    CString m_strTorEntry;                         // "socks5://127.0.0.1:9050 (Tor)" while Tor answers; else empty
+    std::shared_ptr<CString> m_pTorFound;          // what the running Tor probe finds
+    CString m_strActiveProxy;                      // the upstream the local proxy was started for; empty while off
+    std::unique_ptr<CProxyBatchTest> m_pBatch;     // "Test All Proxies" while it runs
 
     std::function<void(BOOL)> m_pfnJobDone;
     BOOL m_bExiting = FALSE;

@@ -8,12 +8,12 @@
 
 #include "framework/core/socket_api.h"
 #include "proxy/internal/held_connections.h"
+#include "proxy/internal/relay_settings.h"
 #include "proxy/internal/request_head.h"
 #include "proxy/internal/request_tracker.h"
 #include "proxy/internal/response_framer.h"
-#include "proxy/internal/upstream_health.h"
 
-#include <memory>
+#include <chrono>
 #include <string>
 
 // One receive and one send per this many bytes. Under Wine every socket call
@@ -65,8 +65,11 @@ struct CRelayTarget {
     // The listing of the browser's connection, told when it is idle and
     // released before the browser's socket closes; may be null.
     CHeldConnection* pHeld = nullptr;
-    // Told of every later connection to the upstream proxy; null without one.
-    std::shared_ptr<CUpstreamHealth> pHealth;
+    // What the first request went out with; every later connection and
+    // request is checked against it (see relay_settings.h). Its
+    // configuration's health counter, when an upstream is in use, hears how
+    // each connection to the upstream went.
+    CRelaySettings settings;
 };
 
 // Both directions of one connection and the state that pairs them. Owns
@@ -92,6 +95,15 @@ struct CRelayConnection {
     // are closed from this side as soon as their answer is through, rather
     // than waited on for a close that only costs a wake and a receive.
     bool m_bTargetEndsAfterAnswer = false;
+    // The target connection in use sent a byte. Until it does, a request on
+    // it waits at most the head-wait (GetRequestHeadWaitMs) from
+    // m_sentAt: an upstream that accepts and then says nothing is failing
+    // as surely as one that refuses.
+    bool m_bTargetSpoke = false;
+    std::chrono::steady_clock::time_point m_sentAt;
+    // The settings in force are no longer the ones the connection began
+    // with: it carries no new request and ends after the answers asked for.
+    bool m_bSettingsLeft = false;
 };
 
 // Thread routine, parameter one CRelayConnection, which it frees. Carries
@@ -111,5 +123,10 @@ unsigned int RelayThreadProc(void* pParam);
 // next answer, the requests waiting are sent once more on a new connection
 // if they are GET or HEAD; otherwise, and in the middle of an answer, the
 // browser's connection ends too.
+//
+// Once the settings it began with are out of force, no request goes out any
+// more: the browser's connection ends after the answers already asked for
+// (saying "Connection: close" in the heads still to come), and at once when
+// it carries a tunnel or bytes passed unparsed.
 void RelayConnection(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget, const CRequestHead& firstHead,
                      const CString& strFirstHead, const CString& strRest, const CRelayTarget& target);

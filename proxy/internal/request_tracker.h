@@ -7,7 +7,9 @@
 // What it cannot follow (a head past MAX_REQUEST_HEAD, a broken body, a
 // tunnel or a protocol switch) it passes on unchanged from then on; the
 // response side then finds no request to pair an answer with and passes
-// answers on unchanged too, so nothing is filtered on a guess.
+// answers on unchanged too, so nothing is filtered on a guess. A head past
+// the limit while a filter switch is on stops the tracker instead: passed
+// on, its answer and every later one would reach the browser unfiltered.
 #pragma once
 
 #include "proxy/internal/chunked_decoder.h"
@@ -77,6 +79,12 @@ public:
     // again on a new connection.
     bool IsStopped() const { return m_state == STOPPED; }
 
+    // The next head stops the tracker as above, before any byte of it is
+    // sent, while a request being sent goes on to its end. For a connection
+    // whose settings went out of force: requests sent before stay the old
+    // settings' to answer; none after them may go there.
+    void StopAtNextHead();
+
     // Nothing more the browser sends is to be carried: it was stopped, or
     // the browser's last request (see CRequestFraming::bLast) has gone whole.
     // The connection ends once the answers asked for are delivered, without
@@ -108,6 +116,7 @@ private:
     std::uint64_t m_nLeft = 0;
     bool m_bPassAfterBody = false;
     bool m_bLastAfterBody = false;
+    bool m_bStopAtHead = false;
     CChunkedDecoder m_chunks;
     bool m_bToOrigin = false;
     CString m_strOriginHost;

@@ -51,6 +51,11 @@ public:
     // sees a broken transfer rather than a complete page.
     void Finish(std::string& strOut);
 
+    // The browser's connection ends after the answer in flight (or after
+    // the answers still asked for): every answer head from now on says
+    // "Connection: close".
+    void EndBrowserConnection() { m_bEndBrowser = true; }
+
     // The browser connection has to be closed once strOut has been sent: a
     // filtered body ended by the close for an HTTP/1.0 browser is complete.
     bool MustClose() const { return m_bMustClose; }
@@ -88,6 +93,7 @@ private:
     bool m_bRawInChunks = false; // passing through inside a re-chunked body
     bool m_bMustClose = false;
     bool m_bServerEnds = false;
+    bool m_bEndBrowser = false;
     std::deque<CPendingRequest> m_pending;
     std::string m_strHead;     // head bytes not complete yet
     std::uint64_t m_nLeft = 0; // body bytes left for BODY_LENGTH

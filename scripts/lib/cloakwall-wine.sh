@@ -45,7 +45,8 @@ cw_reg_sz() { wine reg add 'HKLM\Software\Cloakwall' /v "$1" /t REG_SZ /d "$2" /
 cw_reg_dword() { wine reg add 'HKLM\Software\Cloakwall' /v "$1" /t REG_DWORD /d "$2" /f >/dev/null 2>&1; }
 
 # cw_install EXE UPDATE_SERVER: copies the program to C:\Program Files\Cloakwall
-# and writes what the installer writes: AppPath, AppFullPath, UpdateServer.
+# and writes what the installer writes: AppPath, AppFullPath, UpdateServer;
+# and an empty ProxySources.
 cw_install() {
   local exe=$1 server=$2 dir="$WINEPREFIX/drive_c/Program Files/Cloakwall"
   mkdir -p "$dir"
@@ -55,6 +56,8 @@ cw_install() {
   cw_reg_sz AppPath 'C:\Program Files\Cloakwall\'
   cw_reg_sz AppFullPath '"C:\Program Files\Cloakwall\cloakwall.exe"'
   cw_reg_sz UpdateServer "$server"
+  # No public list: every run here reads its lists from stand-ins only.
+  wine reg add 'HKLM\Software\Cloakwall' /v ProxySources /t REG_MULTI_SZ /d '' /f >/dev/null 2>&1
 }
 
 # cw_e2e_begin TOOL...: the start of a test of the whole program (after

@@ -128,6 +128,8 @@ pass "an install that cannot write the program fails and writes no settings"
 # --- A new install, started, and removed while it runs -----------------------
 
 wine "$CW_SETUP" /S "/UPDATESERVER=127.0.0.1:$VENDOR_PORT" || fail "silent install failed"
+# The program's public lists are never read by a test.
+wine reg add "$SETTINGS" /v ProxySources /t REG_MULTI_SZ /d '' /f >/dev/null
 [ -f "$INSTALL_DIR/cloakwall.exe" ] || fail "cloakwall.exe not installed in $INSTALL_DIR"
 cmp -s "$INSTALL_DIR/cloakwall.exe" "$CW_PACKAGED_EXE" || fail "the installed cloakwall.exe is not the built one"
 [ -f "$INSTALL_DIR/uninstall.exe" ] || fail "no uninstaller"

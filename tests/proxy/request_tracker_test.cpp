@@ -115,15 +115,21 @@ TEST_F(RequestTrackerTest, WhatCannotBeFollowedPassesAndLeavesLaterAnswersUnfilt
     framer.Feed(answer.data(), static_cast<int>(answer.size()), answers);
     EXPECT_EQ(answers, answer);
 
-    // A head past the bound is passed on as it came, not held.
-    CRequestTracker second;
-    CResponseFramer framer2;
-    second.AfterFirstHead(FirstPost(), framer2);
+    // A head past the bound is passed on as it came, not held, with the
+    // filter off; with it on, the tracker stops before it, so that no later
+    // answer passes unfiltered.
     const std::string huge = FIRST_BODY + "GET / HTTP/1.1\r\nX: " + std::string(MAX_REQUEST_HEAD, 'x');
-    out.clear();
-    second.Feed(huge.data(), static_cast<int>(huge.size()), out, framer2);
-    EXPECT_EQ(out, huge);
-    EXPECT_TRUE(second.IsPassingThrough());
+    for (DWORD dwJS : {0u, 1u}) {
+        SetFilterSwitches(dwJS, 0);
+        CRequestTracker second;
+        CResponseFramer framer2;
+        second.AfterFirstHead(FirstPost(), framer2);
+        out.clear();
+        second.Feed(huge.data(), static_cast<int>(huge.size()), out, framer2);
+        EXPECT_EQ(out, dwJS ? FIRST_BODY : huge);
+        EXPECT_EQ(second.IsPassingThrough(), !dwJS);
+        EXPECT_EQ(second.IsStopped(), dwJS != 0);
+    }
 }
 
 TEST_F(RequestTrackerTest, WithoutAnUpstreamLaterRequestsGoInPathFormAndAnotherServerStopsTheConnection)

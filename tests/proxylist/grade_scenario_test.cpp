@@ -1,7 +1,8 @@
-// Grading real proxies: the stand-in proxies of every kind and the vendor
-// stand-in's judge, started on loopback by the CTest fixture (peers.sh), the
-// proxies connecting onwards from 127.0.0.2 and up so the judge sees another
-// address than this program's. One proxy of each kind, then a batch of 200
+// Grading real proxies: the stand-in proxies of every kind, the vendor
+// stand-in's judge and judges in the public judges' styles, started on
+// loopback by the CTest fixture (peers.sh), the proxies connecting onwards
+// from 127.0.0.2 and up so the judge sees another address than this
+// program's. One proxy of each kind against each judge, then a batch of 200
 // with silent and refusing addresses among them, its ranking and its stored
 // results.
 #include "framework/core/string_list.h"
@@ -10,7 +11,9 @@
 #include "proxylist/judge_client.h"
 #include "proxylist/proxy_batch_test.h"
 #include "proxylist/proxy_results.h"
+#include "proxylist/proxy_tester.h"
 #include "proxylist/tick_clock.h"
+#include "proxylist/vendor_server.h"
 
 #include <gtest/gtest.h>
 
@@ -37,7 +40,8 @@ protected:
         ASSERT_FALSE(PeersDir().empty()) << "CW_PEERS_DIR is not set: run through ctest";
         int nVendorPort = std::atoi(ReadRaw(PeersDir() + "vendor.port").c_str());
         ASSERT_GT(nVendorPort, 0);
-        m_strJudgeUrl = GetJudgeUrl("", ("127.0.0.1:" + std::to_string(nVendorPort)).c_str()).str();
+        m_strVendor = "127.0.0.1:" + std::to_string(nVendorPort);
+        m_strJudgeUrl = GetJudgeUrl("", m_strVendor.c_str()).str();
         m_standIns = ReadStandIns(PeersDir());
         ASSERT_GE(m_standIns.size(), 6u);
     }
@@ -66,6 +70,7 @@ protected:
         }
     }
 
+    std::string m_strVendor;
     std::string m_strJudgeUrl;
     std::vector<CStandIn> m_standIns;
 };
@@ -116,10 +121,66 @@ TEST_F(GradeScenarioTest, EveryKindOfProxyGetsItsGradeAndTheResultLine)
     ASSERT_TRUE(GradeOneProxy(EntryOf("via").c_str(), m_strJudgeUrl.c_str(), deadline, one));
     EXPECT_EQ(one.eGrade, PROXY_GRADE_ANONYMOUS);
 
-    // The user's own judge wins over the vendor's.
-    EXPECT_EQ(GetJudgeUrl(m_strJudgeUrl.c_str(), "vendor.invalid"), m_strJudgeUrl.c_str());
+    // The user's own judge wins over the vendor's; with neither, some
+    // public ones are asked (never by a test), not the unset vendor.
+    EXPECT_EQ(GetJudgeUrl(" http://127.0.0.1:1/own ", m_strVendor.c_str()), "http://127.0.0.1:1/own");
+    CString strPublic = GetJudgeUrl("", "cloakwall-update.invalid");
+    EXPECT_FALSE(SplitJudgeUrls(strPublic).empty());
+    EXPECT_LT(strPublic.Find(".invalid"), 0);
     CJudgeBaseline nobody;
     EXPECT_FALSE(AskJudgeDirect(GetJudgeUrl("", "127.0.1.1:9"), deadline, nobody));
+}
+
+TEST_F(GradeScenarioTest, JudgesOfEveryStyleAndBehindAFrontGradeEveryKindOfProxy)
+{
+    std::map<std::string, std::string> judgeUrl;
+    for (const CStandIn& judge : ReadStandIns(PeersDir(), "judges.port")) {
+        std::string strBase = "http://" + judge.strEntry;
+        if (judge.strKind == "env") judgeUrl["env"] = strBase + "/azenv.php";
+        if (judge.strKind == "json") judgeUrl["json"] = strBase + "/get";
+        if (judge.strKind == "blind") judgeUrl["blind"] = strBase + "/judge";
+        if (judge.strKind == "front") judgeUrl["front"] = strBase + JUDGE_PATH;
+    }
+    ASSERT_EQ(judgeUrl.size(), 4u);
+    CNetDeadline deadline(60000);
+
+    // A judge that does not see the user's address grades nothing, and says
+    // so; the next judge of the list is asked in its place.
+    CProxyGradeReport blind;
+    EXPECT_FALSE(GradeOneProxy(EntryOf("xff").c_str(), judgeUrl["blind"].c_str(), deadline, blind));
+    EXPECT_TRUE(blind.bJudgeBlind);
+    EXPECT_EQ(blind.eGrade, PROXY_GRADE_UNTESTED);
+    std::string strList = "  http://127.0.1.1:9/judge " + judgeUrl["blind"] + "\t" + judgeUrl["env"] + " ";
+    CJudgeBaseline listed;
+    ASSERT_TRUE(AskJudgeDirect(strList.c_str(), deadline, listed));
+    EXPECT_EQ(listed.answer.eStyle, JUDGE_STYLE_ENV_DUMP);
+    EXPECT_EQ(listed.strPath.Find("/azenv.php"), 0);
+
+    const char* const kJudges[] = {"env", "json", "front"};
+    const char* const kKinds[] = {"xff", "via", "plain", "inject"};
+    for (const char* pszJudge : kJudges) {
+        CJudgeBaseline baseline;
+        ASSERT_TRUE(AskJudgeDirect(judgeUrl[pszJudge].c_str(), deadline, baseline)) << pszJudge;
+        // The front's own address, not the user's, is the client it shows.
+        EXPECT_EQ(baseline.answer.strClient, std::string(pszJudge) == "front" ? "127.0.3.1" : "127.0.0.1") << pszJudge;
+        for (const char* pszKind : kKinds) {
+            CProxyGradeReport report;
+            GradeProxy(EntryOf(pszKind).c_str(), baseline, deadline, 4000, report);
+            EXPECT_EQ(report.eGrade, ExpectedGrade(pszKind)) << pszJudge << " " << pszKind;
+            if (report.eGrade == PROXY_GRADE_TRANSPARENT) {
+                EXPECT_GE(report.strGiveaways.Find("X-Forwarded-For"), 0)
+                    << pszJudge << " " << report.strGiveaways.str();
+            }
+        }
+    }
+
+    // With no vendor, the speed is measured on the first judge's answer.
+    CString strSample =
+        GetSpeedSampleUrl("cloakwall-update.invalid", (judgeUrl["json"] + " " + judgeUrl["env"]).c_str());
+    EXPECT_EQ(strSample, judgeUrl["json"].c_str());
+    std::string strPlain = EntryOf("plain");
+    int nPort = std::atoi(strPlain.substr(strPlain.find(':') + 1).c_str());
+    EXPECT_GT(MeasureDownloadSpeed("127.0.0.1", nPort, strSample, &deadline), 0.0);
 }
 
 TEST_F(GradeScenarioTest, BatchOf200EndsInTimeRanksTheGradesAndItsResultsSurviveAReload)

@@ -6,14 +6,20 @@
 # STATE_DIR/vendor.port and STATE_DIR/tinyproxy.port. Beside them, the
 # stand-in proxies of every kind (tests/e2e/lib/standin_proxies.py): one of
 # each first, then the batch's many, listed as "kind port" lines in
-# STATE_DIR/standins.port.
+# STATE_DIR/standins.port; the stand-in judges of the public judges'
+# styles and the front before the vendor's judge
+# (tests/e2e/lib/standin_judges.py), as "style port" lines in
+# STATE_DIR/judges.port; and two microsocks SOCKS5 servers, one without and
+# one with an account (user "cwuser", password "cwpass"), connecting onwards
+# from 127.0.0.2 like the stand-ins: STATE_DIR/microsocks.port and
+# STATE_DIR/microsocks_account.port.
 # Usage: peers.sh start|stop STATE_DIR SOURCE_DIR
 set -euo pipefail
 action=$1 state=$2 src=${3:-}
 source "$(dirname "$0")/../support/ports.sh"
 
 stop_peers() {
-  for name in standins tinyproxy vendor; do
+  for name in microsocks microsocks_account judges standins tinyproxy vendor; do
     if [ -f "$state/$name.pid" ]; then
       pid=$(cat "$state/$name.pid")
       kill "$pid" 2>/dev/null || true
@@ -67,6 +73,21 @@ CONF
   echo $! > "$state/standins.pid"
   for _ in $(seq 100); do [ -s "$state/standins.port" ] && break; sleep 0.1; done
   [ -s "$state/standins.port" ] || { echo "peers: stand-in proxies did not start"; cat "$state/standins.out"; exit 1; }
+  setsid python3 "$src/tests/e2e/lib/standin_judges.py" --vendor-port "$(cat "$state/vendor.port")" \
+      --port-file "$state/judges.port" >"$state/judges.out" 2>&1 &
+  echo $! > "$state/judges.pid"
+  for _ in $(seq 100); do [ -s "$state/judges.port" ] && break; sleep 0.1; done
+  [ -s "$state/judges.port" ] || { echo "peers: stand-in judges did not start"; cat "$state/judges.out"; exit 1; }
+  mport=$(free_port)
+  setsid microsocks -i 127.0.0.1 -p "$mport" -b 127.0.0.2 >"$state/microsocks.out" 2>&1 &
+  echo $! > "$state/microsocks.pid"
+  wait_port "$mport" || { echo "peers: microsocks did not start"; cat "$state/microsocks.out"; exit 1; }
+  echo "$mport" > "$state/microsocks.port"
+  maport=$(free_port)
+  setsid microsocks -i 127.0.0.1 -p "$maport" -b 127.0.0.2 -u cwuser -P cwpass >"$state/microsocks_account.out" 2>&1 &
+  echo $! > "$state/microsocks_account.pid"
+  wait_port "$maport" || { echo "peers: microsocks (account) did not start"; cat "$state/microsocks_account.out"; exit 1; }
+  echo "$maport" > "$state/microsocks_account.port"
   echo "peers: vendor-server on $(cat "$state/vendor.port"), tinyproxy on $tport"
   ;;
 stop)

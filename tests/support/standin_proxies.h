@@ -15,11 +15,12 @@ struct CStandIn {
     std::string strEntry; // "127.0.0.1:port"
 };
 
-// The fixture's "standins.port": one "kind port" pair a line.
-inline std::vector<CStandIn> ReadStandIns(const std::string& strPeersDir)
+// The fixture's "standins.port" (or "judges.port", the stand-in judges of
+// tests/e2e/lib/standin_judges.py): one "kind port" pair a line.
+inline std::vector<CStandIn> ReadStandIns(const std::string& strPeersDir, const char* pszFile = "standins.port")
 {
     std::vector<CStandIn> standIns;
-    std::istringstream lines(ReadRaw(strPeersDir + "standins.port"));
+    std::istringstream lines(ReadRaw(strPeersDir + pszFile));
     std::string strKind;
     int nPort = 0;
     while (lines >> strKind >> nPort) standIns.push_back({strKind, "127.0.0.1:" + std::to_string(nPort)});

@@ -24,6 +24,7 @@ void DialogTest::SetUp()
     CreateDirectoryA(m_strFolder.c_str(), nullptr);
     DeleteFileA(ListFile().c_str());
     DeleteFileA(ResultsFile().c_str());
+    DeleteFileA(MyProxiesFile().c_str());
     m_pServer = std::make_unique<CLoopbackHttpServer>();
     ASSERT_TRUE(m_pServer->IsListening());
     m_pRecorder = std::make_unique<CMessageBoxRecorder>();
@@ -43,6 +44,7 @@ void DialogTest::TearDown()
     DisableConnectionProxy(g_pszConnectionName);
     DeleteFileA(ListFile().c_str());
     DeleteFileA(ResultsFile().c_str());
+    DeleteFileA(MyProxiesFile().c_str());
     RemoveDirectoryA(m_strFolder.c_str());
     rawreg::ForgetCloakwallInstall();
     SetTorProbePorts(m_torPorts);
@@ -55,7 +57,11 @@ void DialogTest::Store(const StoredSettings& s)
     HKEY root = HKEY_LOCAL_MACHINE;
     DeleteTree(root, key);
     PutText(root, key, "AppPath", m_strFolder);
-    PutText(root, key, "UpdateServer", m_pServer->HostPort());
+    PutText(root, key, "UpdateServer", s.strUpdateServer.empty() ? m_pServer->HostPort() : s.strUpdateServer);
+    std::string sources;
+    for (const std::string& source : s.proxySources) sources += source + '\0';
+    sources += '\0';
+    Put(root, key, "ProxySources", REG_MULTI_SZ, sources.data(), static_cast<DWORD>(sources.size()));
     PutDword(root, key, "RunFirst", s.dwRunFirst);
     PutDword(root, key, "Minimize", s.dwMinimize);
     PutDword(root, key, "UseProxy", s.dwUseProxy);
@@ -72,6 +78,8 @@ void DialogTest::Store(const StoredSettings& s)
     // started long ago.
     g_regAppPath.Read();
     g_regUpdateServer.Read();
+    CStringList sourcesRead;
+    g_regProxySources.Read(sourcesRead);
     g_regRunFirst.Read();
     g_regMinimize.Read();
     g_regUseProxy.Read();

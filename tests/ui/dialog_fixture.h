@@ -40,6 +40,11 @@ struct StoredSettings {
     DWORD dwDeleteAddresses = 1;
     DWORD dwDeleteHistory = 1;
     std::string strTmpProxy;
+    // UpdateServer: empty names the test's vendor stand-in.
+    std::string strUpdateServer;
+    // ProxySources: none unless a test names its stand-ins, so no test
+    // reads the public lists the program has as its default.
+    std::vector<std::string> proxySources;
 };
 
 inline DWORD StoredDword(const char* name)
@@ -144,6 +149,7 @@ protected:
 
     std::string ListFile() const { return m_strFolder + "proxylist.txt"; }
     std::string ResultsFile() const { return m_strFolder + "proxytest.ini"; }
+    std::string MyProxiesFile() const { return m_strFolder + "myproxies.txt"; }
     std::vector<std::string> ComboItems() const;
     std::string ComboEditText() const;
     int CheckOf(int nID) const;
