@@ -1,12 +1,22 @@
 // The list of held connections, and ending the longest-idle one for room.
 #include "proxy/internal/held_connections.h"
 
+#include "framework/core/address_space.h"
+
 #include <atomic>
 #include <mutex>
 
 namespace {
 
-std::atomic<int> g_nMaxHeld{MAX_HELD_CONNECTIONS};
+std::atomic<int> g_nMaxHeld{0}; // 0: the one for this process's address space
+
+int MaxHeld()
+{
+    const int nSet = g_nMaxHeld.load();
+    if (nSet > 0) return nSet;
+    static const int s_nForThisProcess = HeldConnectionCap(ProcessAddressSpaceBytes());
+    return s_nForThisProcess;
+}
 
 // Never destroyed: relays may still end while the process exits.
 std::mutex& ListLock()
@@ -20,9 +30,25 @@ int g_nHeld = 0;                     // guarded by ListLock()
 
 } // namespace
 
+int HeldConnectionCap(std::uint64_t nAddressSpace)
+{
+    // Even a process squeezed into little room serves a browser's usual
+    // handful of connections per server.
+    const int nLeast = 16;
+    if (nAddressSpace <= PROGRAM_SPACE) return nLeast;
+    const std::uint64_t nFits = (nAddressSpace - PROGRAM_SPACE) / HELD_CONNECTION_SPACE;
+    if (nFits < static_cast<std::uint64_t>(nLeast)) return nLeast;
+    return nFits < static_cast<std::uint64_t>(MAX_HELD_CONNECTIONS) ? static_cast<int>(nFits) : MAX_HELD_CONNECTIONS;
+}
+
 void SetMaxHeldConnections(int nMax)
 {
-    g_nMaxHeld.store(nMax > 0 ? nMax : MAX_HELD_CONNECTIONS);
+    g_nMaxHeld.store(nMax > 0 ? nMax : 0);
+}
+
+int GetMaxHeldConnections()
+{
+    return MaxHeld();
 }
 
 int CountHeldConnections()
@@ -65,7 +91,7 @@ void CHeldConnection::Release()
 BOOL MakeRoomForConnection()
 {
     std::lock_guard<std::mutex> lock(ListLock());
-    if (g_nHeld < g_nMaxHeld.load()) return TRUE;
+    if (g_nHeld < MaxHeld()) return TRUE;
     // Connections already being ended still count until their threads
     // close them; each of them has made room for one newcomer already.
     int nEnding = 0;
@@ -77,7 +103,7 @@ BOOL MakeRoomForConnection()
             pOldest = p;
         }
     }
-    if (g_nHeld - nEnding < g_nMaxHeld.load()) return TRUE;
+    if (g_nHeld - nEnding < MaxHeld()) return TRUE;
     if (!pOldest) return FALSE;
     // Its thread, waiting on the socket, wakes to the end of the stream and
     // closes the connection as if the browser had.

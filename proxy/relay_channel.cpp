@@ -4,17 +4,16 @@
 #include "proxy/internal/connection_handler.h"
 
 #include <memory>
+#include <new>
 
 CRelayConnection::CRelayConnection(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget)
 {
     m_toTarget.m_sockFrom = sockBrowser;
     m_toTarget.m_sockTo = sockTarget;
     m_toTarget.m_direction = RELAY_TO_TARGET;
-    m_toTarget.m_buffer[0] = '\0';
     m_toBrowser.m_sockFrom = sockTarget;
     m_toBrowser.m_sockTo = sockBrowser;
     m_toBrowser.m_direction = RELAY_TO_BROWSER;
-    m_toBrowser.m_buffer[0] = '\0';
 }
 
 CRelayConnection::~CRelayConnection()
@@ -116,8 +115,11 @@ bool AfterTargetEnded(CRelayConnection& conn)
 bool StepChannel(CRelayConnection& conn, CRelayChannel& ch)
 {
     if (!FollowSettings(conn)) return false;
+    if (!conn.m_pBuffer) conn.m_pBuffer.reset(new (std::nothrow) char[RELAY_BUFFER_SIZE + 1]);
+    char* const pBuffer = conn.m_pBuffer.get();
+    if (!pBuffer) return false;
     const int nPendingBefore = conn.m_responses.PendingCount();
-    ch.m_nLastLength = SockRecv(ch.m_sockFrom, ch.m_buffer, RELAY_BUFFER_SIZE);
+    ch.m_nLastLength = SockRecv(ch.m_sockFrom, pBuffer, RELAY_BUFFER_SIZE);
     ch.m_bTryFirst = false;
     if (ch.m_nLastLength == SOCK_NOTHING_YET) return true; // nothing there yet: wait for it
     if (ch.m_nLastLength > 0 && ch.m_direction == RELAY_TO_BROWSER && !conn.m_bTargetSpoke) {
@@ -149,7 +151,7 @@ bool StepChannel(CRelayConnection& conn, CRelayChannel& ch)
         SockSendAll(ch.m_sockTo, conn.m_strOut.data(), static_cast<int>(conn.m_strOut.size()));
         return false;
     }
-    ch.m_buffer[ch.m_nLastLength] = '\0';
+    pBuffer[ch.m_nLastLength] = '\0';
     const char* pSend = nullptr;
     int nSend = 0;
     if (ch.m_direction == RELAY_TO_TARGET) {
@@ -157,13 +159,13 @@ bool StepChannel(CRelayConnection& conn, CRelayChannel& ch)
         // browser sends is no longer requests to follow either.
         if (conn.m_responses.IsPassingThrough() && !conn.m_requests.IsPassingThrough())
             conn.m_requests.StartPassing(conn.m_strOut);
-        conn.m_requests.Feed(ch.m_buffer, ch.m_nLastLength, conn.m_strOut, conn.m_responses);
+        conn.m_requests.Feed(pBuffer, ch.m_nLastLength, conn.m_strOut, conn.m_responses);
     } else if (conn.m_responses.PassesUnchanged(ch.m_nLastLength)) {
         conn.m_responses.Skip(ch.m_nLastLength);
-        pSend = ch.m_buffer;
+        pSend = pBuffer;
         nSend = ch.m_nLastLength;
     } else {
-        conn.m_responses.Feed(ch.m_buffer, ch.m_nLastLength, conn.m_strOut);
+        conn.m_responses.Feed(pBuffer, ch.m_nLastLength, conn.m_strOut);
     }
     if (!pSend) {
         pSend = conn.m_strOut.data();
@@ -216,6 +218,8 @@ unsigned int RelayThreadProc(void* pParam)
             if (sockBrowser == NO_SOCKET && conn.m_toBrowser.m_sockFrom == NO_SOCKET) break;
             const bool bIdle = conn.m_responses.IsBetweenAnswers();
             if (conn.m_target.pHeld && bIdle != bWasIdle) conn.m_target.pHeld->SetIdle(bIdle);
+            // Nothing is owed: the next request may be minutes away, or never.
+            if (bIdle) conn.m_pBuffer.reset();
             bWasIdle = bIdle;
             nReady = SockWaitReadable(sockBrowser, conn.m_toBrowser.m_sockFrom, WaitLimitMs(conn));
             if (nReady < 0) break;

@@ -2,9 +2,10 @@
 #include "download.h"
 
 #include "http_get.h"
+#include "proxy_address.h"
+#include "proxy_entry.h"
 #include "proxy_sources.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -35,27 +36,11 @@ BOOL IsBodyComplete(const CHttpFile& file)
 
 BOOL HoldsProxyListEntry(const CString& strText)
 {
-    const std::string& text = strText.str();
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        size_t i = start;
-        while (i < end && (text[i] == ' ' || text[i] == '\t')) ++i;
-        const size_t host = i;
-        while (i < end && (std::isalnum(static_cast<unsigned char>(text[i])) || text[i] == '.' || text[i] == '-' ||
-                           text[i] == '_'))
-            ++i;
-        if (i > host && i < end && text[i] == ':') {
-            const size_t digits = ++i;
-            unsigned long port = 0;
-            while (i < end && i - digits < 6 && std::isdigit(static_cast<unsigned char>(text[i])))
-                port = port * 10 + static_cast<unsigned long>(text[i++] - '0');
-            const bool ends = i == end || text[i] == ' ' || text[i] == '\t' || text[i] == '\r';
-            if (i > digits && port >= 1 && port <= 65535 && ends) return TRUE;
-        }
-        start = end + 1;
-    }
+    CStringList lines;
+    AppendListEntries(strText, lines);
+    CProxyAddress address;
+    for (POSITION pos = lines.GetHeadPosition(); pos;)
+        if (ParseProxyAddress(lines.GetNext(pos), address)) return TRUE;
     return FALSE;
 }
 

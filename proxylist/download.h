@@ -33,9 +33,8 @@ BOOL DownloadSourceText(LPCTSTR pszUrl, CString& rText, BOOL& rbCut, DWORD* pdwS
 // The same, with an empty text for every failure.
 CString DownloadText(LPCTSTR pszUrl);
 
-// TRUE when at least one line of the text is an entry of the form host ":"
-// port (a host name or address, a port of 1 to 65535, then the end of the
-// line or a blank and any text). An empty answer, or one with no such line,
+// TRUE when at least one line of the text holds a proxy address
+// (ParseProxyAddress). An empty answer, or one with no such line,
 // is no list: the old one must not be replaced by it.
 BOOL HoldsProxyListEntry(const CString& strText);
 

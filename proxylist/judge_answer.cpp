@@ -1,20 +1,8 @@
 // Reading the judge's answer and checking its length and checksum.
 #include "judge_answer.h"
 
-#include "download.h"
-#include "vendor_server.h"
-
 #include <cstdio>
 #include <cstdlib>
-
-CString GetJudgeUrl(LPCTSTR pszJudgeUrl, LPCTSTR pszUpdateServer)
-{
-    CString strOwn(pszJudgeUrl);
-    strOwn.Trim();
-    if (!strOwn.IsEmpty()) return strOwn;
-    if (!IsVendorServerSet(pszUpdateServer)) return DEFAULT_PUBLIC_JUDGES;
-    return VendorUrl(pszUpdateServer, JUDGE_PATH);
-}
 
 std::vector<CString> SplitJudgeUrls(LPCTSTR pszJudgeUrls)
 {

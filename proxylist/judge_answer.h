@@ -19,8 +19,8 @@
 
 // The judges to ask, blank separated, in order: pszJudgeUrl (the JudgeUrl
 // setting) when it is not empty, else the one on the vendor server
-// pszUpdateServer names, else (no vendor, see IsVendorServerSet) the public
-// ones.
+// pszUpdateServer names, else (no vendor, see IsRealUpdateServer) the public
+// ones. Defined with the vendor's addresses, in the Windows build only.
 CString GetJudgeUrl(LPCTSTR pszJudgeUrl, LPCTSTR pszUpdateServer);
 
 // The URLs of such a list, in order.

@@ -13,7 +13,7 @@
 namespace {
 
 // Time kept back from the web sources for the merge and the file.
-const DWORD kMergeRoomMs = 1500;
+const DWORD kMergeRoomMs = 3000;
 
 // One web source on a thread of its own: a list server that hangs must not
 // hold up the others, which all share the one deadline.

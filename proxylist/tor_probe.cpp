@@ -4,6 +4,7 @@
 #include "proxylist/tor_probe.h"
 
 #include "framework/core/socket_api.h"
+#include "proxy/socks_handshake.h"
 #include "proxylist/tick_clock.h"
 
 #include <mutex>
@@ -16,16 +17,6 @@ const DWORD kPerPortLimitMs = 1000;
 
 std::mutex s_portsMutex;
 std::vector<WORD> s_ports = {9050, 9150};
-
-// Version 5, one method offered: 0, no account. Tor's SOCKS port takes it.
-const char kGreeting[] = {0x05, 0x01, 0x00};
-
-// Version 5 and the offered method chosen; 0xFF (none acceptable) or any
-// other byte is not a SOCKS port this program could use without an account.
-BOOL IsNoAccountChoice(const unsigned char* pReply)
-{
-    return pReply[0] == 0x05 && pReply[1] == 0x00;
-}
 
 } // namespace
 
@@ -53,19 +44,32 @@ BOOL AnswersSocks5Greeting(WORD nPort, DWORD dwLimitMs)
     SOCKET_HANDLE s = SockConnectIPv4Within(dwLoopback, nPort, dwLimitMs);
     if (s == NO_SOCKET) return FALSE;
 
-    unsigned char reply[2] = {};
-    int nHave = 0;
-    if (SockSendAll(s, kGreeting, sizeof kGreeting)) {
-        while (nHave < 2) {
+    // The handshake the dialer uses, without an account: its greeting
+    // offers only "no account", which Tor's SOCKS port takes. The target
+    // named here is never sent: the probe stops at the server's choice.
+    CSocksHandshake handshake;
+    std::string strGreeting, strNext;
+    CSocksHandshake::EStatus eStatus = handshake.Start(SOCKS_V5, "127.0.0.1", nPort, CString(), CString(), strGreeting);
+    if (eStatus == CSocksHandshake::NEED_MORE &&
+        SockSendAll(s, strGreeting.data(), static_cast<int>(strGreeting.size()))) {
+        // Until the server has chosen: a chosen "no account" has the
+        // handshake put its request next; any other answer fails it.
+        while (eStatus == CSocksHandshake::NEED_MORE && strNext.empty()) {
             double dLeft = dEnd - CwMonotonicMs();
             if (dLeft <= 0 || SockWaitReadable(s, NO_SOCKET, static_cast<int>(dLeft) + 1) <= 0) break;
-            int n = SockRecv(s, reinterpret_cast<char*>(reply) + nHave, 2 - nHave);
-            if (n <= 0) break;
-            nHave += n;
+            char buf[2];
+            int nWant = handshake.BytesWanted();
+            int n = SockRecv(s, buf, nWant < 1 ? 1 : (nWant > 2 ? 2 : nWant));
+            if (n <= 0) {
+                eStatus = handshake.Closed();
+                break;
+            }
+            int nUsed = 0;
+            eStatus = handshake.Feed(buf, n, &nUsed, strNext);
         }
     }
     SockClose(s);
-    return nHave == 2 && IsNoAccountChoice(reply);
+    return eStatus == CSocksHandshake::NEED_MORE && !strNext.empty();
 }
 
 CString FindTorEntry(const CNetDeadline& deadline)

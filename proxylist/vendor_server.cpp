@@ -3,6 +3,7 @@
 
 #include "download.h"
 #include "judge_answer.h"
+#include "proxy_sources.h"
 
 CString GetProxyListUrl(LPCTSTR pszUpdateServer)
 {
@@ -14,21 +15,18 @@ CString GetSpeedSampleUrl(LPCTSTR pszUpdateServer)
     return VendorUrl(pszUpdateServer, SPEED_SAMPLE_PATH);
 }
 
-BOOL IsVendorServerSet(LPCTSTR pszUpdateServer)
-{
-    CString strHost(pszUpdateServer);
-    strHost.Trim();
-    // "host:port": the port says nothing about the domain.
-    int nColon = strHost.ReverseFind(':');
-    if (nColon >= 0 && strHost.Find(':') == nColon) strHost = strHost.Left(nColon);
-    strHost.TrimRight(".");
-    strHost.MakeLower();
-    return !strHost.IsEmpty() && strHost != "invalid" && strHost.Right(8) != ".invalid";
-}
-
 CString GetSpeedSampleUrl(LPCTSTR pszUpdateServer, LPCTSTR pszJudgeUrls)
 {
-    if (IsVendorServerSet(pszUpdateServer)) return GetSpeedSampleUrl(pszUpdateServer);
+    if (IsRealUpdateServer(pszUpdateServer)) return GetSpeedSampleUrl(pszUpdateServer);
     std::vector<CString> judges = SplitJudgeUrls(pszJudgeUrls);
     return judges.empty() ? CString() : judges.front();
+}
+
+CString GetJudgeUrl(LPCTSTR pszJudgeUrl, LPCTSTR pszUpdateServer)
+{
+    CString strOwn(pszJudgeUrl);
+    strOwn.Trim();
+    if (!strOwn.IsEmpty()) return strOwn;
+    if (!IsRealUpdateServer(pszUpdateServer)) return DEFAULT_PUBLIC_JUDGES;
+    return VendorUrl(pszUpdateServer, JUDGE_PATH);
 }

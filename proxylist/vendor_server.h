@@ -8,11 +8,7 @@
 CString GetProxyListUrl(LPCTSTR pszUpdateServer);   // http://<server>/licensing/ProxyGenerator/proxylist.txt
 CString GetSpeedSampleUrl(LPCTSTR pszUpdateServer); // http://<server>/bandwidthchecker/dlsample1.gif
 
-// FALSE when UpdateServer names no vendor: empty, or a host in the reserved
-// ".invalid" domain (what the installer ships). Nothing is asked of it then.
-BOOL IsVendorServerSet(LPCTSTR pszUpdateServer);
-
 // Where the speed of a proxy is measured: the vendor's sample when a vendor
-// is set, else the answer of the first judge of pszJudgeUrls (the list
+// is set (IsRealUpdateServer), else the answer of the first judge of pszJudgeUrls (the list
 // GetJudgeUrl gives); empty when there is neither.
 CString GetSpeedSampleUrl(LPCTSTR pszUpdateServer, LPCTSTR pszJudgeUrls);

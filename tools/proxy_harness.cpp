@@ -6,6 +6,7 @@
 #include "framework/core/thread_api.h"
 #include "proxy/filter_switches.h"
 #include "proxy/internal/connection_handler.h"
+#include "proxy/internal/held_connections.h"
 #include "proxy/local_proxy_server.h"
 #include "tools/harness_platform.h"
 
@@ -22,8 +23,10 @@ const char USAGE[] = "usage: proxy-harness --port N [--upstream HOST:PORT] [--us
                      "Listens on 127.0.0.1:N (0 picks a free port). Without --upstream each request\n"
                      "goes to the server its Host header names. --head-wait-ms bounds the wait for a\n"
                      "request head (default 60000). With --stats-on-stdin every line read on stdin\n"
-                     "prints 'sockets=S threads=T': the proxy's open sockets and the process's\n"
-                     "threads. Stops on SIGINT or SIGTERM (Ctrl-C under Windows).\n";
+                     "prints 'sockets=S threads=T space_kb=A committed_kb=C held_cap=H': the\n"
+                     "proxy's open sockets, the process's threads, its address space in use and its\n"
+                     "committed memory (VmSize and VmRSS natively), and the most connections it\n"
+                     "holds at once. Stops on SIGINT or SIGTERM (Ctrl-C under Windows).\n";
 
 struct CHarnessOptions {
     int nPort = -1;
@@ -96,7 +99,10 @@ void ServeStatsRequests()
 {
     char line[256];
     while (std::fgets(line, sizeof line, stdin)) {
-        std::printf("sockets=%ld threads=%ld\n", SockOpenCount(), CountProcessThreads());
+        long long nSpaceKb = 0, nCommittedKb = 0;
+        MeasureOwnMemory(nSpaceKb, nCommittedKb);
+        std::printf("sockets=%ld threads=%ld space_kb=%lld committed_kb=%lld held_cap=%d\n", SockOpenCount(),
+                    CountProcessThreads(), nSpaceKb, nCommittedKb, GetMaxHeldConnections());
         std::fflush(stdout);
     }
 }

@@ -17,6 +17,8 @@
 #include "ui/proxy_sources_dlg.h"
 
 #include <algorithm>
+#include <set>
+#include <string>
 #include <vector>
 
 BOOL g_bFirstMinimize = TRUE;
@@ -166,12 +168,15 @@ void CSettingsDlg::FillProxyCombo(const CStringList& entries)
 {
     // Each entry once, in alphabetical order (as the list looked before any
     // proxy was tested); the ranking keeps that order among the untested.
+    // Lists from several sources run to hundreds of thousands of lines: the
+    // check for an entry seen before must not walk the whole list each time.
     std::vector<CString> sorted;
+    std::set<std::string> seen;
     for (POSITION pos = entries.GetHeadPosition(); pos;) {
         const CString& entry = entries.GetNext(pos);
         // Tor is offered on its own, first, and only while it answers.
         if (!m_strTorEntry.IsEmpty() && entry == m_strTorEntry) continue;
-        if (std::find(sorted.begin(), sorted.end(), entry) == sorted.end()) sorted.push_back(entry);
+        if (seen.insert(entry.str()).second) sorted.push_back(entry);
     }
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const CString& a, const CString& b) { return a.CompareNoCase(b) < 0; });
@@ -186,9 +191,15 @@ void CSettingsDlg::FillProxyCombo(const CStringList& entries)
     RankProxyEntries(unique, m_results, ranked);
     CString strEdit;
     m_comboProxy.GetWindowText(strEdit);
+    // Filled without a repaint per item, with room made for all at once.
+    ::SendMessageA(m_comboProxy.m_hWnd, WM_SETREDRAW, FALSE, 0);
     m_comboProxy.ResetContent();
+    ::SendMessageA(m_comboProxy.m_hWnd, CB_INITSTORAGE, static_cast<WPARAM>(ranked.GetCount()),
+                   static_cast<LPARAM>(ranked.GetCount()) * 32);
     for (POSITION pos = ranked.GetHeadPosition(); pos;) m_comboProxy.AddString(ShownEntry(ranked.GetNext(pos)));
     OfferTorFirst();
+    ::SendMessageA(m_comboProxy.m_hWnd, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(m_comboProxy.m_hWnd, nullptr, TRUE);
     m_comboProxy.SetWindowText(strEdit);
 }
 

@@ -17,12 +17,16 @@
 namespace {
 
 // Reserved, not committed. The deepest path (a connection's handler with
-// its head buffer and the resolver, then the relay with the filter; the
-// relay buffers are on the heap) passed every proxy test and 1,000
-// connections under Wine with a reservation of 32 KB (which Windows rounds up
-// to 64 KB); this leaves four times that. The default of 2 MB, with the
-// megabyte Wine keeps beside every thread, let a 32-bit process hold only
-// about 300 connections.
+// its head buffer and a name lookup, then the relay with the filter; the
+// relay's buffer is on the heap) ran filtered pages, name lookups and
+// kept-alive connections natively on stacks of 16 KB; the system's own
+// resolver and loader here are deeper and unmeasured, so this leaves a wide
+// margin, and costs a connection only its reservation. Wine gives every
+// thread at least 1 MB whatever is asked, and keeps another megabyte beside
+// it, touching most of the stack as the thread starts: a thread there costs
+// about 2 MB of address space and 1 MB of memory, which is what bounds the
+// connections held (held_connections.h). The default of 2 MB would cost
+// that much on Windows too.
 const unsigned WORKER_STACK_RESERVE = 256 * 1024;
 
 struct CWork {

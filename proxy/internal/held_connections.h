@@ -1,24 +1,41 @@
 // The browser connections the proxy holds at once, and the room for more.
-// Under Wine every connection costs the 32-bit process about 1.25 MB of
-// address space (its thread's stack, two relay buffers, the heap around
-// them): about 1,665 of them fill it, and from then on every new connection,
-// an ordinary browser's too, is reset. The proxy holds at most
-// MAX_HELD_CONNECTIONS; a new one past that makes room by ending the
-// connection that has been idle the longest (a kept-alive connection between
-// answers, or one that never sent its head). The browser opens a new one
-// when it needs that server again.
+// Every connection costs the 32-bit process address space: its thread's
+// stack and the relay's buffer. Under Wine a thread takes about 2 MB
+// whatever it reserves (a stack of at least 1 MB and the megabyte Wine
+// keeps beside every thread): 1,280 held connections committed about
+// 3 GB (tools/bench/RESULTS.md), and past what fits every new connection,
+// an ordinary browser's too, is reset. The proxy holds at most as many as
+// the address space the process really has leaves room for; a new one past
+// that makes room by ending the connection that has been idle the longest
+// (a kept-alive connection between answers, or one that never sent its
+// head). The browser opens a new one when it needs that server again.
 #pragma once
 
 #include "framework/core/socket_api.h"
 
 #include <chrono>
+#include <cstdint>
 
-// Well below the 1,665 that filled the address space, leaving the program
-// its own share.
+// The most ever held, however much address space there is: a 64-bit
+// Windows gives the program 4 GB, of which this many connections take
+// about 3 under Wine.
 const int MAX_HELD_CONNECTIONS = 1280;
 
-// Changes the bound (tests); values below 1 restore MAX_HELD_CONNECTIONS.
+// What one held connection is reckoned to take of the address space (about
+// 2.3 MB committed under Wine, well under 1 MB on Windows, with a margin),
+// and what is left for the rest of the program (its libraries, heaps and
+// the system's own).
+const std::uint64_t HELD_CONNECTION_SPACE = 2560 * 1024;
+const std::uint64_t PROGRAM_SPACE = 512ull * 1024 * 1024;
+
+// The bound for a process with nAddressSpace bytes: what fits beside the
+// program's share, between 16 and MAX_HELD_CONNECTIONS.
+int HeldConnectionCap(std::uint64_t nAddressSpace);
+
+// Changes the bound (tests); values below 1 restore the one that follows
+// this process's address space.
 void SetMaxHeldConnections(int nMax);
+int GetMaxHeldConnections();
 
 // Connections held now.
 int CountHeldConnections();

@@ -14,6 +14,7 @@
 #include "proxy/internal/response_framer.h"
 
 #include <chrono>
+#include <memory>
 #include <string>
 
 // One receive and one send per this many bytes. Under Wine every socket call
@@ -49,7 +50,6 @@ struct CRelayChannel {
     bool m_bNonBlocking = false;
     // The last receive was a bulk one: try the next without waiting first.
     bool m_bTryFirst = false;
-    char m_buffer[RELAY_BUFFER_SIZE + 1];
 };
 
 // Where a connection's requests go, so that a new connection can be opened
@@ -83,6 +83,12 @@ struct CRelayConnection {
 
     CRelayChannel m_toTarget;  // browser to target
     CRelayChannel m_toBrowser; // target to browser, filtered
+    // The receive buffer of both directions, RELAY_BUFFER_SIZE and a NUL: a
+    // step sends on (or hands to the tracker or framer) all it received
+    // before the next one receives. Held only while the connection is busy:
+    // most held connections are idle ones, and each would keep its buffer
+    // for nothing (see held_connections.h).
+    std::unique_ptr<char[]> m_pBuffer;
     CRequestTracker m_requests;
     CResponseFramer m_responses;
     std::string m_strOut; // what one step has to send

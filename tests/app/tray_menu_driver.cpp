@@ -6,6 +6,8 @@
 //                       its last item ("Test All Proxies"), Up again over
 //                       the separator to "Exit Cloakwall", Enter chooses it
 //   cw_tray_menu testall  the tray menu's "Test All Proxies" command
+//   cw_tray_menu sources  the settings dialog's "Proxy Sources..." button,
+//                       or that dialog's Cancel while it is open
 //   cw_tray_menu status   prints the dialog's status line (the progress of
 //                       "Test All Proxies", or a notice)
 // Exits 0 once done, 1 when there was no program or no menu.
@@ -44,6 +46,13 @@ int main(int argc, char** argv)
     }
     if (std::strcmp(action, "testall") == 0) {
         PostMessageA(hWnd, WM_COMMAND, ID_TEST_ALL_PROXIES, 0);
+        return 0;
+    }
+    if (std::strcmp(action, "sources") == 0) {
+        if (HWND hSources = FindWindowA(nullptr, "Proxy Sources"))
+            PostMessageA(hSources, WM_COMMAND, IDCANCEL, 0);
+        else
+            PostMessageA(hWnd, WM_COMMAND, IDC_PROXYSOURCES, 0);
         return 0;
     }
     if (std::strcmp(action, "status") == 0) {

@@ -2,6 +2,7 @@
 // that is the proxy itself, a client that never finishes its head, a Host
 // value with a NUL in it. Each must end its own connection and cost nothing
 // that outlives it.
+#include "framework/core/address_space.h"
 #include "framework/core/thread_api.h"
 #include "proxy/internal/connection_handler.h"
 #include "proxy/internal/held_connections.h"
@@ -230,4 +231,25 @@ TEST_F(AbuseTest, PastTheBoundOfHeldConnectionsTheLongestIdleMakesRoom)
     for (SOCKET_HANDLE s : {held[0], held[1], held[2], fourth}) SockClose(s);
     for (int i = 0; i < 500 && CountHeldConnections() > 0; ++i) SleepMs(10);
     EXPECT_EQ(CountHeldConnections(), 0);
+}
+
+// The bound follows the address space: what it allows fits beside the
+// program's share in 2 and 3 GB, and a 4 GB process (a 64-bit Windows) gets
+// the most; this process's own bound is one of them.
+TEST(HeldConnectionCapTest, FollowsTheAddressSpaceTheProcessHas)
+{
+    const std::uint64_t GB = 1ull << 30;
+    int nLast = 0;
+    for (std::uint64_t nSpace : {GB, 2 * GB, 3 * GB, 4 * GB}) {
+        const int nCap = HeldConnectionCap(nSpace);
+        EXPECT_LE(nCap * HELD_CONNECTION_SPACE + PROGRAM_SPACE, nSpace) << nSpace;
+        if (nCap < MAX_HELD_CONNECTIONS) {
+            EXPECT_GT((nCap + 1) * HELD_CONNECTION_SPACE + PROGRAM_SPACE, nSpace);
+        }
+        EXPECT_GT(nCap, nLast);
+        nLast = nCap;
+    }
+    EXPECT_EQ(HeldConnectionCap(4 * GB), MAX_HELD_CONNECTIONS);
+    EXPECT_EQ(HeldConnectionCap(64 * GB), MAX_HELD_CONNECTIONS);
+    EXPECT_EQ(HeldConnectionCap(ProcessAddressSpaceBytes()), GetMaxHeldConnections());
 }

@@ -158,6 +158,9 @@ TEST_F(GradeScenarioTest, JudgesOfEveryStyleAndBehindAFrontGradeEveryKindOfProxy
 
     const char* const kJudges[] = {"env", "json", "front"};
     const char* const kKinds[] = {"xff", "via", "plain", "inject"};
+    // A SOCKS5 proxy carries the request as it is: elite to every judge.
+    std::string strSocks = "socks5://127.0.0.1:" + ReadRaw(PeersDir() + "microsocks.port");
+    while (!strSocks.empty() && (strSocks.back() == '\n' || strSocks.back() == '\r')) strSocks.pop_back();
     for (const char* pszJudge : kJudges) {
         CJudgeBaseline baseline;
         ASSERT_TRUE(AskJudgeDirect(judgeUrl[pszJudge].c_str(), deadline, baseline)) << pszJudge;
@@ -172,6 +175,9 @@ TEST_F(GradeScenarioTest, JudgesOfEveryStyleAndBehindAFrontGradeEveryKindOfProxy
                     << pszJudge << " " << report.strGiveaways.str();
             }
         }
+        CProxyGradeReport socks;
+        GradeProxy(strSocks.c_str(), baseline, deadline, 4000, socks);
+        EXPECT_EQ(socks.eGrade, PROXY_GRADE_ELITE) << pszJudge << " " << strSocks;
     }
 
     // With no vendor, the speed is measured on the first judge's answer.

@@ -171,4 +171,15 @@ TEST_F(ProxyCommandsTest, AddNewProxyTestsWhatWasTypedAndOnlyThat)
                                         "Error|Proxy Server is NOT Available - Please select a different proxy"}),
               Boxes());
     EXPECT_EQ(upstream.HostPort(), ComboEditText());
+
+    // Any form a list gives is accepted; the password is shown nowhere.
+    ForgetBoxes();
+    const std::string account = "http://carol:pw77@" + upstream.HostPort() + " mine";
+    const std::string shown = "http://carol:\x95\x95\x95@" + upstream.HostPort() + " mine";
+    AddNewProxy(account);
+    EXPECT_EQ(account, StoredText("TMPProxy"));
+    ASSERT_EQ(2u, Boxes().size());
+    EXPECT_TRUE(std::regex_match(Boxes()[1].substr(1), AvailableText(shown))) << Boxes()[1];
+    EXPECT_EQ(shown, ComboEditText());
+    EXPECT_EQ(2, upstream.CountRequests(kSamplePath));
 }
