@@ -2,6 +2,7 @@
 // exit on failure: the browser's socket (and the target's, once open) closed.
 #include "proxy/internal/connection_handler.h"
 
+#include "framework/core/text_number.h"
 #include "proxy/content_filter.h"
 #include "proxy/internal/relay_channel.h"
 #include "proxy/internal/request_head.h"
@@ -11,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -69,33 +71,56 @@ BOOL IsOwnEndpoint(const CAcceptedConnection& accepted, DWORD dwAddr, WORD nPort
 
 namespace {
 
-SOCKET_HANDLE ConnectToTarget(const CAcceptedConnection& accepted, const CUpstreamConfig& config,
-                              const CRequestHead& head, CRelayTarget& target)
+// The server a CONNECT names in its request line ("CONNECT host:port"),
+// which is where the tunnel goes whatever the Host header says.
+bool ConnectAuthority(const CString& strLine, CString& rHost, int& rPort)
+{
+    const std::string& line = strLine.str();
+    if (line.compare(0, 8, "CONNECT ") != 0) return false;
+    const size_t nEnd = line.find(' ', 8);
+    const std::string authority = line.substr(8, nEnd == std::string::npos ? std::string::npos : nEnd - 8);
+    const size_t nColon = authority.rfind(':');
+    if (nColon == std::string::npos || nColon == 0) return false;
+    std::string host = authority.substr(0, nColon);
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+    rHost = CString(host);
+    rPort = CwAtoi(authority.substr(nColon + 1).c_str());
+    return CwIsTcpPort(rPort) != FALSE;
+}
+
+// What the browser sees when the SOCKS proxy would not connect: its answer
+// in words, on a 502 page (or on the CONNECT answer of a tunnel).
+std::string SocksRefusalAnswer(const CDialResult& result)
+{
+    const std::string strReason = result.Reason().str();
+    const std::string strBody = "<html><head><title>502 Bad Gateway</title></head><body><h1>Bad Gateway</h1>"
+                                "<p>The SOCKS proxy answered: " +
+                                strReason + "</p></body></html>\r\n";
+    return "HTTP/1.1 502 Bad Gateway\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(strBody.size()) +
+           "\r\nConnection: close\r\n\r\n" + strBody;
+}
+
+SOCKET_HANDLE ConnectToTarget(const CAcceptedConnection& accepted, const CRequestHead& head, CRelayTarget& target,
+                              CDialResult& rResult)
 {
     // A request naming this proxy (or an upstream entry naming it) would
     // make it connect to itself, directly or through the upstream, and
     // every such connection brings the same request back: thousands of
     // threads in seconds, and every other browser starved.
     if (RequestNamesProxy(head, accepted.nListenPort)) return NO_SOCKET;
-    CString strHost;
-    int nPort = 0;
-    ChooseTarget(config, head, strHost, nPort);
-    if (nPort <= 0 || nPort > 0xFFFF) return NO_SOCKET;
-    DWORD dwAddr = 0;
-    SOCKET_HANDLE sock = NO_SOCKET;
-    // A name lookup may take seconds, in which the user may leave these
-    // settings; what they named is not reached after that.
-    if (SockResolveIPv4(strHost, &dwAddr) && !IsOwnEndpoint(accepted, dwAddr, static_cast<WORD>(nPort)) &&
-        AreRelaySettingsCurrent(target.settings)) {
-        target.dwAddr = dwAddr;
-        target.nPort = static_cast<WORD>(nPort);
-        sock = SockConnectIPv4(dwAddr, static_cast<WORD>(nPort));
-        // A success is told by the relay when the upstream first answers:
-        // one that accepts and never says a word works no better than one
-        // that refuses.
-        if (sock == NO_SOCKET && config.bUseUpstream && config.pHealth) config.pHealth->NoteConnect(FALSE);
-    }
-    return sock;
+    const CUpstreamConfig& config = *target.settings.pConfig;
+    // The request's own server: the one connected to without an upstream,
+    // the one a SOCKS proxy is asked for (a CONNECT names it in its request
+    // line). An HTTP proxy is told by the request itself.
+    CString strHost = head.m_strHost;
+    int nPort = head.m_nPort;
+    if (config.IsSocks()) target.bTunnelOpen = ConnectAuthority(head.m_strRequestLine, strHost, nPort);
+    const bool bToServer = !config.bUseUpstream || config.IsSocks();
+    if (bToServer && !CwIsTcpPort(nPort)) return NO_SOCKET;
+    target.strHost = strHost;
+    target.nPort = CwIsTcpPort(nPort) ? static_cast<WORD>(nPort) : 0;
+    target.dwOwnAddr = accepted.dwListenAddr;
+    return DialTarget(target, rResult);
 }
 
 } // namespace
@@ -122,16 +147,26 @@ unsigned int ConnectionThreadProc(void* pParam)
     CContentFilter filter;
     filter.FilterHeaders(head.m_headers);
 
-    // Without an upstream proxy the server itself gets the request, in the
-    // form a server expects; an upstream proxy needs the absolute form.
-    if (!pConfig->bUseUpstream) head.m_strRequestLine = OriginFormRequestLine(head.m_strRequestLine);
+    // Without an upstream proxy, and through a SOCKS one, the server itself
+    // gets the request, in the form a server expects; an HTTP proxy needs
+    // the absolute form.
+    const bool bToServer = !pConfig->bUseUpstream || pConfig->IsSocks();
+    if (bToServer) head.m_strRequestLine = OriginFormRequestLine(head.m_strRequestLine);
     if (pConfig->bUseUpstream && pConfig->bProxyAuthHeader) target.strAuthLine = pConfig->strProxyAuthHeader;
-    target.bToOrigin = !pConfig->bUseUpstream;
+    target.bToOrigin = bToServer;
+    target.bFollowServers = pConfig->IsSocks();
     target.nOwnPort = pAccepted->nListenPort;
     CString strOut = RebuildRequestHead(head, target.strAuthLine.IsEmpty() ? nullptr : target.strAuthLine.GetString());
 
-    SOCKET_HANDLE sockTarget = ConnectToTarget(*pAccepted, *pConfig, head, target);
+    CDialResult dial;
+    SOCKET_HANDLE sockTarget = ConnectToTarget(*pAccepted, head, target, dial);
     if (sockTarget == NO_SOCKET) {
+        // A SOCKS proxy's refusal is worth telling; any other failure ends
+        // the connection as it always did.
+        if (dial.eFailure == DIAL_SOCKS_FAILED || (pConfig->IsSocks() && dial.eFailure == DIAL_TIMED_OUT)) {
+            const std::string strAnswer = SocksRefusalAnswer(dial);
+            SockSendAll(sockBrowser, strAnswer.data(), static_cast<int>(strAnswer.size()));
+        }
         pHeld->Release();
         SockClose(sockBrowser);
         return 0;

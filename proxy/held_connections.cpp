@@ -73,6 +73,7 @@ void CHeldConnection::SetIdle(bool bIdle)
     std::lock_guard<std::mutex> lock(ListLock());
     if (bIdle && !m_bIdle) m_idleSince = std::chrono::steady_clock::now();
     m_bIdle = bIdle;
+    if (!bIdle) m_bCarried = true;
 }
 
 void CHeldConnection::Release()
@@ -110,4 +111,14 @@ BOOL MakeRoomForConnection()
     pOldest->m_bEnded = true;
     SockShutdownBoth(pOldest->m_sockBrowser);
     return TRUE;
+}
+
+void EndIdleRelays()
+{
+    std::lock_guard<std::mutex> lock(ListLock());
+    for (CHeldConnection* p = g_pFirst; p; p = p->m_pNext) {
+        if (p->m_bEnded || !p->m_bIdle || !p->m_bCarried) continue;
+        p->m_bEnded = true;
+        SockShutdownBoth(p->m_sockBrowser);
+    }
 }

@@ -4,6 +4,7 @@
 #include "framework/core/text_number.h"
 #include "framework/core/thread_api.h"
 #include "proxy/internal/connection_handler.h"
+#include "proxy/internal/held_connections.h"
 #include "proxy/internal/upstream_config.h"
 
 #include <new>
@@ -132,7 +133,12 @@ BOOL CLocalProxyServer::Start(int nPort, int bUseUpstream, CString strUpstreamHo
     if (m_pfnUpstreamDown)
         pHealth =
             std::make_shared<CUpstreamHealth>(m_nUpstreamFailuresInARow, m_pfnUpstreamDown, m_pUpstreamDownContext);
+    const CUpstreamConfigPtr pBefore = GetUpstreamConfig();
     PublishConfig(bUseUpstream, strUpstreamHost, nUpstreamPort, eKind, strUser, strPassword, std::move(pHealth));
+    // Kept-alive connections idle between answers would carry the browser's
+    // next request the old way, or drop it (see relay_settings.h): they end
+    // now, and the browser's next request opens a new one.
+    if (!IsSameUpstream(*pBefore, *GetUpstreamConfig())) EndIdleRelays();
     // 0 asks for any free port; anything else must be a port.
     if (nPort != 0 && !CwIsTcpPort(nPort)) return FALSE;
     m_nLocalPort = static_cast<WORD>(nPort);

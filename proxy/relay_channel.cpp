@@ -30,6 +30,46 @@ CRelayConnection::~CRelayConnection()
 
 namespace {
 
+// The relay's dials: no bound beyond the dialer's own, the proxy's own
+// endpoint refused, and nothing reached once the settings are out of force
+// (a lookup may take seconds, in which the user may leave them).
+class CRelayDialPolicy : public CDialPolicy {
+public:
+    explicit CRelayDialPolicy(CRelayTarget& target) : m_target(target) {}
+    BOOL MayConnect(DWORD dwAddr, WORD nPort) const override
+    {
+        const bool bOwn = nPort == m_target.nOwnPort && (dwAddr == m_target.dwOwnAddr || dwAddr == 0);
+        return !bOwn && AreRelaySettingsCurrent(m_target.settings);
+    }
+
+private:
+    CRelayTarget& m_target;
+};
+
+} // namespace
+
+SOCKET_HANDLE DialTarget(CRelayTarget& target, CDialResult& rResult)
+{
+    if (!AreRelaySettingsCurrent(target.settings)) {
+        rResult = CDialResult();
+        rResult.eFailure = DIAL_REFUSED_HOP;
+        return NO_SOCKET;
+    }
+    const CUpstreamConfigPtr pConfig = target.settings.pConfig;
+    SOCKET_HANDLE sock = DialUpstream(*pConfig, target.strHost, target.nPort, CRelayDialPolicy(target), rResult);
+    CUpstreamHealth* pHealth = pConfig->bUseUpstream ? pConfig->pHealth.get() : nullptr;
+    if (sock == NO_SOCKET && pHealth && rResult.eFailure != DIAL_REFUSED_HOP && rResult.eFailure != DIAL_BAD_ADDRESS)
+        // A SOCKS proxy that says the server is unreachable works; one that
+        // cannot be reached, or refuses the account, does not.
+        pHealth->NoteConnect(rResult.UpstreamWorks());
+    // A SOCKS proxy has shown it works by its handshake's answer; an HTTP
+    // proxy shows it only by answering a request (see SilenceCounts).
+    if (sock != NO_SOCKET && pHealth && pConfig->IsSocks()) pHealth->NoteConnect(TRUE);
+    return sock;
+}
+
+namespace {
+
 void DropTarget(CRelayConnection& conn)
 {
     SockClose(conn.m_toBrowser.m_sockFrom);
@@ -46,16 +86,23 @@ CUpstreamHealth* UpstreamHealth(const CRelayConnection& conn)
     return config.bUseUpstream ? config.pHealth.get() : nullptr;
 }
 
+// The target connection leads to an HTTP proxy, which has accepted it but
+// shows that it works only by answering: its silence (or its first byte)
+// tells of the proxy. Through SOCKS the silence would be the server's.
+bool SilenceCounts(const CRelayConnection& conn)
+{
+    const CUpstreamConfig& config = *conn.m_target.settings.pConfig;
+    return config.bUseUpstream && !config.IsSocks();
+}
+
 // A new connection to the target, for requests that the last one will not
 // carry. false when it cannot be had, or not with the settings in force.
 bool OpenTarget(CRelayConnection& conn)
 {
-    if (conn.m_bSettingsLeft || !AreRelaySettingsCurrent(conn.m_target.settings)) return false;
-    SOCKET_HANDLE sock = SockConnectIPv4(conn.m_target.dwAddr, conn.m_target.nPort);
-    if (sock == NO_SOCKET) {
-        if (CUpstreamHealth* pHealth = UpstreamHealth(conn)) pHealth->NoteConnect(FALSE);
-        return false;
-    }
+    if (conn.m_bSettingsLeft) return false;
+    CDialResult result;
+    SOCKET_HANDLE sock = DialTarget(conn.m_target, result);
+    if (sock == NO_SOCKET) return false;
     conn.m_toBrowser.m_sockFrom = conn.m_toTarget.m_sockTo = sock;
     conn.m_sentAt = std::chrono::steady_clock::now();
     return true;
@@ -83,12 +130,33 @@ bool FollowSettings(CRelayConnection& conn)
 int WaitLimitMs(const CRelayConnection& conn)
 {
     if (conn.m_bTargetSpoke || conn.m_toBrowser.m_sockFrom == NO_SOCKET || conn.m_responses.IsBetweenAnswers() ||
-        !conn.m_target.settings.pConfig->bUseUpstream)
+        !SilenceCounts(conn))
         return -1;
     const long long nWaited =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - conn.m_sentAt).count();
     const long long nLeft = GetRequestHeadWaitMs() - nWaited;
     return nLeft > 0 ? static_cast<int>(nLeft) : 0;
+}
+
+// Through SOCKS, a head naming another server waited in the tracker for the
+// answers asked for: the connection to the last server goes, one to the new
+// one comes, and the head (with what followed it) goes out on it. false
+// when the new server cannot be had.
+bool SwitchServer(CRelayConnection& conn)
+{
+    if (conn.m_toTarget.m_sockTo != NO_SOCKET) DropTarget(conn);
+    conn.m_bTargetEndsAfterAnswer = false;
+    CString strHost;
+    int nPort = 0;
+    std::string strHeld;
+    conn.m_requests.TakeHeld(strHost, nPort, strHeld);
+    conn.m_target.strHost = strHost;
+    conn.m_target.nPort = static_cast<WORD>(nPort);
+    conn.m_strOut.clear();
+    conn.m_requests.Feed(strHeld.data(), static_cast<int>(strHeld.size()), conn.m_strOut, conn.m_responses);
+    if (conn.m_strOut.empty()) return true;
+    return OpenTarget(conn) &&
+           SockSendAll(conn.m_toTarget.m_sockTo, conn.m_strOut.data(), static_cast<int>(conn.m_strOut.size()));
 }
 
 // The target ended its connection (or it failed). true when the browser's
@@ -126,7 +194,8 @@ bool StepChannel(CRelayConnection& conn, CRelayChannel& ch)
         // Reaching the upstream is not enough: only its first byte shows it
         // works (see WaitLimitMs).
         conn.m_bTargetSpoke = true;
-        if (CUpstreamHealth* pHealth = UpstreamHealth(conn)) pHealth->NoteConnect(TRUE);
+        CUpstreamHealth* pHealth = SilenceCounts(conn) ? UpstreamHealth(conn) : nullptr;
+        if (pHealth) pHealth->NoteConnect(TRUE);
     }
     if (ch.m_nLastLength >= RELAY_BULK_RECEIVE) {
         if (!ch.m_bNonBlocking) ch.m_bNonBlocking = SockSetNonBlocking(ch.m_sockFrom) != FALSE;
@@ -237,6 +306,7 @@ unsigned int RelayThreadProc(void* pParam)
         // A request this connection must not carry, or the browser's last
         // one, ends it once the answers asked for are through.
         if (conn.m_requests.IsFinished() && conn.m_responses.IsBetweenAnswers()) break;
+        if (conn.m_requests.IsHolding() && conn.m_responses.IsBetweenAnswers() && !SwitchServer(conn)) break;
     }
     return 0; // the record's end closes both sockets once
 }
@@ -247,12 +317,29 @@ void RelayConnection(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget, const 
     CRelayConnection* pConn = new CRelayConnection(sockBrowser, sockTarget);
     pConn->m_target = target;
     if (target.bToOrigin) pConn->m_requests.SendToOrigin(firstHead.m_strHost, firstHead.m_nPort);
+    if (target.bFollowServers) pConn->m_requests.FollowServers();
     pConn->m_requests.SetAuthLine(target.strAuthLine);
     pConn->m_requests.SetOwnPort(target.nOwnPort);
-    pConn->m_requests.AfterFirstHead(firstHead, pConn->m_responses, strFirstHead.str());
-    std::string strOut = strFirstHead.str();
+    // A tunnel the SOCKS proxy opened has no head to send: the CONNECT was
+    // its handshake.
+    const std::string strSent = target.bTunnelOpen ? std::string() : strFirstHead.str();
+    pConn->m_requests.AfterFirstHead(firstHead, pConn->m_responses, strSent);
+    std::string strOut = strSent;
     pConn->m_requests.Feed(strRest.str().data(), strRest.GetLength(), strOut, pConn->m_responses);
-    if (!SockSendAll(sockTarget, strOut.data(), static_cast<int>(strOut.size()))) {
+    if (target.bTunnelOpen) {
+        // The browser hears of it from us, as it would from an HTTP proxy,
+        // and the answer side passes the tunnel from here on.
+        static const char kEstablished[] = "HTTP/1.1 200 Connection established\r\n\r\n";
+        std::string strAnswer;
+        pConn->m_responses.Feed(kEstablished, static_cast<int>(sizeof kEstablished - 1), strAnswer);
+        pConn->m_bTargetSpoke = true;
+        if (CUpstreamHealth* pHealth = UpstreamHealth(*pConn)) pHealth->NoteConnect(TRUE);
+        if (!SockSendAll(sockBrowser, strAnswer.data(), static_cast<int>(strAnswer.size()))) {
+            delete pConn;
+            return;
+        }
+    }
+    if (!strOut.empty() && !SockSendAll(sockTarget, strOut.data(), static_cast<int>(strOut.size()))) {
         delete pConn;
         return;
     }

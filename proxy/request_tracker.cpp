@@ -168,9 +168,24 @@ CRequestTracker::State CRequestTracker::AfterBody() const
     return m_bStopAtHead ? STOPPED : HEAD;
 }
 
+void CRequestTracker::TakeHeld(CString& rHost, int& rPort, std::string& rBytes)
+{
+    rHost = m_strOriginHost = m_strHeldHost;
+    rPort = m_nOriginPort = m_nHeldPort;
+    rBytes.swap(m_strHeld);
+    m_strHeld.clear();
+    m_state = HEAD;
+}
+
 void CRequestTracker::StopAtNextHead()
 {
     m_bStopAtHead = true;
+    if (m_state == HOLD) {
+        // Held for another server, so not sent anywhere yet.
+        m_strHeld.clear();
+        m_state = STOPPED;
+        return;
+    }
     if (m_state != HEAD) return;
     // A head not complete yet has not gone anywhere: it is dropped whole.
     m_strHead.clear();
@@ -211,6 +226,7 @@ void CRequestTracker::Feed(const char* pData, int nLength, std::string& strOut, 
             break;
         }
         case PASS: strOut.append(pData, static_cast<size_t>(nLength)); break;
+        case HOLD: m_strHeld.append(pData, static_cast<size_t>(nLength)); break;
         case STOPPED:
         case LAST: break;
         }
@@ -252,10 +268,22 @@ int CRequestTracker::FeedHead(const char* pData, int nLength, std::string& strOu
 
     CRequestHead head;
     const BOOL bSound = ParseRequestHead(strHead, head);
-    if (!bSound ||
-        (m_bToOrigin && (head.m_strHost.CompareNoCase(m_strOriginHost) != 0 || head.m_nPort != m_nOriginPort)) ||
-        (m_nOwnPort != 0 && RequestNamesProxy(head, m_nOwnPort))) {
+    const bool bOtherServer =
+        m_bToOrigin && (head.m_strHost.CompareNoCase(m_strOriginHost) != 0 || head.m_nPort != m_nOriginPort);
+    // A CONNECT later on is not followed: its tunnel would have to be made
+    // by the SOCKS handshake, which only a new browser connection gets.
+    const bool bFollow =
+        bOtherServer && m_bFollowServers && !head.m_strHost.IsEmpty() && head.m_strRequestLine.Left(8) != "CONNECT ";
+    if (!bSound || (bOtherServer && !bFollow) || (m_nOwnPort != 0 && RequestNamesProxy(head, m_nOwnPort))) {
         m_state = STOPPED;
+        return nLength;
+    }
+    if (bFollow) {
+        m_strHeld.assign(strHead.str());
+        m_strHeld.append(pData + nUsed, static_cast<size_t>(nLength - nUsed));
+        m_strHeldHost = head.m_strHost;
+        m_nHeldPort = head.m_nPort;
+        m_state = HOLD;
         return nLength;
     }
     const int nFields = head.m_headers.GetSize();

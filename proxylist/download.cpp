@@ -86,7 +86,12 @@ BOOL FetchText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus, const CNetDeadl
                 if (buffer[k] == '\n') body += '\r';
                 body += buffer[k];
             }
-            if (nMaxBytes && nRead >= nMaxBytes) break;
+            if (nMaxBytes && nRead >= nMaxBytes) {
+                // A body that ends right at the bound was not cut.
+                char probe = 0;
+                if (pbCut && !*pbCut && get.ReadWithin(&probe, 1) > 0) *pbCut = TRUE;
+                break;
+            }
         }
         if (pbCut && *pbCut) {
             // The line the bound cut through is no line of the source.

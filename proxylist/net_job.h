@@ -29,7 +29,7 @@ struct CNetJobLimits {
     DWORD dwGeneratorMs = 10000;    // the proxy-generator request
     DWORD dwTestAllMs = 60000;      // "Test All Proxies": the whole list
     DWORD dwTestAllEntryMs = 8000;  // one entry of it, so silent proxies cannot take it all
-    int nTestAllParallel = 32;      // entries of it tested side by side
+    int nTestAllParallel = 500;     // entries of it tested side by side
 };
 void SetNetJobLimits(const CNetJobLimits& limits);
 CNetJobLimits GetNetJobLimits();

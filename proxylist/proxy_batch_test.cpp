@@ -1,9 +1,34 @@
-// The batch's threads: one that asks the judge directly and then runs the
-// workers, which take the next untested entry until none is left or the
-// deadline passes.
+// The batch's thread: it asks the judge directly, then keeps up to its
+// number of entries in flight, each a probe whose socket joins one wait
+// with the waker (cancel, and the answers of name lookups), until every
+// entry is graded or the deadline passes.
 #include "proxy_batch_test.h"
 
+#include "judge_probe.h"
+#include "name_lookups.h"
+#include "tick_clock.h"
+#include "upstream_fetch.h"
+
 #include <windows.h>
+
+#include <algorithm>
+
+namespace {
+
+// Threads for host names; most lists name addresses and need none.
+const int kLookupThreads = 8;
+
+// One entry in flight.
+struct CSlot {
+    int nIndex = 0;    // into the results
+    double dEndMs = 0; // its own limit, on CwMonotonicMs
+    BOOL bResolving = FALSE;
+    CUpstreamConfig upstream;
+    CString strMarker;
+    std::unique_ptr<CJudgeProbe> pProbe;
+};
+
+} // namespace
 
 CProxyBatchTest::~CProxyBatchTest()
 {
@@ -26,12 +51,13 @@ BOOL CProxyBatchTest::Start(const CStringList& entries, LPCTSTR pszJudgeUrl, DWO
     m_pDeadline.reset(new CNetDeadline(dwDeadlineMs));
     m_strJudgeUrl = pszJudgeUrl;
     m_dwEntryLimitMs = dwEntryLimitMs;
-    m_nNext = 0;
     m_nDone = 0;
     m_nTotal = static_cast<int>(m_results.size());
     m_bFinished = false;
     m_bJudgeAnswered = false;
-    if (nParallel < 1) nParallel = 1;
+    m_nWakePort = 0;
+    // One item of the wait is the waker's.
+    nParallel = std::max(1, std::min(nParallel, SOCK_WAIT_MAX - 1));
     try {
         m_thread = std::thread(Run, this, nParallel);
     } catch (...) {
@@ -43,7 +69,9 @@ BOOL CProxyBatchTest::Start(const CStringList& entries, LPCTSTR pszJudgeUrl, DWO
 
 void CProxyBatchTest::Cancel()
 {
-    if (m_pDeadline) m_pDeadline->Cancel();
+    if (!m_pDeadline) return;
+    m_pDeadline->Cancel();
+    if (WORD nPort = m_nWakePort) SockWakeListener(nPort);
 }
 
 BOOL CProxyBatchTest::Wait(DWORD dwMilliseconds)
@@ -61,28 +89,127 @@ void CProxyBatchTest::Run(CProxyBatchTest* pThis, int nParallel)
 {
     if (AskJudgeDirect(pThis->m_strJudgeUrl, *pThis->m_pDeadline, pThis->m_baseline)) {
         pThis->m_bJudgeAnswered = true;
-        std::vector<std::thread> workers;
-        for (int i = 0; i < nParallel && i < pThis->m_nTotal; ++i) {
-            try {
-                workers.emplace_back(&CProxyBatchTest::Worker, pThis);
-            } catch (...) {
-                // Fewer workers only make the batch slower.
-                break;
-            }
-        }
-        if (workers.empty()) pThis->Worker();
-        for (std::thread& worker : workers) worker.join();
+        pThis->TestAll(nParallel);
     }
     pThis->m_bFinished = true;
 }
 
-void CProxyBatchTest::Worker()
+void CProxyBatchTest::TestAll(int nParallel)
 {
-    for (;;) {
-        int nIndex = m_nNext++;
-        if (nIndex >= m_nTotal || m_pDeadline->IsOver()) return;
-        CProxyBatchResult& result = m_results[static_cast<size_t>(nIndex)];
-        GradeProxy(result.strEntry, m_baseline, *m_pDeadline, m_dwEntryLimitMs, result.report);
+    WORD nWakePort = 0;
+    SOCKET_HANDLE waker = SockOpenWaker(&nWakePort);
+    if (waker == NO_SOCKET) return;
+    m_nWakePort = nWakePort;
+    // A cancel that came before the waker was there is seen below.
+    CNameLookups lookups(nWakePort, kLookupThreads);
+    std::vector<CSlot> slots;
+    slots.reserve(static_cast<size_t>(nParallel));
+    std::vector<SOCK_WAIT_ITEM> items;
+    std::vector<size_t> slotOfItem;
+    std::vector<CNameAnswer> answers;
+    int nNext = 0;
+
+    // The entry's result: graded when its answer came, dead when it did not
+    // in its own time, untested when the batch itself ran out first.
+    auto retire = [&](size_t nSlot) {
+        CSlot& slot = slots[nSlot];
+        CProxyGradeReport& report = m_results[static_cast<size_t>(slot.nIndex)].report;
+        if (slot.pProbe)
+            slot.pProbe->Finish(m_baseline, slot.strMarker, report);
+        else
+            report.eGrade = PROXY_GRADE_DEAD;
+        if (report.eGrade == PROXY_GRADE_DEAD && m_pDeadline->IsOver()) report = CProxyGradeReport();
         ++m_nDone;
+        std::swap(slots[nSlot], slots.back());
+        slots.pop_back();
+    };
+    auto connect = [&](CSlot& slot, DWORD dwAddr) {
+        const CUpstreamConfig& upstream = slot.upstream;
+        slot.bResolving = FALSE;
+        slot.strMarker = MakeJudgeMarker();
+        slot.pProbe.reset(new CJudgeProbe);
+        // Through SOCKS the judge is asked for by its name, as the browser's
+        // requests will be, and gets the request itself.
+        if (upstream.IsSocks())
+            slot.pProbe->UseSocks(upstream.eKind == UPSTREAM_SOCKS4A ? SOCKS_V4A : SOCKS_V5, m_baseline.strHost,
+                                  m_baseline.nPort, upstream.strProxyUser, upstream.strProxyPassword);
+        slot.pProbe->Connect(dwAddr, upstream.nUpstreamPort,
+                             BuildJudgeRequest(m_baseline, slot.strMarker, upstream.eKind == UPSTREAM_HTTP),
+                             CwMonotonicMs());
+    };
+    auto admit = [&](int nIndex) {
+        CSlot slot;
+        slot.nIndex = nIndex;
+        slot.dEndMs = CwMonotonicMs() + m_dwEntryLimitMs;
+        slots.push_back(std::move(slot));
+        CSlot& added = slots.back();
+        // The route the local proxy would take through it: the same reader.
+        UpstreamFromEntry(m_results[static_cast<size_t>(nIndex)].strEntry, added.upstream);
+        if (added.upstream.strUpstreamHost.IsEmpty() || added.upstream.nUpstreamPort == 0) return; // no probe: dead
+        DWORD dwAddr = 0;
+        if (SockParseIPv4(added.upstream.strUpstreamHost, &dwAddr))
+            connect(added, dwAddr);
+        else
+            added.bResolving = lookups.Ask(nIndex, added.upstream.strUpstreamHost);
+    };
+
+    while (!m_pDeadline->IsOver()) {
+        answers.clear();
+        lookups.TakeAnswers(answers);
+        for (const CNameAnswer& answer : answers)
+            for (CSlot& slot : slots)
+                if (slot.nIndex == answer.nTag && slot.bResolving) {
+                    slot.bResolving = FALSE;
+                    if (answer.bFound) connect(slot, answer.dwAddr);
+                }
+        double dNow = CwMonotonicMs();
+        for (size_t i = slots.size(); i-- > 0;) {
+            const CSlot& slot = slots[i];
+            BOOL bWaiting = slot.bResolving || (slot.pProbe && !slot.pProbe->IsDone());
+            if (!bWaiting || dNow >= slot.dEndMs) retire(i);
+        }
+        while (static_cast<int>(slots.size()) < nParallel && nNext < m_nTotal) {
+            admit(nNext++);
+            const CSlot& added = slots.back();
+            if (!added.bResolving && (!added.pProbe || added.pProbe->IsDone())) retire(slots.size() - 1);
+        }
+        if (slots.empty() && nNext >= m_nTotal) break;
+
+        // Wait for the first socket, the waker, or the nearest entry limit.
+        items.clear();
+        slotOfItem.clear();
+        items.push_back(SOCK_WAIT_ITEM{waker, SOCK_WANT_READ, 0});
+        slotOfItem.push_back(slots.size());
+        double dNearest = dNow + m_pDeadline->RemainingMs();
+        for (size_t i = 0; i < slots.size(); ++i) {
+            dNearest = std::min(dNearest, slots[i].dEndMs);
+            if (!slots[i].pProbe || slots[i].pProbe->Socket() == NO_SOCKET) continue;
+            items.push_back(SOCK_WAIT_ITEM{slots[i].pProbe->Socket(), slots[i].pProbe->Want(), 0});
+            slotOfItem.push_back(i);
+        }
+        int nTimeoutMs = static_cast<int>(std::min(2147483647.0, std::max(1.0, dNearest - dNow + 1)));
+        int nReady = SockWaitMany(items.data(), static_cast<int>(items.size()), nTimeoutMs);
+        if (nReady < 0) break;
+        dNow = CwMonotonicMs();
+        for (size_t i = 0; i < items.size() && nReady > 0; ++i) {
+            if (!items[i].nReady) continue;
+            --nReady;
+            if (i == 0) {
+                // Taken off, or every later wait would end at once.
+                char byte;
+                SockRecv(waker, &byte, 1);
+                continue;
+            }
+            slots[slotOfItem[i]].pProbe->OnReady(items[i].nReady, dNow);
+        }
     }
+    // What is still in flight ran out with the batch: untested. The owner
+    // may take the results now; closing hundreds of sockets takes a while
+    // under Wine (one wineserver request each), and nobody need wait for it
+    // but the join.
+    for (const CSlot& slot : slots) m_results[static_cast<size_t>(slot.nIndex)].report = CProxyGradeReport();
+    m_nWakePort = 0;
+    m_bFinished = true;
+    slots.clear();
+    SockClose(waker);
 }

@@ -1,7 +1,8 @@
-// "Test all": every entry of a list graded against the judge, many at once,
-// on threads of the batch's own, under one deadline and one cancel flag.
-// The owner (the dialog) starts it, reads the progress from its own thread
-// (a timer), and takes the results once it has finished.
+// "Test all": every entry of a list graded against the judge, hundreds at
+// once, on one thread of the batch's own that waits on all their sockets
+// and a waker in one call, under one deadline and one cancel. The owner
+// (the dialog) starts it, reads the progress from its own thread (a
+// timer), and takes the results once it has finished.
 #pragma once
 
 #include "framework/core/string_list.h"
@@ -20,27 +21,31 @@ struct CProxyBatchResult {
 
 class CProxyBatchTest {
 public:
-    // Entries tested side by side.
-    static const int kDefaultParallel = 32;
+    // Entries tested side by side. Published lists are mostly dead or
+    // silent: with one thread for all of them, hundreds cost little more
+    // than a few, and each silent one holds only its socket.
+    static const int kDefaultParallel = 500;
     // One entry's limit, so that silent proxies cannot take the whole batch.
     static const DWORD kDefaultEntryLimitMs = 8000;
 
     CProxyBatchTest() = default;
-    // Cancels and waits for the batch's threads.
+    // Cancels and waits for the batch's thread.
     ~CProxyBatchTest();
     CProxyBatchTest(const CProxyBatchTest&) = delete;
     CProxyBatchTest& operator=(const CProxyBatchTest&) = delete;
 
-    // Starts testing every entry against the judge at pszJudgeUrl, ending
-    // by dwDeadlineMs from now at the latest. FALSE when a batch is already
+    // Starts testing every entry against the judge at pszJudgeUrl, in the
+    // order given (the owner puts the likeliest first), ending by
+    // dwDeadlineMs from now at the latest; each entry, its name lookup
+    // included, gets dwEntryLimitMs at most. FALSE when a batch is already
     // running (not yet Wait-ed for) or no thread could be made. Empty
     // entries are skipped.
     BOOL Start(const CStringList& entries, LPCTSTR pszJudgeUrl, DWORD dwDeadlineMs, int nParallel = kDefaultParallel,
                DWORD dwEntryLimitMs = kDefaultEntryLimitMs);
 
-    // Any thread. Done counts the entries finished, graded or not (an entry
-    // the deadline or a cancel cut short stays untested); it reaches Total
-    // unless the batch ran out.
+    // Any thread; the batch's wait ends at once. Done counts the entries
+    // finished, graded or not (an entry the deadline or a cancel cut short
+    // stays untested); it reaches Total unless the batch ran out.
     void Cancel();
     int Done() const { return m_nDone; }
     int Total() const { return m_nTotal; }
@@ -48,27 +53,30 @@ public:
     // FALSE when the judge could not be asked directly: nothing was graded.
     BOOL JudgeAnswered() const { return m_bJudgeAnswered ? TRUE : FALSE; }
 
-    // The owner's thread: waits for the end and joins the threads; after
+    // The owner's thread: waits for the end and joins the thread; after
     // it, the results can be read. TRUE when the batch had finished.
     BOOL Wait(DWORD dwMilliseconds = 0xFFFFFFFF);
 
-    // One per entry, in the list's order; entries the batch did not reach
-    // in time stay untested. Only after Wait returned TRUE.
+    // One per entry, in the order given; entries the batch did not reach
+    // in time stay untested. Once IsFinished (the thread may still be
+    // closing its sockets: the owner need not Wait, only let the batch go
+    // on a thread that may wait, as at Exit).
     const std::vector<CProxyBatchResult>& Results() const { return m_results; }
 
 private:
     static void Run(CProxyBatchTest* pThis, int nParallel);
-    void Worker();
+    void TestAll(int nParallel);
 
     std::unique_ptr<CNetDeadline> m_pDeadline;
     CString m_strJudgeUrl;
     DWORD m_dwEntryLimitMs = kDefaultEntryLimitMs;
     CJudgeBaseline m_baseline;
     std::vector<CProxyBatchResult> m_results;
-    std::atomic<int> m_nNext{0};
     std::atomic<int> m_nDone{0};
     std::atomic<int> m_nTotal{0};
     std::atomic<bool> m_bFinished{false};
     std::atomic<bool> m_bJudgeAnswered{false};
+    // The waker the batch's wait includes; 0 while there is none.
+    std::atomic<WORD> m_nWakePort{0};
     std::thread m_thread;
 };

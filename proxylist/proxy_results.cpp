@@ -2,6 +2,7 @@
 #include "proxy_results.h"
 
 #include "cfgfile/cfg_file.h"
+#include "proxy_address.h"
 #include "proxy_entry.h"
 
 #include <algorithm>
@@ -21,6 +22,11 @@ CString ProxyResultKey(LPCTSTR pszEntry)
     CProxyAddress address;
     ReadProxyEntry(pszEntry, address);
     address.strHost.Trim();
+    // HTTP proxies keep the "host:port" the file has always held; a SOCKS
+    // one is told apart by its scheme, since one host and port may serve
+    // both kinds. Never the account.
+    if (IsSocksScheme(address.scheme))
+        address.strHost = CString(ProxySchemeName(address.scheme)) + "://" + address.strHost;
     CString strKey;
     strKey.Format("%s:%d", address.strHost.GetString(), address.nPort);
     return strKey;
@@ -126,7 +132,9 @@ struct CRanked {
 
 } // namespace
 
-void RankProxyEntries(const CStringList& entries, const CProxyResults& results, CStringList& rRanked)
+namespace {
+
+std::vector<CRanked> SortByResults(const CStringList& entries, const CProxyResults& results)
 {
     std::vector<CRanked> ranked;
     for (POSITION pos = entries.GetHeadPosition(); pos;) {
@@ -142,9 +150,24 @@ void RankProxyEntries(const CStringList& entries, const CProxyResults& results, 
         if (a.result.eGrade != b.result.eGrade) return a.result.eGrade > b.result.eGrade;
         return a.result.nResponseMs < b.result.nResponseMs;
     });
+    return ranked;
+}
+
+} // namespace
+
+void RankProxyEntries(const CStringList& entries, const CProxyResults& results, CStringList& rRanked)
+{
+    std::vector<CRanked> ranked = SortByResults(entries, results);
     rRanked.RemoveAll();
     for (const CRanked& one : ranked)
         rRanked.AddTail(one.result.eGrade == PROXY_GRADE_DEAD ? one.strEntry + PROXY_DEAD_SUFFIX : one.strEntry);
+}
+
+void OrderForTesting(const CStringList& entries, const CProxyResults& results, CStringList& rOrdered)
+{
+    std::vector<CRanked> ranked = SortByResults(entries, results);
+    rOrdered.RemoveAll();
+    for (const CRanked& one : ranked) rOrdered.AddTail(one.strEntry);
 }
 
 CString EntryFromRankedText(const CString& strText)

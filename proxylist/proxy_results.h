@@ -56,7 +56,8 @@ private:
     std::map<std::string, CStoredProxyResult> m_results;
 };
 
-// The key a result is stored under: "host:port" of the entry.
+// The key a result is stored under: "host:port" of the entry, or
+// "scheme://host:port" for a SOCKS proxy; an account is never part of it.
 CString ProxyResultKey(LPCTSTR pszEntry);
 
 // The entries in the order the proxy choice lists them: the tested ones
@@ -64,6 +65,12 @@ CString ProxyResultKey(LPCTSTR pszEntry);
 // time), then the untested, then the dead with PROXY_DEAD_SUFFIX after
 // them; the list's own order among equals.
 void RankProxyEntries(const CStringList& entries, const CProxyResults& results, CStringList& rRanked);
+
+// The entries in the order "Test All Proxies" takes them: the same order,
+// without the marks, so a batch cut short by its deadline has graded the
+// proxies that answered before rather than whichever came first in the
+// list.
+void OrderForTesting(const CStringList& entries, const CProxyResults& results, CStringList& rOrdered);
 
 // The entry a ranked text names (the dead suffix taken off).
 CString EntryFromRankedText(const CString& strText);

@@ -3,9 +3,10 @@
 
 #include "framework/core/socket_api.h"
 #include "framework/core/text_number.h"
-#include "proxy_address.h"
+#include "http_answer_reader.h"
 #include "proxy_entry.h"
 #include "tick_clock.h"
+#include "upstream_address.h"
 
 #include <cstdlib>
 
@@ -37,27 +38,12 @@ BOOL CJobDialPolicy::Resolve(LPCTSTR pszHost, DWORD* pAddr) const
 
 void UpstreamFromEntry(LPCTSTR pszEntry, CUpstreamConfig& rConfig)
 {
-    rConfig = CUpstreamConfig();
+    if (UpstreamFromAddress(pszEntry, rConfig)) return;
     rConfig.bUseUpstream = TRUE;
-    CProxyAddress address;
-    if (!ParseProxyAddress(pszEntry, address)) {
-        int nPort = 0;
-        SplitProxyEntry(pszEntry, rConfig.strUpstreamHost, nPort);
-        rConfig.strUpstreamHost.Trim();
-        rConfig.nUpstreamPort = CwIsTcpPort(nPort) ? static_cast<WORD>(nPort) : 0;
-        return;
-    }
-    rConfig.strUpstreamHost = address.strHost;
-    rConfig.nUpstreamPort = CwIsTcpPort(address.nPort) ? static_cast<WORD>(address.nPort) : 0;
-    rConfig.strProxyUser = address.strUser;
-    rConfig.strProxyPassword = address.strPassword;
-    switch (address.scheme) {
-    case PROXY_SCHEME_SOCKS4:
-    case PROXY_SCHEME_SOCKS4A: rConfig.eKind = UPSTREAM_SOCKS4A; break;
-    case PROXY_SCHEME_SOCKS5:
-    case PROXY_SCHEME_SOCKS5H: rConfig.eKind = UPSTREAM_SOCKS5; break;
-    default: rConfig.eKind = UPSTREAM_HTTP; break;
-    }
+    int nPort = 0;
+    SplitProxyEntry(pszEntry, rConfig.strUpstreamHost, nPort);
+    rConfig.strUpstreamHost.Trim();
+    rConfig.nUpstreamPort = CwIsTcpPort(nPort) ? static_cast<WORD>(nPort) : 0;
 }
 
 BOOL SplitHttpUrl(const CString& strUrl, CString& rHost, WORD& rPort, CString& rHostPort, CString& rPath)
@@ -90,11 +76,9 @@ BOOL FetchThroughUpstream(const CUpstreamConfig& config, const CString& strHost,
     if (s == NO_SOCKET) return FALSE;
     const double dSent = CwMonotonicMs();
     BOOL bDone = FALSE;
-    CString strAnswer;
-    int nHeadEnd = -1;
+    CHttpAnswerReader answer(nMaxBytes);
     if (SockSendAll(s, strRequest, strRequest.GetLength())) {
         char buf[4096];
-        long nWant = -1;
         for (;;) {
             DWORD dwLeft = policy.RemainingMs();
             if (dwLeft == 0) break;
@@ -104,30 +88,20 @@ BOOL FetchThroughUpstream(const CUpstreamConfig& config, const CString& strHost,
             int n = SockRecv(s, buf, sizeof buf);
             if (n < 0) break;
             if (n == 0) {
-                bDone = nHeadEnd >= 0;
+                bDone = answer.IsCompleteAtClose();
                 break;
             }
-            strAnswer.Append(buf, n);
-            if (strAnswer.GetLength() > nMaxBytes) break;
-            if (nHeadEnd < 0 && (nHeadEnd = strAnswer.Find("\r\n\r\n")) >= 0) {
-                CString strHead = strAnswer.Left(nHeadEnd);
-                strHead.MakeLower();
-                int nLen = strHead.Find("\r\ncontent-length:");
-                if (nLen >= 0) nWant = std::atol(strHead.Mid(nLen + 17));
-            }
-            if (nHeadEnd >= 0 && nWant >= 0 && strAnswer.GetLength() - (nHeadEnd + 4) >= nWant) {
+            if (!answer.Add(buf, n)) break;
+            if (answer.IsComplete()) {
                 bDone = TRUE;
                 break;
             }
         }
         if (bDone) {
             rFetch.nResponseMs = static_cast<int>(CwMonotonicMs() - dSent) + 1;
-            rFetch.nBytes = strAnswer.GetLength();
-            // "HTTP/1.x 200 ..."
-            int nSpace = strAnswer.Find(' ');
-            rFetch.dwStatus = nSpace > 0 ? static_cast<DWORD>(std::atoi(strAnswer.Mid(nSpace + 1))) : 0;
-            rFetch.strBody = strAnswer.Mid(nHeadEnd + 4);
-            if (nWant >= 0 && rFetch.strBody.GetLength() > nWant) rFetch.strBody = rFetch.strBody.Left(nWant);
+            rFetch.nBytes = answer.Bytes();
+            rFetch.dwStatus = answer.Status();
+            rFetch.strBody = answer.Body();
         }
     }
     SockClose(s);

@@ -1,7 +1,8 @@
 // "Test All Proxies": every entry of the list graded against the judge on
-// the batch's own threads, under one deadline, with the progress read by a
-// timer so the window keeps answering; the results kept, saved and the
-// combo box re-ranked by them at the end. The same button cancels it.
+// the batch's own thread, the ones with good results first, under one
+// deadline, with the progress read by a timer so the window keeps
+// answering; the results kept, saved and the combo box re-ranked by them at
+// the end. The same button cancels it.
 #include "ui/settings_dlg.h"
 
 #include "framework/core/thread_api.h"
@@ -18,13 +19,22 @@ const UINT kProgressPeriodMs = 200;
 const char kTestAllText[] = "Test All Proxies";
 const char kCancelTestText[] = "Cancel Test";
 
-// A batch let go of at Exit ends on a thread of its own: its destructor
-// waits for its workers, and Exit waits for nobody.
+// A batch let go of ends on a thread of its own: its destructor waits for
+// its thread, which may still be closing hundreds of sockets after the
+// results are in (or, at Exit, after a cancel), and the window waits for
+// nobody.
 unsigned int DeleteBatch(void* pParam)
 {
     delete static_cast<CProxyBatchTest*>(pParam);
     return 0;
 }
+
+struct CLetGoOfBatch {
+    void operator()(CProxyBatchTest* pBatch) const
+    {
+        if (!StartDetachedThread(DeleteBatch, pBatch)) delete pBatch;
+    }
+};
 
 } // namespace
 
@@ -44,8 +54,10 @@ void CSettingsDlg::OnTestAllProxies()
         return;
     }
     CNetJobLimits limits = GetNetJobLimits();
+    CStringList ordered;
+    OrderForTesting(entries, m_results, ordered);
     m_pBatch.reset(new CProxyBatchTest);
-    if (!m_pBatch->Start(entries, GetJudgeUrl(g_regJudgeUrl.Get(), g_regUpdateServer.Get()), limits.dwTestAllMs,
+    if (!m_pBatch->Start(ordered, GetJudgeUrl(g_regJudgeUrl.Get(), g_regUpdateServer.Get()), limits.dwTestAllMs,
                          limits.nTestAllParallel, limits.dwTestAllEntryMs)) {
         m_pBatch.reset();
         SetStatusText("The test could not be started.");
@@ -68,9 +80,9 @@ void CSettingsDlg::OnUpdateTestAllProxies(CCmdUI* pCmdUI)
 void CSettingsDlg::FinishTestAll()
 {
     KillTimer(TEST_ALL_TIMER);
+    // Called once the batch has finished: its results are in.
     if (!m_pBatch) return;
-    m_pBatch->Wait();
-    std::unique_ptr<CProxyBatchTest> pBatch(m_pBatch.release());
+    std::unique_ptr<CProxyBatchTest, CLetGoOfBatch> pBatch(m_pBatch.release());
     SetDlgItemText(IDC_TESTALLPROXIES, kTestAllText);
     ShowBusy(FALSE);
     if (!pBatch->JudgeAnswered()) {
@@ -103,8 +115,7 @@ void CSettingsDlg::AbandonTestAll()
     KillTimer(TEST_ALL_TIMER);
     if (!m_pBatch) return;
     m_pBatch->Cancel();
-    CProxyBatchTest* pBatch = m_pBatch.release();
-    if (!StartDetachedThread(DeleteBatch, pBatch)) delete pBatch;
+    CLetGoOfBatch()(m_pBatch.release());
 }
 
 void CSettingsDlg::SaveProxyResults()

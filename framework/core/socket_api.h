@@ -96,6 +96,44 @@ void SockShutdownSend(SOCKET_HANDLE s);
 // thread returns (the socket itself stays valid until SockClose).
 void SockShutdownBoth(SOCKET_HANDLE s);
 
+// One send on a non-blocking socket: the bytes handed over (maybe fewer
+// than nLen), SOCK_NOTHING_YET when there is no room now, -1 on error.
+int SockSendSome(SOCKET_HANDLE s, const char* pData, int nLen);
+
+// Many connections at once on one thread (testing a whole proxy list): a
+// non-blocking TCP connection to an IPv4 address (network order) and a port
+// (host order), its connect under way. NO_SOCKET when the socket cannot be
+// made or the connect failed at once. The connection stays non-blocking and
+// sends small writes at once.
+SOCKET_HANDLE SockConnectIPv4Begin(DWORD dwAddr, WORD nPort);
+
+// What a socket of SockWaitMany is waited for, and what came of it.
+enum {
+    SOCK_WANT_READ = 1,    // something to receive (data, the peer's close, an error)
+    SOCK_WANT_WRITE = 2,   // room to send
+    SOCK_WANT_CONNECT = 4, // the end of a SockConnectIPv4Begin connect
+};
+enum {
+    SOCK_READY_READ = 1,
+    SOCK_READY_WRITE = 2,
+    SOCK_READY_CONNECTED = 4,
+    SOCK_READY_CONNECT_FAILED = 8,
+};
+struct SOCK_WAIT_ITEM {
+    SOCKET_HANDLE s;
+    int nWant;  // one SOCK_WANT_ value
+    int nReady; // set by the wait: SOCK_READY_ bits, 0 when nothing happened
+};
+// The most items one wait takes.
+const int SOCK_WAIT_MAX = 1024;
+
+// Waits until at least one item is ready or nTimeoutMs passed (-1: no
+// limit), in one call for all of them. A stand-alone datagram socket
+// (SockOpenWaker) among the read items lets another thread end the wait.
+// The count of ready items, 0 when timed out, -1 when the wait itself failed
+// or nCount is above SOCK_WAIT_MAX.
+int SockWaitMany(SOCK_WAIT_ITEM* pItems, int nCount, int nTimeoutMs);
+
 void SockClose(SOCKET_HANDLE s);
 
 // Sockets handed out by this seam and not yet closed, process-wide. Lets

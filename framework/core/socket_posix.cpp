@@ -13,6 +13,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <new>
+#include <vector>
 
 namespace {
 
@@ -325,4 +327,66 @@ SOCKET_HANDLE SockConnectIPv4Within(DWORD dwAddr, WORD nPort, DWORD dwLimitMs)
         return NO_SOCKET;
     }
     return Counted(fd);
+}
+
+int SockSendSome(SOCKET_HANDLE s, const char* pData, int nLen)
+{
+    ssize_t n;
+    do {
+        n = send(Fd(s), pData, static_cast<size_t>(nLen), MSG_NOSIGNAL);
+    } while (n < 0 && errno == EINTR);
+    if (n >= 0) return static_cast<int>(n);
+    return errno == EAGAIN || errno == EWOULDBLOCK ? SOCK_NOTHING_YET : -1;
+}
+
+SOCKET_HANDLE SockConnectIPv4Begin(DWORD dwAddr, WORD nPort)
+{
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
+    if (fd < 0) return NO_SOCKET;
+    sockaddr_in sa = IPv4Address(dwAddr, nPort);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 && errno != EINPROGRESS && errno != EINTR) {
+        close(fd);
+        return NO_SOCKET;
+    }
+    SendAtOnce(fd);
+    return Counted(fd);
+}
+
+int SockWaitMany(SOCK_WAIT_ITEM* pItems, int nCount, int nTimeoutMs)
+{
+    if (nCount < 0 || nCount > SOCK_WAIT_MAX) return -1;
+    std::vector<pollfd> fds;
+    try {
+        fds.resize(static_cast<size_t>(nCount));
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+    for (int i = 0; i < nCount; ++i) {
+        pItems[i].nReady = 0;
+        fds[static_cast<size_t>(i)].fd = Fd(pItems[i].s);
+        fds[static_cast<size_t>(i)].events = pItems[i].nWant == SOCK_WANT_READ ? POLLIN : POLLOUT;
+        fds[static_cast<size_t>(i)].revents = 0;
+    }
+    int n;
+    do {
+        n = poll(fds.data(), static_cast<nfds_t>(nCount), nTimeoutMs);
+    } while (n < 0 && errno == EINTR);
+    if (n <= 0) return n < 0 ? -1 : 0;
+    int nReady = 0;
+    for (int i = 0; i < nCount; ++i) {
+        SOCK_WAIT_ITEM& item = pItems[i];
+        short revents = fds[static_cast<size_t>(i)].revents;
+        if (!revents) continue;
+        if (item.nWant == SOCK_WANT_READ) item.nReady = SOCK_READY_READ;
+        if (item.nWant == SOCK_WANT_WRITE) item.nReady = SOCK_READY_WRITE;
+        if (item.nWant == SOCK_WANT_CONNECT) {
+            int nError = 0;
+            socklen_t len = sizeof nError;
+            BOOL bMade = getsockopt(Fd(item.s), SOL_SOCKET, SO_ERROR, &nError, &len) == 0 && nError == 0 &&
+                         !(revents & (POLLERR | POLLHUP));
+            item.nReady = bMade ? SOCK_READY_CONNECTED : SOCK_READY_CONNECT_FAILED;
+        }
+        ++nReady;
+    }
+    return nReady;
 }

@@ -4,9 +4,11 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <initializer_list>
+#include <memory>
 
 namespace {
 
@@ -327,4 +329,94 @@ SOCKET_HANDLE SockConnectIPv4Within(DWORD dwAddr, WORD nPort, DWORD dwLimitMs)
         return NO_SOCKET;
     }
     return Counted(s);
+}
+
+int SockSendSome(SOCKET_HANDLE s, const char* pData, int nLen)
+{
+    int n = send(Sock(s), pData, nLen, 0);
+    if (n != SOCKET_ERROR) return n;
+    return WSAGetLastError() == WSAEWOULDBLOCK ? SOCK_NOTHING_YET : -1;
+}
+
+SOCKET_HANDLE SockConnectIPv4Begin(DWORD dwAddr, WORD nPort)
+{
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET) return NO_SOCKET;
+    u_long nonBlocking = 1;
+    sockaddr_in sa = IPv4Address(dwAddr, nPort);
+    if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0 ||
+        (connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 && WSAGetLastError() != WSAEWOULDBLOCK)) {
+        closesocket(s);
+        return NO_SOCKET;
+    }
+    SendAtOnce(s);
+    return Counted(s);
+}
+
+namespace {
+
+// Winsock's fd_set is a count and an array that only FD_SETSIZE (64) sizes;
+// select reads as many entries as the count says, so the same layout with a
+// longer array carries a whole list's connections in one wait. (WSAPoll
+// would take any number too, but Windows before 10 2004 never reports a
+// refused connect through it; WSAWaitForMultipleEvents stops at 64.)
+struct CWideFdSet {
+    u_int fd_count;
+    SOCKET fd_array[SOCK_WAIT_MAX];
+
+    void Add(SOCKET s) { fd_array[fd_count++] = s; }
+    fd_set* Get() { return fd_count ? reinterpret_cast<fd_set*>(this) : nullptr; }
+    // After the wait the set holds the ready ones only; sorted, each item
+    // is found in a few steps instead of a scan of them all.
+    void Sort() { std::sort(fd_array, fd_array + fd_count); }
+    bool Has(SOCKET s) const { return std::binary_search(fd_array, fd_array + fd_count, s); }
+};
+
+struct CWideFdSets {
+    CWideFdSet readable, writable, failed;
+};
+
+} // namespace
+
+int SockWaitMany(SOCK_WAIT_ITEM* pItems, int nCount, int nTimeoutMs)
+{
+    if (nCount < 0 || nCount > SOCK_WAIT_MAX) return -1;
+    std::unique_ptr<CWideFdSets> pSets(new (std::nothrow) CWideFdSets);
+    if (!pSets) return -1;
+    CWideFdSets& sets = *pSets;
+    sets.readable.fd_count = sets.writable.fd_count = sets.failed.fd_count = 0;
+    // No socket is in the read and the except set together: Wine 8 can lose
+    // a hang-up of such a socket (see SockWaitReadable). A connect's failure
+    // shows in the except set, its success in the write set.
+    for (int i = 0; i < nCount; ++i) {
+        pItems[i].nReady = 0;
+        SOCKET s = Sock(pItems[i].s);
+        if (pItems[i].nWant == SOCK_WANT_READ) sets.readable.Add(s);
+        if (pItems[i].nWant == SOCK_WANT_WRITE || pItems[i].nWant == SOCK_WANT_CONNECT) sets.writable.Add(s);
+        if (pItems[i].nWant == SOCK_WANT_CONNECT) sets.failed.Add(s);
+    }
+    timeval tv;
+    tv.tv_sec = nTimeoutMs / 1000;
+    tv.tv_usec = (nTimeoutMs % 1000) * 1000;
+    int n = select(0, sets.readable.Get(), sets.writable.Get(), sets.failed.Get(), nTimeoutMs < 0 ? nullptr : &tv);
+    if (n == SOCKET_ERROR) return -1;
+    if (n == 0) return 0;
+    sets.readable.Sort();
+    sets.writable.Sort();
+    sets.failed.Sort();
+    int nReady = 0;
+    for (int i = 0; i < nCount; ++i) {
+        SOCK_WAIT_ITEM& item = pItems[i];
+        SOCKET s = Sock(item.s);
+        if (item.nWant == SOCK_WANT_READ && sets.readable.Has(s)) item.nReady = SOCK_READY_READ;
+        if (item.nWant == SOCK_WANT_WRITE && sets.writable.Has(s)) item.nReady = SOCK_READY_WRITE;
+        if (item.nWant == SOCK_WANT_CONNECT) {
+            if (sets.failed.Has(s))
+                item.nReady = SOCK_READY_CONNECT_FAILED;
+            else if (sets.writable.Has(s))
+                item.nReady = SOCK_READY_CONNECTED;
+        }
+        if (item.nReady) ++nReady;
+    }
+    return nReady;
 }

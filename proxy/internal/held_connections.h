@@ -45,6 +45,14 @@ int CountHeldConnections();
 // held; FALSE when every one held is busy.
 BOOL MakeRoomForConnection();
 
+// Ends, as MakeRoomForConnection ends one, every held connection that has
+// carried requests and now waits between answers for the next: for a change
+// of the upstream that their next requests must not go the old way. The
+// browser sees its idle connection close and opens a new one. Connections
+// still waiting for their first head take the settings in force when it
+// comes, and are left alone.
+void EndIdleRelays();
+
 // One held connection, from its thread's start until its browser socket is
 // closed. The socket is ended from another thread only through this record
 // and under its lock, so Release must come before the socket's close.
@@ -61,9 +69,11 @@ public:
 
 private:
     friend BOOL MakeRoomForConnection();
+    friend void EndIdleRelays();
     SOCKET_HANDLE m_sockBrowser;
     std::chrono::steady_clock::time_point m_idleSince;
-    bool m_bIdle = true; // the head is awaited first
+    bool m_bIdle = true;     // the head is awaited first
+    bool m_bCarried = false; // a request has been read
     bool m_bListed = false;
     bool m_bEnded = false;
     CHeldConnection* m_pPrev = nullptr;

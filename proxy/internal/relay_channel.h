@@ -12,6 +12,7 @@
 #include "proxy/internal/request_head.h"
 #include "proxy/internal/request_tracker.h"
 #include "proxy/internal/response_framer.h"
+#include "proxy/upstream_dialer.h"
 
 #include <chrono>
 #include <memory>
@@ -55,11 +56,22 @@ struct CRelayChannel {
 // Where a connection's requests go, so that a new connection can be opened
 // to it when the last one ended between answers.
 struct CRelayTarget {
-    DWORD dwAddr = 0; // network order
+    // The server the requests name (the one a SOCKS proxy is asked for, or,
+    // without an upstream, the one connected to); unused with an HTTP proxy,
+    // which every request names itself.
+    CString strHost;
     WORD nPort = 0;
-    // The server the first head named (no upstream proxy), which every later
-    // request on the connection must name too.
+    // The server the first head named (no upstream proxy, or a SOCKS one),
+    // which every later request on the connection must name too.
     BOOL bToOrigin = FALSE;
+    // Through SOCKS a head naming another server waits until the answers
+    // asked for are through and then goes on a new connection to its
+    // server, where without an upstream it ends the browser's connection.
+    BOOL bFollowServers = FALSE;
+    // The first request was a CONNECT the SOCKS proxy already carried out:
+    // the browser is told so by this proxy, and the tunnel starts at once.
+    BOOL bTunnelOpen = FALSE;
+    DWORD dwOwnAddr = 0; // network order: the proxy's own, never a first hop
     CString strAuthLine; // for the upstream proxy, CR LF included; or empty
     WORD nOwnPort = 0;   // the proxy's own, which no later head may name
     // The listing of the browser's connection, told when it is idle and
@@ -111,6 +123,14 @@ struct CRelayConnection {
     // with: it carries no new request and ends after the answers asked for.
     bool m_bSettingsLeft = false;
 };
+
+// A connection for the target's requests along the route of its settings
+// (see upstream_dialer.h): to the HTTP proxy, through the SOCKS proxy to
+// target.strHost:nPort, or to that server itself. Never to the proxy's own
+// endpoint, and never once the settings are out of force. A failure of the
+// upstream itself is told to its health counter; a success is told by the
+// relay when the upstream first answers.
+SOCKET_HANDLE DialTarget(CRelayTarget& target, CDialResult& rResult);
 
 // Thread routine, parameter one CRelayConnection, which it frees. Carries
 // both directions until either side closes or fails or a send fails; then

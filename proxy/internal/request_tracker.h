@@ -85,6 +85,16 @@ public:
     // settings' to answer; none after them may go there.
     void StopAtNextHead();
 
+    // Through a SOCKS proxy, where the connection goes to each server
+    // itself: a head naming another server than the last one is held (with
+    // everything after it) instead of stopping the tracker, until the relay
+    // has a connection to that server and takes it back with TakeHeld.
+    void FollowServers() { m_bFollowServers = true; }
+    bool IsHolding() const { return m_state == HOLD; }
+    // The server the held head names, and the bytes held; from now on the
+    // tracker follows that server, and the bytes are to be fed again.
+    void TakeHeld(CString& rHost, int& rPort, std::string& rBytes);
+
     // Nothing more the browser sends is to be carried: it was stopped, or
     // the browser's last request (see CRequestFraming::bLast) has gone whole.
     // The connection ends once the answers asked for are delivered, without
@@ -98,7 +108,7 @@ public:
     void StartPassing(std::string& strOut);
 
 private:
-    enum State { HEAD, BODY_LENGTH, BODY_CHUNKED, PASS, STOPPED, LAST };
+    enum State { HEAD, BODY_LENGTH, BODY_CHUNKED, PASS, STOPPED, LAST, HOLD };
 
     // One request as it went out, kept while it waits for its answer.
     struct CSent {
@@ -121,6 +131,10 @@ private:
     bool m_bToOrigin = false;
     CString m_strOriginHost;
     int m_nOriginPort = 0;
+    bool m_bFollowServers = false;
+    std::string m_strHeld; // the held head and what came after it
+    CString m_strHeldHost;
+    int m_nHeldPort = 0;
     CString m_strAuthLine;
     WORD m_nOwnPort = 0;
     std::deque<CSent> m_sent;

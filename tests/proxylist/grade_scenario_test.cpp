@@ -2,11 +2,13 @@
 // stand-in's judge and judges in the public judges' styles, started on
 // loopback by the CTest fixture (peers.sh), the proxies connecting onwards
 // from 127.0.0.2 and up so the judge sees another address than this
-// program's. One proxy of each kind against each judge, then a batch of 200
-// with silent and refusing addresses among them, its ranking and its stored
-// results.
+// program's. One proxy of each kind against each judge, then a batch of 400
+// all in flight at once, with silent, unaccepting and refusing addresses and
+// host names among them, its ranking and its stored results.
+#include "framework/core/socket_api.h"
 #include "framework/core/string_list.h"
 #include "framework/core/thread_api.h"
+#include "proxy/socks_handshake.h"
 #include "proxylist/download.h"
 #include "proxylist/judge_client.h"
 #include "proxylist/proxy_batch_test.h"
@@ -44,6 +46,8 @@ protected:
         m_strJudgeUrl = GetJudgeUrl("", m_strVendor.c_str()).str();
         m_standIns = ReadStandIns(PeersDir());
         ASSERT_GE(m_standIns.size(), 6u);
+        SockInitOnce();
+        m_nSocketsBefore = SockOpenCount();
     }
 
     // The first stand-in of a kind.
@@ -54,16 +58,33 @@ protected:
         return std::string();
     }
 
-    // The 200 entries of the batch: every stand-in after the first six, and
-    // refusing addresses (nothing listens on port 9 of 127.0.1.x) to fill up.
-    void BatchEntries(CStringList& rEntries, std::map<std::string, std::string>& rKindOf) const
+    // The entries of the batch: every stand-in after the first six (every
+    // fourth named by a host name, so its address is looked up), the SOCKS5
+    // servers (microsocks passes nothing on: elite; with a wrong account, or
+    // spoken to in SOCKS4a, it refuses: dead), and refusing addresses
+    // (nothing listens on port 9 of 127.0.1.x) to fill up.
+    void BatchEntries(CStringList& rEntries, std::map<std::string, std::string>& rKindOf, int nCount) const
     {
         for (size_t i = 6; i < m_standIns.size(); ++i) {
+            std::string strEntry = m_standIns[i].strEntry;
+            if (i % 4 == 0) strEntry = "localhost" + strEntry.substr(strEntry.find(':'));
             // The vendor's text after the port belongs to the entry.
-            rEntries.AddTail((m_standIns[i].strEntry + " " + m_standIns[i].strKind).c_str());
-            rKindOf[m_standIns[i].strEntry] = m_standIns[i].strKind;
+            rEntries.AddTail((strEntry + " " + m_standIns[i].strKind).c_str());
+            rKindOf[strEntry] = m_standIns[i].strKind;
         }
-        for (int i = 1; rEntries.GetCount() < 200; ++i) {
+        auto socksAt = [](const char* pszFile) {
+            return "127.0.0.1:" + std::to_string(std::atoi(ReadRaw(PeersDir() + pszFile).c_str()));
+        };
+        const std::string strOpen = socksAt("microsocks.port"), strAccount = socksAt("microsocks_account.port");
+        const std::pair<std::string, const char*> socks[] = {{"socks5://" + strOpen + ",ZZ", "plain"},
+                                                             {"socks5h://cwuser:cwpass@" + strAccount, "plain"},
+                                                             {"socks5://cwuser:wrong@" + strAccount, "refusing"},
+                                                             {"socks4a://" + strOpen, "refusing"}};
+        for (const auto& one : socks) {
+            rEntries.AddTail(one.first.c_str());
+            rKindOf[ProxyResultKey(one.first.c_str()).str()] = one.second;
+        }
+        for (int i = 1; rEntries.GetCount() < nCount; ++i) {
             std::string strEntry = "127.0.1." + std::to_string(i) + ":9";
             rEntries.AddTail(strEntry.c_str());
             rKindOf[strEntry] = "refusing";
@@ -73,6 +94,7 @@ protected:
     std::string m_strVendor;
     std::string m_strJudgeUrl;
     std::vector<CStandIn> m_standIns;
+    long m_nSocketsBefore = 0;
 };
 
 } // namespace
@@ -189,31 +211,42 @@ TEST_F(GradeScenarioTest, JudgesOfEveryStyleAndBehindAFrontGradeEveryKindOfProxy
     EXPECT_GT(MeasureDownloadSpeed("127.0.0.1", nPort, strSample, &deadline), 0.0);
 }
 
-TEST_F(GradeScenarioTest, BatchOf200EndsInTimeRanksTheGradesAndItsResultsSurviveAReload)
+TEST_F(GradeScenarioTest, BatchOfHundredsAtOnceGradesEveryKindRanksTheGradesAndItsResultsSurviveAReload)
 {
     CStringList entries;
     std::map<std::string, std::string> kindOf;
-    BatchEntries(entries, kindOf);
-    ASSERT_EQ(entries.GetCount(), 200);
+    BatchEntries(entries, kindOf, 400);
+    ASSERT_EQ(entries.GetCount(), 400);
 
+    // All of them in flight at once: the silent and the unaccepted ones
+    // each hold only a socket until their own limit.
     const DWORD kDeadlineMs = 40000;
     CProxyBatchTest batch;
-    double dStart = CwMonotonicMs();
-    ASSERT_TRUE(batch.Start(entries, m_strJudgeUrl.c_str(), kDeadlineMs, 32, 3000));
-    EXPECT_EQ(batch.Total(), 200);
-    // Progress can be read while it runs.
-    int nSeenBefore = batch.Done();
+    ASSERT_TRUE(batch.Start(entries, m_strJudgeUrl.c_str(), kDeadlineMs, 400, 4000));
+    EXPECT_EQ(batch.Total(), 400);
     ASSERT_TRUE(batch.Wait(kDeadlineMs + 5000)) << "the batch must end by its deadline";
-    double dTook = CwMonotonicMs() - dStart;
-    EXPECT_LE(nSeenBefore, 200);
     EXPECT_TRUE(batch.JudgeAnswered());
-    EXPECT_EQ(batch.Done(), 200);
-    std::printf("batch of 200, 32 at a time: %.0f ms\n", dTook);
+    EXPECT_EQ(batch.Done(), 400);
 
-    ASSERT_EQ(batch.Results().size(), 200u);
+    // Every entry graded as its kind, in the order given, and each stand-in
+    // that answered has its connect and response times.
+    ASSERT_EQ(batch.Results().size(), 400u);
+    POSITION posGiven = entries.GetHeadPosition();
     for (const CProxyBatchResult& one : batch.Results()) {
+        EXPECT_EQ(one.strEntry, entries.GetNext(posGiven));
         std::string strKey = ProxyResultKey(one.strEntry).str();
         EXPECT_EQ(one.report.eGrade, ExpectedGrade(kindOf[strKey])) << one.strEntry.str();
+        if (one.report.eGrade != PROXY_GRADE_DEAD) {
+            EXPECT_GE(one.report.nConnectMs, 1) << one.strEntry.str();
+            EXPECT_GE(one.report.nResponseMs, 1) << one.strEntry.str();
+        }
+    }
+    EXPECT_EQ(SockOpenCount(), m_nSocketsBefore) << "every probe's socket is closed";
+    // A SOCKS server's refusal comes back in words.
+    for (const CProxyBatchResult& one : batch.Results()) {
+        if (one.strEntry.Find("cwuser:wrong@") >= 0) {
+            EXPECT_EQ(one.report.strFailure, SocksErrorText(SOCKS_ERROR_ACCOUNT_REFUSED));
+        }
     }
 
     CProxyResults results;
@@ -222,7 +255,7 @@ TEST_F(GradeScenarioTest, BatchOf200EndsInTimeRanksTheGradesAndItsResultsSurvive
     ASSERT_TRUE(results.Save(strPath.c_str()));
     CProxyResults reloaded;
     ASSERT_TRUE(reloaded.Load(strPath.c_str()));
-    EXPECT_EQ(reloaded.GetCount(), 200);
+    EXPECT_EQ(reloaded.GetCount(), 400);
     CStoredProxyResult via;
     // The batch's second entry is a Via-adding one, with the kind after it.
     ASSERT_EQ(kindOf[ProxyResultKey(batch.Results()[1].strEntry).str()], "via");
@@ -233,7 +266,7 @@ TEST_F(GradeScenarioTest, BatchOf200EndsInTimeRanksTheGradesAndItsResultsSurvive
 
     CStringList ranked;
     RankProxyEntries(entries, reloaded, ranked);
-    ASSERT_EQ(ranked.GetCount(), 200);
+    ASSERT_EQ(ranked.GetCount(), 400);
     // Best first, each grade after the better ones, the dead last and marked;
     // among the elite the fast plain ones before the slow ones.
     const EProxyGrade kOrder[] = {PROXY_GRADE_ELITE, PROXY_GRADE_ANONYMOUS, PROXY_GRADE_TRANSPARENT,
@@ -252,13 +285,19 @@ TEST_F(GradeScenarioTest, BatchOf200EndsInTimeRanksTheGradesAndItsResultsSurvive
             strLastEliteKind = strKind;
         }
     }
+    // The next Test All takes them in that order, without the marks.
+    CStringList ordered;
+    OrderForTesting(entries, reloaded, ordered);
+    ASSERT_EQ(ordered.GetCount(), ranked.GetCount());
+    for (POSITION posRanked = ranked.GetHeadPosition(), posOrdered = ordered.GetHeadPosition(); posRanked;)
+        EXPECT_EQ(EntryFromRankedText(ranked.GetNext(posRanked)), ordered.GetNext(posOrdered));
 
     // A list update that keeps some entries keeps their results; the rest
     // count as untested and come after every tested one, before the dead.
     CStringList update;
     update.AddTail("127.0.2.1:9 new");
     update.AddTail(batch.Results()[0].strEntry);
-    update.AddTail(batch.Results()[199].strEntry);
+    update.AddTail(batch.Results()[399].strEntry);
     reloaded.KeepOnly(update);
     ASSERT_TRUE(reloaded.Save(strPath.c_str()));
     CProxyResults afterUpdate;
@@ -268,7 +307,7 @@ TEST_F(GradeScenarioTest, BatchOf200EndsInTimeRanksTheGradesAndItsResultsSurvive
     std::vector<std::string> order;
     for (POSITION pos = ranked.GetHeadPosition(); pos;) order.push_back(ranked.GetNext(pos).str());
     const std::vector<std::string> expected = {batch.Results()[0].strEntry.str(), "127.0.2.1:9 new",
-                                               batch.Results()[199].strEntry.str() + PROXY_DEAD_SUFFIX};
+                                               batch.Results()[399].strEntry.str() + PROXY_DEAD_SUFFIX};
     EXPECT_EQ(order, expected);
 }
 

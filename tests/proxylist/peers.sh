@@ -68,6 +68,7 @@ CONF
   for _ in $(seq 15); do kinds+=(plain via xff inject); done
   for _ in $(seq 10); do kinds+=(slow); done
   for _ in $(seq 40); do kinds+=(silent); done
+  for _ in $(seq 10); do kinds+=(unaccepted); done
   setsid python3 "$src/tests/e2e/lib/standin_proxies.py" ${kinds[@]/#/--kind } \
       --port-file "$state/standins.port" >"$state/standins.out" 2>&1 &
   echo $! > "$state/standins.pid"

@@ -7,6 +7,7 @@
 // and its cancel.
 #include "dialog_fixture.h"
 
+#include "framework/core/socket_api.h"
 #include "proxylist/proxy_results.h"
 #include "res/resource.h"
 #include "support/peers_dir.h"
@@ -245,4 +246,48 @@ TEST_F(TestAllTest, TestAllOf200EndsByItsDeadlineRanksTheListKeepsItAcrossAResta
     EXPECT_EQ(3u, ComboItems().size());
     ASSERT_TRUE(file.Load(ResultsFile().c_str()));
     EXPECT_EQ(0, file.GetCount());
+}
+
+TEST_F(TestAllTest, ExitDuringTestAllEndsTheDialogSetsTheBrowserDirectAndTheBatchLetGoOfClosesItsSockets)
+{
+    // Proxies that never answer, each with a limit as long as the run's: the
+    // run would go on for a minute.
+    CNetJobLimits limits = m_saved;
+    limits.dwTestAllMs = 60000;
+    limits.dwTestAllEntryMs = 60000;
+    SetNetJobLimits(limits);
+    std::string strList;
+    int nEntries = 0;
+    for (const CStandIn& one : m_standIns)
+        if (one.strKind == "silent" || one.strKind == "unaccepted") {
+            strList += one.strEntry + "\r\n";
+            ++nEntries;
+        }
+    ASSERT_GE(nEntries, 40);
+    StoredSettings s;
+    s.dwUseProxy = 1;
+    s.strProxyName = EntryOf("plain");
+    StoreWithVendor(s);
+    WriteRaw(ListFile(), strList);
+    CSettingsDlg& dlg = Open();
+    ASSERT_EQ(1u, BrowserProxyEnable());
+    const std::string strResultsBefore = ReadRaw(ResultsFile());
+    const long nSocketsBefore = SockOpenCount();
+
+    ::SendMessageA(::GetDlgItem(dlg.m_hWnd, IDC_TESTALLPROXIES), BM_CLICK, 0, 0);
+    ASSERT_TRUE(dlg.IsTestAllRunning());
+    // Every entry in flight, each holding a socket.
+    ASSERT_TRUE(PumpUntil([&] { return SockOpenCount() >= nSocketsBefore + nEntries; }, 10000));
+
+    ForgetBoxes();
+    dlg.SendMessage(WM_COMMAND, ID_EXIT_CLOAKWALL, 0);
+    EXPECT_EQ(0, dlg.GetModalResult());
+    EXPECT_FALSE(dlg.IsTestAllRunning());
+    EXPECT_EQ(0u, BrowserProxyEnable());
+    EXPECT_TRUE(Boxes().empty());
+    // The batch ends on its own thread and closes what it held; nothing it
+    // found is stored, since the user left before it ended.
+    EXPECT_TRUE(PumpUntil([&] { return SockOpenCount() <= nSocketsBefore; }, 10000))
+        << SockOpenCount() - nSocketsBefore << " sockets still open";
+    EXPECT_EQ(strResultsBefore, ReadRaw(ResultsFile()));
 }

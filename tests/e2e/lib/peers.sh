@@ -1,5 +1,5 @@
 # Shared by the proxy's end-to-end scripts and the benchmark: start loopback
-# peers (nginx origin, tinyproxy, privoxy, proxy-harness) with configs in a
+# peers (nginx origin, tinyproxy, privoxy, microsocks, proxy-harness) with configs in a
 # temporary folder, wait for them, and stop every one of them on exit.
 # Everything listens on 127.0.0.1 only.
 #
@@ -137,6 +137,16 @@ CONF
   privoxy --no-daemon "$dir/config" >"$dir/stdout" 2>&1 &
   PEER_PIDS+=($!)
   wait_port "$port"
+}
+
+# start_microsocks PORT [USER PASSWORD]: a SOCKS5 upstream (microsocks),
+# asking for the account when one is given.
+start_microsocks() {
+  local port=$1 user=${2:-} password=${3:-} args=(-i 127.0.0.1 -p "$1")
+  [ -n "$user" ] && args+=(-u "$user" -P "$password")
+  microsocks "${args[@]}" >"$WORK/microsocks-$port.out" 2>&1 &
+  PEER_PIDS+=($!)
+  wait_port "$port" || fail "nothing listens on 127.0.0.1:$port"
 }
 
 # start_harness ARGS...: proxy-harness on a port of its own choosing; sets

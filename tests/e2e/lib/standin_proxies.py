@@ -10,6 +10,8 @@ one per proxy), so a judge sees an address other than the client's:
   inject  puts a script into every answer it carries (tampering)
   silent  accepts connections and never answers
   slow    as plain, but waits --slow-seconds before it answers
+  unaccepted  listens with the shortest backlog and never accepts: once the
+          backlog is full, a connect is never answered
 Only loopback targets are served. --port-file receives one line per proxy,
 "kind port", once all of them listen.
 """
@@ -106,19 +108,24 @@ def run_proxy(listener, kind, source, opts):
 def main():
     p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     p.add_argument("--kind", action="append", required=True,
-                   choices=["xff", "via", "plain", "inject", "silent", "slow"])
+                   choices=["xff", "via", "plain", "inject", "silent", "slow", "unaccepted"])
     p.add_argument("--slow-seconds", type=float, default=1.5)
     p.add_argument("--port-file", required=True)
     opts = p.parse_args()
 
     lines = []
+    unaccepted = []
     for index, kind in enumerate(opts.kind):
         listener = socket.socket()
         listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
         listener.bind(("127.0.0.1", 0))
-        listener.listen(256)
-        source = "127.0.0.%d" % (2 + index)
-        threading.Thread(target=run_proxy, args=(listener, kind, source, opts), daemon=True).start()
+        if kind == "unaccepted":
+            listener.listen(0)
+            unaccepted.append(listener)
+        else:
+            listener.listen(256)
+            source = "127.0.0.%d" % (2 + index)
+            threading.Thread(target=run_proxy, args=(listener, kind, source, opts), daemon=True).start()
         lines.append("%s %d\n" % (kind, listener.getsockname()[1]))
     tmp = opts.port_file + ".tmp"
     with open(tmp, "w") as f:

@@ -1,0 +1,160 @@
+// The steps of one proxy's test, each taken when its socket is ready.
+#include "judge_probe.h"
+
+namespace {
+
+// One buffer for every probe: the batch runs them all on one thread.
+char g_buffer[16 * 1024];
+
+} // namespace
+
+CJudgeProbe::~CJudgeProbe()
+{
+    if (m_socket != NO_SOCKET) SockClose(m_socket);
+}
+
+void CJudgeProbe::UseSocks(ESocksVersion eVersion, const CString& strHost, WORD nPort, const CString& strUser,
+                           const CString& strPassword)
+{
+    m_pSocks.reset(new CSocksHandshake);
+    m_strPending.clear();
+    if (m_pSocks->Start(eVersion, strHost, nPort, strUser, strPassword, m_strPending) == CSocksHandshake::FAILED)
+        m_bSocksFailed = TRUE;
+}
+
+void CJudgeProbe::Connect(DWORD dwAddr, WORD nPort, const CString& strRequest, double dNowMs)
+{
+    m_strRequest = strRequest;
+    m_dStartMs = dNowMs;
+    if (m_bSocksFailed) return Fail();
+    m_socket = SockConnectIPv4Begin(dwAddr, nPort);
+    m_eStep = m_socket == NO_SOCKET ? STEP_DONE : STEP_CONNECTING;
+}
+
+int CJudgeProbe::Want() const
+{
+    BOOL bUnsent = m_nSent < m_strPending.size();
+    switch (m_eStep) {
+    case STEP_CONNECTING: return SOCK_WANT_CONNECT;
+    case STEP_HANDSHAKE: return bUnsent ? SOCK_WANT_WRITE : SOCK_WANT_READ;
+    case STEP_SENDING: return SOCK_WANT_WRITE;
+    case STEP_RECEIVING: return SOCK_WANT_READ;
+    default: return 0;
+    }
+}
+
+BOOL CJudgeProbe::Flush()
+{
+    while (m_nSent < m_strPending.size()) {
+        int n = SockSendSome(m_socket, m_strPending.data() + m_nSent, static_cast<int>(m_strPending.size() - m_nSent));
+        if (n == SOCK_NOTHING_YET) return FALSE;
+        if (n <= 0) {
+            Fail();
+            return FALSE;
+        }
+        m_nSent += static_cast<size_t>(n);
+    }
+    return TRUE;
+}
+
+void CJudgeProbe::StartRequest(double dNowMs)
+{
+    m_eStep = STEP_SENDING;
+    m_dRequestMs = dNowMs;
+    m_strPending.assign(m_strRequest.GetString(), static_cast<size_t>(m_strRequest.GetLength()));
+    m_nSent = 0;
+    // A fresh connection has room for a request this small: sent now, it
+    // saves a wait.
+    if (Flush()) m_eStep = STEP_RECEIVING;
+}
+
+void CJudgeProbe::OnReady(int nReady, double dNowMs)
+{
+    switch (m_eStep) {
+    case STEP_CONNECTING:
+        if (nReady & SOCK_READY_CONNECT_FAILED) return Fail();
+        if (!(nReady & SOCK_READY_CONNECTED)) return;
+        m_dConnectedMs = dNowMs;
+        if (!m_pSocks) return StartRequest(dNowMs);
+        m_eStep = STEP_HANDSHAKE;
+        m_nSent = 0;
+        Flush();
+        return;
+    case STEP_HANDSHAKE:
+        if (nReady & SOCK_READY_WRITE) Flush();
+        if (nReady & SOCK_READY_READ) ReceiveGreeting(dNowMs);
+        return;
+    case STEP_SENDING:
+        if ((nReady & SOCK_READY_WRITE) && Flush()) m_eStep = STEP_RECEIVING;
+        return;
+    case STEP_RECEIVING:
+        if (nReady & SOCK_READY_READ) ReceiveAnswer(dNowMs);
+        return;
+    default: return;
+    }
+}
+
+void CJudgeProbe::ReceiveGreeting(double dNowMs)
+{
+    // No more than the step needs: what follows the reply is the tunnel's.
+    int nWant = m_pSocks->BytesWanted();
+    if (nWant > static_cast<int>(sizeof g_buffer)) nWant = static_cast<int>(sizeof g_buffer);
+    int n = SockRecv(m_socket, g_buffer, nWant);
+    if (n == SOCK_NOTHING_YET) return;
+    CSocksHandshake::EStatus eStatus;
+    std::string strOut;
+    if (n <= 0) {
+        eStatus = m_pSocks->Closed();
+    } else {
+        int nUsed = 0;
+        eStatus = m_pSocks->Feed(g_buffer, n, &nUsed, strOut);
+    }
+    if (eStatus == CSocksHandshake::FAILED) {
+        m_bSocksFailed = TRUE;
+        return Fail();
+    }
+    if (eStatus == CSocksHandshake::DONE) return StartRequest(dNowMs);
+    if (!strOut.empty()) {
+        m_strPending = strOut;
+        m_nSent = 0;
+        Flush();
+    }
+}
+
+void CJudgeProbe::ReceiveAnswer(double dNowMs)
+{
+    // One receive per wake: a judge's answer mostly arrives whole, and under
+    // Wine each further receive that finds nothing is one more round trip.
+    int n = SockRecv(m_socket, g_buffer, sizeof g_buffer);
+    if (n == SOCK_NOTHING_YET) return;
+    if (n < 0) return Fail();
+    if (n == 0) {
+        m_bAnswered = m_answer.IsCompleteAtClose();
+    } else {
+        if (!m_answer.Add(g_buffer, n)) return Fail();
+        if (!m_answer.IsComplete()) return;
+        m_bAnswered = TRUE;
+    }
+    m_dEndMs = dNowMs;
+    m_eStep = STEP_DONE;
+}
+
+void CJudgeProbe::Finish(const CJudgeBaseline& baseline, const CString& strMarker, CProxyGradeReport& rReport)
+{
+    rReport = CProxyGradeReport();
+    if (m_dConnectedMs > 0) rReport.nConnectMs = static_cast<int>(m_dConnectedMs - m_dStartMs) + 1;
+    if (m_bSocksFailed && m_pSocks) rReport.strFailure = SocksErrorText(m_pSocks->Error());
+    if (m_socket != NO_SOCKET) {
+        SockClose(m_socket);
+        m_socket = NO_SOCKET;
+    }
+    m_eStep = STEP_DONE;
+    if (!m_bAnswered) {
+        rReport.eGrade = PROXY_GRADE_DEAD;
+        return;
+    }
+    rReport.nResponseMs = static_cast<int>(m_dEndMs - m_dRequestMs) + 1;
+    rReport.dKBPerSec = m_answer.Bytes() / 1024.0 / (rReport.nResponseMs / 1000.0);
+    rReport.eGrade =
+        GradeProxiedAnswer(baseline.answer, m_answer.Status(), m_answer.Body(), strMarker, rReport.strGiveaways);
+}

@@ -1,0 +1,81 @@
+// One proxy's test inside a batch that waits on many sockets at once: a
+// non-blocking connect, the SOCKS greeting when the proxy is one, the
+// judge's request sent through the proxy, its answer read as it comes, each
+// step taken when the batch's wait says its socket is ready, never waiting
+// itself. The batch owns the clock and the limits; the probe only says what
+// its socket waits for.
+#pragma once
+
+#include "framework/core/socket_api.h"
+#include "http_answer_reader.h"
+#include "judge_client.h"
+#include "proxy/socks_handshake.h"
+
+#include <memory>
+#include <string>
+
+class CJudgeProbe {
+public:
+    enum EStep {
+        STEP_IDLE,       // not started, or waiting for its host's address
+        STEP_CONNECTING, // the connect is under way
+        STEP_HANDSHAKE,  // the SOCKS greeting, before the request
+        STEP_SENDING,    // the request, as far as the socket takes it
+        STEP_RECEIVING,  // the answer, up to its length or the close
+        STEP_DONE        // answered, refused or failed; Finish says which
+    };
+
+    CJudgeProbe() = default;
+    ~CJudgeProbe(); // closes the socket
+    CJudgeProbe(const CJudgeProbe&) = delete;
+    CJudgeProbe& operator=(const CJudgeProbe&) = delete;
+
+    // Before Connect, for a SOCKS proxy: the greeting for a tunnel to
+    // strHost:nPort (the judge, by the name it is given), with the account
+    // when strUser is not empty.
+    void UseSocks(ESocksVersion eVersion, const CString& strHost, WORD nPort, const CString& strUser,
+                  const CString& strPassword);
+
+    // Starts the connect to the proxy at dwAddr:nPort (network order
+    // address) with strRequest to send once connected (and greeted). Done
+    // at once when the connect failed straight away.
+    void Connect(DWORD dwAddr, WORD nPort, const CString& strRequest, double dNowMs);
+
+    EStep Step() const { return m_eStep; }
+    BOOL IsDone() const { return m_eStep == STEP_DONE; }
+    // The socket to wait on and what for (a SOCK_WANT_ value); NO_SOCKET
+    // and 0 while there is nothing to wait for.
+    SOCKET_HANDLE Socket() const { return m_eStep == STEP_DONE ? NO_SOCKET : m_socket; }
+    int Want() const;
+
+    // What the wait reported for Socket() (SOCK_READY_ bits); takes every
+    // step that can be taken without waiting again.
+    void OnReady(int nReady, double dNowMs);
+
+    // Fills rReport from what happened and closes the socket: graded when a
+    // whole answer came, else dead (with the SOCKS server's refusal in
+    // words). The caller decides untested itself.
+    void Finish(const CJudgeBaseline& baseline, const CString& strMarker, CProxyGradeReport& rReport);
+
+private:
+    void Fail() { m_eStep = STEP_DONE; }
+    // Sends what is pending; TRUE once all of it is out.
+    BOOL Flush();
+    void StartRequest(double dNowMs);
+    void ReceiveGreeting(double dNowMs);
+    void ReceiveAnswer(double dNowMs);
+
+    EStep m_eStep = STEP_IDLE;
+    SOCKET_HANDLE m_socket = NO_SOCKET;
+    std::unique_ptr<CSocksHandshake> m_pSocks;
+    BOOL m_bSocksFailed = FALSE;
+    std::string m_strPending; // to send in this step
+    size_t m_nSent = 0;
+    CString m_strRequest;
+    BOOL m_bAnswered = FALSE;
+    CHttpAnswerReader m_answer;
+    double m_dStartMs = 0;
+    double m_dConnectedMs = 0;
+    double m_dRequestMs = 0;
+    double m_dEndMs = 0;
+};
