@@ -131,6 +131,7 @@ protected:
     // chooses the entry typed there.
     void OnOKOrEnter();
     LRESULT OnNetJobDone(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTestAllDone(WPARAM wParam, LPARAM lParam);
     LRESULT OnSetCursorMsg(WPARAM wParam, LPARAM lParam);
     LRESULT OnQueryEndSession(WPARAM wParam, LPARAM lParam);
     LRESULT OnEndSession(WPARAM wParam, LPARAM lParam);
@@ -181,8 +182,10 @@ private:
     static const UINT WM_NETJOB_DONE = WM_APP + 1;
     static const UINT WM_PROXY_CHOSEN = WM_APP + 2;
     static const UINT_PTR JOB_DEADLINE_TIMER = 997;
-    // Reads the progress of "Test All Proxies" while it runs.
+    // Reads the progress of "Test All Proxies" while it runs; the batch
+    // posts the message when it has finished.
     static const UINT_PTR TEST_ALL_TIMER = 996;
+    static const UINT WM_TEST_ALL_DONE = WM_APP + 6;
 
     // The end of "Test All Proxies": its results kept and the list re-ranked.
     void FinishTestAll();

@@ -58,7 +58,7 @@ void CSettingsDlg::OnTestAllProxies()
     OrderForTesting(entries, m_results, ordered);
     m_pBatch.reset(new CProxyBatchTest);
     if (!m_pBatch->Start(ordered, GetJudgeUrl(g_regJudgeUrl.Get(), g_regUpdateServer.Get()), limits.dwTestAllMs,
-                         limits.nTestAllParallel, limits.dwTestAllEntryMs)) {
+                         limits.nTestAllParallel, limits.dwTestAllEntryMs, m_hWnd, WM_TEST_ALL_DONE)) {
         m_pBatch.reset();
         SetStatusText("The test could not be started.");
         return;
@@ -77,6 +77,13 @@ void CSettingsDlg::OnUpdateTestAllProxies(CCmdUI* pCmdUI)
     pCmdUI->Enable(m_pBatch != nullptr || !IsNetJobRunning());
 }
 
+LRESULT CSettingsDlg::OnTestAllDone(WPARAM, LPARAM)
+{
+    // A notice of a batch let go of (Exit) finds none, or one still running.
+    if (m_pBatch && m_pBatch->IsFinished()) FinishTestAll();
+    return 0;
+}
+
 void CSettingsDlg::FinishTestAll()
 {
     KillTimer(TEST_ALL_TIMER);
@@ -86,8 +93,12 @@ void CSettingsDlg::FinishTestAll()
     SetDlgItemText(IDC_TESTALLPROXIES, kTestAllText);
     ShowBusy(FALSE);
     if (!pBatch->JudgeAnswered()) {
-        ShowNotice("Test All Proxies",
-                   "The proxy judge did not answer, so no proxy was tested.\nCheck the connection and try again.");
+        ShowNotice(
+            "Test All Proxies",
+            pBatch->JudgeBlind()
+                ? "The proxy judge did not see your address, so no proxy was graded.\nName another judge "
+                  "under \"Proxy Sources...\"."
+                : "The proxy judge did not answer, so no proxy was tested.\nCheck the connection and try again.");
         return;
     }
 

@@ -172,6 +172,14 @@ TEST_F(GradeScenarioTest, JudgesOfEveryStyleAndBehindAFrontGradeEveryKindOfProxy
     EXPECT_FALSE(GradeOneProxy(EntryOf("xff").c_str(), judgeUrl["blind"].c_str(), deadline, blind));
     EXPECT_TRUE(blind.bJudgeBlind);
     EXPECT_EQ(blind.eGrade, PROXY_GRADE_UNTESTED);
+    CStringList blindList;
+    blindList.AddTail(EntryOf("xff").c_str());
+    CProxyBatchTest blindBatch;
+    ASSERT_TRUE(blindBatch.Start(blindList, judgeUrl["blind"].c_str(), 10000));
+    ASSERT_TRUE(blindBatch.Wait(15000));
+    EXPECT_FALSE(blindBatch.JudgeAnswered());
+    EXPECT_TRUE(blindBatch.JudgeBlind());
+    EXPECT_EQ(blindBatch.Results()[0].report.eGrade, PROXY_GRADE_UNTESTED);
     std::string strList = "  http://127.0.1.1:9/judge " + judgeUrl["blind"] + "\t" + judgeUrl["env"] + " ";
     CJudgeBaseline listed;
     ASSERT_TRUE(AskJudgeDirect(strList.c_str(), deadline, listed));
