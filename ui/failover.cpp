@@ -45,8 +45,10 @@ void CSettingsDlg::StartFailoverProbe()
     if (m_probeJob.IsRunning()) return;
     CFailoverProbe probe;
     probe.strChosen = m_strActiveProxy;
-    PickFailoverEntry(m_entries, m_results, m_strActiveProxy, probe.strCandidate);
-    PickProbeOthers(m_entries, m_results, probe.strChosen, probe.strCandidate, kProbeOthers, probe.others);
+    CStringList entries;
+    GetEntriesInForce(entries);
+    PickFailoverEntry(entries, m_results, m_strActiveProxy, probe.strCandidate);
+    PickProbeOthers(entries, m_results, probe.strChosen, probe.strCandidate, kProbeOthers, probe.others);
     auto pResult = std::make_shared<int>(FAILOVER_PROBE_NOTHING_ANSWERS);
     DWORD dwLimitMs = GetNetJobLimits().dwReachabilityMs;
     if (!m_probeJob.Start(

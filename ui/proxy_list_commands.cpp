@@ -86,7 +86,10 @@ BOOL CSettingsDlg::RefreshProxyList(std::function<void(ProxyListUpdateResult, co
             if (result == PROXY_LIST_UPDATED) {
                 // Results of proxies that stay in the list stay too.
                 int nBefore = m_results.GetCount();
-                m_results.KeepOnly(update.entries);
+                CStringList keep;
+                for (POSITION pos = update.entries.GetHeadPosition(); pos;) keep.AddTail(update.entries.GetNext(pos));
+                if (!m_strTorEntry.IsEmpty()) keep.AddTail(m_strTorEntry);
+                m_results.KeepOnly(keep);
                 if (m_results.GetCount() != nBefore) SaveProxyResults();
                 FillProxyCombo(update.entries);
             }
@@ -101,6 +104,9 @@ BOOL CSettingsDlg::RefreshProxyList(std::function<void(ProxyListUpdateResult, co
 
 void CSettingsDlg::OnUpdateProxyList()
 {
+    // Tor is looked for again beside the download: it may have started or
+    // stopped since.
+    ProbeTor();
     RefreshProxyList([this](ProxyListUpdateResult result, const CString& text, BOOL) {
         Say(text, GetProxyListUpdateCaption(result));
     });

@@ -61,6 +61,7 @@ BEGIN_MESSAGE_MAP(CSettingsDlg, CTrayDialog)
     ON_UPDATE_COMMAND_UI(ID_TEST_ALL_PROXIES, OnUpdateTestAllProxies)
     ON_MESSAGE(WM_UPSTREAM_DOWN, OnUpstreamDown)
     ON_MESSAGE(WM_FAILOVER_PROBED, OnFailoverProbed)
+    ON_MESSAGE(WM_TOR_PROBE_DONE, OnTorProbeDone)
 END_MESSAGE_MAP()
 
 CSettingsDlg::CSettingsDlg(CWnd* pParent) : CTrayDialog(IDD_SETTINGS_DIALOG, pParent), m_bEnabled(0)
@@ -127,6 +128,7 @@ BOOL CSettingsDlg::OnInitDialog()
         DisableConnectionsUsingProxy(kLocalProxyAddress);
     }
     RestartCleaner();
+    ProbeTor();
 
     if (g_regMinimize.Get() == 1) {
         SetTimer(kHideTimer, 1);
@@ -175,6 +177,8 @@ void CSettingsDlg::FillProxyCombo(const CStringList& entries)
     std::set<std::string> seen;
     for (POSITION pos = entries.GetHeadPosition(); pos;) {
         const CString& entry = entries.GetNext(pos);
+        // Tor is offered on its own, first, and only while it answers.
+        if (!m_strTorEntry.IsEmpty() && entry == m_strTorEntry) continue;
         if (seen.insert(entry.str()).second) sorted.push_back(entry);
     }
     std::stable_sort(sorted.begin(), sorted.end(),
@@ -205,13 +209,13 @@ void CSettingsDlg::FillProxyCombo(const CStringList& entries)
         // time; the entry itself is kept beside it, for the test and for
         // "Save Settings".
         CString strEntry = EntryFromRankedText(ranked.GetNext(pos));
-        CString strState = FormatProxyState(strEntry, m_results);
-        CString strLine = ShownEntry(strEntry);
-        if (!strState.IsEmpty()) strLine += " " + strState;
+        CString strLine = ChoiceLine(strEntry);
         m_comboProxy.AddString(strLine);
         m_comboEntries.push_back(strEntry);
         if (bEditIsLine && strEntry == strEditEntry) strEdit = strLine;
     }
+    OfferTorFirst();
+    if (bEditIsLine && !m_strTorEntry.IsEmpty() && strEditEntry == m_strTorEntry) strEdit = ChoiceLine(m_strTorEntry);
     ::SendMessageA(m_comboProxy.m_hWnd, WM_SETREDRAW, TRUE, 0);
     ::InvalidateRect(m_comboProxy.m_hWnd, nullptr, TRUE);
     m_comboProxy.SetWindowText(strEdit);
@@ -233,6 +237,14 @@ CString CSettingsDlg::GetChosenEntry() const
         if (strLine == strText) return m_comboEntries[nLine];
     }
     return EntryOfShown(EntryFromChoiceText(strText));
+}
+
+CString CSettingsDlg::ChoiceLine(const CString& strEntry)
+{
+    CString strState = FormatProxyState(strEntry, m_results);
+    CString strLine = ShownEntry(strEntry);
+    if (!strState.IsEmpty()) strLine += " " + strState;
+    return strLine;
 }
 
 CString CSettingsDlg::ShownEntry(const CString& strEntry)

@@ -102,6 +102,17 @@ public:
     // list, or what was typed, without a state mark.
     CString GetChosenEntry() const;
 
+    // Posted by the Tor probe's job when it has looked (wParam: its serial).
+    static const UINT WM_TOR_PROBE_DONE = WM_APP + 20;
+
+    // Asks, off this thread, whether Tor's SOCKS port answers on this
+    // machine; the list offers it first while it does.
+    void ProbeTor();
+    LRESULT OnTorProbeDone(WPARAM wParam, LPARAM lParam);
+    // The entries a test of all proxies and failover choose from: Tor's
+    // first while it is there, then the list's.
+    void GetEntriesInForce(CStringList& rEntries) const;
+
     // The stored proxy test results, as loaded at start-up and kept since.
     const CProxyResults& GetProxyResults() const { return m_results; }
 
@@ -112,6 +123,7 @@ public:
     // Destroyed in reverse: the local proxy first, then the two threads.
     CNetJob m_netJob;   // the one network job the dialog waits on, if any
     CNetJob m_probeJob; // the look around before a failover, beside it
+    CNetJob m_torProbe; // the Tor probe, beside it
     int m_bEnabled;
     CPrivacyCleanerThread m_cleanerThread;
     CProxyGenRequestThread m_proxyGenThread;
@@ -235,6 +247,8 @@ private:
     CProxyResults m_results;
     std::map<std::string, CString> m_shownEntries; // masked text -> entry, for the entries with a password
     CStringList m_entries;                         // the list's entries, each once, alphabetically
+    CString m_strTorEntry;                         // "socks5://127.0.0.1:9050 (Tor)" while Tor answers; else empty
+    std::shared_ptr<CString> m_pTorFound;          // what the running Tor probe finds
     CString m_strActiveProxy;                      // the upstream the local proxy was started for; empty while off
     std::unique_ptr<CProxyBatchTest> m_pBatch;     // "Test All Proxies" while it runs
 
@@ -261,4 +275,8 @@ private:
     // switch's own settings were written (or needed no write). bSwitchFailed:
     // switching on failed, and the dialog stays with the proxy box focused.
     void FinishSave(BOOL bStored, BOOL bSwitchFailed = FALSE);
+    // Puts the Tor entry at the top of the combo box, when Tor is there.
+    void OfferTorFirst();
+    // The proxy list's line for an entry: its password masked, its state after it.
+    CString ChoiceLine(const CString& strEntry);
 };

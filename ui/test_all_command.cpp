@@ -47,13 +47,15 @@ void CSettingsDlg::OnTestAllProxies()
         return;
     }
     if (m_bExiting || IsNetJobRunning()) return;
-    if (m_entries.IsEmpty()) {
+    CStringList entries;
+    GetEntriesInForce(entries);
+    if (entries.IsEmpty()) {
         SetStatusText("The proxy list is empty: there is nothing to test. Update the proxy list first.");
         return;
     }
     CNetJobLimits limits = GetNetJobLimits();
     CStringList ordered;
-    OrderForTesting(m_entries, m_results, ordered);
+    OrderForTesting(entries, m_results, ordered);
     m_pBatch.reset(new CProxyBatchTest);
     if (!m_pBatch->Start(ordered, GetJudgeUrl(g_regJudgeUrl.Get(), g_regUpdateServer.Get()), limits.dwTestAllMs,
                          limits.nTestAllParallel, limits.dwTestAllEntryMs, m_hWnd, WM_TEST_ALL_DONE)) {

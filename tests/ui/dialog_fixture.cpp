@@ -31,6 +31,9 @@ void DialogTest::SetUp()
     ASSERT_TRUE(RegisterSettingsWindowClass(GetModuleHandleA(nullptr)));
     DisableConnectionProxy(g_pszConnectionName);
     g_bFirstMinimize = TRUE;
+    // A Tor on the machine running the tests must not add an entry to every
+    // list; the tests of the Tor entry name their own port.
+    m_torPorts = SetTorProbePorts({});
 }
 
 void DialogTest::TearDown()
@@ -44,6 +47,7 @@ void DialogTest::TearDown()
     DeleteFileA(MyProxiesFile().c_str());
     RemoveDirectoryA(m_strFolder.c_str());
     rawreg::ForgetCloakwallInstall();
+    SetTorProbePorts(m_torPorts);
 }
 
 void DialogTest::Store(const StoredSettings& s)

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "browser/connection_options.h"
+#include "proxylist/tor_probe.h"
 #include "settings/settings_store.h"
 #include "support/loopback_http_server.h"
 #include "support/message_box_recorder.h"
@@ -182,6 +183,7 @@ protected:
     std::unique_ptr<CLoopbackHttpServer> m_pServer;
     std::unique_ptr<CMessageBoxRecorder> m_pRecorder;
     std::unique_ptr<CSettingsDlg> m_pDlg;
+    std::vector<WORD> m_torPorts; // the probe's ports before the test
 };
 
 } // namespace uitest
