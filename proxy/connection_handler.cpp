@@ -114,7 +114,12 @@ SOCKET_HANDLE ConnectToTarget(const CAcceptedConnection& accepted, const CReques
     // line). An HTTP proxy is told by the request itself.
     CString strHost = head.m_strHost;
     int nPort = head.m_nPort;
-    if (config.IsSocks()) target.bTunnelOpen = ConnectAuthority(head.m_strRequestLine, strHost, nPort);
+    if (config.IsSocks() && head.m_strRequestLine.str().compare(0, 8, "CONNECT ") == 0) {
+        // A tunnel to nowhere in particular is refused, not sent on as a
+        // request to whatever the Host header names.
+        if (!ConnectAuthority(head.m_strRequestLine, strHost, nPort)) return NO_SOCKET;
+        target.bTunnelOpen = TRUE;
+    }
     const bool bToServer = !config.bUseUpstream || config.IsSocks();
     if (bToServer && !CwIsTcpPort(nPort)) return NO_SOCKET;
     target.strHost = strHost;

@@ -105,7 +105,7 @@ unsigned int CLocalProxyServer::ListenThreadProc(void* pParam)
 
 CLocalProxyServer::CLocalProxyServer()
     : m_sockListen(NO_SOCKET), m_sockWaker(NO_SOCKET), m_nWakePort(0), m_nLocalPort(0), m_pfnUpstreamDown(nullptr),
-      m_pUpstreamDownContext(nullptr), m_nUpstreamFailuresInARow(0)
+      m_pUpstreamDownContext(nullptr), m_nUpstreamFailuresInARow(0), m_nStartSerial(0)
 {
 }
 
@@ -128,11 +128,12 @@ BOOL CLocalProxyServer::Start(int nPort, int bUseUpstream, CString strUpstreamHo
     if (m_threadListen.IsRunning()) Stop();
 
     // Each start counts afresh: refusals of the proxy left behind say nothing
-    // of the one chosen now.
+    // of the one chosen now, and their notices name the start they belong to.
+    ++m_nStartSerial;
     std::shared_ptr<CUpstreamHealth> pHealth;
     if (m_pfnUpstreamDown)
-        pHealth =
-            std::make_shared<CUpstreamHealth>(m_nUpstreamFailuresInARow, m_pfnUpstreamDown, m_pUpstreamDownContext);
+        pHealth = std::make_shared<CUpstreamHealth>(m_nUpstreamFailuresInARow, m_pfnUpstreamDown,
+                                                    m_pUpstreamDownContext, m_nStartSerial);
     const CUpstreamConfigPtr pBefore = GetUpstreamConfig();
     PublishConfig(bUseUpstream, strUpstreamHost, nUpstreamPort, eKind, strUser, strPassword, std::move(pHealth));
     // Kept-alive connections idle between answers would carry the browser's

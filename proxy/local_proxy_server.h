@@ -39,6 +39,10 @@ public:
     // A null pfnDown hears nothing.
     void SetUpstreamDownHandler(PFN_UPSTREAM_DOWN pfnDown, void* pContext, int nFailuresInARow);
 
+    // Which start is in force: 1 after the first Start, one more after each
+    // later one. The upstream-down notice carries the start it belongs to.
+    unsigned int GetStartSerial() const { return m_nStartSerial; }
+
     // The port being listened on (the one chosen when Start was given 0).
     WORD GetLocalPort() const { return m_nLocalPort; }
 
@@ -57,6 +61,7 @@ private:
     PFN_UPSTREAM_DOWN m_pfnUpstreamDown;
     void* m_pUpstreamDownContext;
     int m_nUpstreamFailuresInARow;
+    unsigned int m_nStartSerial;
 };
 
 // The "Proxy-Authorization" line for an account, CR LF included, always on

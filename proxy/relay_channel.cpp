@@ -36,6 +36,20 @@ namespace {
 class CRelayDialPolicy : public CDialPolicy {
 public:
     explicit CRelayDialPolicy(CRelayTarget& target) : m_target(target) {}
+    // A connection's later dials to the same first hop (the upstream proxy
+    // above all, which may end its connection after every answer) reuse the
+    // address its first dial found instead of asking the resolver again.
+    BOOL Resolve(LPCTSTR pszHost, DWORD* pAddr) const override
+    {
+        if (m_target.dwHopAddr != 0 && m_target.strHopName == pszHost) {
+            *pAddr = m_target.dwHopAddr;
+            return TRUE;
+        }
+        if (!SockResolveIPv4(pszHost, pAddr)) return FALSE;
+        m_target.strHopName = pszHost;
+        m_target.dwHopAddr = *pAddr;
+        return TRUE;
+    }
     BOOL MayConnect(DWORD dwAddr, WORD nPort) const override
     {
         const bool bOwn = nPort == m_target.nOwnPort && (dwAddr == m_target.dwOwnAddr || dwAddr == 0);

@@ -113,6 +113,7 @@ BOOL CHttpGet::Send(LPCTSTR pszUrl, LPCTSTR pszProxy, LPCTSTR pszVersion)
     // each handle gets them.
     SetTimeouts(*m_pConnection, limits);
     SetTimeouts(*m_pFile, limits);
+    m_limits = limits;
     m_pFile->AddRequestHeaders(kCloseHeaders, HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
     m_pFile->SendRequest();
     CheckDeadline();
@@ -135,6 +136,14 @@ UINT CHttpGet::ReadWithin(void* pBuffer, UINT nCount)
     UINT nTotal = 0;
     while (nTotal < nCount) {
         CheckDeadline();
+        // Each wait gets what is left of the deadline now, not what was left
+        // when the request went out: otherwise a read that starts late in
+        // the job may wait that long again, past the deadline.
+        DWORD dwLeft = m_pDeadline->RemainingMs();
+        if (dwLeft < m_limits.dwReceiveMs) {
+            m_limits.dwReceiveMs = dwLeft;
+            SetTimeouts(*m_pFile, m_limits);
+        }
         DWORD dwAvailable = 0;
         if (!InternetQueryDataAvailable(*m_pFile, &dwAvailable, 0, 0)) AfxThrowInternetException(0);
         CheckDeadline();

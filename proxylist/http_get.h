@@ -68,6 +68,7 @@ private:
 
     DWORD m_dwTimeout = 0;
     const CNetDeadline* m_pDeadline = nullptr;
+    CHttpTimeouts m_limits; // the limits the request's handles have now
     std::unique_ptr<CInternetSession> m_pSession;
     std::unique_ptr<CHttpConnection> m_pConnection;
     std::unique_ptr<CHttpFile> m_pFile;

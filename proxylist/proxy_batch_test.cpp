@@ -37,7 +37,7 @@ CProxyBatchTest::~CProxyBatchTest()
 }
 
 BOOL CProxyBatchTest::Start(const CStringList& entries, LPCTSTR pszJudgeUrl, DWORD dwDeadlineMs, int nParallel,
-                            DWORD dwEntryLimitMs)
+                            DWORD dwEntryLimitMs, HWND hWndNotify, UINT nMsg)
 {
     if (m_thread.joinable()) return FALSE;
     m_results.clear();
@@ -56,6 +56,8 @@ BOOL CProxyBatchTest::Start(const CStringList& entries, LPCTSTR pszJudgeUrl, DWO
     m_bFinished = false;
     m_bJudgeAnswered = false;
     m_nWakePort = 0;
+    m_hWndNotify = hWndNotify;
+    m_nNotifyMsg = nMsg;
     // One item of the wait is the waker's.
     nParallel = std::max(1, std::min(nParallel, SOCK_WAIT_MAX - 1));
     try {
@@ -91,7 +93,14 @@ void CProxyBatchTest::Run(CProxyBatchTest* pThis, int nParallel)
         pThis->m_bJudgeAnswered = true;
         pThis->TestAll(nParallel);
     }
-    pThis->m_bFinished = true;
+    pThis->MarkFinished();
+}
+
+void CProxyBatchTest::MarkFinished()
+{
+    if (m_bFinished.exchange(true)) return;
+    // The owner finishes at once instead of at its next look.
+    if (m_hWndNotify) PostMessageA(m_hWndNotify, m_nNotifyMsg, 0, 0);
 }
 
 void CProxyBatchTest::TestAll(int nParallel)
@@ -209,7 +218,7 @@ void CProxyBatchTest::TestAll(int nParallel)
     // but the join.
     for (const CSlot& slot : slots) m_results[static_cast<size_t>(slot.nIndex)].report = CProxyGradeReport();
     m_nWakePort = 0;
-    m_bFinished = true;
+    MarkFinished();
     slots.clear();
     SockClose(waker);
 }

@@ -9,6 +9,8 @@
 #include "judge_client.h"
 #include "net_deadline.h"
 
+#include <windows.h>
+
 #include <atomic>
 #include <memory>
 #include <thread>
@@ -37,11 +39,12 @@ public:
     // Starts testing every entry against the judge at pszJudgeUrl, in the
     // order given (the owner puts the likeliest first), ending by
     // dwDeadlineMs from now at the latest; each entry, its name lookup
-    // included, gets dwEntryLimitMs at most. FALSE when a batch is already
+    // included, gets dwEntryLimitMs at most. When it has finished,
+    // hWndNotify (when given) is posted nMsg. FALSE when a batch is already
     // running (not yet Wait-ed for) or no thread could be made. Empty
     // entries are skipped.
     BOOL Start(const CStringList& entries, LPCTSTR pszJudgeUrl, DWORD dwDeadlineMs, int nParallel = kDefaultParallel,
-               DWORD dwEntryLimitMs = kDefaultEntryLimitMs);
+               DWORD dwEntryLimitMs = kDefaultEntryLimitMs, HWND hWndNotify = nullptr, UINT nMsg = 0);
 
     // Any thread; the batch's wait ends at once. Done counts the entries
     // finished, graded or not (an entry the deadline or a cancel cut short
@@ -52,7 +55,7 @@ public:
     BOOL IsFinished() const { return m_bFinished ? TRUE : FALSE; }
     // FALSE when the judge could not be asked directly: nothing was graded.
     BOOL JudgeAnswered() const { return m_bJudgeAnswered ? TRUE : FALSE; }
-    // After Wait: a judge answered, but without the user's address, so
+    // Once finished: a judge answered, but without the user's address, so
     // nothing could be graded.
     BOOL JudgeBlind() const { return m_baseline.eState == JUDGE_BASELINE_BLIND; }
 
@@ -69,6 +72,8 @@ public:
 private:
     static void Run(CProxyBatchTest* pThis, int nParallel);
     void TestAll(int nParallel);
+    // The results are in: says so, once.
+    void MarkFinished();
 
     std::unique_ptr<CNetDeadline> m_pDeadline;
     CString m_strJudgeUrl;
@@ -81,5 +86,7 @@ private:
     std::atomic<bool> m_bJudgeAnswered{false};
     // The waker the batch's wait includes; 0 while there is none.
     std::atomic<WORD> m_nWakePort{0};
+    HWND m_hWndNotify = nullptr;
+    UINT m_nNotifyMsg = 0;
     std::thread m_thread;
 };

@@ -17,7 +17,48 @@ BOOL NamesHostAndPort(LPCTSTR pszEntry)
     return !address.strHost.IsEmpty() && CwIsTcpPort(address.nPort);
 }
 
+// "elite, 42 ms": a grade's word, a comma, a number and "ms".
+BOOL IsStateMark(const CString& strInside)
+{
+    int nComma = strInside.Find(", ");
+    if (nComma <= 0) return FALSE;
+    if (ProxyGradeFromName(strInside.Left(nComma)) == PROXY_GRADE_UNTESTED) return FALSE;
+    CString strFigure = strInside.Mid(nComma + 2);
+    if (strFigure.GetLength() < 4 || strFigure.Right(3) != " ms") return FALSE;
+    strFigure = strFigure.Left(strFigure.GetLength() - 3);
+    for (int i = 0; i < strFigure.GetLength(); ++i)
+        if (strFigure[i] < '0' || strFigure[i] > '9') return FALSE;
+    return TRUE;
+}
+
 } // namespace
+
+CString FormatProxyState(LPCTSTR pszEntry, const CProxyResults& results)
+{
+    CStoredProxyResult result;
+    if (!pszEntry || !results.Lookup(pszEntry, result) || result.eGrade == PROXY_GRADE_UNTESTED) return CString();
+    if (result.eGrade == PROXY_GRADE_DEAD) return "(dead)";
+    CString strState;
+    strState.Format("(%s, %d ms)", ProxyGradeName(result.eGrade), result.nConnectMs);
+    return strState;
+}
+
+CString FormatProxyChoice(LPCTSTR pszEntry, const CProxyResults& results)
+{
+    CString strState = FormatProxyState(pszEntry, results);
+    CString strEntry = pszEntry ? pszEntry : "";
+    return strState.IsEmpty() ? strEntry : strEntry + " " + strState;
+}
+
+CString EntryFromChoiceText(const CString& strText)
+{
+    CString strEntry = EntryFromRankedText(strText);
+    if (strEntry != strText) return strEntry;
+    int nOpen = strText.ReverseFind('(');
+    if (nOpen < 1 || strText[nOpen - 1] != ' ' || strText.Right(1) != ")") return strText;
+    if (!IsStateMark(strText.Mid(nOpen + 1, strText.GetLength() - nOpen - 2))) return strText;
+    return strText.Left(nOpen - 1);
+}
 
 BOOL PickFailoverEntry(const CStringList& entries, const CProxyResults& results, LPCTSTR pszFailed, CString& rChosen)
 {
@@ -45,12 +86,9 @@ BOOL PickFailoverEntry(const CStringList& entries, const CProxyResults& results,
 CString FormatStateTip(LPCTSTR pszProxy, const CProxyResults& results)
 {
     if (!pszProxy || !*pszProxy) return "Cloakwall: anonymous browsing off";
-    CStoredProxyResult result;
-    CString strState;
-    if (results.Lookup(pszProxy, result))
-        strState.Format(" (%s, %d ms)", ProxyGradeName(result.eGrade), result.nResponseMs);
-    else
-        strState = " (untested)";
+    // The same words as the proxy list's.
+    CString strState = FormatProxyState(pszProxy, results);
+    strState = " " + (strState.IsEmpty() ? CString("(untested)") : strState);
     CString strLead = "Cloakwall: on via ";
     CString strProxy = ProxyResultKey(pszProxy);
     int nRoom = kMaxTipLength - strLead.GetLength() - strState.GetLength();

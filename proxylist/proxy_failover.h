@@ -13,6 +13,18 @@
 // there is none.
 BOOL PickFailoverEntry(const CStringList& entries, const CProxyResults& results, LPCTSTR pszFailed, CString& rChosen);
 
+// What the proxy list, the tip and the notices say of an entry's stored
+// result: "(elite, 42 ms)" with the connect time, the figure the result box
+// gives as its "Response Time"; "(dead)"; empty when the entry is untested.
+CString FormatProxyState(LPCTSTR pszEntry, const CProxyResults& results);
+// The proxy list's line for an entry: the entry, then its state when it has
+// one. Only for the screen: EntryFromChoiceText gives the entry back.
+CString FormatProxyChoice(LPCTSTR pszEntry, const CProxyResults& results);
+// The entry a line of the proxy list names: the state mark that
+// FormatProxyChoice (or the ranking) put after it taken off; any other text
+// the entry had stays.
+CString EntryFromChoiceText(const CString& strText);
+
 // The tray tip for the state of anonymous browsing, at most 127 characters:
 // "Cloakwall: anonymous browsing off" when pszProxy is null or empty, else
 // "Cloakwall: on via host:port (elite, 42 ms)", "(untested)" when there is

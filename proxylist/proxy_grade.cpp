@@ -169,7 +169,17 @@ EProxyGrade GradeJudgeAnswers(const CJudgeAnswer& direct, const CJudgeAnswer& pr
 
 CString FormatGradeLine(EProxyGrade eGrade, const CString& strGiveaways)
 {
+    // The grade's word, then what it means for the user: the word alone
+    // says nothing to someone who never read about proxy grades.
     CString strLine = CString("Grade: ") + ProxyGradeName(eGrade);
+    switch (eGrade) {
+    case PROXY_GRADE_ELITE: strLine += ": web sites see neither your address nor a proxy"; break;
+    case PROXY_GRADE_ANONYMOUS: strLine += ": it hides your address, but web sites see a proxy"; break;
+    case PROXY_GRADE_TRANSPARENT: strLine += ": it passes your address on"; break;
+    case PROXY_GRADE_TAMPERING: strLine += ": it changes the pages it passes on"; break;
+    case PROXY_GRADE_DEAD: strLine += ": no answer came through it"; break;
+    default: break;
+    }
     if ((eGrade == PROXY_GRADE_TRANSPARENT || eGrade == PROXY_GRADE_ANONYMOUS) && !strGiveaways.IsEmpty())
         strLine += CString(" (") + strGiveaways + ")";
     return strLine;

@@ -73,6 +73,8 @@ EProxyGrade GradeJudgeAnswers(const CJudgeAnswer& direct, const CJudgeAnswer& pr
 // X-Forwarded-*, X-Proxy-*, ... ("-" and "_" alike, any case).
 BOOL IsProxyRevealingHeader(LPCTSTR pszName);
 
-// The result box's line: "Grade: elite", or for transparent and anonymous
-// "Grade: anonymous (Via, X-Forwarded-For)" with the giveaways.
+// The result box's line, the grade in the user's words: "Grade: elite: web
+// sites see neither your address nor a proxy", and for transparent and
+// anonymous with the giveaways, "Grade: transparent: it passes your address
+// on (X-Forwarded-For)".
 CString FormatGradeLine(EProxyGrade eGrade, const CString& strGiveaways);

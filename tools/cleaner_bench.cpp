@@ -17,10 +17,10 @@
 #include <winsock2.h>
 
 #include "cleaner/privacy_cleaner_thread.h"
-#include "cleaner/proxy_gen_request_thread.h"
 #include "cleaner/typed_url_cleaner.h"
 #include "cleaner/url_cache_cleaner.h"
 #include "cleaner/url_cache_walker.h"
+#include "proxylist/proxy_gen_request_thread.h"
 
 #include <windows.h>
 #include <wininet.h>

@@ -9,6 +9,7 @@
 #include "browser/every_connection.h"
 #include "framework/core/exceptions.h"
 #include "framework/win/message_box.h"
+#include "proxylist/proxy_failover.h"
 #include "proxylist/proxy_list_file.h"
 #include "proxylist/proxy_results.h"
 #include "proxylist/upstream_fetch.h"
@@ -19,26 +20,29 @@ namespace {
 const char kLocalProxyAddress[] = "127.0.0.1:8080";
 const int kLocalProxyPort = 8080;
 
-// On a connection thread of the local proxy: only hands the news on.
-void PostUpstreamDown(void* pContext)
+// On a connection thread of the local proxy: only hands the news on, with
+// the start it is about.
+void PostUpstreamDown(void* pContext, unsigned int nStart)
 {
-    PostMessageA(static_cast<HWND>(pContext), CSettingsDlg::WM_UPSTREAM_DOWN, 0, 0);
+    PostMessageA(static_cast<HWND>(pContext), CSettingsDlg::WM_UPSTREAM_DOWN, nStart, 0);
 }
 
 } // namespace
 
-void CSettingsDlg::SwitchOn(const CString& strEntry)
+BOOL CSettingsDlg::SwitchOn(const CString& strEntry)
 {
     // The LAN's and every dial-up and VPN entry's options: a user on a VPN
     // would otherwise browse direct.
     SetEveryConnectionOptions(kLocalProxyAddress, g_regProxyBypass.Get());
     // The caption says "Enabled" exactly while it is.
     SetBrowserTitle();
-    StartLocalProxy(strEntry);
+    return StartLocalProxy(strEntry);
 }
 
-void CSettingsDlg::StartLocalProxy(const CString& strEntry)
+BOOL CSettingsDlg::StartLocalProxy(const CString& strEntry)
 {
+    // Whatever was being watched belonged to the proxy left behind.
+    StopOutageWatch();
     // The entry's kind and account go with it: a SOCKS proxy is spoken to
     // as one, and gets its account in its own handshake.
     CUpstreamConfig upstream;
@@ -53,10 +57,12 @@ void CSettingsDlg::StartLocalProxy(const CString& strEntry)
     if (!bStarted) m_strActiveProxy.Empty();
     UpdateStateTip();
     if (!bStarted) Say("Cannot Start Proxy!", "ERROR");
+    return bStarted;
 }
 
 void CSettingsDlg::SwitchOff()
 {
+    StopOutageWatch();
     DisableEveryConnectionProxy();
     ClearBrowserTitle();
     g_regUseProxy.Set(0);
@@ -94,34 +100,67 @@ BOOL CSettingsDlg::ApplyStoredSettings()
     }
 }
 
+void CSettingsDlg::CancelSwitchOn()
+{
+    if (!m_bJobSwitchesOn) return;
+    // The check's answer would switch on what the user has just switched
+    // off: it is let go of (nothing else waited for it).
+    KillTimer(JOB_DEADLINE_TIMER);
+    m_pfnJobDone = nullptr;
+    m_netJob.Cancel();
+    m_bJobSwitchesOn = FALSE;
+    ShowBusy(FALSE);
+}
+
+BOOL CSettingsDlg::ConfirmProxy(const CString& strProxy, BOOL bAskAboutLeaks)
+{
+    CStoredProxyResult known;
+    if (!m_results.Lookup(strProxy, known)) return TRUE;
+    LPCTSTR pszQuestion = nullptr;
+    if (known.eGrade == PROXY_GRADE_DEAD)
+        pszQuestion = PROXY_DEAD_QUESTION_TEXT;
+    else if (bAskAboutLeaks && known.eGrade == PROXY_GRADE_TRANSPARENT)
+        pszQuestion = PROXY_LEAKS_QUESTION_TEXT;
+    else if (bAskAboutLeaks && known.eGrade == PROXY_GRADE_TAMPERING)
+        pszQuestion = PROXY_TAMPERS_QUESTION_TEXT;
+    if (!pszQuestion) return TRUE;
+    // An Enter pressed out of habit must not send the user's traffic there.
+    return AfxMessageBox(pszQuestion, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2, PROXY_LEAKS_QUESTION_CAPTION,
+                         m_hWnd) == IDYES;
+}
+
 void CSettingsDlg::OnOK()
 {
-    if (IsNetJobRunning()) return;
     try {
         UpdateData(TRUE);
         if (!m_bUseProxy) {
+            // Switching off needs no network: it happens now, whatever job
+            // runs; only a switch-on still waiting for its check is called off.
+            CancelSwitchOn();
             SwitchOff();
             // The tray command's next press must switch on, not off again.
             m_bEnabled = 0;
             FinishSave(!g_regUseProxy.LastSetFailed());
             return;
         }
-        CString strProxy;
-        m_comboProxy.GetWindowText(strProxy);
-        // A dead entry is chosen by its address, without the mark.
-        strProxy = EntryFromRankedText(EntryOfShown(strProxy));
+        if (IsNetJobRunning()) {
+            // Switching on needs the network, and the job has it: the dialog
+            // stays as it is until the user saves again.
+            SetStatusText(SWITCH_ON_WAITS_TEXT);
+            return;
+        }
+        CString strProxy = GetChosenEntry();
         if (strProxy.IsEmpty()) {
             Say("No proxy selected");
-            FinishSave(TRUE);
+            FinishSave(TRUE, TRUE);
             return;
         }
         // A proxy known to hand the user's address on, or to change pages,
-        // is used only when the user says so.
-        CStoredProxyResult known;
-        if (m_results.Lookup(strProxy, known) &&
-            (known.eGrade == PROXY_GRADE_TRANSPARENT || known.eGrade == PROXY_GRADE_TAMPERING) &&
-            AfxMessageBox(PROXY_LEAKS_QUESTION_TEXT, MB_YESNO | MB_ICONWARNING, PROXY_LEAKS_QUESTION_CAPTION, m_hWnd) !=
-                IDYES) {
+        // is used only when the user says so, once, as it becomes the
+        // choice; one that gave no answer, whenever it would be switched to.
+        BOOL bNewChoice = ProxyResultKey(strProxy) != ProxyResultKey(g_regProxyName.Get());
+        BOOL bNewInForce = ProxyResultKey(strProxy) != ProxyResultKey(m_strActiveProxy);
+        if ((bNewChoice || bNewInForce) && !ConfirmProxy(strProxy, bNewChoice)) {
             if (m_bExiting) return;
             m_comboProxy.SetWindowText(ShownEntry(g_regProxyName.Get()));
             FinishSave(TRUE);
@@ -131,22 +170,24 @@ void CSettingsDlg::OnOK()
         UpstreamFromEntry(strProxy, upstream);
         CheckReachableThen(upstream.strUpstreamHost, upstream.nUpstreamPort, [this, strProxy](BOOL bReachable) {
             BOOL bStored = TRUE;
+            BOOL bStarted = FALSE;
             if (!bReachable) {
                 Say("Please choose another Proxy!", "ERROR");
             } else {
-                SwitchOn(strProxy);
+                bStarted = SwitchOn(strProxy);
                 bStored = !g_regUseProxy.Set(1).LastSetFailed();
                 bStored = !g_regProxyName.Set(strProxy).LastSetFailed() && bStored;
                 m_bEnabled = 1;
             }
-            FinishSave(bStored);
+            FinishSave(bStored, !bStarted);
         });
+        if (IsNetJobRunning()) m_bJobSwitchesOn = TRUE;
     } catch (CException* e) {
         e->Delete();
     }
 }
 
-void CSettingsDlg::FinishSave(BOOL bStored)
+void CSettingsDlg::FinishSave(BOOL bStored, BOOL bSwitchFailed)
 {
     try {
         // Nothing new was switched on: the check box and the tray's check
@@ -166,6 +207,13 @@ void CSettingsDlg::FinishSave(BOOL bStored)
         // next start: the user must know that the save did not take.
         if (!bStored) Say(SETTINGS_NOT_STORED_TEXT, "Error");
 
+        if (bSwitchFailed) {
+            // A dialog that went away would look like success: it stays,
+            // with the proxy box ready for another choice.
+            if (!m_bExiting && IsWindowVisible())
+                SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_comboProxy.m_hWnd), TRUE);
+            return;
+        }
         AddTrayIcon();
         ShowWindow(SW_HIDE);
     } catch (CException* e) {
@@ -175,14 +223,17 @@ void CSettingsDlg::FinishSave(BOOL bStored)
 
 void CSettingsDlg::OnToggleAnonymous()
 {
-    if (IsNetJobRunning()) return;
     if (m_bEnabled) {
+        // Off at once, as with "Save Settings".
+        CancelSwitchOn();
         m_bEnabled = 0;
         m_bUseProxy = 0;
         SwitchOff();
         UpdateData(FALSE);
+        if (g_regUseProxy.LastSetFailed()) Say(SETTINGS_NOT_STORED_TEXT, "Error");
         return;
     }
+    if (IsNetJobRunning()) return;
 
     // Switching on uses the stored proxy, not what the combo box shows; a
     // failure leaves the switch off.
@@ -191,6 +242,7 @@ void CSettingsDlg::OnToggleAnonymous()
         Say("No proxy selected");
         return;
     }
+    if (!ConfirmProxy(strProxy, FALSE)) return;
     CUpstreamConfig upstream;
     UpstreamFromEntry(strProxy, upstream);
     CheckReachableThen(upstream.strUpstreamHost, upstream.nUpstreamPort, [this, strProxy](BOOL bReachable) {
@@ -201,15 +253,17 @@ void CSettingsDlg::OnToggleAnonymous()
         SwitchOn(strProxy);
         m_bEnabled = 1;
         m_bUseProxy = m_bEnabled;
-        g_regUseProxy.Set(m_bEnabled ? 1 : 0);
-        g_regProxyName.Set(strProxy);
+        BOOL bStored = !g_regUseProxy.Set(m_bEnabled ? 1 : 0).LastSetFailed();
+        bStored = !g_regProxyName.Set(strProxy).LastSetFailed() && bStored;
         UpdateData(FALSE);
+        if (!bStored) Say(SETTINGS_NOT_STORED_TEXT, "Error");
     });
+    if (IsNetJobRunning()) m_bJobSwitchesOn = TRUE;
 }
 
 void CSettingsDlg::OnUpdateToggleAnonymous(CCmdUI* pCmdUI)
 {
     pCmdUI->SetCheck(m_bUseProxy == 1);
-    // A second network job would be refused.
-    pCmdUI->Enable(!IsNetJobRunning());
+    // Switching off never waits; switching on waits for a running job.
+    pCmdUI->Enable(m_bEnabled || !IsNetJobRunning());
 }

@@ -15,8 +15,9 @@ namespace {
 // let go of and counted as failed.
 const UINT kJobGraceMs = 250;
 
-// The buttons that would start another network job.
-const int kJobButtons[] = {IDOK, IDC_UPDATEPROXYLIST, IDC_ADDNEWPROXY, IDC_TESTALLPROXIES};
+// The buttons that would start another network job. "Save Settings" stays:
+// switching off never waits for one (and switching on says that it waits).
+const int kJobButtons[] = {IDC_UPDATEPROXYLIST, IDC_ADDNEWPROXY, IDC_TESTALLPROXIES};
 
 BOOL CALLBACK CloseIfOther(HWND hWnd, LPARAM lParam)
 {
@@ -48,6 +49,7 @@ void CSettingsDlg::FinishNetJob()
     KillTimer(JOB_DEADLINE_TIMER);
     BOOL bInTime = m_netJob.IsFinished();
     m_netJob.Cancel();
+    m_bJobSwitchesOn = FALSE;
     ShowBusy(FALSE);
     std::function<void(BOOL)> done;
     done.swap(m_pfnJobDone);
@@ -103,6 +105,7 @@ void CSettingsDlg::OnExit()
     KillTimer(JOB_DEADLINE_TIMER);
     m_pfnJobDone = nullptr;
     m_netJob.Cancel();
+    StopOutageWatch();
     AbandonTestAll();
     m_proxyGenThread.Stop();
     RestoreBrowser();
@@ -120,7 +123,13 @@ LRESULT CSettingsDlg::OnEndSession(WPARAM wParam, LPARAM)
     // The session ends without an Exit: the browser must not be left at a
     // proxy that is about to go away, nor keep the caption.
     if (wParam) {
+        // Nothing may speak up while the session ends: the job's deadline
+        // and its answer go with it.
+        m_bExiting = TRUE;
+        KillTimer(JOB_DEADLINE_TIMER);
+        m_pfnJobDone = nullptr;
         m_netJob.Cancel();
+        StopOutageWatch();
         AbandonTestAll();
         RestoreBrowser();
         if (m_proxyServer.IsRunning()) m_proxyServer.Stop();
@@ -130,18 +139,9 @@ LRESULT CSettingsDlg::OnEndSession(WPARAM wParam, LPARAM)
 
 void CSettingsDlg::OnOKOrEnter()
 {
-    HWND hFocus = ::GetFocus();
-    BOOL bInCombo = hFocus && (hFocus == m_comboProxy.m_hWnd || ::IsChild(m_comboProxy.m_hWnd, hFocus));
-    if (!bInCombo) {
-        OnOK();
-        return;
-    }
-    // Enter in the edit field chooses what is typed there; with the list
-    // open, the list's close-up does.
-    if (m_comboProxy.GetDroppedState()) return;
-    CString strEntry;
-    m_comboProxy.GetWindowText(strEntry);
-    if (strEntry.IsEmpty() || IsNetJobRunning()) return;
-    UpdateData(FALSE);
-    TestEntry(EntryFromRankedText(EntryOfShown(strEntry)));
+    // With the proxy list open, Enter closes it on the entry and the
+    // close-up tests that; anywhere else, the edit field included, Enter is
+    // "Save Settings".
+    if (m_comboProxy.m_hWnd && m_comboProxy.GetDroppedState()) return;
+    OnOK();
 }

@@ -21,6 +21,13 @@
 #include <memory>
 #include <vector>
 
+namespace {
+
+// What the judge's request through a proxy leaves of the test's deadline.
+const DWORD kJudgeMarginMs = 500;
+
+} // namespace
+
 BOOL CSettingsDlg::CheckProxyReachable(LPCTSTR pszHost, int nPort)
 {
     return ::CheckProxyReachable(pszHost, nPort, m_hWnd);
@@ -79,7 +86,10 @@ BOOL CSettingsDlg::RefreshProxyList(std::function<void(ProxyListUpdateResult, co
             if (result == PROXY_LIST_UPDATED) {
                 // Results of proxies that stay in the list stay too.
                 int nBefore = m_results.GetCount();
-                m_results.KeepOnly(update.entries);
+                CStringList keep;
+                for (POSITION pos = update.entries.GetHeadPosition(); pos;) keep.AddTail(update.entries.GetNext(pos));
+                if (!m_strTorEntry.IsEmpty()) keep.AddTail(m_strTorEntry);
+                m_results.KeepOnly(keep);
                 if (m_results.GetCount() != nBefore) SaveProxyResults();
                 FillProxyCombo(update.entries);
             }
@@ -94,6 +104,9 @@ BOOL CSettingsDlg::RefreshProxyList(std::function<void(ProxyListUpdateResult, co
 
 void CSettingsDlg::OnUpdateProxyList()
 {
+    // Tor is looked for again beside the download: it may have started or
+    // stopped since.
+    ProbeTor();
     RefreshProxyList([this](ProxyListUpdateResult result, const CString& text, BOOL) {
         Say(text, GetProxyListUpdateCaption(result));
     });
@@ -118,11 +131,24 @@ void CSettingsDlg::TestEntry(const CString& strEntry, std::function<void()> pfnA
     StartNetJob(
         GetNetJobLimits().dwProxyTestMs,
         [pOutcome, strEntry, strSample, strJudge](const CNetDeadline& deadline) {
-            pOutcome->bAvailable = TestProxyEntry(strEntry, strSample, pOutcome->report, &deadline);
-            // The grade within the same deadline, for a proxy that is there.
-            if (pOutcome->bAvailable)
-                pOutcome->bJudged = GradeOneProxy(strEntry, strJudge, deadline, pOutcome->grade) &&
-                                    pOutcome->grade.eGrade != PROXY_GRADE_UNTESTED;
+            // The sample gets half the time at most: a proxy that takes the
+            // connection and never answers would otherwise leave the judge
+            // no time to find that out.
+            CNetDeadline sample(deadline.RemainingMs() / 2);
+            pOutcome->bAvailable = TestProxyEntry(strEntry, strSample, pOutcome->report, &sample);
+            // The grade within the same deadline, for a proxy that is there;
+            // the request through it ends a little before the job, so that
+            // silence comes out dead, not untested.
+            CJudgeBaseline baseline;
+            if (!pOutcome->bAvailable) return;
+            if (!AskJudgeDirect(strJudge, deadline, baseline)) {
+                pOutcome->grade.bJudgeBlind = baseline.eState == JUDGE_BASELINE_BLIND;
+                return;
+            }
+            DWORD dwLeft = deadline.RemainingMs();
+            GradeProxy(strEntry, baseline, deadline, dwLeft > kJudgeMarginMs ? dwLeft - kJudgeMarginMs : dwLeft,
+                       pOutcome->grade);
+            pOutcome->bJudged = pOutcome->grade.eGrade != PROXY_GRADE_UNTESTED;
         },
         [this, pOutcome, pfnAvailable, strEntry](BOOL bInTime) {
             // A test that ran out of time found no proxy worth choosing; its
@@ -135,12 +161,21 @@ void CSettingsDlg::TestEntry(const CString& strEntry, std::function<void()> pfnA
             if (bInTime && pOutcome->bAvailable && pOutcome->grade.bJudgeBlind)
                 strText += JUDGE_BLIND_GRADE_TEXT "\r\n";
             if (bInTime && pOutcome->bJudged) {
-                strText += FormatGradeLine(pOutcome->grade.eGrade, pOutcome->grade.strGiveaways) + "\r\n";
+                const CProxyGradeReport& grade = pOutcome->grade;
+                strText += FormatGradeLine(grade.eGrade, grade.strGiveaways) + "\r\n";
+                // It took the connection and then sent nothing back: the
+                // figures above look fine, and pages would never come.
+                if (pOutcome->bAvailable && grade.eGrade == PROXY_GRADE_DEAD && grade.nConnectMs > 0 &&
+                    grade.nResponseMs == 0)
+                    strText += PROXY_SILENT_TEXT "\r\n";
                 std::vector<CProxyBatchResult> one(1);
                 one[0].strEntry = strEntry;
-                one[0].report = pOutcome->grade;
+                one[0].report = grade;
+                // The list and the tip give the figure this box gives.
+                one[0].report.nConnectMs = report.nConnectMs;
                 m_results.Merge(one, static_cast<long long>(time(nullptr)));
                 SaveProxyResults();
+                FillProxyCombo(m_entries);
                 UpdateStateTip();
             }
             if (bInTime && pOutcome->bAvailable && pfnAvailable) pfnAvailable();
@@ -154,10 +189,12 @@ void CSettingsDlg::OnSelchangeProxyCombo()
     UpdateData(FALSE);
     int nSel = m_comboProxy.GetCurSel();
     if (nSel == CB_ERR) return;
-    CString strText;
-    m_comboProxy.GetLBText(nSel, strText);
-    if (strText.IsEmpty()) return;
-    TestEntry(EntryFromRankedText(EntryOfShown(strText)));
+    // The entry behind the line, without the state the line shows and with
+    // the password the line hides.
+    CString strEntry;
+    if (nSel < static_cast<int>(m_comboEntries.size())) strEntry = m_comboEntries[nSel];
+    if (strEntry.IsEmpty()) return;
+    TestEntry(strEntry);
 }
 
 void CSettingsDlg::OnDropdownProxyCombo()

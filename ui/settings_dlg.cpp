@@ -7,6 +7,7 @@
 #include "framework/win/message_box.h"
 #include "framework/win/win_app.h"
 #include "proxylist/proxy_address.h"
+#include "proxylist/proxy_failover.h"
 #include "proxylist/proxy_list_file.h"
 #include "proxylist/proxy_list_update.h"
 #include "proxylist/proxy_sources_update.h"
@@ -48,6 +49,7 @@ BEGIN_MESSAGE_MAP(CSettingsDlg, CTrayDialog)
     ON_CONTROL(CBN_CLOSEUP, IDC_PROXYCOMBO, OnCloseupProxyCombo)
     ON_MESSAGE(WM_PROXY_CHOSEN, OnProxyChosen)
     ON_MESSAGE(WM_NETJOB_DONE, OnNetJobDone)
+    ON_MESSAGE(WM_TEST_ALL_DONE, OnTestAllDone)
     ON_MESSAGE(WM_SETCURSOR, OnSetCursorMsg)
     ON_MESSAGE(WM_QUERYENDSESSION, OnQueryEndSession)
     ON_MESSAGE(WM_ENDSESSION, OnEndSession)
@@ -58,6 +60,8 @@ BEGIN_MESSAGE_MAP(CSettingsDlg, CTrayDialog)
     ON_COMMAND(ID_TEST_ALL_PROXIES, OnTestAllProxies)
     ON_UPDATE_COMMAND_UI(ID_TEST_ALL_PROXIES, OnUpdateTestAllProxies)
     ON_MESSAGE(WM_UPSTREAM_DOWN, OnUpstreamDown)
+    ON_MESSAGE(WM_FAILOVER_PROBED, OnFailoverProbed)
+    ON_MESSAGE(WM_TOR_PROBE_DONE, OnTorProbeDone)
 END_MESSAGE_MAP()
 
 CSettingsDlg::CSettingsDlg(CWnd* pParent) : CTrayDialog(IDD_SETTINGS_DIALOG, pParent), m_bEnabled(0)
@@ -124,6 +128,7 @@ BOOL CSettingsDlg::OnInitDialog()
         DisableConnectionsUsingProxy(kLocalProxyAddress);
     }
     RestartCleaner();
+    ProbeTor();
 
     if (g_regMinimize.Get() == 1) {
         SetTimer(kHideTimer, 1);
@@ -172,6 +177,8 @@ void CSettingsDlg::FillProxyCombo(const CStringList& entries)
     std::set<std::string> seen;
     for (POSITION pos = entries.GetHeadPosition(); pos;) {
         const CString& entry = entries.GetNext(pos);
+        // Tor is offered on its own, first, and only while it answers.
+        if (!m_strTorEntry.IsEmpty() && entry == m_strTorEntry) continue;
         if (seen.insert(entry.str()).second) sorted.push_back(entry);
     }
     std::stable_sort(sorted.begin(), sorted.end(),
@@ -183,19 +190,61 @@ void CSettingsDlg::FillProxyCombo(const CStringList& entries)
         for (const CString& entry : sorted) m_entries.AddTail(entry);
     }
     if (!m_comboProxy.m_hWnd) return;
-    CStringList ranked;
-    RankProxyEntries(unique, m_results, ranked);
+    // A line of the list shown in the edit field shows the entry's new state
+    // after the refill; anything typed stays as typed.
     CString strEdit;
     m_comboProxy.GetWindowText(strEdit);
+    BOOL bEditIsLine = m_comboProxy.FindStringExact(-1, strEdit) != CB_ERR;
+    CString strEditEntry = GetChosenEntry();
+    CStringList ranked;
+    RankProxyEntries(unique, m_results, ranked);
     // Filled without a repaint per item, with room made for all at once.
     ::SendMessageA(m_comboProxy.m_hWnd, WM_SETREDRAW, FALSE, 0);
     m_comboProxy.ResetContent();
+    m_comboEntries.clear();
     ::SendMessageA(m_comboProxy.m_hWnd, CB_INITSTORAGE, static_cast<WPARAM>(ranked.GetCount()),
-                   static_cast<LPARAM>(ranked.GetCount()) * 32);
-    for (POSITION pos = ranked.GetHeadPosition(); pos;) m_comboProxy.AddString(ShownEntry(ranked.GetNext(pos)));
+                   static_cast<LPARAM>(ranked.GetCount()) * 48);
+    for (POSITION pos = ranked.GetHeadPosition(); pos;) {
+        // Each line shows the entry (its password masked) with its grade and
+        // time; the entry itself is kept beside it, for the test and for
+        // "Save Settings".
+        CString strEntry = EntryFromRankedText(ranked.GetNext(pos));
+        CString strLine = ChoiceLine(strEntry);
+        m_comboProxy.AddString(strLine);
+        m_comboEntries.push_back(strEntry);
+        if (bEditIsLine && strEntry == strEditEntry) strEdit = strLine;
+    }
+    OfferTorFirst();
+    if (bEditIsLine && !m_strTorEntry.IsEmpty() && strEditEntry == m_strTorEntry) strEdit = ChoiceLine(m_strTorEntry);
     ::SendMessageA(m_comboProxy.m_hWnd, WM_SETREDRAW, TRUE, 0);
     ::InvalidateRect(m_comboProxy.m_hWnd, nullptr, TRUE);
     m_comboProxy.SetWindowText(strEdit);
+}
+
+CString CSettingsDlg::GetChosenEntry() const
+{
+    if (!m_comboProxy.m_hWnd) return CString();
+    CString strText;
+    m_comboProxy.GetWindowText(strText);
+    // A line of the list names the entry kept beside it; typed text is the
+    // entry (a state mark copied along taken off, a masked password put
+    // back). The mark is the screen's only: it never reaches a test, the
+    // local proxy or ProxyName.
+    int nLine = m_comboProxy.FindStringExact(-1, strText);
+    if (nLine != CB_ERR && nLine < static_cast<int>(m_comboEntries.size())) {
+        CString strLine;
+        m_comboProxy.GetLBText(nLine, strLine);
+        if (strLine == strText) return m_comboEntries[nLine];
+    }
+    return EntryOfShown(EntryFromChoiceText(strText));
+}
+
+CString CSettingsDlg::ChoiceLine(const CString& strEntry)
+{
+    CString strState = FormatProxyState(strEntry, m_results);
+    CString strLine = ShownEntry(strEntry);
+    if (!strState.IsEmpty()) strLine += " " + strState;
+    return strLine;
 }
 
 CString CSettingsDlg::ShownEntry(const CString& strEntry)
@@ -275,6 +324,11 @@ void CSettingsDlg::OnTimer(UINT_PTR nIDEvent)
         KillTimer(kShowTimer);
     } else if (nIDEvent == JOB_DEADLINE_TIMER) {
         FinishNetJob();
+    } else if (nIDEvent == PROBE_DEADLINE_TIMER) {
+        // Whatever the look around found by now counts.
+        FinishFailoverProbe(TRUE);
+    } else if (nIDEvent == OUTAGE_RETRY_TIMER) {
+        if (m_bEnabled && !m_probeJob.IsRunning()) StartFailoverProbe();
     } else if (nIDEvent == TEST_ALL_TIMER) {
         if (!m_pBatch || m_pBatch->IsFinished()) {
             FinishTestAll();

@@ -5,12 +5,12 @@
 #pragma once
 
 #include "cleaner/privacy_cleaner_thread.h"
-#include "cleaner/proxy_gen_request_thread.h"
 #include "framework/core/string_list.h"
 #include "framework/win/combo_box.h"
 #include "proxy/local_proxy_server.h"
 #include "proxylist/net_job.h"
 #include "proxylist/proxy_batch_test.h"
+#include "proxylist/proxy_gen_request_thread.h"
 #include "proxylist/proxy_list_update.h"
 #include "proxylist/proxy_results.h"
 #include "ui/tray_dialog.h"
@@ -19,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 // 1 until the system first minimises the dialog (which then stays on the
 // taskbar); every later minimise hides it.
@@ -28,9 +29,21 @@ extern BOOL g_bFirstMinimize;
 #define SETTINGS_NOT_STORED_TEXT                                                                                       \
     "The settings could not be stored. They stay as they were, and the next start uses the settings stored before."
 // What "Save Settings" asks before it switches to a proxy graded transparent
-// or tampering.
+// or tampering, and what it and the tray command ask before switching on a
+// proxy that gave no answer (No is the default).
 #define PROXY_LEAKS_QUESTION_TEXT "This proxy passes your address on to web sites. Use it anyway?"
+#define PROXY_TAMPERS_QUESTION_TEXT "This proxy changes the pages it passes on. Use it anyway?"
+#define PROXY_DEAD_QUESTION_TEXT                                                                                       \
+    "This proxy gave no answer when it was last tested, so pages may not load through it. Use it anyway?"
 #define PROXY_LEAKS_QUESTION_CAPTION "Cloakwall"
+// The line the result box adds for a proxy that took the connection and
+// then never answered the request.
+#define PROXY_SILENT_TEXT "The proxy did not answer a request, so pages will not load through it."
+// The notice when neither the proxy in force nor any other answers.
+#define NO_PROXY_ANSWERS_TEXT "No proxy answers; is the network down?"
+// What "Save Settings" says when it cannot switch on before a running job
+// has ended.
+#define SWITCH_ON_WAITS_TEXT "A test or download is under way: save again to switch on when it has ended."
 // The upstream refusals in a row that make the local proxy move elsewhere.
 #define UPSTREAM_FAILURES_BEFORE_FAILOVER 3
 
@@ -79,8 +92,26 @@ public:
     void FillProxyCombo(const CStringList& entries);
 
     // Posted from the local proxy's connection thread: its upstream refused
-    // connections in a row.
+    // connections in a row (wParam: the start of the local proxy they
+    // belong to, CLocalProxyServer::GetStartSerial).
     static const UINT WM_UPSTREAM_DOWN = WM_APP + 3;
+    // The look around before a failover has ended (wParam: its job's serial).
+    static const UINT WM_FAILOVER_PROBED = WM_APP + 4;
+
+    // The entry the proxy box's text names: the entry behind a line of the
+    // list, or what was typed, without a state mark.
+    CString GetChosenEntry() const;
+
+    // Posted by the Tor probe's job when it has looked (wParam: its serial).
+    static const UINT WM_TOR_PROBE_DONE = WM_APP + 20;
+
+    // Asks, off this thread, whether Tor's SOCKS port answers on this
+    // machine; the list offers it first while it does.
+    void ProbeTor();
+    LRESULT OnTorProbeDone(WPARAM wParam, LPARAM lParam);
+    // The entries a test of all proxies and failover choose from: Tor's
+    // first while it is there, then the list's.
+    void GetEntriesInForce(CStringList& rEntries) const;
 
     // The stored proxy test results, as loaded at start-up and kept since.
     const CProxyResults& GetProxyResults() const { return m_results; }
@@ -90,7 +121,9 @@ public:
     BOOL OnInitDialog() override;
 
     // Destroyed in reverse: the local proxy first, then the two threads.
-    CNetJob m_netJob; // the one network job the dialog waits on, if any
+    CNetJob m_netJob;   // the one network job the dialog waits on, if any
+    CNetJob m_probeJob; // the look around before a failover, beside it
+    CNetJob m_torProbe; // the Tor probe, beside it
     int m_bEnabled;
     CPrivacyCleanerThread m_cleanerThread;
     CProxyGenRequestThread m_proxyGenThread;
@@ -116,15 +149,17 @@ protected:
     void OnSize(UINT nType, int cx, int cy);
     void OnTimer(UINT_PTR nIDEvent);
     void OnInitMenuPopup(CMenu* pPopupMenu, UINT nIndex, BOOL bSysMenu);
-    // IDOK: "Save Settings", or Enter in the combo box's edit field, which
-    // chooses the entry typed there.
+    // IDOK: "Save Settings", the Enter key (in the proxy box's edit field
+    // too), but not the Enter that closes the open proxy list.
     void OnOKOrEnter();
     LRESULT OnNetJobDone(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTestAllDone(WPARAM wParam, LPARAM lParam);
     LRESULT OnSetCursorMsg(WPARAM wParam, LPARAM lParam);
     LRESULT OnQueryEndSession(WPARAM wParam, LPARAM lParam);
     LRESULT OnEndSession(WPARAM wParam, LPARAM lParam);
     LRESULT OnProxyChosen(WPARAM wParam, LPARAM lParam);
     LRESULT OnUpstreamDown(WPARAM wParam, LPARAM lParam);
+    LRESULT OnFailoverProbed(WPARAM wParam, LPARAM lParam);
 
 private:
     // The six check boxes' members from their settings.
@@ -161,8 +196,6 @@ private:
     void CloseOtherWindows();
     // The browser's caption and connection as Exit leaves them.
     void RestoreBrowser();
-    // Stored settings that failed to be written: tells the user once.
-    void ReportFailedWrites(BOOL bFailed);
 
     // Messages of the dialog to itself: a job ended (wParam: its serial),
     // and every notice of a closing list is in. The timer ticks when a
@@ -170,8 +203,26 @@ private:
     static const UINT WM_NETJOB_DONE = WM_APP + 1;
     static const UINT WM_PROXY_CHOSEN = WM_APP + 2;
     static const UINT_PTR JOB_DEADLINE_TIMER = 997;
-    // Reads the progress of "Test All Proxies" while it runs.
+    // Reads the progress of "Test All Proxies" while it runs; the batch
+    // posts the message when it has finished.
     static const UINT_PTR TEST_ALL_TIMER = 996;
+    static const UINT WM_TEST_ALL_DONE = WM_APP + 6;
+    // The failover's look around: its deadline, and its next round while
+    // nothing answers.
+    static const UINT_PTR PROBE_DEADLINE_TIMER = 995;
+    static const UINT_PTR OUTAGE_RETRY_TIMER = 994;
+
+    // Failover, in steps: the look around, then what it found.
+    void StartFailoverProbe();
+    void FinishFailoverProbe(BOOL bInTime);
+    void FailOver(const CString& strFailed, const CString& strNext);
+    void StopOutageWatch();
+    // The running job's switch-on is called off (switching off meanwhile).
+    void CancelSwitchOn();
+    // Asks before switching on to a proxy that gave no answer (always) or
+    // that passes the address on or changes pages (bAskAboutLeaks). TRUE:
+    // go on.
+    BOOL ConfirmProxy(const CString& strProxy, BOOL bAskAboutLeaks);
 
     // The end of "Test All Proxies": its results kept and the list re-ranked.
     void FinishTestAll();
@@ -196,23 +247,36 @@ private:
     CProxyResults m_results;
     std::map<std::string, CString> m_shownEntries; // masked text -> entry, for the entries with a password
     CStringList m_entries;                         // the list's entries, each once, alphabetically
+    CString m_strTorEntry;                         // "socks5://127.0.0.1:9050 (Tor)" while Tor answers; else empty
+    std::shared_ptr<CString> m_pTorFound;          // what the running Tor probe finds
     CString m_strActiveProxy;                      // the upstream the local proxy was started for; empty while off
     std::unique_ptr<CProxyBatchTest> m_pBatch;     // "Test All Proxies" while it runs
 
+    std::vector<CString> m_comboEntries; // the entry behind each line of the list
     std::function<void(BOOL)> m_pfnJobDone;
+    BOOL m_bJobSwitchesOn = FALSE; // the running job is the check before switching on
     BOOL m_bExiting = FALSE;
+    BOOL m_bOutageTold = FALSE;          // the notice that nothing answers was given
+    unsigned int m_nProbedStart = 0;     // the local proxy's start the probe is about
+    std::shared_ptr<int> m_pProbeResult; // what the probe found (an EFailoverProbe)
+    CString m_strProbeCandidate;
     int m_nSelAtDropdown = CB_ERR;
     void RestartCleaner();
     // Browser at the local proxy, local proxy (re)started towards the
-    // proxy an entry names.
-    void SwitchOn(const CString& strEntry);
+    // proxy an entry names. FALSE when the local proxy could not start.
+    BOOL SwitchOn(const CString& strEntry);
     // The local proxy alone (re)started towards an entry, with the failover
     // watch on; the browser's options are left alone.
-    void StartLocalProxy(const CString& strEntry);
+    BOOL StartLocalProxy(const CString& strEntry);
     // Browser direct, UseProxy 0, local proxy stopped.
     void SwitchOff();
     // The part of "Save Settings" after the switch: the other settings
     // stored, the cleaner restarted, the dialog hidden. bStored: the
-    // switch's own settings were written (or needed no write).
-    void FinishSave(BOOL bStored);
+    // switch's own settings were written (or needed no write). bSwitchFailed:
+    // switching on failed, and the dialog stays with the proxy box focused.
+    void FinishSave(BOOL bStored, BOOL bSwitchFailed = FALSE);
+    // Puts the Tor entry at the top of the combo box, when Tor is there.
+    void OfferTorFirst();
+    // The proxy list's line for an entry: its password masked, its state after it.
+    CString ChoiceLine(const CString& strEntry);
 };

@@ -47,16 +47,18 @@ void CSettingsDlg::OnTestAllProxies()
         return;
     }
     if (m_bExiting || IsNetJobRunning()) return;
-    if (m_entries.IsEmpty()) {
+    CStringList entries;
+    GetEntriesInForce(entries);
+    if (entries.IsEmpty()) {
         SetStatusText("The proxy list is empty: there is nothing to test. Update the proxy list first.");
         return;
     }
     CNetJobLimits limits = GetNetJobLimits();
     CStringList ordered;
-    OrderForTesting(m_entries, m_results, ordered);
+    OrderForTesting(entries, m_results, ordered);
     m_pBatch.reset(new CProxyBatchTest);
     if (!m_pBatch->Start(ordered, GetJudgeUrl(g_regJudgeUrl.Get(), g_regUpdateServer.Get()), limits.dwTestAllMs,
-                         limits.nTestAllParallel, limits.dwTestAllEntryMs)) {
+                         limits.nTestAllParallel, limits.dwTestAllEntryMs, m_hWnd, WM_TEST_ALL_DONE)) {
         m_pBatch.reset();
         SetStatusText("The test could not be started.");
         return;
@@ -73,6 +75,13 @@ void CSettingsDlg::OnUpdateTestAllProxies(CCmdUI* pCmdUI)
 {
     pCmdUI->SetText(m_pBatch ? kCancelTestText : kTestAllText);
     pCmdUI->Enable(m_pBatch != nullptr || !IsNetJobRunning());
+}
+
+LRESULT CSettingsDlg::OnTestAllDone(WPARAM, LPARAM)
+{
+    // A notice of a batch let go of (Exit) finds none, or one still running.
+    if (m_pBatch && m_pBatch->IsFinished()) FinishTestAll();
+    return 0;
 }
 
 void CSettingsDlg::FinishTestAll()

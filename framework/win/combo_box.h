@@ -11,6 +11,7 @@ public:
     BOOL GetDroppedState() const { return (BOOL)SendMessage(CB_GETDROPPEDSTATE); }
     int SetCurSel(int nSelect) { return (int)SendMessage(CB_SETCURSEL, nSelect); }
     int AddString(LPCTSTR psz) { return (int)SendMessage(CB_ADDSTRING, 0, (LPARAM)psz); }
+    int InsertString(int nIndex, LPCTSTR psz) { return (int)SendMessage(CB_INSERTSTRING, nIndex, (LPARAM)psz); }
     int DeleteString(UINT nIndex) { return (int)SendMessage(CB_DELETESTRING, nIndex); }
     void ResetContent() { SendMessage(CB_RESETCONTENT); }
     int FindStringExact(int nIndexStart, LPCTSTR psz) const

@@ -7,6 +7,17 @@ namespace {
 
 std::atomic<CMessageBoxHook*> g_pMessageBoxHook{nullptr};
 
+// The program names its boxes by their caption: "Error" (or "ERROR") for a
+// failure, "WARNING" for a warning, none for information. A box that asks
+// for no icon gets the one its caption calls for.
+UINT WithIconOfCaption(UINT nType, LPCTSTR pszCaption)
+{
+    if (nType & MB_ICONMASK) return nType;
+    if (lstrcmpiA(pszCaption, "Error") == 0) return nType | MB_ICONERROR;
+    if (lstrcmpiA(pszCaption, "Warning") == 0) return nType | MB_ICONWARNING;
+    return nType | MB_ICONINFORMATION;
+}
+
 } // namespace
 
 CMessageBoxHook* AfxSetMessageBoxHook(CMessageBoxHook* pHook)
@@ -18,6 +29,7 @@ int AfxMessageBox(LPCTSTR lpszText, UINT nType, LPCTSTR lpszCaption, HWND hWndOw
 {
     LPCTSTR text = lpszText ? lpszText : "";
     LPCTSTR caption = lpszCaption ? lpszCaption : "";
+    nType = WithIconOfCaption(nType, caption);
     if (CMessageBoxHook* pHook = g_pMessageBoxHook.load()) return pHook->OnMessageBox(hWndOwner, text, caption, nType);
     return MessageBoxA(hWndOwner, text, caption, nType);
 }

@@ -21,7 +21,9 @@ CMessageBoxHook* AfxSetMessageBoxHook(CMessageBoxHook* pHook);
 
 // Shows a message box owned by hWndOwner (none when NULL) and returns the
 // button pressed. A null caption is the empty caption: the program's boxes
-// name their caption themselves ("Error", "WARNING") or have none.
+// name their caption themselves ("Error", "WARNING") or have none. A type
+// without an icon gets the icon of its caption: error for "Error", warning
+// for "WARNING", information for any other (the hook sees it too).
 int AfxMessageBox(LPCTSTR lpszText, UINT nType = MB_OK, LPCTSTR lpszCaption = nullptr, HWND hWndOwner = nullptr);
 
 // The framework's standard report of an exception nobody else handled: its

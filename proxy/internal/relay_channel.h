@@ -72,6 +72,10 @@ struct CRelayTarget {
     // the browser is told so by this proxy, and the tunnel starts at once.
     BOOL bTunnelOpen = FALSE;
     DWORD dwOwnAddr = 0; // network order: the proxy's own, never a first hop
+    // The first hop's name and the address found for it, 0 before the
+    // first dial.
+    CString strHopName;
+    DWORD dwHopAddr = 0;
     CString strAuthLine; // for the upstream proxy, CR LF included; or empty
     WORD nOwnPort = 0;   // the proxy's own, which no later head may name
     // The listing of the browser's connection, told when it is idle and

@@ -9,12 +9,15 @@
 #include <atomic>
 
 // Called on a connection's thread; must only hand the news on (post a
-// message), never block.
-typedef void (*PFN_UPSTREAM_DOWN)(void* pContext);
+// message), never block. nStart names the start of the local proxy whose
+// connections failed (CLocalProxyServer::GetStartSerial): connections
+// accepted before a restart still report on the upstream they were given,
+// and the owner must not blame the new one for them.
+typedef void (*PFN_UPSTREAM_DOWN)(void* pContext, unsigned int nStart);
 
 class CUpstreamHealth {
 public:
-    CUpstreamHealth(int nFailuresInARow, PFN_UPSTREAM_DOWN pfnDown, void* pContext);
+    CUpstreamHealth(int nFailuresInARow, PFN_UPSTREAM_DOWN pfnDown, void* pContext, unsigned int nStart = 0);
     CUpstreamHealth(const CUpstreamHealth&) = delete;
     CUpstreamHealth& operator=(const CUpstreamHealth&) = delete;
 
@@ -26,6 +29,7 @@ private:
     const int m_nLimit;
     const PFN_UPSTREAM_DOWN m_pfnDown;
     void* const m_pContext;
+    const unsigned int m_nStart;
     std::atomic<int> m_nFailures{0};
     std::atomic<bool> m_bTold{false};
 };

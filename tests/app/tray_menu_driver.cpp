@@ -5,6 +5,8 @@
 //   cw_tray_menu exit   the menu opens, Up moves from nothing selected to
 //                       its last item ("Test All Proxies"), Up again over
 //                       the separator to "Exit Cloakwall", Enter chooses it
+//   cw_tray_menu quit   the "Exit Cloakwall" command itself, without the
+//                       menu (make run's Ctrl-C)
 //   cw_tray_menu testall  the tray menu's "Test All Proxies" command
 //   cw_tray_menu sources  the settings dialog's "Proxy Sources..." button,
 //                       or that dialog's Cancel while it is open
@@ -42,6 +44,10 @@ int main(int argc, char** argv)
     }
     if (std::strcmp(action, "hide") == 0) {
         PostMessageA(hWnd, WM_COMMAND, IDCANCEL, 0);
+        return 0;
+    }
+    if (std::strcmp(action, "quit") == 0) {
+        PostMessageA(hWnd, WM_COMMAND, ID_EXIT_CLOAKWALL, 0);
         return 0;
     }
     if (std::strcmp(action, "testall") == 0) {

@@ -1,8 +1,8 @@
 // The proxy-generator request on its thread: one GET of the page, straight
 // to the server, nothing cached; a server that never answers holds Stop no
 // longer than the request's time-out.
-#include "cleaner/proxy_gen_request_thread.h"
 #include "eventually.h"
+#include "proxylist/proxy_gen_request_thread.h"
 #include "url_cache_fill.h"
 
 #include "proxylist/download.h"

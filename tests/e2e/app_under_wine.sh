@@ -67,7 +67,7 @@ pass "stored proxy switched on at start-up; curl reaches the origin through tiny
 # A second start ends by itself and brings the first window up.
 wine "$CW_APP_EXE" >/dev/null 2>&1
 [ "$(cw_program_pids)" = "$pid" ] || fail "after a second start: $(cw_program_pids) instead of $pid"
-xwininfo -name "About Cloakwall" | grep -q "Map State: IsViewable" || fail "the first instance's window was not raised"
+xwininfo -name "Cloakwall" | grep -q "Map State: IsViewable" || fail "the first instance's window was not raised"
 pass "a second start leaves one process and raises the first window"
 
 # 1,000 requests, four at a time.

@@ -10,17 +10,22 @@ TEST(MessageBoxTest, HookReceivesTextCaptionTypeAndOwnerAndAnswersForTheUser)
     HWND owner = reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1234));
     EXPECT_EQ(AfxMessageBox("Unable to connect to proxy server", MB_OK | MB_ICONSTOP, "Error", owner), IDCANCEL);
     EXPECT_EQ(AfxMessageBox("Proxy List Updated"), IDCANCEL);
+    AfxMessageBox("Please enter a proxy address", MB_OK, "WARNING");
+    AfxMessageBox("Please choose another Proxy!", MB_OK, "ERROR");
 
     auto boxes = recorder.Boxes();
-    ASSERT_EQ(boxes.size(), 2u);
+    ASSERT_EQ(boxes.size(), 4u);
     EXPECT_EQ(boxes[0].text, "Unable to connect to proxy server");
     EXPECT_EQ(boxes[0].caption, "Error");
     EXPECT_EQ(boxes[0].nType, static_cast<UINT>(MB_OK | MB_ICONSTOP));
     EXPECT_EQ(boxes[0].hWndOwner, owner);
     EXPECT_EQ(boxes[1].text, "Proxy List Updated");
     EXPECT_EQ(boxes[1].caption, "") << "a box without a caption has the empty caption";
-    EXPECT_EQ(boxes[1].nType, static_cast<UINT>(MB_OK));
+    // A box that names no icon gets its caption's: its own icon stays.
+    EXPECT_EQ(boxes[1].nType, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
     EXPECT_EQ(boxes[1].hWndOwner, nullptr);
+    EXPECT_EQ(boxes[2].nType, static_cast<UINT>(MB_OK | MB_ICONWARNING));
+    EXPECT_EQ(boxes[3].nType, static_cast<UINT>(MB_OK | MB_ICONERROR));
 }
 
 TEST(MessageBoxTest, NestedRecordersRestoreThePreviousHook)

@@ -206,7 +206,8 @@ TEST(RelaySettingsTest, SilentUpstreamCountsAsFailure)
     CKeptAliveUpstream upstream;
     std::atomic<int> nTold{0};
     CLocalProxyServer proxy;
-    proxy.SetUpstreamDownHandler([](void* p) { static_cast<std::atomic<int>*>(p)->fetch_add(1); }, &nTold, 3);
+    proxy.SetUpstreamDownHandler([](void* p, unsigned int) { static_cast<std::atomic<int>*>(p)->fetch_add(1); }, &nTold,
+                                 3);
     SetRequestHeadWaitMs(200);
     ASSERT_TRUE(proxy.Start(0, 1, "127.0.0.1", upstream.Port(), "", ""));
     const struct {

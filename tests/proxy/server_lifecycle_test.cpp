@@ -187,7 +187,7 @@ TEST(ServerLifecycleTest, UpstreamHealthTellsOncePerRunOfRefusals)
 {
     int nTold = 0;
     CUpstreamHealth health(
-        3, [](void* p) { ++*static_cast<int*>(p); }, &nTold);
+        3, [](void* p, unsigned int) { ++*static_cast<int*>(p); }, &nTold);
     const struct {
         BOOL bConnected;
         int nToldAfter;
@@ -199,8 +199,8 @@ TEST(ServerLifecycleTest, UpstreamHealthTellsOncePerRunOfRefusals)
     }
 }
 
-// The server counts its upstream's refusals, afresh at each start, and
-// counts nothing without an upstream.
+// The server counts its upstream's refusals, afresh at each start, names
+// the start in its notice, and counts nothing without an upstream.
 TEST(ServerLifecycleTest, UpstreamThatRefusesConnectionsIsReported)
 {
     WORD deadPort = 0;
@@ -208,25 +208,38 @@ TEST(ServerLifecycleTest, UpstreamThatRefusesConnectionsIsReported)
         CTestTcpServer gone([](SOCKET_HANDLE) {});
         deadPort = gone.Port();
     }
+    static std::atomic<unsigned int> s_nToldStart{0};
     std::atomic<int> nTold{0};
     CLocalProxyServer proxy;
-    proxy.SetUpstreamDownHandler([](void* p) { static_cast<std::atomic<int>*>(p)->fetch_add(1); }, &nTold, 3);
+    proxy.SetUpstreamDownHandler(
+        [](void* p, unsigned int nStart) {
+            s_nToldStart = nStart;
+            static_cast<std::atomic<int>*>(p)->fetch_add(1);
+        },
+        &nTold, 3);
     ASSERT_TRUE(proxy.Start(0, 1, "127.0.0.1", deadPort, "", ""));
+    const unsigned int nFirstStart = proxy.GetStartSerial();
     const std::string request = "GET http://198.51.100.5/ HTTP/1.1\r\nHost: 198.51.100.5\r\n\r\n";
     for (int i = 0; i < 2; ++i) FetchThroughProxy(proxy.GetLocalPort(), request);
     EXPECT_EQ(nTold.load(), 0);
     FetchThroughProxy(proxy.GetLocalPort(), request);
     EXPECT_EQ(nTold.load(), 1);
+    EXPECT_EQ(s_nToldStart.load(), nFirstStart);
 
-    // Two refusals after a new start are not three.
+    // Two refusals after a new start are not three; the third is told as
+    // the new start's.
     ASSERT_TRUE(proxy.Start(proxy.GetLocalPort(), 1, "127.0.0.1", deadPort, "", ""));
+    EXPECT_NE(proxy.GetStartSerial(), nFirstStart);
     for (int i = 0; i < 2; ++i) FetchThroughProxy(proxy.GetLocalPort(), request);
     EXPECT_EQ(nTold.load(), 1);
+    FetchThroughProxy(proxy.GetLocalPort(), request);
+    EXPECT_EQ(nTold.load(), 2);
+    EXPECT_EQ(s_nToldStart.load(), proxy.GetStartSerial());
 
     ASSERT_TRUE(proxy.Start(proxy.GetLocalPort(), 0, "", 0, "", ""));
     char direct[160];
     std::snprintf(direct, sizeof direct, "GET http://127.0.0.1:%u/ HTTP/1.1\r\nHost: 127.0.0.1:%u\r\n\r\n", deadPort,
                   deadPort);
     for (int i = 0; i < 4; ++i) FetchThroughProxy(proxy.GetLocalPort(), direct);
-    EXPECT_EQ(nTold.load(), 1);
+    EXPECT_EQ(nTold.load(), 2);
 }

@@ -6,6 +6,7 @@
 // build, under Wine.
 #include "proxy/local_proxy_server.h"
 #include "proxy_test_peers.h"
+#include "proxylist/upstream_address.h"
 #include "support/socks_stand_in.h"
 
 #include <gtest/gtest.h>
@@ -27,9 +28,8 @@ const std::string kAnswer = "HTTP/1.0 200 OK\r\n\r\nhello";
 
 struct CRow {
     const char* pszName;
-    EUpstreamKind eKind;
-    const char* pszUser;
-    const char* pszPassword;
+    const char* pszScheme;  // of the entry the proxy is started with
+    const char* pszAccount; // "user:password@", or empty
     bool bStandInWantsAccount;
     int nRefuse;               // the stand-in's answer to the connect request, 0 to grant
     const char* pszRefusal;    // words on the 502 page, null when granted
@@ -39,18 +39,20 @@ struct CRow {
 std::vector<CRow> Rows()
 {
     std::vector<CRow> rows = {
-        {"http proxy", UPSTREAM_HTTP, "", "", false, 0, nullptr, ""},
-        {"socks4a", UPSTREAM_SOCKS4A, "", "", false, 0, nullptr, "4 "},
-        {"socks5", UPSTREAM_SOCKS5, "", "", false, 0, nullptr, "5 "},
-        {"socks5 with account", UPSTREAM_SOCKS5, "cw", "pw", true, 0, nullptr, "5 "},
-        {"socks5 refused account", UPSTREAM_SOCKS5, "cw", "wrong", true, 0, "the proxy refused the account", ""},
-        {"socks5 account wanted", UPSTREAM_SOCKS5, "", "", true, 0, "the proxy wants an account", ""},
-        {"socks4a refused", UPSTREAM_SOCKS4A, "", "", false, 1, "request rejected or failed", "4 "},
+        {"http proxy", "", "", false, 0, nullptr, ""},
+        {"socks4a", "socks4a://", "", false, 0, nullptr, "4 "},
+        {"socks4 goes as 4a", "socks4://", "", false, 0, nullptr, "4 "},
+        {"socks5", "socks5://", "", false, 0, nullptr, "5 "},
+        {"socks5h", "socks5h://", "", false, 0, nullptr, "5 "},
+        {"socks5 with account", "socks5://", "cw:pw@", true, 0, nullptr, "5 "},
+        {"socks5 refused account", "socks5://", "cw:wrong@", true, 0, "the proxy refused the account", ""},
+        {"socks5 account wanted", "socks5://", "", true, 0, "the proxy wants an account", ""},
+        {"socks4a refused", "socks4a://", "", false, 1, "request rejected or failed", "4 "},
     };
     const char* texts[] = {"general failure",    "not allowed", "network unreachable",   "host unreachable",
                            "connection refused", "TTL expired", "command not supported", "address type not supported"};
     for (int code = 1; code <= 8; ++code)
-        rows.push_back({"socks5 refusal", UPSTREAM_SOCKS5, "", "", false, code, texts[code - 1], "5 "});
+        rows.push_back({"socks5 refusal", "socks5://", "", false, code, texts[code - 1], "5 "});
     return rows;
 }
 
@@ -59,9 +61,13 @@ protected:
     void SetUp() override { ASSERT_EQ(WaitForOpenSockets(0), 0) << "sockets of an earlier test are still open"; }
     void TearDown() override { m_proxy.Stop(); }
 
-    void Start(EUpstreamKind eKind, WORD nUpstreamPort, const char* pszUser = "", const char* pszPassword = "")
+    // Started as the dialog starts it: from an entry of the list.
+    void Start(const std::string& strEntry)
     {
-        ASSERT_TRUE(m_proxy.Start(0, 1, "127.0.0.1", nUpstreamPort, pszUser, pszPassword, eKind));
+        CUpstreamConfig upstream;
+        ASSERT_TRUE(UpstreamFromAddress(strEntry.c_str(), upstream)) << strEntry;
+        ASSERT_TRUE(m_proxy.Start(0, 1, upstream.strUpstreamHost, upstream.nUpstreamPort, upstream.strProxyUser,
+                                  upstream.strProxyPassword, upstream.eKind));
     }
 
     CLocalProxyServer m_proxy;
@@ -81,8 +87,9 @@ TEST_F(SocksForwardingTest, EachUpstreamKindForAPlainRequestAndATunnel)
             if (row.bStandInWantsAccount) socks.RequireAccount("cw", "pw");
             socks.RefuseWith(row.nRefuse);
             // The HTTP proxy is a recording server: it answers every request.
-            const bool bHttp = row.eKind == UPSTREAM_HTTP;
-            Start(row.eKind, bHttp ? origin.Port() : socks.Port(), row.pszUser, row.pszPassword);
+            const bool bHttp = !*row.pszScheme;
+            Start(std::string(row.pszScheme) + row.pszAccount +
+                  "127.0.0.1:" + std::to_string(bHttp ? origin.Port() : socks.Port()));
 
             SOCKET_HANDLE s = TestConnect(m_proxy.GetLocalPort());
             ASSERT_NE(s, NO_SOCKET);
@@ -129,7 +136,7 @@ TEST_F(SocksForwardingTest, KeptAliveConnectionGetsASocksConnectionPerServerAndO
     CSocksStandIn socks;
     socks.AddName("first.invalid", first.Port());
     socks.AddName("second.invalid", second.Port());
-    Start(UPSTREAM_SOCKS5, socks.Port());
+    Start("socks5://127.0.0.1:" + std::to_string(socks.Port()));
 
     SOCKET_HANDLE s = TestConnect(m_proxy.GetLocalPort());
     ASSERT_NE(s, NO_SOCKET);
@@ -161,7 +168,7 @@ TEST_F(SocksForwardingTest, KeptAliveConnectionGetsASocksConnectionPerServerAndO
 TEST_F(SocksForwardingTest, ARequestForTheProxyItselfNeverReachesTheSocksServer)
 {
     CSocksStandIn socks;
-    Start(UPSTREAM_SOCKS5, socks.Port());
+    Start("socks5://127.0.0.1:" + std::to_string(socks.Port()));
     const std::string self = "127.0.0.1:" + std::to_string(m_proxy.GetLocalPort());
     EXPECT_EQ(
         FetchThroughProxy(m_proxy.GetLocalPort(), "GET http://" + self + "/ HTTP/1.1\r\nHost: " + self + "\r\n\r\n"),

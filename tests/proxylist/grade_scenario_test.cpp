@@ -111,12 +111,12 @@ TEST_F(GradeScenarioTest, EveryKindOfProxyGetsItsGradeAndTheResultLine)
         EProxyGrade eGrade;
         const char* pszLine;
     } const kinds[] = {
-        {"xff", PROXY_GRADE_TRANSPARENT, "Grade: transparent (X-Forwarded-For)"},
-        {"via", PROXY_GRADE_ANONYMOUS, "Grade: anonymous (Via)"},
-        {"plain", PROXY_GRADE_ELITE, "Grade: elite"},
-        {"inject", PROXY_GRADE_TAMPERING, "Grade: tampering"},
-        {"slow", PROXY_GRADE_ELITE, "Grade: elite"},
-        {"silent", PROXY_GRADE_DEAD, "Grade: dead"},
+        {"xff", PROXY_GRADE_TRANSPARENT, "Grade: transparent: it passes your address on (X-Forwarded-For)"},
+        {"via", PROXY_GRADE_ANONYMOUS, "Grade: anonymous: it hides your address, but web sites see a proxy (Via)"},
+        {"plain", PROXY_GRADE_ELITE, "Grade: elite: web sites see neither your address nor a proxy"},
+        {"inject", PROXY_GRADE_TAMPERING, "Grade: tampering: it changes the pages it passes on"},
+        {"slow", PROXY_GRADE_ELITE, "Grade: elite: web sites see neither your address nor a proxy"},
+        {"silent", PROXY_GRADE_DEAD, "Grade: dead: no answer came through it"},
     };
     for (const auto& kind : kinds) {
         CProxyGradeReport report;

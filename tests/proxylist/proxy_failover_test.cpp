@@ -14,6 +14,7 @@ CStoredProxyResult Result(EProxyGrade eGrade, int nResponseMs)
     CStoredProxyResult result;
     result.eGrade = eGrade;
     result.nResponseMs = nResponseMs;
+    result.nConnectMs = nResponseMs;
     return result;
 }
 
@@ -74,6 +75,11 @@ TEST(ProxyFailover, TheTipNamesTheStateAndFitsItsField)
     EXPECT_EQ("Cloakwall: on via 127.0.0.1:3128 (elite, 42 ms)",
               FormatStateTip("127.0.0.1:3128 Some vendor text", results).str());
     EXPECT_EQ("Cloakwall: on via 10.1.1.1:80 (untested)", FormatStateTip("10.1.1.1:80", results).str());
+    // The figure is the connect time, the result box's "Response Time".
+    CStoredProxyResult slow = Result(PROXY_GRADE_ELITE, 900);
+    slow.nConnectMs = 7;
+    results.Set("10.1.1.2:80", slow);
+    EXPECT_EQ("Cloakwall: on via 10.1.1.2:80 (elite, 7 ms)", FormatStateTip("10.1.1.2:80", results).str());
 
     // A host name as long as a name can be: cut, with the state kept whole.
     for (int nLength : {90, 100, 110, 120, 300}) {
@@ -84,4 +90,34 @@ TEST(ProxyFailover, TheTipNamesTheStateAndFitsItsField)
         EXPECT_EQ(0u, strTip.find("Cloakwall: on via hhh")) << strTip;
         EXPECT_EQ(" (anonymous, 12345 ms)", strTip.substr(strTip.size() - 22)) << strTip;
     }
+}
+
+// The proxy list shows each entry's state after it; what Save reads back is
+// the entry alone, whatever the vendor wrote after the port.
+TEST(ProxyFailover, TheListsStateMarkComesOffAgainAndNothingElse)
+{
+    CProxyResults results;
+    results.Set("10.2.0.1:80", Result(PROXY_GRADE_ELITE, 42));
+    results.Set("10.2.0.2:80", Result(PROXY_GRADE_DEAD, 0));
+    results.Set("10.2.0.3:80", Result(PROXY_GRADE_TRANSPARENT, 1234));
+    const struct {
+        const char* pszEntry;
+        const char* pszShown;
+    } rows[] = {
+        {"10.2.0.1:80", "10.2.0.1:80 (elite, 42 ms)"},
+        {"10.2.0.1:80 Vendor (fast, 3 ms)", "10.2.0.1:80 Vendor (fast, 3 ms) (elite, 42 ms)"},
+        {"10.2.0.2:80 Somewhere", "10.2.0.2:80 Somewhere (dead)"},
+        {"10.2.0.3:80 (elite, 5 ms)", "10.2.0.3:80 (elite, 5 ms) (transparent, 1234 ms)"},
+        {"10.2.0.4:80 (untested)", "10.2.0.4:80 (untested)"},
+        {"10.2.0.5:80", "10.2.0.5:80"},
+    };
+    for (const auto& row : rows) {
+        CString strShown = FormatProxyChoice(row.pszEntry, results);
+        EXPECT_EQ(row.pszShown, strShown.str());
+        EXPECT_EQ(row.pszEntry, EntryFromChoiceText(strShown).str()) << row.pszShown;
+    }
+    // Typed by hand: a mark of a grade comes off, other words in brackets stay.
+    EXPECT_EQ("10.2.0.9:80", EntryFromChoiceText("10.2.0.9:80 (anonymous, 12 ms)").str());
+    EXPECT_EQ("10.2.0.9:80 (fast, 12 ms)", EntryFromChoiceText("10.2.0.9:80 (fast, 12 ms)").str());
+    EXPECT_EQ("10.2.0.9:80 (elite, soon ms)", EntryFromChoiceText("10.2.0.9:80 (elite, soon ms)").str());
 }

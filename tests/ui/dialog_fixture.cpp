@@ -31,6 +31,9 @@ void DialogTest::SetUp()
     ASSERT_TRUE(RegisterSettingsWindowClass(GetModuleHandleA(nullptr)));
     DisableConnectionProxy(g_pszConnectionName);
     g_bFirstMinimize = TRUE;
+    // A Tor on the machine running the tests must not add an entry to every
+    // list; the tests of the Tor entry name their own port.
+    m_torPorts = SetTorProbePorts({});
 }
 
 void DialogTest::TearDown()
@@ -44,6 +47,7 @@ void DialogTest::TearDown()
     DeleteFileA(MyProxiesFile().c_str());
     RemoveDirectoryA(m_strFolder.c_str());
     rawreg::ForgetCloakwallInstall();
+    SetTorProbePorts(m_torPorts);
 }
 
 void DialogTest::Store(const StoredSettings& s)
@@ -101,6 +105,10 @@ CSettingsDlg& DialogTest::Open()
 void DialogTest::ChooseEntry(const std::string& item)
 {
     int n = m_pDlg->m_comboProxy.FindStringExact(-1, item.c_str());
+    // A tested entry's line carries its state after it.
+    if (n == CB_ERR)
+        n = static_cast<int>(::SendMessageA(m_pDlg->m_comboProxy.m_hWnd, CB_FINDSTRING, static_cast<WPARAM>(-1),
+                                            reinterpret_cast<LPARAM>((item + " (").c_str())));
     ASSERT_NE(CB_ERR, n) << item;
     HWND hCombo = m_pDlg->m_comboProxy.m_hWnd;
     ::SendMessageA(hCombo, CB_SHOWDROPDOWN, TRUE, 0);

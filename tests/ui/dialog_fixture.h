@@ -6,6 +6,7 @@
 #pragma once
 
 #include "browser/connection_options.h"
+#include "proxylist/tor_probe.h"
 #include "settings/settings_store.h"
 #include "support/loopback_http_server.h"
 #include "support/message_box_recorder.h"
@@ -174,13 +175,15 @@ protected:
         PumpUntil([&] { return !m_pDlg || !m_pDlg->IsNetJobRunning(); }, 30000);
     }
     // Chooses an entry the way the mouse does: the list drops down, the
-    // entry is picked, the list closes on it.
+    // entry is picked, the list closes on it. A tested entry is found by its
+    // text before the state its line shows.
     void ChooseEntry(const std::string& item);
 
     std::string m_strFolder; // the application folder, ending with "\"
     std::unique_ptr<CLoopbackHttpServer> m_pServer;
     std::unique_ptr<CMessageBoxRecorder> m_pRecorder;
     std::unique_ptr<CSettingsDlg> m_pDlg;
+    std::vector<WORD> m_torPorts; // the probe's ports before the test
 };
 
 } // namespace uitest

@@ -187,3 +187,72 @@ TEST_F(DialogTest, ARefusedWriteIsReportedAndTheSettingStaysAsItWas)
     EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(1u, StoredDword("EnableJS"));
 }
+
+// Switching off needs no network: from the tray and with "Save Settings",
+// during a list download and during "Test All Proxies", the browser is
+// direct at once and the job goes on; switching on waits for the job.
+TEST_F(NetworkJobTest, SwitchingOffNeverWaitsForAJobAndCancelsNone)
+{
+    CSilentLoopbackListener silentVendor; // the list and the judge: neither answers
+    CLoopbackHttpServer upstream;
+    StoredSettings s;
+    s.dwUseProxy = 1;
+    s.strProxyName = upstream.HostPort();
+    Store(s);
+    rawreg::PutText(HKEY_LOCAL_MACHINE, rawreg::kCloakwallKey, "UpdateServer", silentVendor.HostPort());
+    g_regUpdateServer.Read();
+    WriteRaw(ListFile(), upstream.HostPort() + "\r\n");
+    CNetJobLimits limits = GetNetJobLimits();
+    limits.dwTestAllMs = 3000;
+    SetNetJobLimits(limits);
+    CSettingsDlg& dlg = Open();
+    ASSERT_EQ(1u, BrowserProxyEnable());
+    CMenu* pPopup = dlg.GetTrayMenu().GetSubMenu(0);
+    auto trayItemGrey = [&] {
+        dlg.SendMessage(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(pPopup->m_hMenu), 0);
+        return (pPopup->GetMenuState(ID_TOGGLE_ANONYMOUS, MF_BYCOMMAND) & MF_GRAYED) != 0;
+    };
+
+    // The tray command during a download.
+    dlg.SendMessage(WM_COMMAND, IDC_UPDATEPROXYLIST, 0);
+    ASSERT_TRUE(dlg.IsNetJobRunning());
+    EXPECT_FALSE(trayItemGrey()) << "switching off is offered";
+    dlg.SendMessage(WM_COMMAND, ID_TOGGLE_ANONYMOUS, 0);
+    EXPECT_EQ(0u, BrowserProxyEnable());
+    EXPECT_FALSE(dlg.m_proxyServer.IsRunning());
+    EXPECT_EQ(0u, StoredDword("UseProxy"));
+    EXPECT_TRUE(dlg.IsNetJobRunning()) << "the download goes on";
+    // Switching on waits: the item is grey meanwhile.
+    EXPECT_TRUE(trayItemGrey());
+    WaitForJob();
+    EXPECT_FALSE(trayItemGrey());
+    ASSERT_EQ(1u, Boxes().size());
+    EXPECT_EQ(0u, Boxes()[0].find("Error|Proxy List Update Failed")) << Boxes()[0];
+
+    // On again; then "Save Settings" with the box cleared during Test All.
+    Command(ID_TOGGLE_ANONYMOUS);
+    ASSERT_EQ(1u, BrowserProxyEnable());
+    dlg.OnConfiguration();
+    dlg.SendMessage(WM_COMMAND, IDC_TESTALLPROXIES, 0);
+    ASSERT_TRUE(dlg.IsTestAllRunning());
+    HWND hSave = ::GetDlgItem(dlg.m_hWnd, IDOK);
+    EXPECT_TRUE(::IsWindowEnabled(hSave));
+    ::SendMessageA(::GetDlgItem(dlg.m_hWnd, IDC_USEPROXY), BM_SETCHECK, 0, 0);
+    ::SendMessageA(hSave, BM_CLICK, 0, 0);
+    EXPECT_EQ(0u, BrowserProxyEnable());
+    EXPECT_FALSE(dlg.m_proxyServer.IsRunning());
+    EXPECT_EQ(0u, StoredDword("UseProxy"));
+    EXPECT_FALSE(dlg.IsWindowVisible()) << "saved";
+    EXPECT_TRUE(dlg.IsTestAllRunning()) << "the test goes on";
+
+    // Ticked again while the test runs: nothing switches on before its end.
+    dlg.OnConfiguration();
+    ::SendMessageA(::GetDlgItem(dlg.m_hWnd, IDC_USEPROXY), BM_SETCHECK, 1, 0);
+    ::SendMessageA(hSave, BM_CLICK, 0, 0);
+    EXPECT_EQ(0u, BrowserProxyEnable());
+    EXPECT_TRUE(dlg.IsWindowVisible());
+    char status[256] = "";
+    ::GetDlgItemTextA(dlg.m_hWnd, IDC_TESTSTATUS, status, sizeof status);
+    EXPECT_STREQ(SWITCH_ON_WAITS_TEXT, status);
+    WaitForJob();
+}

@@ -13,6 +13,18 @@ void SetCheck(CSettingsDlg& dlg, int nID, int nCheck)
     ::SendMessageA(::GetDlgItem(dlg.m_hWnd, nID), BM_SETCHECK, nCheck, 0);
 }
 
+// The focus is in the proxy box (its edit field is a child of it).
+bool FocusInProxyBox(CSettingsDlg& dlg)
+{
+    HWND hFocus = ::GetFocus();
+    return hFocus && (hFocus == dlg.m_comboProxy.m_hWnd || ::IsChild(dlg.m_comboProxy.m_hWnd, hFocus));
+}
+
+UINT IconOf(const CMessageBoxRecorder::Box& box)
+{
+    return box.nType & MB_ICONMASK;
+}
+
 // The tray menu's check mark as the dialog's update handlers leave it.
 bool TrayCheckMark(CSettingsDlg& dlg)
 {
@@ -23,7 +35,7 @@ bool TrayCheckMark(CSettingsDlg& dlg)
 
 } // namespace
 
-TEST_F(DialogTest, SaveWithAnEmptyProxyStillStoresTheOtherSettingsAndHides)
+TEST_F(DialogTest, SaveWithAnEmptyProxyStillStoresTheOtherSettingsAndStaysOpenAtTheProxyBox)
 {
     Store(StoredSettings{});
     CSettingsDlg& dlg = Open();
@@ -38,6 +50,7 @@ TEST_F(DialogTest, SaveWithAnEmptyProxyStillStoresTheOtherSettingsAndHides)
     Click(IDOK);
 
     EXPECT_EQ(std::vector<std::string>{"|No proxy selected"}, Boxes());
+    EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION), IconOf(m_pRecorder->Boxes()[0]));
     EXPECT_EQ(0, CheckOf(IDC_USEPROXY)) << "nothing was switched on";
     EXPECT_FALSE(TrayCheckMark(dlg));
     EXPECT_EQ(0u, BrowserProxyEnable());
@@ -45,15 +58,18 @@ TEST_F(DialogTest, SaveWithAnEmptyProxyStillStoresTheOtherSettingsAndHides)
     EXPECT_EQ(1u, StoredDword("EnableJS"));
     EXPECT_EQ(0u, StoredDword("ClearCookies"));
     EXPECT_EQ(1u, StoredDword("ClearTmpFiles"));
-    EXPECT_FALSE(dlg.IsWindowVisible());
-    EXPECT_TRUE(dlg.IsTrayIconShown());
     EXPECT_TRUE(dlg.m_cleanerThread.IsRunning()) << "restarted with the saved jobs";
+    // Switching on failed: the dialog does not vanish as if it had worked.
+    EXPECT_TRUE(dlg.IsWindowVisible());
+    EXPECT_FALSE(dlg.IsTrayIconShown());
+    EXPECT_TRUE(FocusInProxyBox(dlg));
 }
 
 TEST_F(DialogTest, SaveWithAnUnreachableProxyChangesNothingOfTheSwitch)
 {
     Store(StoredSettings{});
     CSettingsDlg& dlg = Open();
+    dlg.OnConfiguration();
     std::string dead = "127.0.0.1:" + std::to_string(ClosedLoopbackPort());
     SetCheck(dlg, IDC_USEPROXY, 1);
     dlg.m_comboProxy.SetWindowText(dead.c_str());
@@ -62,12 +78,48 @@ TEST_F(DialogTest, SaveWithAnUnreachableProxyChangesNothingOfTheSwitch)
     EXPECT_EQ(
         (std::vector<std::string>{"Error|Unable to connect to proxy server", "ERROR|Please choose another Proxy!"}),
         Boxes());
+    for (const auto& box : m_pRecorder->Boxes()) EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), IconOf(box));
     EXPECT_EQ(0u, BrowserProxyEnable());
     EXPECT_FALSE(dlg.m_proxyServer.IsRunning());
     EXPECT_EQ(0u, StoredDword("UseProxy"));
     EXPECT_EQ("", StoredText("ProxyName"));
     EXPECT_EQ(0, dlg.m_bEnabled);
     EXPECT_FALSE(TrayCheckMark(dlg));
+    EXPECT_TRUE(dlg.IsWindowVisible());
+    EXPECT_TRUE(FocusInProxyBox(dlg));
+}
+
+TEST_F(DialogTest, EnterInTheProxyFieldSavesAndTheCheckComesFirst)
+{
+    CLoopbackHttpServer upstream;
+    upstream.SetAnswer("/page", 200, "through the upstream");
+    Store(StoredSettings{});
+    CSettingsDlg& dlg = Open();
+    dlg.OnConfiguration();
+    SetCheck(dlg, IDC_USEPROXY, 1);
+    dlg.m_comboProxy.SetWindowText(upstream.HostPort().c_str());
+    HWND hEdit = ::GetWindow(dlg.m_comboProxy.m_hWnd, GW_CHILD);
+    ASSERT_NE(nullptr, hEdit);
+    ::SetFocus(hEdit);
+    ASSERT_TRUE(FocusInProxyBox(dlg));
+
+    // The key as the dialog's own loop sees it.
+    ::PostMessageA(hEdit, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+    for (DWORD t0 = GetTickCount(); GetTickCount() - t0 < 10000 && dlg.IsWindowVisible();) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (::IsDialogMessageA(dlg.m_hWnd, &msg)) continue;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(5);
+    }
+    EXPECT_TRUE(Boxes().empty()) << Boxes()[0];
+    EXPECT_FALSE(dlg.IsWindowVisible()) << "saved and hidden";
+    EXPECT_EQ(upstream.HostPort(), StoredText("ProxyName"));
+    EXPECT_EQ(1u, BrowserProxyEnable());
+    EXPECT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://127.0.0.1:9/page"));
+    EXPECT_EQ(1, upstream.Accepted() - upstream.CountRequests("/page")) << "the reachability check's connection";
 }
 
 TEST_F(DialogTest, SaveWithAReachableProxyForwardsThroughItAndStoresItOnce)

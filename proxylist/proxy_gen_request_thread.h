@@ -9,7 +9,7 @@
 #pragma once
 
 #include "framework/core/cstring.h"
-#include "proxylist/net_job.h"
+#include "net_job.h"
 
 class CProxyGenRequestThread {
 public:

@@ -1,7 +1,7 @@
 // CProxyGenRequestThread: the proxy-generator request as a network job.
 #include "proxy_gen_request_thread.h"
 
-#include "proxylist/download.h"
+#include "download.h"
 
 CProxyGenRequestThread::CProxyGenRequestThread(DWORD dwTimeout) : m_dwTimeout(dwTimeout)
 {
