@@ -5,6 +5,32 @@
 
 namespace uitest {
 
+namespace {
+
+struct CaptionSearch {
+    const char* pszCaption;
+    HWND hFound;
+};
+
+BOOL CALLBACK MatchShownCaption(HWND hWnd, LPARAM lParam)
+{
+    CaptionSearch* pSearch = reinterpret_cast<CaptionSearch*>(lParam);
+    char caption[64] = "";
+    GetWindowTextA(hWnd, caption, sizeof caption);
+    if (std::string(caption) != pSearch->pszCaption || !IsWindowVisible(hWnd)) return TRUE;
+    pSearch->hFound = hWnd;
+    return FALSE;
+}
+
+} // namespace
+
+HWND FindShownWindow(const char* pszCaption)
+{
+    CaptionSearch search = {pszCaption, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), MatchShownCaption, reinterpret_cast<LPARAM>(&search));
+    return search.hFound;
+}
+
 std::string RequestThroughLocalProxy(const std::string& url)
 {
     SOCKET_HANDLE s = TestConnect(8080);

@@ -76,6 +76,10 @@ inline std::string BrowserProxyServer()
 // line (empty when nothing listens or nothing came back).
 std::string RequestThroughLocalProxy(const std::string& url);
 
+// The shown window of this thread whose caption is pszCaption (a modal
+// dialog the code under test opened), or null.
+HWND FindShownWindow(const char* pszCaption);
+
 // Runs the thread's messages until the predicate holds or about two
 // seconds passed; returns the predicate's last value.
 template <class Pred>

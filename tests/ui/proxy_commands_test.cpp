@@ -22,21 +22,9 @@ struct AddProxyInput {
 };
 AddProxyInput g_input;
 
-BOOL CALLBACK FindAddProxy(HWND hWnd, LPARAM lParam)
-{
-    char caption[64] = "";
-    GetWindowTextA(hWnd, caption, sizeof caption);
-    if (std::string(caption) == "Add Proxy" && IsWindowVisible(hWnd)) {
-        *reinterpret_cast<HWND*>(lParam) = hWnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 void CALLBACK TypeIntoAddProxy(HWND, UINT, UINT_PTR idEvent, DWORD)
 {
-    HWND hDlg = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindAddProxy, reinterpret_cast<LPARAM>(&hDlg));
+    HWND hDlg = FindShownWindow("Add Proxy");
     if (!hDlg) return;
     KillTimer(nullptr, idEvent);
     g_input.bSeen = true;

@@ -42,21 +42,9 @@ struct SourcesInput {
 };
 SourcesInput g_sources;
 
-BOOL CALLBACK FindSourcesDialog(HWND hWnd, LPARAM lParam)
-{
-    char caption[64] = "";
-    GetWindowTextA(hWnd, caption, sizeof caption);
-    if (std::string(caption) == "Proxy Sources" && IsWindowVisible(hWnd)) {
-        *reinterpret_cast<HWND*>(lParam) = hWnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 void CALLBACK EditSources(HWND, UINT, UINT_PTR idEvent, DWORD)
 {
-    HWND hDlg = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindSourcesDialog, reinterpret_cast<LPARAM>(&hDlg));
+    HWND hDlg = FindShownWindow("Proxy Sources");
     if (!hDlg) return;
     KillTimer(nullptr, idEvent);
     char shown[512] = "";
