@@ -42,6 +42,7 @@ struct CProxyGradeReport {
     int nResponseMs = 0;      // from sending the request to the end of the answer
     double dKBPerSec = 0;     // the answer's bytes over that time
     BOOL bJudgeBlind = FALSE; // no grade: the judge did not show the user's address
+    EHttpsOutcome eHttps = HTTPS_UNTESTED;
     // What a SOCKS proxy answered when it would not connect to the judge
     // ("the proxy refused the account", "host unreachable"...); empty else.
     CString strFailure;

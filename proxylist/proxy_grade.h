@@ -16,6 +16,15 @@ enum EProxyGrade {
     PROXY_GRADE_ELITE        // neither
 };
 
+// What a tunnel through the proxy to an https:// judge showed; best last,
+// as with the grade.
+enum EHttpsOutcome {
+    HTTPS_UNTESTED = 0,
+    HTTPS_NONE,     // the proxy refused the tunnel, or it broke: secure pages will not load
+    HTTPS_TAMPERED, // the certificate did not verify: the proxy can read secure pages
+    HTTPS_CARRIED   // a verified TLS session went through
+};
+
 // "elite", "anonymous", "transparent", "tampering", "dead", "untested": the
 // word the results file and the result box use.
 LPCTSTR ProxyGradeName(EProxyGrade eGrade);

@@ -25,6 +25,7 @@ CString ProxyResultsFilePath(LPCTSTR pszAppFolder);
 
 struct CStoredProxyResult {
     EProxyGrade eGrade = PROXY_GRADE_UNTESTED;
+    EHttpsOutcome eHttps = HTTPS_UNTESTED;
     int nConnectMs = 0;
     int nResponseMs = 0;
     double dKBPerSec = 0;
