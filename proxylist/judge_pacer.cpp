@@ -2,9 +2,26 @@
 #include "judge_pacer.h"
 
 #include <algorithm>
+#include <cmath>
 
-CJudgePacer::CJudgePacer(const std::vector<CString>& hosts, int nPerWindow, double dWindowMs)
-    : m_nPerWindow(std::max(1, nPerWindow)), m_dWindowMs(dWindowMs)
+namespace {
+
+// A request is counted at the next whole millisecond, a turn at the last one:
+// rounding never brings two requests closer than a window.
+long long SentMs(double dMs)
+{
+    return static_cast<long long>(std::ceil(dMs));
+}
+
+long long NowMs(double dMs)
+{
+    return static_cast<long long>(std::floor(dMs));
+}
+
+} // namespace
+
+CJudgePacer::CJudgePacer(const std::vector<CString>& hosts, int nPerWindow, int nWindowMs)
+    : m_nPerWindow(std::max(1, nPerWindow)), m_nWindowMs(nWindowMs)
 {
     for (const CString& strHost : hosts) {
         // Names differ in case only: one server all the same.
@@ -22,24 +39,25 @@ CJudgePacer::CJudgePacer(const std::vector<CString>& hosts, int nPerWindow, doub
     }
 }
 
-BOOL CJudgePacer::IsFree(const CHostTurns& host, double dNowMs) const
+BOOL CJudgePacer::IsFree(const CHostTurns& host, long long nNowMs) const
 {
     // The oldest of a full window must lie a whole window back: then no
     // window, wherever it starts, holds more than nPerWindow of them.
-    return static_cast<int>(host.sent.size()) < m_nPerWindow || host.sent.front() + m_dWindowMs <= dNowMs;
+    return static_cast<int>(host.sent.size()) < m_nPerWindow || host.sent.front() + m_nWindowMs <= nNowMs;
 }
 
 int CJudgePacer::Take(double dNowMs)
 {
+    long long nNowMs = NowMs(dNowMs);
     int nBest = -1;
     for (size_t i = 0; i < m_hostOf.size(); ++i) {
-        if (!IsFree(m_hosts[static_cast<size_t>(m_hostOf[i])], dNowMs)) continue;
+        if (!IsFree(m_hosts[static_cast<size_t>(m_hostOf[i])], nNowMs)) continue;
         if (nBest < 0 || m_asked[i] < m_asked[static_cast<size_t>(nBest)]) nBest = static_cast<int>(i);
     }
     if (nBest < 0) return -1;
     CHostTurns& host = m_hosts[static_cast<size_t>(m_hostOf[static_cast<size_t>(nBest)])];
     if (static_cast<int>(host.sent.size()) >= m_nPerWindow) host.sent.pop_front();
-    host.sent.push_back(dNowMs);
+    host.sent.push_back(SentMs(dNowMs));
     ++m_asked[static_cast<size_t>(nBest)];
     return nBest;
 }
@@ -47,10 +65,12 @@ int CJudgePacer::Take(double dNowMs)
 double CJudgePacer::NextTurnMs(double dNowMs) const
 {
     if (m_hosts.empty()) return dNowMs;
-    double dNext = -1;
+    long long nNowMs = NowMs(dNowMs);
+    long long nNext = -1;
     for (const CHostTurns& host : m_hosts) {
-        double dFree = IsFree(host, dNowMs) ? dNowMs : host.sent.front() + m_dWindowMs;
-        if (dNext < 0 || dFree < dNext) dNext = dFree;
+        if (IsFree(host, nNowMs)) return dNowMs;
+        long long nFree = host.sent.front() + m_nWindowMs;
+        if (nNext < 0 || nFree < nNext) nNext = nFree;
     }
-    return dNext;
+    return static_cast<double>(nNext);
 }

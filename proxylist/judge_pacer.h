@@ -15,8 +15,10 @@ class CJudgePacer {
 public:
     // One judge per entry of hosts, in the order given; judges on the same
     // host share its turns. At most nPerWindow requests to one host in any
-    // dWindowMs.
-    CJudgePacer(const std::vector<CString>& hosts, int nPerWindow, double dWindowMs);
+    // nWindowMs. Times are counted in whole milliseconds: the same sum
+    // compared twice must give the same answer, which doubles on the x87
+    // do not promise, and a turn named by NextTurnMs must be free then.
+    CJudgePacer(const std::vector<CString>& hosts, int nPerWindow, int nWindowMs);
 
     int JudgeCount() const { return static_cast<int>(m_hostOf.size()); }
 
@@ -33,13 +35,13 @@ private:
     // The host's requests of the last window, oldest first.
     struct CHostTurns {
         CString strHost;
-        std::deque<double> sent;
+        std::deque<long long> sent;
     };
-    BOOL IsFree(const CHostTurns& host, double dNowMs) const;
+    BOOL IsFree(const CHostTurns& host, long long nNowMs) const;
 
     std::vector<int> m_hostOf; // judge -> index into m_hosts
     std::vector<long> m_asked; // per judge
     std::vector<CHostTurns> m_hosts;
     int m_nPerWindow;
-    double m_dWindowMs;
+    long long m_nWindowMs;
 };

@@ -22,13 +22,22 @@ void CJudgeProbe::UseSocks(ESocksVersion eVersion, const CString& strHost, WORD 
         m_bSocksFailed = TRUE;
 }
 
-void CJudgeProbe::Connect(DWORD dwAddr, WORD nPort, const CString& strRequest, double dNowMs)
+void CJudgeProbe::Connect(DWORD dwAddr, WORD nPort, double dNowMs)
 {
-    m_strRequest = strRequest;
     m_dStartMs = dNowMs;
-    if (m_bSocksFailed) return Fail();
     m_socket = SockConnectIPv4Begin(dwAddr, nPort);
     m_eStep = m_socket == NO_SOCKET ? STEP_DONE : STEP_CONNECTING;
+}
+
+void CJudgeProbe::Ask(const CString& strRequest, double dNowMs)
+{
+    if (m_eStep != STEP_CONNECTED) return;
+    m_strRequest = strRequest;
+    if (m_bSocksFailed) return Fail();
+    if (!m_pSocks) return StartRequest(dNowMs);
+    m_eStep = STEP_HANDSHAKE;
+    m_nSent = 0;
+    Flush();
 }
 
 int CJudgeProbe::Want() const
@@ -75,10 +84,7 @@ void CJudgeProbe::OnReady(int nReady, double dNowMs)
         if (nReady & SOCK_READY_CONNECT_FAILED) return Fail();
         if (!(nReady & SOCK_READY_CONNECTED)) return;
         m_dConnectedMs = dNowMs;
-        if (!m_pSocks) return StartRequest(dNowMs);
-        m_eStep = STEP_HANDSHAKE;
-        m_nSent = 0;
-        Flush();
+        m_eStep = STEP_CONNECTED;
         return;
     case STEP_HANDSHAKE:
         if (nReady & SOCK_READY_WRITE) Flush();
