@@ -19,6 +19,7 @@ public:
     enum EStep {
         STEP_IDLE,       // not started, or waiting for its host's address
         STEP_CONNECTING, // the connect is under way
+        STEP_HELLO,      // a request the proxy answers itself, before the judge's turn
         STEP_CONNECTED,  // connected, waiting for its turn at a judge (Ask)
         STEP_HANDSHAKE,  // the SOCKS greeting, before the request
         STEP_SENDING,    // the request, as far as the socket takes it
@@ -36,7 +37,14 @@ public:
     // connected the probe waits (STEP_CONNECTED) until the batch gives it a
     // judge: most entries of a list never get that far, and the judges'
     // turns go only to proxies that answered.
-    void Connect(DWORD dwAddr, WORD nPort, double dNowMs);
+    //
+    // With bHelloFirst (an HTTP proxy), it first sends a request that names
+    // no server at all, which a proxy answers itself (mostly 400), and
+    // connects again once any answer came: half the dead entries of a
+    // published list accept a connection and never say a word, and only a
+    // request shows that. Without it, every listening black hole would take
+    // a judge's turn and wait out its limit before the judge's next proxy.
+    void Connect(DWORD dwAddr, WORD nPort, double dNowMs, BOOL bHelloFirst = FALSE);
 
     // Once STEP_CONNECTED, for a SOCKS proxy: the greeting for a tunnel to
     // strHost:nPort (the judge, by the name it is given), with the account
@@ -70,9 +78,13 @@ private:
     void StartRequest(double dNowMs);
     void ReceiveGreeting(double dNowMs);
     void ReceiveAnswer(double dNowMs);
+    void ReceiveHello(double dNowMs);
 
     EStep m_eStep = STEP_IDLE;
     SOCKET_HANDLE m_socket = NO_SOCKET;
+    DWORD m_dwAddr = 0; // the proxy, for the connect after the hello
+    WORD m_nPort = 0;
+    BOOL m_bHello = FALSE; // the hello is still to come
     std::unique_ptr<CSocksHandshake> m_pSocks;
     BOOL m_bSocksFailed = FALSE;
     std::string m_strPending; // to send in this step

@@ -165,7 +165,9 @@ void CProxyBatchTest::TestAll(int nParallel)
     auto connect = [&](CSlot& slot, DWORD dwAddr) {
         slot.bResolving = FALSE;
         slot.pProbe.reset(new CJudgeProbe);
-        slot.pProbe->Connect(dwAddr, slot.upstream.nUpstreamPort, CwMonotonicMs());
+        // An HTTP proxy shows first that it answers at all (see Connect).
+        slot.pProbe->Connect(dwAddr, slot.upstream.nUpstreamPort, CwMonotonicMs(),
+                             slot.upstream.eKind == UPSTREAM_HTTP);
     };
     // The proxy answered: it asks the judge whose turn it got.
     auto ask = [&](CSlot& slot, const CJudgeBaseline& judge, double dNow) {
@@ -254,11 +256,16 @@ void CProxyBatchTest::TestAll(int nParallel)
                 SockRecv(waker, &byte, 1);
                 continue;
             }
+            CJudgeProbe::EStep eWas = pSlot->pProbe->Step();
             pSlot->pProbe->OnReady(items[i].nReady, dNow);
-            if (pSlot->pProbe->Step() == CJudgeProbe::STEP_CONNECTED) {
+            CJudgeProbe::EStep eNow = pSlot->pProbe->Step();
+            if (eNow == CJudgeProbe::STEP_CONNECTED) {
                 pSlot->bQueued = TRUE;
                 pSlot->dEndMs = kNoLimit;
                 waitingForTurn.push_back(pSlot);
+            } else if (eNow != eWas) {
+                // Each step has its own limit.
+                pSlot->dEndMs = dNow + m_dwStepLimitMs;
             }
         }
     }

@@ -3,7 +3,8 @@
 // and refusing ones among them) against two judge stand-ins in this process
 // that note when each request arrives. Neither judge gets more than the
 // batch's limit in any second, both get their share, only proxies that
-// answered reach a judge, and every one of them gets its turn.
+// answered reach a judge, and every one of them gets its turn. And a proxy
+// that accepts and never answers hears no judge's name.
 #include "framework/core/socket_api.h"
 #include "framework/core/string_list.h"
 #include "proxylist/judge_answer.h"
@@ -116,10 +117,53 @@ TEST(BatchPacing, TwoJudgesShareTheAnsweringProxiesAndNeitherGetsMoreThanItsLimi
     std::vector<double> toOne = one.Arrivals(), toTwo = two.Arrivals();
     // The one request that went straight to the first judge aside, only
     // proxies that answered reached a judge.
-    EXPECT_EQ(toOne.size() + toTwo.size(), static_cast<size_t>(nAnswering) + 1);
+    ASSERT_FALSE(toOne.empty());
+    toOne.erase(toOne.begin());
+    EXPECT_EQ(toOne.size() + toTwo.size(), static_cast<size_t>(nAnswering));
     EXPECT_LE(MostInAnySecond(toOne), kPerSecond);
     EXPECT_LE(MostInAnySecond(toTwo), kPerSecond);
     EXPECT_GE(std::min(toOne.size(), toTwo.size()), static_cast<size_t>(nAnswering * 2 / 5)) << "both take a share";
+}
+
+TEST(BatchPacing, AProxyThatAcceptsAndNeverAnswersHearsNoJudgesNameAndTakesNoTurn)
+{
+    ASSERT_FALSE(PeersDir().empty()) << "CW_PEERS_DIR is not set: run through ctest";
+    ASSERT_TRUE(SockInitOnce());
+    CTimedJudge judge;
+    std::mutex heardLock;
+    std::vector<std::string> heard;
+    // Notes what it was sent, then says nothing until the client goes.
+    CTestTcpServer silent([&](SOCKET_HANDLE s) {
+        std::string head = TestRecvHead(s);
+        {
+            std::lock_guard<std::mutex> guard(heardLock);
+            heard.push_back(head);
+        }
+        TestRecvAll(s);
+    });
+    std::string strSilent = "127.0.0.1:" + std::to_string(silent.Port());
+    std::string strPlain;
+    for (const CStandIn& standIn : ReadStandIns(PeersDir()))
+        if (standIn.strKind == "plain") strPlain = standIn.strEntry;
+    ASSERT_FALSE(strPlain.empty());
+
+    // The silent ones first: had they taken turns, one a second, the
+    // answering one would come after all of them and the batch's end.
+    CStringList entries;
+    for (int i = 0; i < 8; ++i) entries.AddTail(strSilent.c_str());
+    entries.AddTail(strPlain.c_str());
+    CProxyBatchTest batch;
+    batch.SetJudgeRequestsPerSecond(1);
+    std::string strJudge = "http://127.0.0.1:" + std::to_string(judge.Port()) + "/judge";
+    ASSERT_TRUE(batch.Start(entries, strJudge.c_str(), 6000, 50, 1500));
+    ASSERT_TRUE(batch.Wait(15000));
+
+    for (size_t i = 0; i < 8; ++i) EXPECT_EQ(batch.Results()[i].report.eGrade, PROXY_GRADE_DEAD);
+    EXPECT_NE(batch.Results()[8].report.eGrade, PROXY_GRADE_DEAD);
+    EXPECT_NE(batch.Results()[8].report.eGrade, PROXY_GRADE_UNTESTED);
+    std::lock_guard<std::mutex> guard(heardLock);
+    ASSERT_EQ(heard.size(), 8u);
+    for (const std::string& head : heard) EXPECT_EQ(head.find("judge"), std::string::npos) << head;
 }
 
 } // namespace
