@@ -70,6 +70,10 @@ def serve_proxy(kind, log):
             writer.close()
             return
         method, target, version = lines[0].split(" ", 2)
+        if not target.startswith("http://"):
+            # Nobody named to pass it on to: the proxy answers itself.
+            await reply(writer, b"400 Bad Request", b"no host\n")
+            return
         log.append("%.3f %s\n" % (time.monotonic(), target.split("://", 1)[-1].partition("/")[0]))
         if kind == "dead":
             await reply(writer, b"502 Bad Gateway", b"no way through\n")
