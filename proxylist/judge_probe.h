@@ -57,8 +57,9 @@ public:
     EStep Step() const { return m_eStep; }
     BOOL IsDone() const { return m_eStep == STEP_DONE; }
     // The socket to wait on and what for (a SOCK_WANT_ value); NO_SOCKET
-    // and 0 while there is nothing to wait for (waiting for its turn
-    // included: a proxy that hangs up meanwhile shows at the request).
+    // once done, and Want 0 while there is nothing to wait for (waiting for
+    // its turn included: a proxy that hangs up meanwhile shows at the
+    // request).
     SOCKET_HANDLE Socket() const { return m_eStep == STEP_DONE ? NO_SOCKET : m_socket; }
     int Want() const;
 
