@@ -39,6 +39,11 @@ void CJudgeProbe::Connect(DWORD dwAddr, WORD nPort, double dNowMs, BOOL bHelloFi
 void CJudgeProbe::Ask(const CString& strRequest, double dNowMs)
 {
     if (m_eStep != STEP_CONNECTED) return;
+    // The wait for a judge's turn is the batch's, not the proxy's: its
+    // figures run as if the request had followed the connect at once.
+    double dHeldMs = dNowMs - m_dConnectedMs;
+    m_dStartMs += dHeldMs;
+    m_dConnectedMs += dHeldMs;
     m_strRequest = strRequest;
     if (m_bSocksFailed) return Fail();
     if (!m_pSocks) return StartRequest(dNowMs);
