@@ -178,7 +178,8 @@ BOOL TestProxyEntry(LPCTSTR pszEntry, LPCTSTR pszSampleUrl, CProxyTestReport& rR
         // as a proxy that is gone, and another entry will not mend it.
         if (dial.eFailure == DIAL_SOCKS_FAILED &&
             (dial.eSocksError == SOCKS_ERROR_ACCOUNT_REFUSED || dial.eSocksError == SOCKS_ERROR_ACCOUNT_WANTED)) {
-            rReport.strText.Format(PROXY_ACCOUNT_REFUSED_FORMAT, pszEntry ? pszEntry : "", dial.Reason().GetString());
+            rReport.strText.Format(PROXY_ACCOUNT_REFUSED_FORMAT, MaskProxyPassword(pszEntry ? pszEntry : "").GetString(),
+                                   dial.Reason().GetString());
             rReport.strCaption = PROXY_ERROR_CAPTION;
             return FALSE;
         }
