@@ -287,33 +287,43 @@ BOOL ParseProxyAddress(LPCTSTR pszLine, CProxyAddress& rAddress)
 
 namespace {
 
-// The entry with its password replaced by pszInstead, written as
-// user<pszInstead>@host:port whatever form it came in; any other entry
+// The entry with its password replaced: written as user<pszJoin>host:port
+// whatever form it came in, or, where that would read back as another
+// account (a user the reader takes for a comment or a UTF-8 mark at the
+// line's start), with pszInPlace where the password was. Any other entry
 // unchanged.
-CString ReplacePassword(LPCTSTR pszEntry, const char* pszInstead)
+CString ReplacePassword(LPCTSTR pszEntry, const char* pszJoin, const char* pszInPlace)
 {
     CProxyAddress address;
     SPasswordSpan span;
     CString entry(pszEntry);
     if (!ParseLine(pszEntry, address, span) || span.nEnd <= span.nStart) return entry;
     const std::string& s = entry.str();
-    if (!span.bAfterAddress)
-        return CString(s.substr(0, span.nUserEnd) + pszInstead + s.substr(span.nEnd + 1)); // past the '@'
-    return CString(s.substr(0, span.nAddressStart) + s.substr(span.nUserStart, span.nUserEnd - span.nUserStart) +
-                   pszInstead + s.substr(span.nAddressStart, span.nAddressEnd - span.nAddressStart) +
-                   s.substr(span.nEnd));
+    std::string joined;
+    if (!span.bAfterAddress) {
+        joined = s.substr(0, span.nUserEnd) + pszJoin + s.substr(span.nEnd + 1); // past the '@'
+    } else {
+        joined = s.substr(0, span.nAddressStart) + s.substr(span.nUserStart, span.nUserEnd - span.nUserStart) +
+                 pszJoin + s.substr(span.nAddressStart, span.nAddressEnd - span.nAddressStart) + s.substr(span.nEnd);
+    }
+    CProxyAddress back;
+    SPasswordSpan backSpan;
+    if (ParseLine(joined.c_str(), back, backSpan) && back.strUser == address.strUser &&
+        ProxyAddressKey(back) == ProxyAddressKey(address))
+        return CString(joined);
+    return CString(s.substr(0, span.nStart) + pszInPlace + s.substr(span.nEnd));
 }
 
 } // namespace
 
 CString MaskProxyPassword(LPCTSTR pszEntry)
 {
-    return ReplacePassword(pszEntry, ":\x95\x95\x95@");
+    return ReplacePassword(pszEntry, ":\x95\x95\x95@", "\x95\x95\x95");
 }
 
 CString ProxyEntryWithoutPassword(LPCTSTR pszEntry)
 {
-    return ReplacePassword(pszEntry, "@");
+    return ReplacePassword(pszEntry, "@", "");
 }
 
 BOOL IsSocksScheme(EProxyScheme scheme)

@@ -77,6 +77,9 @@ const Row kRows[] = {
      "erin@9.9.9.9:8000"},
     {"9.9.9.9:8000:erin:pa|ss", true, NONE, "9.9.9.9", 8000, "erin", "pa|ss", "erin:\x95\x95\x95@9.9.9.9:8000",
      "erin@9.9.9.9:8000"},
+    // A user that would read as a comment at the line's start stays after the address.
+    {"9.9.9.9:8000:#me:pw", true, NONE, "9.9.9.9", 8000, "#me", "pw", "9.9.9.9:8000:#me:\x95\x95\x95",
+     "9.9.9.9:8000:#me:"},
     {" [::1]:8000:erin:pa ss \r", true, NONE, "::1", 8000, "erin", "pa ss", " erin:\x95\x95\x95@[::1]:8000 \r",
      " erin@[::1]:8000 \r"},
     {"1.2.3.4:80,mail@example.org", true, NONE, "1.2.3.4", 80, "", "", nullptr},
