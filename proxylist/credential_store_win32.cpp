@@ -4,6 +4,7 @@
 #include "proxylist/credential_store.h"
 
 #include <windows.h>
+// After windows.h, whose types it uses.
 #include <wincred.h>
 
 #include <string>
