@@ -10,35 +10,24 @@
 
 namespace rawcred {
 
-inline std::wstring Wide(const std::string& s)
+// "user|secret" of a generic credential (the blob read as UTF-16, the tests'
+// texts being ASCII); empty when there is none.
+inline std::string Read(const std::string& target)
 {
-    return std::wstring(s.begin(), s.end()); // the tests' names are ASCII
-}
-
-struct Credential {
-    bool exists = false;
-    std::string user;
-    std::string secret; // the blob read as UTF-16 and narrowed (ASCII in the tests)
-};
-
-inline Credential Read(const std::string& target)
-{
-    Credential out;
     PCREDENTIALW pCred = nullptr;
-    if (!CredReadW(Wide(target).c_str(), CRED_TYPE_GENERIC, 0, &pCred)) return out;
-    out.exists = true;
-    if (pCred->UserName)
-        for (const wchar_t* p = pCred->UserName; *p; ++p) out.user += static_cast<char>(*p);
+    if (!CredReadW(std::wstring(target.begin(), target.end()).c_str(), CRED_TYPE_GENERIC, 0, &pCred)) return "";
+    std::string out;
+    for (const wchar_t* p = pCred->UserName; p && *p; ++p) out += static_cast<char>(*p);
+    out += '|';
     const wchar_t* blob = reinterpret_cast<const wchar_t*>(pCred->CredentialBlob);
-    for (DWORD i = 0; i < pCred->CredentialBlobSize / sizeof(wchar_t); ++i) out.secret += static_cast<char>(blob[i]);
+    for (DWORD i = 0; i < pCred->CredentialBlobSize / sizeof(wchar_t); ++i) out += static_cast<char>(blob[i]);
     CredFree(pCred);
     return out;
 }
 
-// Removes a credential; an absent one is fine.
 inline void Delete(const std::string& target)
 {
-    CredDeleteW(Wide(target).c_str(), CRED_TYPE_GENERIC, 0);
+    CredDeleteW(std::wstring(target.begin(), target.end()).c_str(), CRED_TYPE_GENERIC, 0);
 }
 
 } // namespace rawcred

@@ -42,10 +42,10 @@ TEST_F(DialogTest, PasswordsMoveToTheCredentialManagerAtStartAndTheUpstreamStill
     EXPECT_EQ("bob@127.0.0.1:1", StoredText("TMPProxy"));
     EXPECT_EQ("carol@127.0.0.1:2\r\n127.0.0.1:3 US\r\n", ReadRaw(ListFile()));
     EXPECT_EQ("socks5://dave@127.0.0.1:4 DE\r\n", ReadRaw(MyProxiesFile()));
-    EXPECT_EQ("S3cret", rawcred::Read(aliceTarget).secret);
-    EXPECT_EQ("T|mp 9", rawcred::Read(others[0]).secret);
-    EXPECT_EQ("Li;st", rawcred::Read(others[1]).secret);
-    EXPECT_EQ("M1ne", rawcred::Read(others[2]).secret);
+    EXPECT_EQ("alice|S3cret", rawcred::Read(aliceTarget));
+    EXPECT_EQ("bob|T|mp 9", rawcred::Read(others[0]));
+    EXPECT_EQ("carol|Li;st", rawcred::Read(others[1]));
+    EXPECT_EQ("dave|M1ne", rawcred::Read(others[2]));
 
     // The stored proxy was switched on with its account joined back.
     EXPECT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://127.0.0.1:9/page"));
@@ -60,7 +60,7 @@ TEST_F(DialogTest, PasswordsMoveToTheCredentialManagerAtStartAndTheUpstreamStill
     EXPECT_TRUE(Boxes().empty()) << Boxes()[0];
     EXPECT_EQ("alice:\x95\x95\x95@" + host, ComboEditText());
     EXPECT_EQ("alice@" + host, StoredText("ProxyName"));
-    EXPECT_EQ("N3w|pw", rawcred::Read(aliceTarget).secret);
+    EXPECT_EQ("alice|N3w|pw", rawcred::Read(aliceTarget));
     EXPECT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://127.0.0.1:9/page"));
     ASSERT_EQ(2u, upstream.Requests().size());
     EXPECT_TRUE(Shows(upstream.Requests()[1], "\r\nProxy-Authorization: Basic YWxpY2U6TjN3fHB3\r\n"))
