@@ -30,4 +30,15 @@ inline void Delete(const std::string& target)
     CredDeleteW(std::wstring(target.begin(), target.end()).c_str(), CRED_TYPE_GENERIC, 0);
 }
 
+// Removes every credential the program keeps ("Cloakwall:..."): the prefix
+// outlives a run, and a password left by one test must not reach another.
+inline void DeleteProgramsOwn()
+{
+    DWORD nCount = 0;
+    PCREDENTIALW* ppCreds = nullptr;
+    if (!CredEnumerateW(L"Cloakwall:*", 0, &nCount, &ppCreds)) return;
+    for (DWORD i = 0; i < nCount; ++i) CredDeleteW(ppCreds[i]->TargetName, CRED_TYPE_GENERIC, 0);
+    CredFree(ppCreds);
+}
+
 } // namespace rawcred

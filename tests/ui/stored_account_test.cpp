@@ -14,7 +14,6 @@ bool Shows(const std::string& text, const char* secret)
 {
     return text.find(secret) != std::string::npos;
 }
-
 } // namespace
 
 TEST_F(DialogTest, PasswordsMoveToTheCredentialManagerAtStartAndTheUpstreamStillGetsTheAccount)
@@ -25,8 +24,7 @@ TEST_F(DialogTest, PasswordsMoveToTheCredentialManagerAtStartAndTheUpstreamStill
     const std::string aliceTarget = "Cloakwall:http://alice@" + host;
     const char* const others[] = {"Cloakwall:http://bob@127.0.0.1:1", "Cloakwall:http://carol@127.0.0.1:2",
                                   "Cloakwall:socks5://dave@127.0.0.1:4"};
-    rawcred::Delete(aliceTarget);
-    for (const char* target : others) rawcred::Delete(target);
+    ASSERT_EQ("", rawcred::Read(aliceTarget)) << "the fixture starts without the program's credentials";
 
     // As an earlier version left them: every account in plain text.
     StoredSettings s;
@@ -67,7 +65,4 @@ TEST_F(DialogTest, PasswordsMoveToTheCredentialManagerAtStartAndTheUpstreamStill
         << upstream.Requests()[1];
     EXPECT_FALSE(Shows(ReadRaw(ListFile()) + ReadRaw(MyProxiesFile()) + StoredText("ProxyName"), "N3w"));
     for (const std::string& item : ComboItems()) EXPECT_FALSE(Shows(item, "Li;st")) << item;
-
-    rawcred::Delete(aliceTarget);
-    for (const char* target : others) rawcred::Delete(target);
 }
