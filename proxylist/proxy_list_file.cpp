@@ -59,9 +59,15 @@ BOOL MoveListFilePasswords(LPCTSTR pszPath)
 {
     CStringList entries;
     if (!ReadProxyListFile(pszPath, entries)) return TRUE; // no file, nothing to move
+    BOOL bHeld = FALSE;
     for (POSITION pos = entries.GetHeadPosition(); pos;) {
         const CString& entry = entries.GetNext(pos);
-        if (ProxyEntryWithoutPassword(entry) != entry) return WriteProxyListFile(pszPath, entries);
+        if (ProxyEntryWithoutPassword(entry) == entry) continue;
+        CString strStored;
+        // The file is the only copy: it keeps its passwords until the store
+        // has taken every one of them.
+        if (!KeepProxyPassword(entry, strStored)) return FALSE;
+        bHeld = TRUE;
     }
-    return TRUE;
+    return bHeld ? WriteProxyListFile(pszPath, entries) : TRUE;
 }

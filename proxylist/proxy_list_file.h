@@ -30,5 +30,7 @@ BOOL WriteProxyListFile(LPCTSTR pszPath, const CStringList& entries, CString* ps
 
 // Rewrites a list file that still holds passwords (written by an earlier
 // version) without them, the passwords moved to the credential store. TRUE
-// when the file holds none now, or there is no file.
+// when the file holds none now, or there is no file; FALSE, with the file
+// left as it was, when the store refused a password or the file could not
+// be replaced.
 BOOL MoveListFilePasswords(LPCTSTR pszPath);
