@@ -170,7 +170,7 @@ unsigned int ConnectionThreadProc(void* pParam)
         // the connection as it always did.
         if (dial.eFailure == DIAL_SOCKS_FAILED || (pConfig->IsSocks() && dial.eFailure == DIAL_TIMED_OUT)) {
             const std::string strAnswer = SocksRefusalAnswer(dial);
-            SockSendAll(sockBrowser, strAnswer.data(), static_cast<int>(strAnswer.size()));
+            SockSendAll(sockBrowser, strAnswer.data(), static_cast<int>(strAnswer.size()), GetRequestHeadWaitMs());
         }
         pHeld->Release();
         SockClose(sockBrowser);

@@ -1,6 +1,7 @@
 // The relay loop of one connection, both directions on one thread.
 #include "proxy/internal/relay_channel.h"
 
+#include "framework/core/text_number.h"
 #include "proxy/internal/connection_handler.h"
 
 #include <memory>
@@ -84,6 +85,31 @@ SOCKET_HANDLE DialTarget(CRelayTarget& target, CDialResult& rResult)
 
 namespace {
 
+// Every send of the relay, toward the browser and toward the target, is
+// bound by progress: a peer that takes no byte for the head-wait ends the
+// connection. Unbound, a peer that never reads (an upstream that stalls
+// mid-upload, a browser that stopped reading a download) held the thread
+// and both sockets until it closed, and enough of them filled the held
+// connections' room, so the proxy refused every new browser.
+bool SendBounded(SOCKET_HANDLE s, const char* pData, int nLen)
+{
+    return SockSendAll(s, pData, nLen, GetRequestHeadWaitMs()) != FALSE;
+}
+
+bool SendBounded(SOCKET_HANDLE s, const std::string& str)
+{
+    return SendBounded(s, str.data(), static_cast<int>(str.size()));
+}
+
+// A new target connection goes non-blocking at once, as the browser's came
+// from the listener: only a non-blocking send can be bound (see
+// SendBounded), and a bulk receive can then be tried before the wait.
+void UseTarget(CRelayConnection& conn, SOCKET_HANDLE sock)
+{
+    conn.m_toBrowser.m_sockFrom = conn.m_toTarget.m_sockTo = sock;
+    conn.m_toBrowser.m_bNonBlocking = SockSetNonBlocking(sock) != FALSE;
+}
+
 void DropTarget(CRelayConnection& conn)
 {
     SockClose(conn.m_toBrowser.m_sockFrom);
@@ -117,7 +143,7 @@ bool OpenTarget(CRelayConnection& conn)
     CDialResult result;
     SOCKET_HANDLE sock = DialTarget(conn.m_target, result);
     if (sock == NO_SOCKET) return false;
-    conn.m_toBrowser.m_sockFrom = conn.m_toTarget.m_sockTo = sock;
+    UseTarget(conn, sock);
     conn.m_sentAt = std::chrono::steady_clock::now();
     return true;
 }
@@ -164,13 +190,15 @@ bool SwitchServer(CRelayConnection& conn)
     int nPort = 0;
     std::string strHeld;
     conn.m_requests.TakeHeld(strHost, nPort, strHeld);
+    // The tracker holds no head without a port; cut to 16 bits, one would
+    // reach another server.
+    if (!CwIsTcpPort(nPort)) return false;
     conn.m_target.strHost = strHost;
     conn.m_target.nPort = static_cast<WORD>(nPort);
     conn.m_strOut.clear();
     conn.m_requests.Feed(strHeld.data(), static_cast<int>(strHeld.size()), conn.m_strOut, conn.m_responses);
     if (conn.m_strOut.empty()) return true;
-    return OpenTarget(conn) &&
-           SockSendAll(conn.m_toTarget.m_sockTo, conn.m_strOut.data(), static_cast<int>(conn.m_strOut.size()));
+    return OpenTarget(conn) && SendBounded(conn.m_toTarget.m_sockTo, conn.m_strOut);
 }
 
 // The target ended its connection (or it failed). true when the browser's
@@ -188,8 +216,7 @@ bool AfterTargetEnded(CRelayConnection& conn)
     std::string strAgain;
     if (!conn.m_bTargetAnswered || !conn.m_responses.AwaitsAnswer() || !conn.m_requests.Repeat(strAgain)) return false;
     DropTarget(conn);
-    return OpenTarget(conn) &&
-           SockSendAll(conn.m_toTarget.m_sockTo, strAgain.data(), static_cast<int>(strAgain.size()));
+    return OpenTarget(conn) && SendBounded(conn.m_toTarget.m_sockTo, strAgain);
 }
 
 // One receive on a channel that the wait found ready, and what follows from
@@ -231,7 +258,7 @@ bool StepChannel(CRelayConnection& conn, CRelayChannel& ch)
         // The server's close may complete what it sent (a page that ends
         // with the connection, a split tag held back).
         conn.m_responses.Finish(conn.m_strOut);
-        SockSendAll(ch.m_sockTo, conn.m_strOut.data(), static_cast<int>(conn.m_strOut.size()));
+        SendBounded(ch.m_sockTo, conn.m_strOut);
         return false;
     }
     pBuffer[ch.m_nLastLength] = '\0';
@@ -257,7 +284,7 @@ bool StepChannel(CRelayConnection& conn, CRelayChannel& ch)
     // The last target connection ended between answers: this request opens
     // the next one.
     if (nSend > 0 && ch.m_sockTo == NO_SOCKET && !OpenTarget(conn)) return false;
-    if (nSend > 0 && !SockSendAll(ch.m_sockTo, pSend, nSend)) {
+    if (nSend > 0 && !SendBounded(ch.m_sockTo, pSend, nSend)) {
         // A target that is gone may have answered all it was asked; what it
         // has not, the browser asks again on a new connection.
         return ch.m_direction == RELAY_TO_TARGET && AfterTargetEnded(conn);
@@ -319,7 +346,10 @@ unsigned int RelayThreadProc(void* pParam)
         if ((nReady & 2) && conn.m_toBrowser.m_sockFrom != NO_SOCKET && !StepChannel(conn, conn.m_toBrowser)) break;
         // A request this connection must not carry, or the browser's last
         // one, ends it once the answers asked for are through.
-        if (conn.m_requests.IsFinished() && conn.m_responses.IsBetweenAnswers()) break;
+        // So does a switch of the settings once the answers asked for before
+        // it are through, rather than wait for a next request that could
+        // only be refused.
+        if ((conn.m_requests.IsFinished() || conn.m_bSettingsLeft) && conn.m_responses.IsBetweenAnswers()) break;
         if (conn.m_requests.IsHolding() && conn.m_responses.IsBetweenAnswers() && !SwitchServer(conn)) break;
     }
     return 0; // the record's end closes both sockets once
@@ -329,6 +359,9 @@ void RelayConnection(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget, const 
                      const CString& strFirstHead, const CString& strRest, const CRelayTarget& target)
 {
     CRelayConnection* pConn = new CRelayConnection(sockBrowser, sockTarget);
+    UseTarget(*pConn, sockTarget);
+    // The listener hands every connection over non-blocking.
+    pConn->m_toTarget.m_bNonBlocking = true;
     pConn->m_target = target;
     if (target.bToOrigin) pConn->m_requests.SendToOrigin(firstHead.m_strHost, firstHead.m_nPort);
     if (target.bFollowServers) pConn->m_requests.FollowServers();
@@ -348,12 +381,12 @@ void RelayConnection(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget, const 
         pConn->m_responses.Feed(kEstablished, static_cast<int>(sizeof kEstablished - 1), strAnswer);
         pConn->m_bTargetSpoke = true;
         if (CUpstreamHealth* pHealth = UpstreamHealth(*pConn)) pHealth->NoteConnect(TRUE);
-        if (!SockSendAll(sockBrowser, strAnswer.data(), static_cast<int>(strAnswer.size()))) {
+        if (!SendBounded(sockBrowser, strAnswer)) {
             delete pConn;
             return;
         }
     }
-    if (!strOut.empty() && !SockSendAll(sockTarget, strOut.data(), static_cast<int>(strOut.size()))) {
+    if (!strOut.empty() && !SendBounded(sockTarget, strOut)) {
         delete pConn;
         return;
     }

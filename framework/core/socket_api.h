@@ -85,8 +85,11 @@ BOOL SockSetNonBlocking(SOCKET_HANDLE s);
 
 // Sends all nLen bytes, continuing after partial sends (and, on a
 // non-blocking socket, waiting for room). FALSE when the connection failed
-// before everything was handed over.
-BOOL SockSendAll(SOCKET_HANDLE s, const char* pData, int nLen);
+// before everything was handed over, or, on a non-blocking socket with
+// nStallMs not -1, when the peer took no byte for nStallMs: a peer that
+// never reads would otherwise hold the sender for as long as it keeps the
+// connection. A blocking socket's send waits as the system lets it.
+BOOL SockSendAll(SOCKET_HANDLE s, const char* pData, int nLen, int nStallMs = -1);
 
 // Shuts down the sending direction only: the peer reads the end of the
 // stream, and this side can still receive its answer.

@@ -251,7 +251,7 @@ BOOL SockSetNonBlocking(SOCKET_HANDLE s)
     return flags >= 0 && fcntl(Fd(s), F_SETFL, flags | O_NONBLOCK) == 0;
 }
 
-BOOL SockSendAll(SOCKET_HANDLE s, const char* pData, int nLen)
+BOOL SockSendAll(SOCKET_HANDLE s, const char* pData, int nLen, int nStallMs)
 {
     while (nLen > 0) {
         // MSG_NOSIGNAL: a browser that went away is an error result here,
@@ -261,12 +261,14 @@ BOOL SockSendAll(SOCKET_HANDLE s, const char* pData, int nLen)
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             // A non-blocking socket without room: wait for some (an error
             // or hang-up ends the wait too, and the next send reports it).
+            // Each byte taken starts the bound afresh: a slow reader is not
+            // a stalled one.
             pollfd p = {Fd(s), POLLOUT, 0};
             int rc;
             do {
-                rc = poll(&p, 1, -1);
+                rc = poll(&p, 1, nStallMs);
             } while (rc < 0 && errno == EINTR);
-            if (rc < 0) return FALSE;
+            if (rc <= 0) return FALSE;
             continue;
         }
         if (n <= 0) return FALSE;

@@ -246,25 +246,31 @@ BOOL SockSetNonBlocking(SOCKET_HANDLE s)
 namespace {
 
 // A non-blocking socket's send found no room: wait until it has some (or
-// failed, which the next send reports).
-BOOL WaitWritable(SOCKET s)
+// failed, which the next send reports), at most nTimeoutMs (-1: no limit).
+// FALSE when the wait failed or ran out.
+BOOL WaitWritable(SOCKET s, int nTimeoutMs)
 {
     fd_set writable, failed;
     FD_ZERO(&writable);
     FD_ZERO(&failed);
     FD_SET(s, &writable);
     FD_SET(s, &failed);
-    return select(0, nullptr, &writable, &failed, nullptr) > 0;
+    timeval tv;
+    tv.tv_sec = nTimeoutMs / 1000;
+    tv.tv_usec = (nTimeoutMs % 1000) * 1000;
+    return select(0, nullptr, &writable, &failed, nTimeoutMs < 0 ? nullptr : &tv) > 0;
 }
 
 } // namespace
 
-BOOL SockSendAll(SOCKET_HANDLE s, const char* pData, int nLen)
+BOOL SockSendAll(SOCKET_HANDLE s, const char* pData, int nLen, int nStallMs)
 {
     while (nLen > 0) {
         int n = send(Sock(s), pData, nLen, 0);
         if (n == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) {
-            if (!WaitWritable(Sock(s))) return FALSE;
+            // Each byte taken starts the bound afresh: a slow reader is not
+            // a stalled one.
+            if (!WaitWritable(Sock(s), nStallMs)) return FALSE;
             continue;
         }
         if (n == SOCKET_ERROR || n <= 0) return FALSE;

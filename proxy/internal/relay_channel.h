@@ -46,8 +46,9 @@ struct CRelayChannel {
     // The from side ended its sending (a half-close): not read any more,
     // while the other direction goes on.
     bool m_bFromEnded = false;
-    // A bulk receive came once: the from socket went non-blocking, so a
-    // receive can be tried before waiting.
+    // The from socket is non-blocking (as the relay makes every socket it
+    // sends on, so that each send can be bound): a receive can be tried
+    // before waiting.
     bool m_bNonBlocking = false;
     // The last receive was a bulk one: try the next without waiting first.
     bool m_bTryFirst = false;

@@ -89,7 +89,7 @@ std::string RecvUntilClose(SOCKET_HANDLE s)
     return got + "<still open>";
 }
 
-enum EChange { MOVE_TO_B, RESTART_SAME, FILTER_ON };
+enum EChange { MOVE_TO_B, RESTART_SAME, FILTER_ON, SWITCH_OFF };
 
 struct CSwitchRow {
     const char* pszName;
@@ -109,6 +109,8 @@ TEST(RelaySettingsTest, KeptAliveConnectionReachesNothingTheUserLeft)
         {"direct to upstream B", true, MOVE_TO_B, false, false},
         {"restart with the same upstream and account", false, RESTART_SAME, false, true},
         {"a filter switch turned on", false, FILTER_ON, false, false},
+        {"switched off between answers", false, SWITCH_OFF, false, false},
+        {"switched off with an answer in flight", false, SWITCH_OFF, true, false},
     };
     for (const CSwitchRow& row : rows) {
         SCOPED_TRACE(row.pszName);
@@ -134,6 +136,7 @@ TEST(RelaySettingsTest, KeptAliveConnectionReachesNothingTheUserLeft)
             ASSERT_TRUE(proxy.Start(nPort, 1, "127.0.0.1", a.Port(), "alice", "pw"));
         }
         if (row.change == FILTER_ON) SetFilterSwitches(0, 1);
+        if (row.change == SWITCH_OFF) proxy.Stop();
         if (row.bHeld) {
             // An answer whose head is still to come can say that the
             // connection ends with it.
@@ -142,7 +145,7 @@ TEST(RelaySettingsTest, KeptAliveConnectionReachesNothingTheUserLeft)
         } else if (row.bSecondCarried) {
             ASSERT_TRUE(TestSend(s, GetRequest(a.Port(), "/two")));
             EXPECT_EQ(TestRecvCount(s, CKeptAliveUpstream::Answer("/two").size()), CKeptAliveUpstream::Answer("/two"));
-        } else if (row.change == MOVE_TO_B) {
+        } else if (row.change == MOVE_TO_B || row.change == SWITCH_OFF) {
             // Idle between answers, the connection ends with the switch,
             // before the browser asks again.
             EXPECT_EQ(RecvUntilClose(s), "");
