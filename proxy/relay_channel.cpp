@@ -42,6 +42,7 @@ public:
     // address its first dial found instead of asking the resolver again.
     BOOL Resolve(LPCTSTR pszHost, DWORD* pAddr) const override
     {
+        if (m_target.bPrivateDirect) return SockParseIPv4(pszHost, pAddr);
         if (m_target.dwHopAddr != 0 && m_target.strHopName == pszHost) {
             *pAddr = m_target.dwHopAddr;
             return TRUE;
@@ -61,6 +62,14 @@ private:
     CRelayTarget& m_target;
 };
 
+// How the target's connections go: as the settings say, or straight to a
+// server in the user's own network.
+const CUpstreamConfig& Route(const CRelayTarget& target)
+{
+    static const CUpstreamConfig s_direct;
+    return target.bPrivateDirect ? s_direct : *target.settings.pConfig;
+}
+
 } // namespace
 
 SOCKET_HANDLE DialTarget(CRelayTarget& target, CDialResult& rResult)
@@ -70,16 +79,18 @@ SOCKET_HANDLE DialTarget(CRelayTarget& target, CDialResult& rResult)
         rResult.eFailure = DIAL_REFUSED_HOP;
         return NO_SOCKET;
     }
+    // Held for the dial: the settings may move on meanwhile.
     const CUpstreamConfigPtr pConfig = target.settings.pConfig;
-    SOCKET_HANDLE sock = DialUpstream(*pConfig, target.strHost, target.nPort, CRelayDialPolicy(target), rResult);
-    CUpstreamHealth* pHealth = pConfig->bUseUpstream ? pConfig->pHealth.get() : nullptr;
+    const CUpstreamConfig& route = Route(target);
+    SOCKET_HANDLE sock = DialUpstream(route, target.strHost, target.nPort, CRelayDialPolicy(target), rResult);
+    CUpstreamHealth* pHealth = route.bUseUpstream ? route.pHealth.get() : nullptr;
     if (sock == NO_SOCKET && pHealth && rResult.eFailure != DIAL_REFUSED_HOP && rResult.eFailure != DIAL_BAD_ADDRESS)
         // A SOCKS proxy that says the server is unreachable works; one that
         // cannot be reached, or refuses the account, does not.
         pHealth->NoteConnect(rResult.UpstreamWorks());
     // A SOCKS proxy has shown it works by its handshake's answer; an HTTP
     // proxy shows it only by answering a request (see SilenceCounts).
-    if (sock != NO_SOCKET && pHealth && pConfig->IsSocks()) pHealth->NoteConnect(TRUE);
+    if (sock != NO_SOCKET && pHealth && route.IsSocks()) pHealth->NoteConnect(TRUE);
     return sock;
 }
 
@@ -122,7 +133,7 @@ void DropTarget(CRelayConnection& conn)
 // when it goes to the server itself or nobody listens.
 CUpstreamHealth* UpstreamHealth(const CRelayConnection& conn)
 {
-    const CUpstreamConfig& config = *conn.m_target.settings.pConfig;
+    const CUpstreamConfig& config = Route(conn.m_target);
     return config.bUseUpstream ? config.pHealth.get() : nullptr;
 }
 
@@ -131,7 +142,7 @@ CUpstreamHealth* UpstreamHealth(const CRelayConnection& conn)
 // tells of the proxy. Through SOCKS the silence would be the server's.
 bool SilenceCounts(const CRelayConnection& conn)
 {
-    const CUpstreamConfig& config = *conn.m_target.settings.pConfig;
+    const CUpstreamConfig& config = Route(conn.m_target);
     return config.bUseUpstream && !config.IsSocks();
 }
 
@@ -365,6 +376,10 @@ void RelayConnection(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget, const 
     pConn->m_target = target;
     if (target.bToOrigin) pConn->m_requests.SendToOrigin(firstHead.m_strHost, firstHead.m_nPort);
     if (target.bFollowServers) pConn->m_requests.FollowServers();
+    // Through the upstream, a later request for the user's own network is
+    // not carried there: the browser sends it again on a new connection,
+    // which goes straight to it.
+    if (target.settings.pConfig->bUseUpstream && !target.bPrivateDirect) pConn->m_requests.KeepOffPrivateAddresses();
     pConn->m_requests.SetAuthLine(target.strAuthLine);
     pConn->m_requests.SetOwnPort(target.nOwnPort);
     // A tunnel the SOCKS proxy opened has no head to send: the CONNECT was

@@ -4,6 +4,7 @@
 #include "framework/core/text_number.h"
 #include "proxy/content_filter.h"
 #include "proxy/filter_switches.h"
+#include "proxy/internal/private_target.h"
 #include "proxy/internal/self_target.h"
 
 namespace {
@@ -279,7 +280,8 @@ int CRequestTracker::FeedHead(const char* pData, int nLength, std::string& strOu
     // cut to 16 bits it would reach whatever listens on the remainder
     // (65616 is 80).
     const bool bNoPort = m_bToOrigin && !CwIsTcpPort(head.m_nPort);
-    if (!bSound || bNoPort || (bOtherServer && !bFollow) ||
+    const bool bPrivate = m_bKeepOffPrivate && RequestNamesPrivateAddress(head);
+    if (!bSound || bNoPort || bPrivate || (bOtherServer && !bFollow) ||
         (m_nOwnPort != 0 && RequestNamesProxy(head, m_nOwnPort))) {
         m_state = STOPPED;
         return nLength;

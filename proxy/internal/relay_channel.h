@@ -72,6 +72,10 @@ struct CRelayTarget {
     // The first request was a CONNECT the SOCKS proxy already carried out:
     // the browser is told so by this proxy, and the tunnel starts at once.
     BOOL bTunnelOpen = FALSE;
+    // The server is an address in the user's own network, reached from
+    // here without the upstream in force (see private_target.h). Its
+    // address is taken as written, never looked up.
+    BOOL bPrivateDirect = FALSE;
     DWORD dwOwnAddr = 0; // network order: the proxy's own, never a first hop
     // The first hop's name and the address found for it, 0 before the
     // first dial.
