@@ -157,7 +157,8 @@ unsigned int ConnectionThreadProc(void* pParam)
     if (sockTarget == NO_SOCKET) {
         // A SOCKS proxy's refusal is worth telling; any other failure ends
         // the connection as it always did.
-        if (dial.eFailure == DIAL_SOCKS_FAILED || (bUpstream && pConfig->IsSocks() && dial.eFailure == DIAL_TIMED_OUT)) {
+        if (dial.eFailure == DIAL_SOCKS_FAILED ||
+            (bUpstream && pConfig->IsSocks() && dial.eFailure == DIAL_TIMED_OUT)) {
             const std::string strAnswer = SocksRefusalAnswer(dial);
             SockSendAll(sockBrowser, strAnswer.data(), static_cast<int>(strAnswer.size()), GetRequestHeadWaitMs());
         }

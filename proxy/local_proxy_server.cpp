@@ -15,8 +15,9 @@ namespace {
 // how long a lost datagram could keep the listener waiting.
 const int LISTEN_WAIT_MS = 1000;
 
-CUpstreamConfigPtr PublishConfig(int bUseUpstream, const CString& strUpstreamHost, int nUpstreamPort, EUpstreamKind eKind,
-                   const CString& strUser, const CString& strPassword, std::shared_ptr<CUpstreamHealth> pHealth)
+CUpstreamConfigPtr PublishConfig(int bUseUpstream, const CString& strUpstreamHost, int nUpstreamPort,
+                                 EUpstreamKind eKind, const CString& strUser, const CString& strPassword,
+                                 std::shared_ptr<CUpstreamHealth> pHealth)
 {
     auto pConfig = std::make_shared<CUpstreamConfig>();
     if (bUseUpstream) pConfig->pHealth = std::move(pHealth);

@@ -231,7 +231,7 @@ TEST_F(RequestTrackerTest, ThroughSocksALaterPortOutsideTheTcpRangeReachesNobody
         const char* pszHostPort;
         int nHeldPort; // 0: stopped
     } cases[] = {
-        {"b.test:65616", 0}, {"b.test:0", 0}, {"b.test:-80", 0}, {"b.test:4294967376", 0},
+        {"b.test:65616", 0},     {"b.test:0", 0}, {"b.test:-80", 0}, {"b.test:4294967376", 0},
         {"b.test:65535", 65535}, {"b.test:1", 1}, {"b.test", 80},
     };
     for (const auto& c : cases) {
@@ -243,8 +243,8 @@ TEST_F(RequestTrackerTest, ThroughSocksALaterPortOutsideTheTcpRangeReachesNobody
         tracker.SendToOrigin(first.m_strHost, first.m_nPort);
         tracker.FollowServers();
         tracker.AfterFirstHead(first, framer);
-        const std::string next = std::string("GET http://") + c.pszHostPort + "/b HTTP/1.1\r\nHost: " +
-                                 c.pszHostPort + "\r\n\r\n";
+        const std::string next =
+            std::string("GET http://") + c.pszHostPort + "/b HTTP/1.1\r\nHost: " + c.pszHostPort + "\r\n\r\n";
         std::string out;
         tracker.Feed(next.data(), static_cast<int>(next.size()), out, framer);
         EXPECT_EQ(out, "");
