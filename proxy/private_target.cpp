@@ -100,15 +100,35 @@ bool ParseStrictIPv6(const std::string& strText, std::uint16_t groups[8])
     return true;
 }
 
+namespace {
+
+bool ParseIPv6Host(const std::string& strHost, std::uint16_t groups[8])
+{
+    std::string address = strHost;
+    if (address.size() > 2 && address.front() == '[' && address.back() == ']')
+        address = address.substr(1, address.size() - 2);
+    return ParseStrictIPv6(address, groups);
+}
+
+} // namespace
+
+bool IPv6LiteralBytes(const std::string& strHost, unsigned char bytes[16])
+{
+    std::uint16_t groups[8];
+    if (!ParseIPv6Host(strHost, groups)) return false;
+    for (int i = 0; i < 8; ++i) {
+        bytes[2 * i] = static_cast<unsigned char>(groups[i] >> 8);
+        bytes[2 * i + 1] = static_cast<unsigned char>(groups[i] & 0xFF);
+    }
+    return true;
+}
+
 bool IsPrivateAddressLiteral(const std::string& strHost)
 {
     std::uint32_t nV4 = 0;
     if (ParseStrictIPv4(strHost, nV4)) return IsPrivateIPv4(nV4);
-    std::string address = strHost;
-    if (address.size() > 2 && address.front() == '[' && address.back() == ']')
-        address = address.substr(1, address.size() - 2);
     std::uint16_t groups[8];
-    if (!ParseStrictIPv6(address, groups)) return false;
+    if (!ParseIPv6Host(strHost, groups)) return false;
     bool bLoopback = groups[7] == 1;
     for (int i = 0; i < 7; ++i) bLoopback = bLoopback && groups[i] == 0;
     return bLoopback || (groups[0] & 0xFFC0) == 0xFE80 || (groups[0] & 0xFE00) == 0xFC00;

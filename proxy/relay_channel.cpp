@@ -3,6 +3,7 @@
 
 #include "framework/core/text_number.h"
 #include "proxy/internal/connection_handler.h"
+#include "proxy/internal/private_target.h"
 
 #include <memory>
 #include <new>
@@ -78,6 +79,15 @@ SOCKET_HANDLE DialTarget(CRelayTarget& target, CDialResult& rResult)
         rResult = CDialResult();
         rResult.eFailure = DIAL_REFUSED_HOP;
         return NO_SOCKET;
+    }
+    // An IPv6 address in the user's own network: the dialer speaks IPv4
+    // (names above all), so it is connected to here, as written.
+    unsigned char v6[16];
+    if (target.bPrivateDirect && IPv6LiteralBytes(target.strHost.str(), v6)) {
+        rResult = CDialResult();
+        SOCKET_HANDLE sock = SockConnectIPv6(v6, target.nPort);
+        if (sock == NO_SOCKET) rResult.eFailure = DIAL_CONNECT_FAILED;
+        return sock;
     }
     // Held for the dial: the settings may move on meanwhile.
     const CUpstreamConfigPtr pConfig = target.settings.pConfig;

@@ -65,6 +65,12 @@ BOOL SockParseIPv4(LPCTSTR pszHost, DWORD* pAddr);
 // (delayed) acknowledgement, which cost about 40 ms per answer.
 SOCKET_HANDLE SockConnectIPv4(DWORD dwAddr, WORD nPort);
 
+// A TCP connection to an IPv6 address (16 bytes, network order) and a port
+// (host order), as SockConnectIPv4 makes one; NO_SOCKET when the system
+// has no IPv6 or the connection fails. For addresses written as such only:
+// names are IPv4 here.
+SOCKET_HANDLE SockConnectIPv6(const unsigned char* pAddr, WORD nPort);
+
 // The same, giving up after dwLimitMs: a host that drops the handshake would
 // otherwise hold the caller for the system's own limit, minutes long.
 SOCKET_HANDLE SockConnectIPv4Within(DWORD dwAddr, WORD nPort, DWORD dwLimitMs);

@@ -235,6 +235,25 @@ SOCKET_HANDLE SockConnectIPv4(DWORD dwAddr, WORD nPort)
     return Counted(fd);
 }
 
+SOCKET_HANDLE SockConnectIPv6(const unsigned char* pAddr, WORD nPort)
+{
+    int fd = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (fd < 0) return NO_SOCKET;
+    sockaddr_in6 sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sin6_family = AF_INET6;
+    std::memcpy(&sa.sin6_addr, pAddr, 16);
+    sa.sin6_port = htons(nPort);
+    int rc = connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    if (rc != 0 && errno == EINTR) rc = FinishInterruptedConnect(fd);
+    if (rc != 0) {
+        close(fd);
+        return NO_SOCKET;
+    }
+    SendAtOnce(fd);
+    return Counted(fd);
+}
+
 int SockRecv(SOCKET_HANDLE s, char* pBuf, int nLen)
 {
     ssize_t n;

@@ -230,6 +230,23 @@ SOCKET_HANDLE SockConnectIPv4(DWORD dwAddr, WORD nPort)
     return Counted(s);
 }
 
+SOCKET_HANDLE SockConnectIPv6(const unsigned char* pAddr, WORD nPort)
+{
+    SOCKET s = socket(AF_INET6, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET) return NO_SOCKET;
+    sockaddr_in6 sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sin6_family = AF_INET6;
+    std::memcpy(&sa.sin6_addr, pAddr, 16);
+    sa.sin6_port = htons(nPort);
+    if (connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
+        closesocket(s);
+        return NO_SOCKET;
+    }
+    SendAtOnce(s);
+    return Counted(s);
+}
+
 int SockRecv(SOCKET_HANDLE s, char* pBuf, int nLen)
 {
     int n = recv(Sock(s), pBuf, nLen, 0);

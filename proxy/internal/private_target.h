@@ -23,6 +23,10 @@ bool ParseStrictIPv4(const std::string& strText, std::uint32_t& nAddr);
 // last two groups may be a strict dotted IPv4 address; no zone.
 bool ParseStrictIPv6(const std::string& strText, std::uint16_t groups[8]);
 
+// The host, an IPv6 address in brackets or bare, as its 16 bytes in
+// network order; false for anything else.
+bool IPv6LiteralBytes(const std::string& strHost, unsigned char bytes[16]);
+
 // The host (IPv6 in brackets or bare) is an address in 10/8, 172.16/12,
 // 192.168/16, 127/8, 169.254/16, ::1, fe80::/10 or fc00::/7.
 bool IsPrivateAddressLiteral(const std::string& strHost);

@@ -4,9 +4,11 @@
 // name below resolves nowhere but in the SOCKS stand-in, and an HTTP
 // upstream stand-in answers whatever it is asked). A kept-alive connection
 // through the upstream carries no request for the own network, and a
-// tunnel there is opened by the proxy itself.
+// tunnel there is opened by the proxy itself. An IPv6 address of the own
+// network ([::1] here) is reached the same way.
 #include "proxy/local_proxy_server.h"
 #include "proxy_test_peers.h"
+#include "support/ipv6_loopback_origin.h"
 #include "support/socks_stand_in.h"
 
 #include <gtest/gtest.h>
@@ -75,6 +77,17 @@ TEST(PrivateRouteTest, OwnNetworkAddressesGoDirectAndNamesGoUpstream)
         SockClose(s);
         ASSERT_EQ(origin.RequestLines().size(), 2u);
         EXPECT_EQ(origin.RequestLines()[1], "GET /in-tunnel HTTP/1.1");
+
+        // An IPv6 address of the own network is reached as written too.
+        CIPv6LoopbackOrigin v6Origin("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nv6");
+        ASSERT_NE(v6Origin.Port(), 0) << "no IPv6 loopback here";
+        const std::string v6HostPort = "[::1]:" + std::to_string(v6Origin.Port());
+        EXPECT_EQ(FetchThroughProxy(nPort, "GET http://" + v6HostPort + "/v6 HTTP/1.1\r\nHost: " + v6HostPort +
+                                               "\r\nConnection: close\r\n\r\n"),
+                  "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nv6");
+        ASSERT_EQ(v6Origin.Heads().size(), 1u);
+        EXPECT_EQ(v6Origin.Heads()[0].substr(0, v6Origin.Heads()[0].find("\r\n")), "GET /v6 HTTP/1.1");
+
         EXPECT_EQ(httpUpstream.Accepted() + static_cast<int>(socks.Requests().size()), 1);
         proxy.Stop();
     }
