@@ -141,9 +141,9 @@ unsigned int ConnectionThreadProc(void* pParam)
     // upstream (see private_target.h).
     target.bPrivateDirect = pConfig->bUseUpstream && RequestNamesPrivateAddress(head);
     const bool bUpstream = pConfig->bUseUpstream && !target.bPrivateDirect;
-    // Without an upstream proxy, and through a SOCKS one, the server itself
-    // gets the request, in the form a server expects; an HTTP proxy needs
-    // the absolute form.
+    // Without an upstream proxy, through a SOCKS one and in the own network,
+    // the server itself gets the request, in the form a server expects; an
+    // HTTP proxy needs the absolute form.
     const bool bToServer = !bUpstream || pConfig->IsSocks();
     if (bToServer) head.m_strRequestLine = OriginFormRequestLine(head.m_strRequestLine);
     if (bUpstream && pConfig->bProxyAuthHeader) target.strAuthLine = pConfig->strProxyAuthHeader;
