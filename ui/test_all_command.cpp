@@ -92,13 +92,9 @@ void CSettingsDlg::FinishTestAll()
     std::unique_ptr<CProxyBatchTest, CLetGoOfBatch> pBatch(m_pBatch.release());
     SetDlgItemText(IDC_TESTALLPROXIES, kTestAllText);
     ShowBusy(FALSE);
-    if (!pBatch->JudgeAnswered()) {
-        ShowNotice(
-            "Test All Proxies",
-            pBatch->JudgeBlind()
-                ? "The proxy judge did not see your address, so no proxy was graded.\nName another judge "
-                  "under \"Proxy Sources...\"."
-                : "The proxy judge did not answer, so no proxy was tested.\nCheck the connection and try again.");
+    if (!pBatch->HasJudge()) {
+        ShowNotice("Test All Proxies", "No proxy judge is named, so no proxy was tested.\nName one under "
+                                       "\"Proxy Sources...\".");
         return;
     }
 
