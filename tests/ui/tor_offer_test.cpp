@@ -4,9 +4,11 @@
 // after "Update Proxy List Now" once it stopped answering.
 #include "dialog_fixture.h"
 
+#include "proxylist/proxy_results.h"
 #include "res/resource.h"
 #include "support/loopback_tcp.h"
 
+#include <algorithm>
 #include <memory>
 
 using namespace uitest;
@@ -48,9 +50,11 @@ TEST_F(DialogTest, TorOnItsPortIsOfferedFirstGradedAndGoneWhenItStops)
     EXPECT_EQ("1.1.1.1:1\r\n2.2.2.2:2\r\n", ReadRaw(ListFile())) << "Tor is never written to the list";
 
     // Graded like any entry: it is one of those "Test All Proxies" takes.
+    // (The others fail at once where this machine reaches no network.)
     Click(IDC_TESTALLPROXIES);
-    EXPECT_EQ("Tested 0 of 3", StatusText(dlg));
-    Click(IDC_TESTALLPROXIES); // cancels
+    EXPECT_EQ(0u, StatusText(dlg).find("Tested ")) << StatusText(dlg);
+    EXPECT_NE(std::string::npos, StatusText(dlg).find(" of 3")) << StatusText(dlg);
+    if (dlg.IsTestAllRunning()) Click(IDC_TESTALLPROXIES); // cancels
     EXPECT_TRUE(PumpUntil([&] { return !dlg.IsTestAllRunning(); }, 15000));
 
     // Tor stops; the next update looks again and the entry goes.
@@ -58,6 +62,9 @@ TEST_F(DialogTest, TorOnItsPortIsOfferedFirstGradedAndGoneWhenItStops)
     m_pServer->SetAnswer("/licensing/ProxyGenerator/proxylist.txt", 200, "1.1.1.1:1\r\n3.3.3.3:3\r\n");
     Click(IDC_UPDATEPROXYLIST);
     EXPECT_TRUE(PumpUntil([&] { return ComboItems().size() == 2 && ComboItems()[0] != kTorEntry; }, 5000));
-    EXPECT_EQ((std::vector<std::string>{"1.1.1.1:1", "3.3.3.3:3"}), ComboItems());
+    std::vector<std::string> items;
+    for (const std::string& strItem : ComboItems()) items.push_back(EntryFromRankedText(strItem.c_str()).str());
+    std::sort(items.begin(), items.end());
+    EXPECT_EQ((std::vector<std::string>{"1.1.1.1:1", "3.3.3.3:3"}), items);
     EXPECT_EQ(std::string::npos, ReadRaw(ListFile()).find("Tor"));
 }
