@@ -87,8 +87,7 @@ BOOL CHttpGet::Send(LPCTSTR pszUrl, LPCTSTR pszProxy, LPCTSTR pszVersion)
     // Through a proxy the request looks like the browser's own, whose pages
     // the proxy carries; a direct download keeps the program's name.
     if (pszProxy)
-        m_pSession.reset(
-            new CInternetSession(BROWSER_USER_AGENT, 1, INTERNET_OPEN_TYPE_PROXY, pszProxy, kNoBypass, 0));
+        m_pSession.reset(new CInternetSession(BROWSER_USER_AGENT, 1, INTERNET_OPEN_TYPE_PROXY, pszProxy, kNoBypass, 0));
     else
         m_pSession.reset(new CInternetSession(nullptr, 1, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
     // Set on the session first: Windows hands them down to its connections.

@@ -35,8 +35,9 @@ BOOL GradeThrough(LPCTSTR pszEntry, const CJudgeTarget& judge, const CNetDeadlin
     CString strMarker = MakeJudgeMarker();
     // Through SOCKS the judge is asked for by its name, as the browser's
     // requests will be; an HTTP proxy finds it by the absolute URL.
-    BOOL bAnswered = FetchThroughUpstream(upstream, judge.strHost, judge.nPort,
-                                          BuildJudgeRequest(judge, upstream, strMarker), policy, fetch, kMaxAnswerBytes);
+    BOOL bAnswered =
+        FetchThroughUpstream(upstream, judge.strHost, judge.nPort, BuildJudgeRequest(judge, upstream, strMarker),
+                             policy, fetch, kMaxAnswerBytes);
     rReport.nConnectMs = fetch.nConnectMs;
     rReport.strFailure = fetch.dial.eFailure == DIAL_SOCKS_FAILED ? fetch.dial.Reason() : CString();
     if (!bAnswered) {
@@ -74,8 +75,7 @@ std::vector<CJudgeTarget> ReadJudgeTargets(LPCTSTR pszJudgeUrls)
     std::vector<CJudgeTarget> judges;
     for (const CString& strUrl : SplitJudgeUrls(pszJudgeUrls)) {
         CJudgeTarget judge;
-        if (SplitHttpUrl(strUrl, judge.strHost, judge.nPort, judge.strHostPort, judge.strPath))
-            judges.push_back(judge);
+        if (SplitHttpUrl(strUrl, judge.strHost, judge.nPort, judge.strHostPort, judge.strPath)) judges.push_back(judge);
     }
     return judges;
 }

@@ -155,8 +155,9 @@ CSpeedSample MeasureSpeedThroughUpstream(const CUpstreamConfig& upstream, LPCTST
     CNetDeadline ownDeadline(limits.dwConnectMs + limits.dwReceiveMs);
     CJobDialPolicy policy(pDeadline ? *pDeadline : ownDeadline, 0x7FFFFFFF);
     CUpstreamFetch fetch;
-    const BOOL bFetched = FetchThroughUpstream(upstream, strHost, nPort, BuildProxiedGet(upstream, strHostPort, strPath),
-                                               policy, fetch, PROXY_SPEED_SAMPLE_MAX_BYTES);
+    const BOOL bFetched =
+        FetchThroughUpstream(upstream, strHost, nPort, BuildProxiedGet(upstream, strHostPort, strPath), policy, fetch,
+                             PROXY_SPEED_SAMPLE_MAX_BYTES);
     sample.dial = fetch.dial;
     if (bFetched && fetch.dwStatus == 407) sample.strRefused = AccountRefusalText(upstream);
     // As with WinINet: a proxy's own error page praises nothing.

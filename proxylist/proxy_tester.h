@@ -14,9 +14,9 @@
 #define PROXY_UNRESOLVED_TEXT "Unable to solve proxy server name"
 #define PROXY_CONNECT_FAILED_TEXT "Unable to connect to proxy server"
 #define PROXY_ERROR_CAPTION "Error"
-// A proxy (SOCKS or HTTP) that answers but will not take the account (or wants one):
-// the entry, its password masked, and "the proxy refused the account" (or "the proxy wants an
-// account").
+// A proxy (SOCKS or HTTP) that answers but will not take the account (or
+// wants one): the entry, its password masked, and "the proxy refused the
+// account" (or "the proxy wants an account").
 #define PROXY_ACCOUNT_REFUSED_FORMAT "Proxy Server %s answers, but %s"
 
 // The most of a speed sample that is read: enough to time, never a

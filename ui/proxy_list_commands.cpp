@@ -158,6 +158,8 @@ void CSettingsDlg::TestEntry(const CString& strEntry, std::function<void()> pfnA
                 std::vector<CProxyBatchResult> one(1);
                 one[0].strEntry = strEntry;
                 one[0].report = grade;
+                // The speed the box showed: the sample's, not the judge's page.
+                one[0].report.dKBPerSec = report.dKBPerSec;
                 m_results.Merge(one, static_cast<long long>(time(nullptr)));
                 SaveProxyResults();
                 FillProxyCombo(m_entries);

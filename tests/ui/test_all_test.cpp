@@ -142,7 +142,6 @@ TEST_F(TestAllTest, TheResultBoxCarriesTheGradeItIsStoredAndALeakingProxyIsUsedO
     EXPECT_EQ(std::vector<std::string>{"Cloakwall|" PROXY_TAMPERS_QUESTION_TEXT}, Boxes());
     EXPECT_EQ(EntryOf("inject") + " US", StoredText("ProxyName"));
     EXPECT_EQ(0u, Tip().find("Cloakwall: on via " + EntryOf("inject") + " (tampering, ")) << Tip();
-
 }
 
 TEST_F(TestAllTest, TestAllOf200EndsByItsDeadlineRanksTheListKeepsItAcrossARestartAndCanBeCancelled)
