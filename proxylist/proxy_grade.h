@@ -11,7 +11,7 @@ enum EProxyGrade {
     PROXY_GRADE_DEAD,        // no judge's answer through it
     PROXY_GRADE_TAMPERING,   // the marker or the answer changed on the way
     PROXY_GRADE_TRANSPARENT, // it passes an address (the user's) on to the site
-    PROXY_GRADE_ANONYMOUS,   // the address did not, but the proxy showed itself
+    PROXY_GRADE_ANONYMOUS,   // no address passed on, but the proxy showed itself
     PROXY_GRADE_ELITE        // neither
 };
 
