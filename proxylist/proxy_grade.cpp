@@ -18,10 +18,13 @@ const char* const kRevealing[] = {"Via",         "Forwarded",        "Forwarded-
 // Any header that starts so.
 const char* const kRevealingPrefixes[] = {"X-Forwarded-", "X-Proxy-", "Proxy-"};
 
-// Headers whose addresses name proxies on the way, not their clients.
-BOOL NamesProxies(const CString& strName)
+// Headers whose addresses name proxies on the way, or the judge itself
+// ("X-Forwarded-Host"), not anybody's client.
+BOOL NamesNoClient(const CString& strName)
 {
-    return SameHeaderName(strName, "Via") || SameHeaderName(strName, "Proxy-Agent");
+    CString strEnd = strName.Right(5);
+    return SameHeaderName(strName, "Via") || SameHeaderName(strName, "Proxy-Agent") ||
+           (strName.GetLength() > 5 && SameHeaderName(strEnd, "-Host"));
 }
 
 void AddGiveaway(CString& rList, const CString& strName)
@@ -90,7 +93,7 @@ EProxyGrade GradeJudgeAnswer(const CJudgeAnswer& proxied, LPCTSTR pszMarker, CSt
         if (SameHeaderName(strName, "Host")) continue;
         std::vector<CString> addresses;
         FindAddresses(strValue, addresses);
-        if (!addresses.empty() && !NamesProxies(strName))
+        if (!addresses.empty() && !NamesNoClient(strName))
             AddGiveaway(strLeaks, strName);
         else if (!addresses.empty() || IsProxyRevealingHeader(strName))
             AddGiveaway(strRevealing, strName);

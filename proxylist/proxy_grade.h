@@ -42,7 +42,8 @@ EProxyGrade GradeProxiedAnswer(DWORD dwStatus, const CString& strBody, LPCTSTR p
 //   it), a page without a checksum carries a script, or its request lacks
 //   pszMarker;
 // - transparent: an IP address (v4 or v6) arrived in a header other than
-//   Host (the judge's own name), Via and Proxy-Agent, or the judge's record
+//   Host and X-Forwarded-Host (the judge's own name: "-Host" at the end),
+//   Via and Proxy-Agent, or the judge's record
 //   of the connecting address names more than one (a judge that folds
 //   X-Forwarded-For into it): the proxy passes an address on, most likely
 //   the user's;
