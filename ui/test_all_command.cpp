@@ -97,6 +97,21 @@ void CSettingsDlg::FinishTestAll()
                                        "\"Proxy Sources...\".");
         return;
     }
+    // The judge is asked only through the proxies: when none of them
+    // brought its page back, the judge (or this machine's network) is the
+    // likelier fault, and storing every proxy dead would spoil the list.
+    BOOL bAnyAnswer = FALSE;
+    for (const CProxyBatchResult& one : pBatch->Results())
+        if (one.report.eGrade > PROXY_GRADE_DEAD) bAnyAnswer = TRUE;
+    if (!bAnyAnswer) {
+        // Where the summary would be, so the line below the options does not
+        // go on counting.
+        const char kNothingStored[] = "No proxy brought the proxy judge's page back, so nothing was stored.\n"
+                                      "Check the connection and the judge under \"Proxy Sources...\".";
+        SetStatusText(kNothingStored);
+        ShowTrayBalloon("Test All Proxies", kNothingStored);
+        return;
+    }
 
     m_results.Merge(pBatch->Results(), static_cast<long long>(time(nullptr)));
     SaveProxyResults();

@@ -4,11 +4,9 @@
 // after "Update Proxy List Now" once it stopped answering.
 #include "dialog_fixture.h"
 
-#include "proxylist/proxy_results.h"
 #include "res/resource.h"
 #include "support/loopback_tcp.h"
 
-#include <algorithm>
 #include <memory>
 
 using namespace uitest;
@@ -50,21 +48,22 @@ TEST_F(DialogTest, TorOnItsPortIsOfferedFirstGradedAndGoneWhenItStops)
     EXPECT_EQ("1.1.1.1:1\r\n2.2.2.2:2\r\n", ReadRaw(ListFile())) << "Tor is never written to the list";
 
     // Graded like any entry: it is one of those "Test All Proxies" takes.
-    // (The others fail at once where this machine reaches no network.)
+    // (The others fail at once where this machine reaches no network, and
+    // the stand-in gives no tunnel.)
+    const int nTorBefore = pTor->Accepted();
     Click(IDC_TESTALLPROXIES);
-    EXPECT_EQ(0u, StatusText(dlg).find("Tested ")) << StatusText(dlg);
-    EXPECT_NE(std::string::npos, StatusText(dlg).find(" of 3")) << StatusText(dlg);
-    if (dlg.IsTestAllRunning()) Click(IDC_TESTALLPROXIES); // cancels
     EXPECT_TRUE(PumpUntil([&] { return !dlg.IsTestAllRunning(); }, 15000));
+    EXPECT_GT(pTor->Accepted(), nTorBefore) << "Tor was among those tested";
+    // None of them brought the judge's page back: the judge or the network
+    // is the likelier fault, so nothing is stored dead.
+    EXPECT_EQ(0u, StatusText(dlg).find("No proxy brought the proxy judge's page back")) << StatusText(dlg);
+    EXPECT_EQ("", ReadRaw(ResultsFile()));
 
     // Tor stops; the next update looks again and the entry goes.
     pTor.reset();
     m_pServer->SetAnswer("/licensing/ProxyGenerator/proxylist.txt", 200, "1.1.1.1:1\r\n3.3.3.3:3\r\n");
     Click(IDC_UPDATEPROXYLIST);
     EXPECT_TRUE(PumpUntil([&] { return ComboItems().size() == 2 && ComboItems()[0] != kTorEntry; }, 5000));
-    std::vector<std::string> items;
-    for (const std::string& strItem : ComboItems()) items.push_back(EntryFromRankedText(strItem.c_str()).str());
-    std::sort(items.begin(), items.end());
-    EXPECT_EQ((std::vector<std::string>{"1.1.1.1:1", "3.3.3.3:3"}), items);
+    EXPECT_EQ((std::vector<std::string>{"1.1.1.1:1", "3.3.3.3:3"}), ComboItems());
     EXPECT_EQ(std::string::npos, ReadRaw(ListFile()).find("Tor"));
 }
