@@ -1,7 +1,7 @@
-// The batch's thread: it keeps up to its
-// number of entries in flight, each a probe whose socket joins one wait
-// with the waker (cancel, and the answers of name lookups), until every
-// entry is graded or the deadline passes.
+// The batch's thread: it keeps up to its number of entries in flight, each
+// a probe whose socket joins one wait with the waker (cancel, and the
+// answers of name lookups), until every entry is graded or the deadline
+// passes. The judge hears only from the proxies.
 #include "proxy_batch_test.h"
 
 #include "judge_probe.h"
