@@ -157,7 +157,7 @@ CSpeedSample MeasureSpeedThroughUpstream(const CUpstreamConfig& upstream, LPCTST
     CUpstreamFetch fetch;
     const BOOL bFetched =
         FetchThroughUpstream(upstream, strHost, nPort, BuildProxiedGet(upstream, strHostPort, strPath), policy, fetch,
-                             PROXY_SPEED_SAMPLE_MAX_BYTES);
+                             PROXY_SPEED_SAMPLE_MAX_BYTES, TRUE);
     sample.dial = fetch.dial;
     if (bFetched && fetch.dwStatus == 407) sample.strRefused = AccountRefusalText(upstream);
     // As with WinINet: a proxy's own error page praises nothing.

@@ -92,7 +92,7 @@ double SpeedOfSample(int nBytes, double dMs)
 }
 
 BOOL FetchThroughUpstream(const CUpstreamConfig& config, const CString& strHost, WORD nPort, const CString& strRequest,
-                          const CJobDialPolicy& policy, CUpstreamFetch& rFetch, int nMaxBytes)
+                          const CJobDialPolicy& policy, CUpstreamFetch& rFetch, int nMaxBytes, BOOL bEnoughAtMax)
 {
     rFetch = CUpstreamFetch();
     const double dDial = CwMonotonicMs();
@@ -117,7 +117,10 @@ BOOL FetchThroughUpstream(const CUpstreamConfig& config, const CString& strHost,
                 break;
             }
             if (rFetch.nFirstByteMs == 0) rFetch.nFirstByteMs = static_cast<int>(CwMonotonicMs() - dDial) + 1;
-            if (!answer.Add(buf, n)) break;
+            if (!answer.Add(buf, n)) {
+                bDone = bEnoughAtMax && answer.IsCompleteAtClose();
+                break;
+            }
             if (answer.IsComplete()) {
                 bDone = TRUE;
                 break;

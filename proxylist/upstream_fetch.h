@@ -75,5 +75,8 @@ struct CUpstreamFetch {
 // the form RequestTargetFor gives) and reads the answer to the server's
 // close or its Content-Length, at most nMaxBytes. FALSE when no whole answer
 // came within the policy's bound; rFetch.dial says why when the dial failed.
+// With bEnoughAtMax an answer that reaches nMaxBytes ends there and counts
+// as whole: a speed sample needs no more, and a larger one is no fault.
 BOOL FetchThroughUpstream(const CUpstreamConfig& config, const CString& strHost, WORD nPort, const CString& strRequest,
-                          const CJobDialPolicy& policy, CUpstreamFetch& rFetch, int nMaxBytes = 64 * 1024);
+                          const CJobDialPolicy& policy, CUpstreamFetch& rFetch, int nMaxBytes = 64 * 1024,
+                          BOOL bEnoughAtMax = FALSE);

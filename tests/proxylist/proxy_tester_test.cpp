@@ -147,6 +147,11 @@ TEST(ProxyTesterTest, TestingAnEntryReportsWhatToTellTheUser)
     EXPECT_EQ(report.dKBPerSec, 0.0);
     EXPECT_NE(report.strText.Find("Download Speed 0.00 KB/sec"), -1);
 
+    // A sample larger than the tester reads is timed over its first part.
+    proxy.SetAnswer(SPEED_SAMPLE_PATH, 200, std::string(PROXY_SPEED_SAMPLE_MAX_BYTES + 100000, 'L'));
+    ASSERT_TRUE(TestProxyEntry(entry.c_str(), DeadSampleUrl().c_str(), report));
+    EXPECT_GT(report.dKBPerSec, 0.0);
+
     std::string closedEntry = "127.0.0.1:" + std::to_string(ClosedLoopbackPort());
     for (const std::string& bad : {closedEntry, std::string("127.0.0.1"), std::string()}) {
         EXPECT_FALSE(TestProxyEntry(bad.c_str(), DeadSampleUrl().c_str(), report)) << bad;
