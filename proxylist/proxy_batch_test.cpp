@@ -2,7 +2,7 @@
 // probe whose socket joins one wait with the waker (cancel, and the answers
 // of name lookups); a proxy that connects waits for a judge's turn before it
 // is asked for the judge, until every entry is graded or the deadline
-// passes.
+// passes. The judges hear only from the proxies.
 #include "proxy_batch_test.h"
 
 #include "judge_pacer.h"
@@ -39,17 +39,6 @@ struct CSlot {
     std::unique_ptr<CJudgeProbe> pProbe;
 };
 
-// The judges of a JudgeUrl list that this test can ask: the http:// ones.
-std::vector<CJudgeBaseline> JudgeTargets(const CString& strJudgeUrl)
-{
-    std::vector<CJudgeBaseline> judges;
-    for (const CString& strUrl : SplitJudgeUrls(strJudgeUrl)) {
-        CJudgeBaseline one;
-        if (SplitHttpUrl(strUrl, one.strHost, one.nPort, one.strHostPort, one.strPath)) judges.push_back(one);
-    }
-    return judges;
-}
-
 } // namespace
 
 CProxyBatchTest::~CProxyBatchTest()
@@ -76,7 +65,7 @@ BOOL CProxyBatchTest::Start(const CStringList& entries, LPCTSTR pszJudgeUrl, DWO
     m_nDone = 0;
     m_nTotal = static_cast<int>(m_results.size());
     m_bFinished = false;
-    m_bJudgeAnswered = false;
+    m_bHasJudge = false;
     m_nWakePort = 0;
     m_hWndNotify = hWndNotify;
     m_nNotifyMsg = nMsg;
@@ -111,9 +100,10 @@ BOOL CProxyBatchTest::Wait(DWORD dwMilliseconds)
 
 void CProxyBatchTest::Run(CProxyBatchTest* pThis, int nParallel)
 {
-    if (AskJudgeDirect(pThis->m_strJudgeUrl, *pThis->m_pDeadline, pThis->m_baseline)) {
-        pThis->m_bJudgeAnswered = true;
-        pThis->TestAll(nParallel);
+    std::vector<CJudgeTarget> judges = ReadJudgeTargets(pThis->m_strJudgeUrl);
+    if (!judges.empty()) {
+        pThis->m_bHasJudge = true;
+        pThis->TestAll(nParallel, judges);
     }
     pThis->MarkFinished();
 }
@@ -125,12 +115,10 @@ void CProxyBatchTest::MarkFinished()
     if (m_hWndNotify) PostMessageA(m_hWndNotify, m_nNotifyMsg, 0, 0);
 }
 
-void CProxyBatchTest::TestAll(int nParallel)
+void CProxyBatchTest::TestAll(int nParallel, const std::vector<CJudgeTarget>& judges)
 {
-    std::vector<CJudgeBaseline> judges = JudgeTargets(m_strJudgeUrl);
-    if (judges.empty()) return;
     std::vector<CString> judgeHosts;
-    for (const CJudgeBaseline& judge : judges) judgeHosts.push_back(judge.strHost);
+    for (const CJudgeTarget& judge : judges) judgeHosts.push_back(judge.strHost);
     CJudgePacer pacer(judgeHosts, m_nJudgePerSecond, kJudgeWindowMs);
     WORD nWakePort = 0;
     SOCKET_HANDLE waker = SockOpenWaker(&nWakePort);
@@ -154,7 +142,7 @@ void CProxyBatchTest::TestAll(int nParallel)
         CSlot& slot = *slots[nSlot];
         CProxyGradeReport& report = m_results[static_cast<size_t>(slot.nIndex)].report;
         if (slot.pProbe)
-            slot.pProbe->Finish(m_baseline, slot.strMarker, report);
+            slot.pProbe->Finish(slot.upstream, slot.strMarker, report);
         else
             report.eGrade = PROXY_GRADE_DEAD;
         if (report.eGrade == PROXY_GRADE_DEAD && m_pDeadline->IsOver()) report = CProxyGradeReport();
@@ -170,16 +158,17 @@ void CProxyBatchTest::TestAll(int nParallel)
                              slot.upstream.eKind == UPSTREAM_HTTP);
     };
     // The proxy answered: it asks the judge whose turn it got.
-    auto ask = [&](CSlot& slot, const CJudgeBaseline& judge, double dNow) {
+    auto ask = [&](CSlot& slot, const CJudgeTarget& judge, double dNow) {
         const CUpstreamConfig& upstream = slot.upstream;
         slot.strMarker = MakeJudgeMarker();
         slot.dEndMs = dNow + m_dwStepLimitMs;
         // Through SOCKS the judge is asked for by its name, as the browser's
-        // requests will be, and gets the request itself.
+        // requests will be, and gets the request itself; an HTTP proxy gets
+        // the name in the URL, with the account the local proxy would send.
         if (upstream.IsSocks())
             slot.pProbe->UseSocks(upstream.eKind == UPSTREAM_SOCKS4A ? SOCKS_V4A : SOCKS_V5, judge.strHost,
                                   judge.nPort, upstream.strProxyUser, upstream.strProxyPassword);
-        slot.pProbe->Ask(BuildJudgeRequest(judge, slot.strMarker, upstream.eKind == UPSTREAM_HTTP), dNow);
+        slot.pProbe->Ask(BuildJudgeRequest(judge, upstream, slot.strMarker), dNow);
     };
     auto admit = [&](int nIndex) {
         slots.emplace_back(new CSlot);
