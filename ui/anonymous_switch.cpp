@@ -27,6 +27,11 @@ void PostUpstreamDown(void* pContext, unsigned int nStart)
     PostMessageA(static_cast<HWND>(pContext), CSettingsDlg::WM_UPSTREAM_DOWN, nStart, 0);
 }
 
+void PostUpstreamNoTunnels(void* pContext, unsigned int nStart)
+{
+    PostMessageA(static_cast<HWND>(pContext), CSettingsDlg::WM_UPSTREAM_NO_TUNNELS, nStart, 0);
+}
+
 } // namespace
 
 BOOL CSettingsDlg::SwitchOn(const CString& strEntry)
@@ -51,6 +56,7 @@ BOOL CSettingsDlg::StartLocalProxy(const CString& strEntry)
     // An upstream that stops answering is noticed by the connections that
     // fail on it; the dialog then moves to another proxy.
     m_proxyServer.SetUpstreamDownHandler(PostUpstreamDown, m_hWnd, UPSTREAM_FAILURES_BEFORE_FAILOVER);
+    m_proxyServer.SetNoTunnelsHandler(PostUpstreamNoTunnels);
     m_strActiveProxy = strEntry;
     BOOL bStarted = m_proxyServer.Start(kLocalProxyPort, 1, upstream.strUpstreamHost, upstream.nUpstreamPort,
                                         upstream.strProxyUser, upstream.strProxyPassword, upstream.eKind);

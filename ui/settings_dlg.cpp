@@ -60,6 +60,7 @@ BEGIN_MESSAGE_MAP(CSettingsDlg, CTrayDialog)
     ON_COMMAND(ID_TEST_ALL_PROXIES, OnTestAllProxies)
     ON_UPDATE_COMMAND_UI(ID_TEST_ALL_PROXIES, OnUpdateTestAllProxies)
     ON_MESSAGE(WM_UPSTREAM_DOWN, OnUpstreamDown)
+    ON_MESSAGE(WM_UPSTREAM_NO_TUNNELS, OnUpstreamNoTunnels)
     ON_MESSAGE(WM_FAILOVER_PROBED, OnFailoverProbed)
     ON_MESSAGE(WM_TOR_PROBE_DONE, OnTorProbeDone)
 END_MESSAGE_MAP()
@@ -328,7 +329,7 @@ void CSettingsDlg::OnTimer(UINT_PTR nIDEvent)
         // Whatever the look around found by now counts.
         FinishFailoverProbe(TRUE);
     } else if (nIDEvent == OUTAGE_RETRY_TIMER) {
-        if (m_bEnabled && !m_probeJob.IsRunning()) StartFailoverProbe();
+        if (m_bEnabled && !m_probeJob.IsRunning()) StartFailoverProbe(FALSE);
     } else if (nIDEvent == TEST_ALL_TIMER) {
         if (!m_pBatch || m_pBatch->IsFinished()) {
             FinishTestAll();

@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+struct CFailoverFinding;
+
 // 1 until the system first minimises the dialog (which then stays on the
 // taskbar); every later minimise hides it.
 extern BOOL g_bFirstMinimize;
@@ -97,6 +99,9 @@ public:
     static const UINT WM_UPSTREAM_DOWN = WM_APP + 3;
     // The look around before a failover has ended (wParam: its job's serial).
     static const UINT WM_FAILOVER_PROBED = WM_APP + 4;
+    // Posted from a connection thread: the upstream refused the browser's
+    // tunnels (CONNECT) in a row (wParam as for WM_UPSTREAM_DOWN).
+    static const UINT WM_UPSTREAM_NO_TUNNELS = WM_APP + 5;
 
     // The entry the proxy box's text names: the entry behind a line of the
     // list, or what was typed, without a state mark.
@@ -159,6 +164,7 @@ protected:
     LRESULT OnEndSession(WPARAM wParam, LPARAM lParam);
     LRESULT OnProxyChosen(WPARAM wParam, LPARAM lParam);
     LRESULT OnUpstreamDown(WPARAM wParam, LPARAM lParam);
+    LRESULT OnUpstreamNoTunnels(WPARAM wParam, LPARAM lParam);
     LRESULT OnFailoverProbed(WPARAM wParam, LPARAM lParam);
 
 private:
@@ -212,10 +218,14 @@ private:
     static const UINT_PTR PROBE_DEADLINE_TIMER = 995;
     static const UINT_PTR OUTAGE_RETRY_TIMER = 994;
 
-    // Failover, in steps: the look around, then what it found.
-    void StartFailoverProbe();
+    // Failover, in steps: the look around (for a proxy that fails, or for
+    // one that refuses tunnels: bForHttps), then what it found: a move to
+    // strNext (nFault, an EProxyFault, says why), or the notice that
+    // browsing through the chosen proxy stopped.
+    void StartFailoverProbe(BOOL bForHttps);
     void FinishFailoverProbe(BOOL bInTime);
-    void FailOver(const CString& strFailed, const CString& strNext);
+    void FailOver(const CString& strFailed, const CString& strNext, int nFault);
+    void BrowsingStopped(const CFailoverFinding& found);
     void StopOutageWatch();
     // The running job's switch-on is called off (switching off meanwhile).
     void CancelSwitchOn();
@@ -258,8 +268,8 @@ private:
     BOOL m_bExiting = FALSE;
     BOOL m_bOutageTold = FALSE;          // the notice that nothing answers was given
     unsigned int m_nProbedStart = 0;     // the local proxy's start the probe is about
-    std::shared_ptr<int> m_pProbeResult; // what the probe found (an EFailoverProbe)
-    CString m_strProbeCandidate;
+    std::shared_ptr<CFailoverFinding> m_pProbeResult; // what the probe found
+    BOOL m_bProbeForHttps = FALSE;                            // the probe looks for a proxy carrying tunnels
     int m_nSelAtDropdown = CB_ERR;
     void RestartCleaner();
     // Browser at the local proxy, local proxy (re)started towards the
