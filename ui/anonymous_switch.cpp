@@ -146,6 +146,16 @@ void CSettingsDlg::OnOK()
             SwitchOff();
             // The tray command's next press must switch on, not off again.
             m_bEnabled = 0;
+            if (m_bProxyChosenLast && !GetChosenEntry().IsEmpty()) {
+                // The user chose a proxy and saved: going to the tray with
+                // browsing off would look as if it were on. The dialog stays
+                // and says what happened.
+                CString strOff;
+                strOff.Format(BROWSING_STAYS_OFF_FORMAT, ProxyResultKey(GetChosenEntry()).GetString());
+                SetStatusText(strOff);
+                FinishSave(!g_regUseProxy.LastSetFailed(), TRUE);
+                return;
+            }
             FinishSave(!g_regUseProxy.LastSetFailed());
             return;
         }
@@ -179,6 +189,7 @@ void CSettingsDlg::OnOK()
             BOOL bStarted = FALSE;
             if (!bReachable) {
                 Say("Please choose another Proxy!", "ERROR");
+                SetStatusText(SWITCH_ON_FAILED_TEXT);
             } else {
                 bStarted = SwitchOn(strProxy);
                 bStored = !g_regUseProxy.Set(1).LastSetFailed();
@@ -196,12 +207,14 @@ void CSettingsDlg::OnOK()
 void CSettingsDlg::FinishSave(BOOL bStored, BOOL bSwitchFailed)
 {
     try {
-        // Nothing new was switched on: the check box and the tray's check
-        // mark go back to what is still in force.
-        if (m_bUseProxy && !m_bEnabled) {
+        // A switch-on that failed leaves the box ticked: the user's wish
+        // stands, and the next "Save Settings" with another proxy fulfils it.
+        // Otherwise the box goes back to what is in force.
+        if (m_bUseProxy && !m_bEnabled && !bSwitchFailed) {
             m_bUseProxy = 0;
             UpdateData(FALSE);
         }
+        if (!bSwitchFailed) m_bProxyChosenLast = FALSE;
         bStored = !g_regEnableJS.Set(m_bEnableJS ? 1 : 0).LastSetFailed() && bStored;
         bStored = !g_regEnableActiveX.Set(m_bEnableActiveX ? 1 : 0).LastSetFailed() && bStored;
         RestartCleaner();

@@ -46,6 +46,7 @@ BEGIN_MESSAGE_MAP(CSettingsDlg, CTrayDialog)
     ON_UPDATE_COMMAND_UI(ID_TOGGLE_ANONYMOUS, OnUpdateToggleAnonymous)
     ON_WM_INITMENUPOPUP()
     ON_CONTROL(CBN_DROPDOWN, IDC_PROXYCOMBO, OnDropdownProxyCombo)
+    ON_BN_CLICKED(IDC_USEPROXY, OnClickUseProxy)
     ON_CONTROL(CBN_CLOSEUP, IDC_PROXYCOMBO, OnCloseupProxyCombo)
     ON_MESSAGE(WM_PROXY_CHOSEN, OnProxyChosen)
     ON_MESSAGE(WM_NETJOB_DONE, OnNetJobDone)
@@ -164,6 +165,9 @@ void CSettingsDlg::DoFirstRun()
         } else if (bSourceFailed) {
             Say(text, "");
         }
+        // A fresh install shows the dialog: it says what it has and what
+        // the next step is.
+        if (result == PROXY_LIST_UPDATED) SetStatusText(FormatFirstStartText(m_entries.GetCount(), m_nListsRead));
         g_regRunFirst.Set(1);
     });
 }

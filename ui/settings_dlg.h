@@ -46,6 +46,13 @@ extern BOOL g_bFirstMinimize;
 // What "Save Settings" says when it cannot switch on before a running job
 // has ended.
 #define SWITCH_ON_WAITS_TEXT "A test or download is under way: save again to switch on when it has ended."
+// What the status line says when "Save Settings" keeps the dialog because
+// the proxy chosen is not in use: the switch failed, or the box is cleared.
+#define SWITCH_ON_FAILED_TEXT                                                                                          \
+    "Anonymous browsing is not on: the proxy did not answer. Choose another proxy and press \"Save Settings\"."
+#define BROWSING_STAYS_OFF_FORMAT                                                                                      \
+    "Anonymous browsing is off, so %s is not used. Tick \"Enable Anonymous Browsing\" and press \"Save "            \
+    "Settings\" to browse through it."
 // The upstream refusals in a row that make the local proxy move elsewhere.
 #define UPSTREAM_FAILURES_BEFORE_FAILOVER 3
 
@@ -64,6 +71,9 @@ public:
     // Proxy list and tester commands.
     void OnUpdateProxyList();
     void OnSelchangeProxyCombo();
+    // "Enable Anonymous Browsing" clicked: the user's last act is no
+    // longer the choice of a proxy.
+    void OnClickUseProxy() { m_bProxyChosenLast = FALSE; }
     void OnAddNewProxy();
     // "Proxy Sources...": the sources, judges and bypass list, and the
     // user's own proxies.
@@ -236,6 +246,10 @@ private:
 
     // The end of "Test All Proxies": its results kept and the list re-ranked.
     void FinishTestAll();
+    // When the box holds no working proxy and none is in force: the best
+    // graded entry of the list put in the box (not stored). The entry, or
+    // empty when it chose none.
+    CString ChooseBestEntry();
     // Lets go of a test of all proxies without waiting for it (Exit).
     void AbandonTestAll();
     // The results file written after a change (a refused write keeps the
@@ -267,6 +281,8 @@ private:
     BOOL m_bJobSwitchesOn = FALSE; // the running job is the check before switching on
     BOOL m_bExiting = FALSE;
     BOOL m_bOutageTold = FALSE;          // the notice that nothing answers was given
+    int m_nListsRead = 0;                // the lists the last list update read proxies from
+    BOOL m_bProxyChosenLast = FALSE;     // the user's last act was to choose a proxy (list, Add, Test All)
     unsigned int m_nProbedStart = 0;     // the local proxy's start the probe is about
     std::shared_ptr<CFailoverFinding> m_pProbeResult; // what the probe found
     BOOL m_bProbeForHttps = FALSE;                            // the probe looks for a proxy carrying tunnels
