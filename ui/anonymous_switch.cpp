@@ -153,6 +153,7 @@ void CSettingsDlg::OnOK()
                 CString strOff;
                 strOff.Format(BROWSING_STAYS_OFF_FORMAT, ProxyResultKey(GetChosenEntry()).GetString());
                 SetStatusText(strOff);
+                m_bSwitchStateSaid = TRUE;
                 FinishSave(!g_regUseProxy.LastSetFailed(), TRUE);
                 return;
             }
@@ -190,6 +191,7 @@ void CSettingsDlg::OnOK()
             if (!bReachable) {
                 Say("Please choose another Proxy!", "ERROR");
                 SetStatusText(SWITCH_ON_FAILED_TEXT);
+                m_bSwitchStateSaid = TRUE;
             } else {
                 bStarted = SwitchOn(strProxy);
                 bStored = !g_regUseProxy.Set(1).LastSetFailed();
@@ -214,7 +216,12 @@ void CSettingsDlg::FinishSave(BOOL bStored, BOOL bSwitchFailed)
             m_bUseProxy = 0;
             UpdateData(FALSE);
         }
-        if (!bSwitchFailed) m_bProxyChosenLast = FALSE;
+        if (!bSwitchFailed) {
+            m_bProxyChosenLast = FALSE;
+            // What an earlier Save said of the switch is over now.
+            if (m_bSwitchStateSaid) SetStatusText("");
+            m_bSwitchStateSaid = FALSE;
+        }
         bStored = !g_regEnableJS.Set(m_bEnableJS ? 1 : 0).LastSetFailed() && bStored;
         bStored = !g_regEnableActiveX.Set(m_bEnableActiveX ? 1 : 0).LastSetFailed() && bStored;
         RestartCleaner();
@@ -282,7 +289,8 @@ void CSettingsDlg::OnToggleAnonymous()
 
 void CSettingsDlg::OnUpdateToggleAnonymous(CCmdUI* pCmdUI)
 {
-    pCmdUI->SetCheck(m_bUseProxy == 1);
+    // What is in force: a failed switch-on leaves the box ticked, not this.
+    pCmdUI->SetCheck(m_bEnabled == 1);
     // Switching off never waits; switching on waits for a running job.
     pCmdUI->Enable(m_bEnabled || !IsNetJobRunning());
 }

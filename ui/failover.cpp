@@ -172,7 +172,7 @@ void CSettingsDlg::StopOutageWatch()
     m_bOutageTold = FALSE;
 }
 
-void CSettingsDlg::FailOver(const CString& strFailed, const CString& strNext, int nFault)
+void CSettingsDlg::FailOver(CString strFailed, CString strNext, int nFault)
 {
     // What the connections found is a result too: the failed proxy goes to
     // the end of the list (or, refusing only tunnels, loses its mark for

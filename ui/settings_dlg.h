@@ -234,7 +234,9 @@ private:
     // browsing through the chosen proxy stopped.
     void StartFailoverProbe(BOOL bForHttps);
     void FinishFailoverProbe(BOOL bInTime);
-    void FailOver(const CString& strFailed, const CString& strNext, int nFault);
+    // By value: the caller's strings (the proxy in force above all) change
+    // on the way.
+    void FailOver(CString strFailed, CString strNext, int nFault);
     void BrowsingStopped(const CFailoverFinding& found);
     void StopOutageWatch();
     // The running job's switch-on is called off (switching off meanwhile).
@@ -283,6 +285,7 @@ private:
     BOOL m_bOutageTold = FALSE;          // the notice that nothing answers was given
     int m_nListsRead = 0;                // the lists the last list update read proxies from
     BOOL m_bProxyChosenLast = FALSE;     // the user's last act was to choose a proxy (list, Add, Test All)
+    BOOL m_bSwitchStateSaid = FALSE;     // the status line says why Save left browsing off
     unsigned int m_nProbedStart = 0;     // the local proxy's start the probe is about
     std::shared_ptr<CFailoverFinding> m_pProbeResult; // what the probe found
     BOOL m_bProbeForHttps = FALSE;                            // the probe looks for a proxy carrying tunnels
