@@ -216,8 +216,6 @@ void CSettingsDlg::UpdateStateTip()
 
 void CSettingsDlg::ShowNotice(LPCTSTR pszTitle, LPCTSTR pszText)
 {
-    // The status line keeps it for when the dialog is opened; the balloon
-    // tells it now, when there is an icon to show it from.
-    SetStatusText(pszText);
-    ShowTrayBalloon(pszTitle, pszText);
+    // The dialog on screen has no icon: the notice goes where the user looks.
+    if (!ShowTrayBalloon(pszTitle, pszText)) SetStatusText(pszText);
 }
