@@ -64,7 +64,8 @@ EProxyFault AskThroughProxy(LPCTSTR pszEntry, LPCTSTR pszJudgeUrl, const CNetDea
     case DIAL_OK:
     case DIAL_TIMED_OUT: return PROXY_FAULT_SILENT;
     case DIAL_SOCKS_FAILED:
-        if (fetch.dial.eSocksError == SOCKS_ERROR_ACCOUNT_REFUSED || fetch.dial.eSocksError == SOCKS_ERROR_ACCOUNT_WANTED)
+        if (fetch.dial.eSocksError == SOCKS_ERROR_ACCOUNT_REFUSED ||
+            fetch.dial.eSocksError == SOCKS_ERROR_ACCOUNT_WANTED)
             return PROXY_FAULT_ACCOUNT;
         // It answered, as a proxy that cannot reach the judge does.
         return fetch.dial.UpstreamWorks() ? PROXY_FAULT_ERROR : PROXY_FAULT_SILENT;
@@ -84,8 +85,8 @@ CFailoverFinding RunFailoverProbe(const CFailoverProbe& probe, const CNetDeadlin
     if (probe.bAskChosen) {
         // Asked after a candidate answered too, more briefly: the notice
         // names what the chosen proxy does, and one that works again stays.
-        finding.eChosenFault = AskThroughProxy(probe.strChosen, probe.strJudgeUrl, deadline,
-                                               bCandidate ? kWhyChosenMs : kOneProxyMs);
+        finding.eChosenFault =
+            AskThroughProxy(probe.strChosen, probe.strJudgeUrl, deadline, bCandidate ? kWhyChosenMs : kOneProxyMs);
         if (finding.eChosenFault == PROXY_FAULT_NONE) {
             finding.eFound = FAILOVER_PROBE_CHOSEN_ANSWERS;
             finding.strCandidate.Empty();

@@ -20,12 +20,12 @@ enum EFailoverProbe {
 
 // What asking through one proxy showed.
 enum EProxyFault {
-    PROXY_FAULT_NONE,      // the judge's answer came through
-    PROXY_FAULT_REFUSED,   // no connection: refused, unreachable, or its name not found
-    PROXY_FAULT_SILENT,    // it took the connection and answered nothing in time
-    PROXY_FAULT_ACCOUNT,   // it refused the account, or wants one
-    PROXY_FAULT_ERROR,     // it answered the request with an error
-    PROXY_FAULT_NO_HTTPS   // it refuses the tunnels secure pages need
+    PROXY_FAULT_NONE,    // the judge's answer came through
+    PROXY_FAULT_REFUSED, // no connection: refused, unreachable, or its name not found
+    PROXY_FAULT_SILENT,  // it took the connection and answered nothing in time
+    PROXY_FAULT_ACCOUNT, // it refused the account, or wants one
+    PROXY_FAULT_ERROR,   // it answered the request with an error
+    PROXY_FAULT_NO_HTTPS // it refuses the tunnels secure pages need
 };
 
 // "refused the connections", "did not answer", "refused the account",
@@ -34,16 +34,16 @@ enum EProxyFault {
 LPCTSTR ProxyFaultText(EProxyFault eFault);
 
 struct CFailoverProbe {
-    CString strJudgeUrl;                 // the judges (blank separated); the first is asked
-    CString strChosen;                   // the entry in force
-    BOOL bAskChosen = TRUE;              // FALSE: it works for pages and fails only at tunnels
-    std::vector<CString> candidates;     // the entries failover may move to, best first
-    std::vector<CString> others;         // a few more entries, asked only when none of the above answers
+    CString strJudgeUrl;             // the judges (blank separated); the first is asked
+    CString strChosen;               // the entry in force
+    BOOL bAskChosen = TRUE;          // FALSE: it works for pages and fails only at tunnels
+    std::vector<CString> candidates; // the entries failover may move to, best first
+    std::vector<CString> others;     // a few more entries, asked only when none of the above answers
 };
 
 struct CFailoverFinding {
     EFailoverProbe eFound = FAILOVER_PROBE_NOTHING_ANSWERS;
-    CString strCandidate;                       // the candidate that answered
+    CString strCandidate;                        // the candidate that answered
     EProxyFault eChosenFault = PROXY_FAULT_NONE; // what asking through the chosen one showed
 };
 

@@ -150,7 +150,7 @@ CString FormatProxySourcesNotes(const std::vector<CProxySourceOutcome>& outcomes
         notes = line + notes;
     }
     if (nSkipped > 0)
-        notes += CountOf(nSkipped, "line", "lines") + (nSkipped == 1 ? " without a proxy was skipped.\r\n"
-                                                                        : " without a proxy were skipped.\r\n");
+        notes += CountOf(nSkipped, "line", "lines") +
+                 (nSkipped == 1 ? " without a proxy was skipped.\r\n" : " without a proxy were skipped.\r\n");
     return notes;
 }

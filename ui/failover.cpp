@@ -67,8 +67,9 @@ void CSettingsDlg::StartFailoverProbe(BOOL bForHttps)
     auto pFinding = std::make_shared<CFailoverFinding>();
     DWORD dwLimitMs = GetNetJobLimits().dwReachabilityMs;
     if (!m_probeJob.Start(
-            dwLimitMs, [probe, pFinding](const CNetDeadline& deadline) { *pFinding = RunFailoverProbe(probe, deadline); },
-            m_hWnd, WM_FAILOVER_PROBED))
+            dwLimitMs,
+            [probe, pFinding](const CNetDeadline& deadline) { *pFinding = RunFailoverProbe(probe, deadline); }, m_hWnd,
+            WM_FAILOVER_PROBED))
         return;
     m_pProbeResult = pFinding;
     m_nProbedStart = m_proxyServer.GetStartSerial();
@@ -114,9 +115,7 @@ void CSettingsDlg::FinishFailoverProbe(BOOL bInTime)
         FailOver(m_strActiveProxy, found.strCandidate, found.eChosenFault);
         return;
     case FAILOVER_PROBE_NOTHING_ANSWERS:
-    case FAILOVER_PROBE_OTHERS_ANSWER:
-        BrowsingStopped(found);
-        return;
+    case FAILOVER_PROBE_OTHERS_ANSWER: BrowsingStopped(found); return;
     }
 }
 

@@ -51,7 +51,7 @@ extern BOOL g_bFirstMinimize;
 #define SWITCH_ON_FAILED_TEXT                                                                                          \
     "Anonymous browsing is not on: the proxy did not answer. Choose another proxy and press \"Save Settings\"."
 #define BROWSING_STAYS_OFF_FORMAT                                                                                      \
-    "Anonymous browsing is off, so %s is not used. Tick \"Enable Anonymous Browsing\" and press \"Save "            \
+    "Anonymous browsing is off, so %s is not used. Tick \"Enable Anonymous Browsing\" and press \"Save "               \
     "Settings\" to browse through it."
 // The upstream refusals in a row that make the local proxy move elsewhere.
 #define UPSTREAM_FAILURES_BEFORE_FAILOVER 3
@@ -282,13 +282,13 @@ private:
     std::function<void(BOOL)> m_pfnJobDone;
     BOOL m_bJobSwitchesOn = FALSE; // the running job is the check before switching on
     BOOL m_bExiting = FALSE;
-    BOOL m_bOutageTold = FALSE;          // the notice that nothing answers was given
-    int m_nListsRead = 0;                // the lists the last list update read proxies from
-    BOOL m_bProxyChosenLast = FALSE;     // the user's last act was to choose a proxy (list, Add, Test All)
-    BOOL m_bSwitchStateSaid = FALSE;     // the status line says why Save left browsing off
-    unsigned int m_nProbedStart = 0;     // the local proxy's start the probe is about
+    BOOL m_bOutageTold = FALSE;                       // the notice that nothing answers was given
+    int m_nListsRead = 0;                             // the lists the last list update read proxies from
+    BOOL m_bProxyChosenLast = FALSE;                  // the user's last act was to choose a proxy (list, Add, Test All)
+    BOOL m_bSwitchStateSaid = FALSE;                  // the status line says why Save left browsing off
+    unsigned int m_nProbedStart = 0;                  // the local proxy's start the probe is about
     std::shared_ptr<CFailoverFinding> m_pProbeResult; // what the probe found
-    BOOL m_bProbeForHttps = FALSE;                            // the probe looks for a proxy carrying tunnels
+    BOOL m_bProbeForHttps = FALSE;                    // the probe looks for a proxy carrying tunnels
     int m_nSelAtDropdown = CB_ERR;
     void RestartCleaner();
     // Browser at the local proxy, local proxy (re)started towards the

@@ -208,7 +208,8 @@ TEST(ServerLifecycleTest, UpstreamHealthTellsARunOfRefusedTunnelsOnceApartFromCo
     static int s_nNoTunnels = 0;
     s_nDown = s_nNoTunnels = 0;
     CUpstreamHealth health(
-        3, [](void*, unsigned int) { ++s_nDown; }, nullptr, 7, [](void*, unsigned int nStart) {
+        3, [](void*, unsigned int) { ++s_nDown; }, nullptr, 7,
+        [](void*, unsigned int nStart) {
             EXPECT_EQ(7u, nStart);
             ++s_nNoTunnels;
         });

@@ -153,14 +153,14 @@ TEST(ProxyFailover, CandidatesKeepGradeAndSecurePagesAndNeverLeaveTorOrLoopBack)
         BOOL bNeedHttps;
         const char* pszExpected; // the candidates, blank separated
     } const cases[] = {
-        {"10.3.0.8:80", FALSE, "10.3.0.2:80"},                          // had https: keeps it
-        {"10.3.0.8:80", TRUE, "10.3.0.2:80"},                           // refused tunnels: the same
-        {"10.3.0.1:80", FALSE, "10.3.0.2:80 10.3.0.4:80"},              // https first, then the faster of the rest
-        {"10.3.0.1:80", TRUE, "10.3.0.2:80"},                           // tampered tunnels are no https
+        {"10.3.0.8:80", FALSE, "10.3.0.2:80"},             // had https: keeps it
+        {"10.3.0.8:80", TRUE, "10.3.0.2:80"},              // refused tunnels: the same
+        {"10.3.0.1:80", FALSE, "10.3.0.2:80 10.3.0.4:80"}, // https first, then the faster of the rest
+        {"10.3.0.1:80", TRUE, "10.3.0.2:80"},              // tampered tunnels are no https
         {"10.3.0.7:80", FALSE, "10.3.0.2:80 10.3.0.3:80 10.3.0.1:80 10.3.0.4:80"}, // untested: anonymous will do
-        {"10.3.0.3:80", FALSE, "10.3.0.2:80"},                          // anonymous with https: elite with https
-        {"socks5://127.0.0.1:9050 (Tor)", FALSE, ""},                   // Tor stays
-        {"socks5h://localhost:9150", FALSE, ""},                        // the Tor Browser's Tor too
+        {"10.3.0.3:80", FALSE, "10.3.0.2:80"},        // anonymous with https: elite with https
+        {"socks5://127.0.0.1:9050 (Tor)", FALSE, ""}, // Tor stays
+        {"socks5h://localhost:9150", FALSE, ""},      // the Tor Browser's Tor too
     };
     for (const auto& c : cases) {
         std::vector<CString> candidates;
@@ -175,8 +175,8 @@ TEST(ProxyFailover, CandidatesKeepGradeAndSecurePagesAndNeverLeaveTorOrLoopBack)
 
     // The own listener in every spelling the local proxy refuses; other
     // ports and other hosts are proxies like any.
-    for (const char* pszOwn : {"127.0.0.1:8080", "LOCALHOST:8080 x", "http://127.1.2.3:8080", "[::1]:8080",
-                               "socks5://u:p@127.0.0.1:8080"})
+    for (const char* pszOwn :
+         {"127.0.0.1:8080", "LOCALHOST:8080 x", "http://127.1.2.3:8080", "[::1]:8080", "socks5://u:p@127.0.0.1:8080"})
         EXPECT_TRUE(NamesOwnListener(pszOwn)) << pszOwn;
     for (const char* pszOther : {"127.0.0.1:8081", "10.0.0.1:8080", "example.com:8080", "garbage"})
         EXPECT_FALSE(NamesOwnListener(pszOther)) << pszOther;

@@ -21,7 +21,8 @@ const char kPage[] = "http://origin.example/page";
 // What a judge answers: every look around asks it through the proxy.
 const char kJudgeAnswer[] = "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\njudge";
 
-void StoreResult(const std::string& strEntry, EProxyGrade eGrade, int nMs, EHttpsOutcome eHttps, const std::string& strFile)
+void StoreResult(const std::string& strEntry, EProxyGrade eGrade, int nMs, EHttpsOutcome eHttps,
+                 const std::string& strFile)
 {
     CProxyResults results;
     results.Load(strFile.c_str());
@@ -132,8 +133,7 @@ TEST_F(FailoverTest, WithEveryProxyRefusingNothingIsBlamedAndBrowsingComesBackWi
     ASSERT_TRUE(m_pA->IsListening());
     m_pA->SetAnswer("/page", 200, "page");
     auto t0 = GetTickCount();
-    EXPECT_TRUE(
-        PumpUntil([&] { return RequestThroughLocalProxy(kPage) == "HTTP/1.1 200 OK"; }, 10000));
+    EXPECT_TRUE(PumpUntil([&] { return RequestThroughLocalProxy(kPage) == "HTTP/1.1 200 OK"; }, 10000));
     std::printf("browsing back %lu ms after the chosen proxy\n", static_cast<unsigned long>(GetTickCount() - t0));
     PumpFor(6000); // a round of the outage watch: it must find the chosen one and stop
     EXPECT_EQ(m_strA, StoredText("ProxyName"));
@@ -199,8 +199,7 @@ TEST_F(FailoverTest, ASilentChosenProxyWithNoOtherIsNamedOnceKeptAndFollowedBack
     ASSERT_TRUE(back.IsListening());
     back.SetAnswer("/page", 200, "page");
     back.SetRawAnswerForAll(kJudgeAnswer);
-    EXPECT_TRUE(
-        PumpUntil([&] { return RequestThroughLocalProxy(kPage) == "HTTP/1.1 200 OK"; }, 10000));
+    EXPECT_TRUE(PumpUntil([&] { return RequestThroughLocalProxy(kPage) == "HTTP/1.1 200 OK"; }, 10000));
     EXPECT_TRUE(PumpUntil([&] { return Status().find(strA + " answers again") == 0; }, 10000)) << Status();
     EXPECT_EQ(strA, StoredText("ProxyName"));
 }
@@ -220,8 +219,9 @@ TEST_F(FailoverTest, ASocksProxyRefusingTheAccountMidSessionIsNamedAndFollowedBa
     OpenOn({strEntry}).OnConfiguration();
     socks.RequireAccount("user", "changed");
     FailThreeRequests();
-    ASSERT_TRUE(PumpUntil([&] { return Status().find("Browsing through " + strKey + " has stopped: it refused the account.") == 0; },
-                          15000))
+    ASSERT_TRUE(PumpUntil(
+        [&] { return Status().find("Browsing through " + strKey + " has stopped: it refused the account.") == 0; },
+        15000))
         << Status();
     EXPECT_EQ(strEntry, StoredText("ProxyName"));
     socks.RequireAccount("user", "right");
@@ -252,8 +252,10 @@ TEST_F(FailoverTest, AProxyRefusingTunnelsIsLeftForOneThatCarriesThem)
         SockClose(s);
     }
     ASSERT_TRUE(PumpUntil([&] { return StoredText("ProxyName") == https.HostPort(); }, 15000)) << Status();
-    EXPECT_EQ(0u, Status().find(a.HostPort() + " does not carry secure (https) pages.\nAnonymous browsing now goes "
-                                "through " + https.HostPort()))
+    EXPECT_EQ(0u, Status().find(a.HostPort() +
+                                " does not carry secure (https) pages.\nAnonymous browsing now goes "
+                                "through " +
+                                https.HostPort()))
         << Status();
     EXPECT_EQ(PROXY_GRADE_ELITE, StoredGrade(a.HostPort()));
     EXPECT_EQ(HTTPS_NONE, Stored(a.HostPort()).eHttps);

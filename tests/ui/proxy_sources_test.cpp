@@ -183,7 +183,8 @@ TEST_F(DialogTest, ProxySourcesDialogStoresItsSettingsAndAddsOwnProxiesOnce)
     // proxy once, after what is there.
     WriteRaw(MyProxiesFile(), "# mine\r\n127.0.0.31:80\r\n");
     CProxySourcesDlg dlg;
-    dlg.AddProxiesFrom("junk\n127.0.0.31:80\nsocks5h://u:p@127.0.0.32:1080\n127.0.0.33:3128 x\n127.0.0.33:3128\n", FALSE);
+    dlg.AddProxiesFrom("junk\n127.0.0.31:80\nsocks5h://u:p@127.0.0.32:1080\n127.0.0.33:3128 x\n127.0.0.33:3128\n",
+                       FALSE);
     EXPECT_EQ("# mine\r\n127.0.0.31:80\r\nsocks5h://u:p@127.0.0.32:1080\r\n127.0.0.33:3128 x\r\n",
               ReadRaw(MyProxiesFile()));
     ASSERT_FALSE(Boxes().empty());
