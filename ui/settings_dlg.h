@@ -74,8 +74,6 @@ public:
     // "Enable Anonymous Browsing" clicked: the user's last act is no
     // longer the choice of a proxy.
     void OnClickUseProxy() { m_bProxyChosenLast = FALSE; }
-    // A proxy typed into the box is chosen as much as one from the list.
-    void OnEditProxyCombo() { m_bProxyChosenLast = TRUE; }
     void OnAddNewProxy();
     // "Proxy Sources...": the sources, judges and bypass list, and the
     // user's own proxies.
