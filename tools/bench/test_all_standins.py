@@ -11,10 +11,11 @@
   - silent ones that accept and never answer;
   - unaccepted ones that listen with a backlog that is never accepted;
   - refusing ones: port 9 of addresses where nothing listens.
-The stand-ins listen on port 8080 of addresses of their own in 127.0.0.0/8
+The stand-ins listen on port 3128 of addresses of their own in 127.0.0.0/8
 (127.1.x.y answering, 127.2.x.y silent, 127.3.x.y unaccepted, 127.4.x.y
 refusing): thousands of listeners on one address would take the ephemeral
-ports the program's own connections need.
+ports the program's own connections need. (Not 8080: a loopback entry on
+that port names the program's own listener, which is never tested.)
 Writes the list (shuffled with a fixed seed, "host:port kind" a line, CR LF)
 and "judge-url" and "ready" files into --out, then serves until killed.
 """
@@ -32,6 +33,7 @@ spec = importlib.util.spec_from_file_location("vendor_server", os.path.join(here
 vendor = importlib.util.module_from_spec(spec)
 spec.loader.exec_module(vendor)
 
+PORT = 3128
 KINDS = ["elite", "anonymous", "transparent", "tampering", "dead"]
 
 
@@ -136,18 +138,18 @@ async def main():
     asyncio.ensure_future(flush_log(log, os.path.join(opts.out, "requests.log")))
     for i in range(opts.answering):
         kind = KINDS[i % len(KINDS)]
-        servers.append(await asyncio.start_server(serve_proxy(kind, log), address(1, i), 8080, backlog=64))
-        entries.append("%s:8080 %s" % (address(1, i), kind))
+        servers.append(await asyncio.start_server(serve_proxy(kind, log), address(1, i), PORT, backlog=64))
+        entries.append("%s:%d %s" % (address(1, i), PORT, kind))
     for i in range(opts.silent):
-        servers.append(await asyncio.start_server(serve_silent(), address(2, i), 8080, backlog=64))
-        entries.append("%s:8080 silent" % address(2, i))
+        servers.append(await asyncio.start_server(serve_silent(), address(2, i), PORT, backlog=64))
+        entries.append("%s:%d silent" % (address(2, i), PORT))
     unaccepted = []
     for i in range(opts.unaccepted):
         s = socket.socket()
-        s.bind((address(3, i), 8080))
+        s.bind((address(3, i), PORT))
         s.listen(0)
         unaccepted.append(s)
-        entries.append("%s:8080 unaccepted" % address(3, i))
+        entries.append("%s:%d unaccepted" % (address(3, i), PORT))
     for i in range(opts.refusing):
         entries.append("%s:9 refusing" % address(4, i))
     random.Random(24).shuffle(entries)
