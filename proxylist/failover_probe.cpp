@@ -43,19 +43,17 @@ LPCTSTR ProxyFaultText(EProxyFault eFault)
 EProxyFault AskThroughProxy(LPCTSTR pszEntry, LPCTSTR pszJudgeUrl, const CNetDeadline& deadline, DWORD dwLimitMs)
 {
     if (!pszEntry || !*pszEntry || deadline.IsOver()) return PROXY_FAULT_SILENT;
-    std::vector<CString> judges = SplitJudgeUrls(pszJudgeUrl);
-    CJudgeBaseline judge;
     // The judge's name goes to the proxy as it stands: looking it up here
     // would tell the user's resolver where the user is going.
-    if (judges.empty() || !SplitHttpUrl(judges.front(), judge.strHost, judge.nPort, judge.strHostPort, judge.strPath))
-        return PROXY_FAULT_ERROR;
+    std::vector<CJudgeTarget> judges = ReadJudgeTargets(pszJudgeUrl);
+    if (judges.empty()) return PROXY_FAULT_ERROR;
+    const CJudgeTarget& judge = judges.front();
     CUpstreamConfig upstream;
     UpstreamFromEntry(pszEntry, upstream);
     CJobDialPolicy policy(deadline, dwLimitMs);
     CUpstreamFetch fetch;
     BOOL bAnswered = FetchThroughUpstream(upstream, judge.strHost, judge.nPort,
-                                          BuildJudgeRequest(judge, MakeJudgeMarker(), upstream.eKind == UPSTREAM_HTTP),
-                                          policy, fetch);
+                                          BuildJudgeRequest(judge, upstream, MakeJudgeMarker()), policy, fetch);
     if (bAnswered) {
         if (fetch.dwStatus == 200) return PROXY_FAULT_NONE;
         return fetch.dwStatus == 407 ? PROXY_FAULT_ACCOUNT : PROXY_FAULT_ERROR;

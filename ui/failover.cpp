@@ -14,6 +14,7 @@
 #include "proxylist/failover_probe.h"
 #include "proxylist/judge_answer.h"
 #include "proxylist/proxy_failover.h"
+#include "settings/proxy_account_settings.h"
 #include "settings/settings_store.h"
 
 #include <ctime>
@@ -191,7 +192,7 @@ void CSettingsDlg::FailOver(CString strFailed, CString strNext, int nFault)
     SaveProxyResults();
 
     StartLocalProxy(strNext);
-    g_regProxyName.Set(strNext);
+    StoreProxyName(strNext);
     FillProxyCombo(m_entries);
     m_comboProxy.SetWindowText(ShownEntry(strNext));
     // "refused" only for connections that were refused.

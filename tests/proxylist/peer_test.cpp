@@ -85,7 +85,6 @@ TEST_F(PeerTest, SpeedThroughTinyproxyIsPositiveAndReallyPassesThroughIt)
     EXPECT_GE(MeasureConnectTime("127.0.0.1", m_nProxyPort), 1);
     double kbPerMs = MeasureDownloadSpeed("127.0.0.1", m_nProxyPort, sampleUrl.c_str());
     EXPECT_GT(kbPerMs, 0.0);
-    EXPECT_LE(SpeedToKBPerSec(kbPerMs), 617.1875);
     EXPECT_EQ(CountLines(VendorLog(), viaProxy), before + 1)
         << "the stand-in saw the sample request with tinyproxy's Via header:\n"
         << VendorLog();
@@ -141,6 +140,7 @@ TEST_F(PeerTest, SocksEntriesAreTestedAndGradedThroughMicrosocksWithAndWithoutAn
         EXPECT_EQ(TestProxyEntry(c.entry.c_str(), sampleUrl.c_str(), report) != FALSE, c.bAvailable);
         EXPECT_GE(report.nConnectMs, 1) << "reachable either way";
         EXPECT_NE(report.strText.Find(c.pszSaid), -1) << report.strText.GetString();
+        EXPECT_EQ(report.strText.Find(":wrong@"), -1) << "never the password";
         EXPECT_EQ(report.dKBPerSec > 0.0, c.bAvailable);
         EXPECT_EQ(CountLines(VendorLog(), direct), nBefore + (c.bAvailable ? 1 : 0));
     }
