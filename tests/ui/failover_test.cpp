@@ -223,7 +223,8 @@ TEST_F(FailoverTest, ASocksProxyRefusingTheAccountMidSessionIsNamedAndFollowedBa
         [&] { return Status().find("Browsing through " + strKey + " has stopped: it refused the account.") == 0; },
         15000))
         << Status();
-    EXPECT_EQ(strEntry, StoredText("ProxyName"));
+    EXPECT_EQ("socks5://user@127.0.0.1:" + std::to_string(socks.Port()), StoredText("ProxyName"))
+        << "the choice stays (its password kept apart)";
     socks.RequireAccount("user", "right");
     EXPECT_TRUE(PumpUntil([&] { return RequestThroughLocalProxy(kPage) == "HTTP/1.1 200 OK"; }, 10000));
 }
