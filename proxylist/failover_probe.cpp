@@ -43,8 +43,6 @@ LPCTSTR ProxyFaultText(EProxyFault eFault)
 EProxyFault AskThroughProxy(LPCTSTR pszEntry, LPCTSTR pszJudgeUrl, const CNetDeadline& deadline, DWORD dwLimitMs)
 {
     if (!pszEntry || !*pszEntry || deadline.IsOver()) return PROXY_FAULT_SILENT;
-    // The judge's name goes to the proxy as it stands: looking it up here
-    // would tell the user's resolver where the user is going.
     std::vector<CJudgeTarget> judges = ReadJudgeTargets(pszJudgeUrl);
     if (judges.empty()) return PROXY_FAULT_ERROR;
     const CJudgeTarget& judge = judges.front();
@@ -52,6 +50,8 @@ EProxyFault AskThroughProxy(LPCTSTR pszEntry, LPCTSTR pszJudgeUrl, const CNetDea
     UpstreamFromEntry(pszEntry, upstream);
     CJobDialPolicy policy(deadline, dwLimitMs);
     CUpstreamFetch fetch;
+    // The judge's name goes to the proxy as it stands: looking it up here
+    // would tell the user's resolver where the user is going.
     BOOL bAnswered = FetchThroughUpstream(upstream, judge.strHost, judge.nPort,
                                           BuildJudgeRequest(judge, upstream, MakeJudgeMarker()), policy, fetch);
     if (bAnswered) {
