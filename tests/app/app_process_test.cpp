@@ -3,6 +3,7 @@
 // (as the installer does), and a new first instance after a kill; Exit
 // while a proxy test runs or a message box is open, and a start right
 // after an Exit.
+#include "support/folder_listing.h"
 #include "support/loopback_tcp.h"
 #include "support/raw_file.h"
 #include "support/raw_registry.h"
@@ -126,6 +127,13 @@ void Release(PROCESS_INFORMATION& pi)
     pi = PROCESS_INFORMATION{};
 }
 
+// Every file in the folder goes: what an earlier run's program left there
+// (its list, stored results, a cut-short save) must not decide this run.
+void EmptyFolder(const std::string& folder)
+{
+    for (const std::string& name : FolderNames(folder)) DeleteFileA((folder + name).c_str());
+}
+
 class AppProcessTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -134,6 +142,7 @@ protected:
         GetTempPathA(sizeof temp, temp);
         m_strFolder = std::string(temp) + "cw_app_test\\";
         CreateDirectoryA(m_strFolder.c_str(), nullptr);
+        EmptyFolder(m_strFolder);
         rawreg::ForgetCloakwallInstall();
         const char* key = rawreg::kCloakwallKey;
         // An installed program at a later start: no first-run download, no
@@ -146,7 +155,10 @@ protected:
         rawreg::PutDword(HKEY_LOCAL_MACHINE, key, "ClearCookies", 0);
         rawreg::PutDword(HKEY_LOCAL_MACHINE, key, "DeleteAddresses", 0);
         rawreg::PutDword(HKEY_LOCAL_MACHINE, key, "DeleteHistory", 0);
+        // The browser at a proxy that is not the program's, whatever other
+        // tests left there: a start leaves it, only Exit sets it direct.
         rawreg::PutDword(HKEY_CURRENT_USER, kInternetSettings, "ProxyEnable", 1);
+        rawreg::PutText(HKEY_CURRENT_USER, kInternetSettings, "ProxyServer", "10.1.2.3:3128");
     }
     void TearDown() override
     {
@@ -154,6 +166,7 @@ protected:
         Release(m_second);
         rawreg::ForgetCloakwallInstall();
         rawreg::PutDword(HKEY_CURRENT_USER, kInternetSettings, "ProxyEnable", 0);
+        EmptyFolder(m_strFolder);
         RemoveDirectoryA(m_strFolder.c_str());
     }
 
