@@ -206,6 +206,26 @@ TEST_F(AppProcessTest, SecondStartEndsAndAPostedExitEndsTheFirstCleanly)
     EXPECT_EQ(nullptr, FindWindowA(kClass, nullptr));
 }
 
+// An Exit under way (its window marked ending, as Exit does first, while it
+// puts the browser back) is no running instance to hand over to: a start
+// meanwhile waits for it and, when it does not go, runs all the same.
+TEST_F(AppProcessTest, AStartDuringAnExitDoesNotHandOverToTheEndingProgram)
+{
+    m_first = Start();
+    HWND hFirst = WaitForWindow(m_first.dwProcessId);
+    ASSERT_NE(nullptr, hFirst);
+    ASSERT_TRUE(SetPropA(hFirst, "CloakwallEnding", reinterpret_cast<HANDLE>(1)));
+
+    m_second = Start();
+    HWND hSecond = WaitForWindow(m_second.dwProcessId);
+    EXPECT_NE(nullptr, hSecond) << "the start took the ending program for a running one and ended";
+    EXPECT_FALSE(IsWindowVisible(hFirst)) << "the ending program was asked to show itself";
+    if (hSecond) PostMessageA(hSecond, WM_COMMAND, 32775, 0);
+    PostMessageA(hFirst, WM_COMMAND, 32775, 0);
+    EXPECT_TRUE(Ended(m_second, 20000));
+    EXPECT_TRUE(Ended(m_first, 20000));
+}
+
 TEST_F(AppProcessTest, AfterAKillANewStartIsAFirstInstanceAgain)
 {
     m_first = Start();
