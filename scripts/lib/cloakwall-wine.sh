@@ -70,7 +70,8 @@ cw_install() {
 
 # cw_e2e_begin TOOL...: the start of a test of the whole program (after
 # tests/e2e/lib/peers.sh): skips when the Windows build is not there, fails
-# when a tool is missing, and ends Wine, the display and the peers on exit.
+# when a tool is missing, leaves the display to cw_display (always a virtual
+# one of its own), and ends Wine, the display and the peers on exit.
 # Sets win to the Windows build folder.
 cw_e2e_begin() {
   win="$CW_SOURCE_DIR/build/windows"
@@ -80,6 +81,9 @@ cw_e2e_begin() {
   fi
   local t
   for t in "$@"; do command -v "$t" >/dev/null || fail "$t is not installed"; done
+  # A display of the test's own: on the user's, a Cloakwall window of
+  # another prefix would be found by its name and be in the screenshots.
+  unset DISPLAY
   peers_init
   trap cw_e2e_end EXIT
 }
