@@ -6,51 +6,18 @@
 #include "browser/connection_option_calls.h"
 #include "browser/every_connection.h"
 #include "browser/kept_connection_options.h"
+#include "support/connection_state.h"
 #include "support/raw_registry.h"
 
 #include <raserror.h>
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace {
-
-// A text the connection never had is no text at all (WinINet answers null).
-struct ConnectionState {
-    DWORD dwFlags = PROXY_TYPE_DIRECT;
-    std::optional<std::string> server;
-    std::optional<std::string> bypass;
-    std::optional<std::string> autoConfigUrl;
-    bool operator==(const ConnectionState& o) const
-    {
-        return dwFlags == o.dwFlags && server == o.server && bypass == o.bypass && autoConfigUrl == o.autoConfigUrl;
-    }
-};
-
-std::ostream& operator<<(std::ostream& os, const ConnectionState& s)
-{
-    auto text = [](const std::optional<std::string>& t) { return t ? "\"" + *t + "\"" : std::string("none"); };
-    return os << "{flags " << s.dwFlags << ", server " << text(s.server) << ", bypass " << text(s.bypass)
-              << ", auto-config " << text(s.autoConfigUrl) << "}";
-}
-
-std::optional<std::string> TextOf(LPCSTR psz)
-{
-    return psz ? std::optional<std::string>(psz) : std::nullopt;
-}
-
-LPSTR HandedOver(const std::optional<std::string>& text)
-{
-    if (!text) return nullptr;
-    LPSTR psz = static_cast<LPSTR>(GlobalAlloc(GMEM_FIXED, text->size() + 1));
-    std::strcpy(psz, text->c_str());
-    return psz;
-}
 
 const char kKeptKey[] = "Software\\Cloakwall\\KeptConnections";
 
@@ -74,14 +41,7 @@ BOOL WINAPI FakeSetOption(HINTERNET, DWORD dwOption, LPVOID pBuffer, DWORD)
     std::string name = pList->pszConnection;
     g_log.push_back("store " + name);
     if (name == g_refusedConnection) return FALSE;
-    ConnectionState& state = g_connections[name];
-    for (DWORD i = 0; i < pList->dwOptionCount; ++i) {
-        const INTERNET_PER_CONN_OPTIONA& o = pList->pOptions[i];
-        if (o.dwOption == INTERNET_PER_CONN_FLAGS) state.dwFlags = o.Value.dwValue;
-        if (o.dwOption == INTERNET_PER_CONN_PROXY_SERVER) state.server = TextOf(o.Value.pszValue);
-        if (o.dwOption == INTERNET_PER_CONN_PROXY_BYPASS) state.bypass = TextOf(o.Value.pszValue);
-        if (o.dwOption == INTERNET_PER_CONN_AUTOCONFIG_URL) state.autoConfigUrl = TextOf(o.Value.pszValue);
-    }
+    g_connections[name].TakeFrom(*pList);
     return TRUE;
 }
 
@@ -90,15 +50,7 @@ BOOL WINAPI FakeQueryOption(HINTERNET, DWORD dwOption, LPVOID pBuffer, LPDWORD)
     if (dwOption != INTERNET_OPTION_PER_CONNECTION_OPTION) return FALSE;
     INTERNET_PER_CONN_OPTION_LISTA* pList = static_cast<INTERNET_PER_CONN_OPTION_LISTA*>(pBuffer);
     if (pList->pszConnection == g_unreadableConnection) return FALSE;
-    const ConnectionState& state = g_connections[pList->pszConnection];
-    for (DWORD i = 0; i < pList->dwOptionCount; ++i) {
-        // Texts handed over for the caller to free, as WinINet does.
-        INTERNET_PER_CONN_OPTIONA& o = pList->pOptions[i];
-        if (o.dwOption == INTERNET_PER_CONN_FLAGS) o.Value.dwValue = state.dwFlags;
-        if (o.dwOption == INTERNET_PER_CONN_PROXY_SERVER) o.Value.pszValue = HandedOver(state.server);
-        if (o.dwOption == INTERNET_PER_CONN_PROXY_BYPASS) o.Value.pszValue = HandedOver(state.bypass);
-        if (o.dwOption == INTERNET_PER_CONN_AUTOCONFIG_URL) o.Value.pszValue = HandedOver(state.autoConfigUrl);
-    }
+    g_connections[pList->pszConnection].HandTo(*pList);
     return TRUE;
 }
 
@@ -283,39 +235,6 @@ TEST_F(EveryConnection, StartAfterACrashPutsTheKeptOptionsBack)
     EXPECT_EQ(mobile, g_connections["Mobile"]);
     EXPECT_EQ(static_cast<DWORD>(PROXY_TYPE_DIRECT), g_connections["Old line"].dwFlags);
     EXPECT_TRUE(KeptConnectionNames().empty());
-}
-
-// The records themselves: a text an entry never had stays absent, an empty
-// one stays empty, names with a backslash are kept apart, and a second
-// keep replaces the first.
-TEST_F(EveryConnection, KeptRecordsHoldExactlyWhatTheEntryHad)
-{
-    CConnectionOptionSet a, b, found;
-    a.dwFlags = PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY;
-    a.bHasServer = TRUE;
-    a.strServer = "10.1.2.3:3128";
-    a.bHasBypass = TRUE; // empty
-    b.dwFlags = PROXY_TYPE_AUTO_PROXY_URL;
-    b.bHasAutoConfigUrl = TRUE;
-    b.strAutoConfigUrl = "http://wpad/";
-    ASSERT_TRUE(KeepConnectionOptions("Branch\\Dial", b));
-    ASSERT_TRUE(KeepConnectionOptions("Office VPN", b));
-    ASSERT_TRUE(KeepConnectionOptions("Office VPN", a));
-
-    ASSERT_TRUE(FindKeptConnectionOptions("Office VPN", found));
-    EXPECT_EQ(a.dwFlags, found.dwFlags);
-    EXPECT_TRUE(found.bHasServer && found.strServer == "10.1.2.3:3128");
-    EXPECT_TRUE(found.bHasBypass && found.strBypass.IsEmpty());
-    EXPECT_FALSE(found.bHasAutoConfigUrl);
-    ASSERT_TRUE(FindKeptConnectionOptions("Branch\\Dial", found));
-    EXPECT_EQ(b.dwFlags, found.dwFlags);
-    EXPECT_FALSE(found.bHasServer);
-    EXPECT_EQ("http://wpad/", found.strAutoConfigUrl.str());
-    EXPECT_EQ(2u, KeptConnectionNames().size());
-
-    ForgetKeptConnectionOptions("Office VPN");
-    EXPECT_FALSE(FindKeptConnectionOptions("Office VPN", found));
-    EXPECT_TRUE(FindKeptConnectionOptions("Branch\\Dial", found));
 }
 
 } // namespace

@@ -9,10 +9,9 @@
 
 #include "browser/connection_option_calls.h"
 #include "res/resource.h"
+#include "support/connection_state.h"
 
 #include <raserror.h>
-
-#include <optional>
 
 using namespace uitest;
 
@@ -20,41 +19,14 @@ namespace {
 
 const char kVpn[] = "Office VPN";
 
-struct EntryOptions {
-    DWORD dwFlags = PROXY_TYPE_DIRECT;
-    std::optional<std::string> server, bypass, autoConfigUrl;
-    bool operator==(const EntryOptions& o) const
-    {
-        return dwFlags == o.dwFlags && server == o.server && bypass == o.bypass && autoConfigUrl == o.autoConfigUrl;
-    }
-};
-EntryOptions g_vpn;
-
-std::optional<std::string> TextOf(LPCSTR psz)
-{
-    return psz ? std::optional<std::string>(psz) : std::nullopt;
-}
-
-LPSTR HandedOver(const std::optional<std::string>& text)
-{
-    if (!text) return nullptr;
-    LPSTR psz = static_cast<LPSTR>(GlobalAlloc(GMEM_FIXED, text->size() + 1));
-    lstrcpyA(psz, text->c_str());
-    return psz;
-}
+ConnectionState g_vpn;
 
 BOOL WINAPI EntrySetOption(HINTERNET hInternet, DWORD dwOption, LPVOID pBuffer, DWORD dwLength)
 {
     const INTERNET_PER_CONN_OPTION_LISTA* pList = static_cast<INTERNET_PER_CONN_OPTION_LISTA*>(pBuffer);
     if (dwOption != INTERNET_OPTION_PER_CONNECTION_OPTION || lstrcmpA(pList->pszConnection, kVpn) != 0)
         return InternetSetOptionA(hInternet, dwOption, pBuffer, dwLength);
-    for (DWORD i = 0; i < pList->dwOptionCount; ++i) {
-        const INTERNET_PER_CONN_OPTIONA& o = pList->pOptions[i];
-        if (o.dwOption == INTERNET_PER_CONN_FLAGS) g_vpn.dwFlags = o.Value.dwValue;
-        if (o.dwOption == INTERNET_PER_CONN_PROXY_SERVER) g_vpn.server = TextOf(o.Value.pszValue);
-        if (o.dwOption == INTERNET_PER_CONN_PROXY_BYPASS) g_vpn.bypass = TextOf(o.Value.pszValue);
-        if (o.dwOption == INTERNET_PER_CONN_AUTOCONFIG_URL) g_vpn.autoConfigUrl = TextOf(o.Value.pszValue);
-    }
+    g_vpn.TakeFrom(*pList);
     return TRUE;
 }
 
@@ -63,13 +35,7 @@ BOOL WINAPI EntryQueryOption(HINTERNET hInternet, DWORD dwOption, LPVOID pBuffer
     INTERNET_PER_CONN_OPTION_LISTA* pList = static_cast<INTERNET_PER_CONN_OPTION_LISTA*>(pBuffer);
     if (dwOption != INTERNET_OPTION_PER_CONNECTION_OPTION || lstrcmpA(pList->pszConnection, kVpn) != 0)
         return InternetQueryOptionA(hInternet, dwOption, pBuffer, pdwLength);
-    for (DWORD i = 0; i < pList->dwOptionCount; ++i) {
-        INTERNET_PER_CONN_OPTIONA& o = pList->pOptions[i];
-        if (o.dwOption == INTERNET_PER_CONN_FLAGS) o.Value.dwValue = g_vpn.dwFlags;
-        if (o.dwOption == INTERNET_PER_CONN_PROXY_SERVER) o.Value.pszValue = HandedOver(g_vpn.server);
-        if (o.dwOption == INTERNET_PER_CONN_PROXY_BYPASS) o.Value.pszValue = HandedOver(g_vpn.bypass);
-        if (o.dwOption == INTERNET_PER_CONN_AUTOCONFIG_URL) o.Value.pszValue = HandedOver(g_vpn.autoConfigUrl);
-    }
+    g_vpn.HandTo(*pList);
     return TRUE;
 }
 
@@ -85,7 +51,7 @@ DWORD WINAPI OneVpnEntry(LPCSTR, LPCSTR, LPRASENTRYNAMEA pEntries, LPDWORD pcb, 
 
 TEST_F(DialogTest, AVpnEntryWithItsOwnProxyGetsItBackAfterAKillAndAtExit)
 {
-    const EntryOptions own = {PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY, "10.1.2.3:3128", "<local>;*.corp", std::nullopt};
+    const ConnectionState own = {PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY, "10.1.2.3:3128", "<local>;*.corp", std::nullopt};
     g_vpn = own;
     CConnectionOptionCalls calls = GetConnectionOptionCalls();
     calls.pfnInternetSetOption = EntrySetOption;
@@ -111,7 +77,7 @@ TEST_F(DialogTest, AVpnEntryWithItsOwnProxyGetsItBackAfterAKillAndAtExit)
     Store(off);
     Open();
     EXPECT_EQ(0u, BrowserProxyEnable());
-    EXPECT_TRUE(own == g_vpn) << "the start after the kill gives the entry its own options back";
+    EXPECT_EQ(own, g_vpn) << "the start after the kill gives the entry its own options back";
     Close();
 
     Store(on);
@@ -120,7 +86,7 @@ TEST_F(DialogTest, AVpnEntryWithItsOwnProxyGetsItBackAfterAKillAndAtExit)
     Command(ID_EXIT_CLOAKWALL);
     EXPECT_EQ(0, dlg.GetModalResult());
     EXPECT_EQ(0u, BrowserProxyEnable());
-    EXPECT_TRUE(own == g_vpn) << "Exit gives the entry its own options back";
+    EXPECT_EQ(own, g_vpn) << "Exit gives the entry its own options back";
 
     SwapConnectionOptionCalls(previous);
 }
