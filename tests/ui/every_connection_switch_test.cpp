@@ -73,8 +73,7 @@ TEST_F(DialogTest, AVpnEntryWithItsOwnProxyGetsItBackAfterAKillAndAtExit)
     EXPECT_EQ("<local>;*.example", g_vpn.bypass.value_or(""));
 
     Close(); // killed: nothing put back
-    StoredSettings off;
-    Store(off);
+    Store(StoredSettings{});
     Open();
     EXPECT_EQ(0u, BrowserProxyEnable());
     EXPECT_EQ(own, g_vpn) << "the start after the kill gives the entry its own options back";
@@ -82,7 +81,6 @@ TEST_F(DialogTest, AVpnEntryWithItsOwnProxyGetsItBackAfterAKillAndAtExit)
 
     Store(on);
     CSettingsDlg& dlg = Open();
-    EXPECT_EQ("127.0.0.1:8080", g_vpn.server.value_or(""));
     Command(ID_EXIT_CLOAKWALL);
     EXPECT_EQ(0, dlg.GetModalResult());
     EXPECT_EQ(0u, BrowserProxyEnable());
