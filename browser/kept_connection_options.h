@@ -13,13 +13,14 @@
 #include "framework/core/cstring.h"
 
 #include <windows.h>
+#include <wininet.h>
 
 #include <vector>
 
 // One connection's options as WinINet keeps them. A text the connection
 // never had stays absent when put back, not an empty text.
 struct CConnectionOptionSet {
-    DWORD dwFlags = 1; // PROXY_TYPE_DIRECT
+    DWORD dwFlags = PROXY_TYPE_DIRECT;
     BOOL bHasServer = FALSE;
     CString strServer;
     BOOL bHasBypass = FALSE;

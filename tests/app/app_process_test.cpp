@@ -42,13 +42,17 @@ PROCESS_INFORMATION Start()
     return pi;
 }
 
-// The running program's settings window, waited for.
+// The running program's settings window with its controls, waited for: the
+// window is found by its class as soon as it is made, before its controls
+// are (a handle of the proxy box taken then would be null for good).
 HWND WaitForWindow(DWORD dwProcessId, int nMaxMs = 20000)
 {
     for (int waited = 0; waited < nMaxMs; waited += 50) {
-        HWND h = FindWindowA(kClass, nullptr);
-        DWORD pid = 0;
-        if (h && GetWindowThreadProcessId(h, &pid) && pid == dwProcessId) return h;
+        for (HWND h = FindWindowExA(nullptr, nullptr, kClass, nullptr); h;
+             h = FindWindowExA(nullptr, h, kClass, nullptr)) {
+            DWORD pid = 0;
+            if (GetWindowThreadProcessId(h, &pid) && pid == dwProcessId && GetDlgItem(h, 1008)) return h;
+        }
         Sleep(50);
     }
     return nullptr;
