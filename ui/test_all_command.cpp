@@ -7,6 +7,7 @@
 
 #include "framework/core/thread_api.h"
 #include "proxylist/judge_answer.h"
+#include "proxylist/proxy_failover.h"
 #include "proxylist/proxy_list_file.h"
 #include "res/resource.h"
 #include "settings/settings_store.h"
@@ -49,6 +50,12 @@ void CSettingsDlg::OnTestAllProxies()
     if (m_bExiting || IsNetJobRunning()) return;
     CStringList entries;
     GetEntriesInForce(entries);
+    // An entry naming this program's own listener would be graded with
+    // whatever upstream is in force, and could then be chosen.
+    for (POSITION pos = entries.GetHeadPosition(); pos;) {
+        POSITION here = pos;
+        if (NamesOwnListener(entries.GetNext(pos))) entries.RemoveAt(here);
+    }
     if (entries.IsEmpty()) {
         SetStatusText("The proxy list is empty: there is nothing to test. Update the proxy list first.");
         return;
@@ -92,13 +99,24 @@ void CSettingsDlg::FinishTestAll()
     std::unique_ptr<CProxyBatchTest, CLetGoOfBatch> pBatch(m_pBatch.release());
     SetDlgItemText(IDC_TESTALLPROXIES, kTestAllText);
     ShowBusy(FALSE);
-    if (!pBatch->JudgeAnswered()) {
-        ShowNotice(
-            "Test All Proxies",
-            pBatch->JudgeBlind()
-                ? "The proxy judge did not see your address, so no proxy was graded.\nName another judge "
-                  "under \"Proxy Sources...\"."
-                : "The proxy judge did not answer, so no proxy was tested.\nCheck the connection and try again.");
+    if (!pBatch->HasJudge()) {
+        ShowNotice("Test All Proxies", "No proxy judge is named, so no proxy was tested.\nName one under "
+                                       "\"Proxy Sources...\".");
+        return;
+    }
+    // The judge is asked only through the proxies: when none of them
+    // brought its page back, the judge (or this machine's network) is the
+    // likelier fault, and storing every proxy dead would spoil the list.
+    BOOL bAnyAnswer = FALSE;
+    for (const CProxyBatchResult& one : pBatch->Results())
+        if (one.report.eGrade > PROXY_GRADE_DEAD) bAnyAnswer = TRUE;
+    if (!bAnyAnswer) {
+        // Where the summary would be, so the line below the options does not
+        // go on counting.
+        const char kNothingStored[] = "No proxy brought the proxy judge's page back, so nothing was stored.\n"
+                                      "Check the connection and the judge under \"Proxy Sources...\".";
+        SetStatusText(kNothingStored);
+        ShowTrayBalloon("Test All Proxies", kNothingStored);
         return;
     }
 
@@ -116,9 +134,35 @@ void CSettingsDlg::FinishTestAll()
                       nCount[PROXY_GRADE_DEAD]);
     if (nCount[PROXY_GRADE_UNTESTED] > 0)
         strSummary += "The rest ran out of time or was cancelled and keeps its earlier result.\n";
-    strSummary += "The list now shows the best first.";
+    CString strBest = ChooseBestEntry();
+    if (strBest.IsEmpty())
+        strSummary += "The list now shows the best first.";
+    else
+        strSummary += "The best, " + ProxyResultKey(strBest) + ", is chosen: press \"Save Settings\" to use it.";
     SetStatusText(strSummary);
     ShowTrayBalloon("Test All Proxies", strSummary);
+}
+
+CString CSettingsDlg::ChooseBestEntry()
+{
+    // A working proxy the user has in the box, or browses through, stays.
+    CStoredProxyResult known;
+    CString strInBox = GetChosenEntry();
+    if (!strInBox.IsEmpty() && m_results.Lookup(strInBox, known) && known.eGrade > PROXY_GRADE_DEAD) return CString();
+    if (!m_strActiveProxy.IsEmpty() && m_results.Lookup(m_strActiveProxy, known) && known.eGrade > PROXY_GRADE_DEAD)
+        return CString();
+    // The list is ranked: the first graded line is the best (HTTPS first
+    // within a grade). Shown only; "Save Settings" makes it the choice, with
+    // no second test, since it was tested just now.
+    for (size_t i = 0; i < m_comboEntries.size(); ++i) {
+        const CString& strEntry = m_comboEntries[i];
+        if (!m_results.Lookup(strEntry, known) || known.eGrade <= PROXY_GRADE_DEAD) continue;
+        if (NamesOwnListener(strEntry)) continue;
+        m_comboProxy.SetCurSel(static_cast<int>(i));
+        m_bProxyChosenLast = TRUE;
+        return strEntry;
+    }
+    return CString();
 }
 
 void CSettingsDlg::AbandonTestAll()

@@ -101,7 +101,7 @@ TEST_F(TestAllTest, TheResultBoxCarriesTheGradeItIsStoredAndALeakingProxyIsUsedO
     ASSERT_EQ(2u, boxes.size());
     EXPECT_EQ(0u, boxes[1].find("|Proxy Server " + strXff + " is Available\r\nResponse Time ")) << boxes[1];
     EXPECT_NE(std::string::npos,
-              boxes[1].find("KB/sec \r\nGrade: transparent: it passes your address on (X-Forwarded-For)\r\n"))
+              boxes[1].find("KB/sec \r\nGrade: transparent - it passes an address on (X-Forwarded-For)\r\n"))
         << boxes[1];
     CProxyResults file;
     ASSERT_TRUE(file.Load(ResultsFile().c_str()));
@@ -143,26 +143,6 @@ TEST_F(TestAllTest, TheResultBoxCarriesTheGradeItIsStoredAndALeakingProxyIsUsedO
     EXPECT_EQ(std::vector<std::string>{"Cloakwall|" PROXY_TAMPERS_QUESTION_TEXT}, Boxes());
     EXPECT_EQ(EntryOf("inject") + " US", StoredText("ProxyName"));
     EXPECT_EQ(0u, Tip().find("Cloakwall: on via " + EntryOf("inject") + " (tampering, ")) << Tip();
-
-    // A judge that does not see the user's address grades nothing: the box
-    // says so and the stored grade stays.
-    std::string strBlind;
-    for (const CStandIn& judge : ReadStandIns(PeersDir(), "judges.port"))
-        if (judge.strKind == "blind") strBlind = "http://" + judge.strEntry + "/judge";
-    ASSERT_FALSE(strBlind.empty());
-    rawreg::PutText(HKEY_LOCAL_MACHINE, rawreg::kCloakwallKey, "JudgeUrl", strBlind);
-    g_regJudgeUrl.Read();
-    ForgetBoxes();
-    ChooseEntry(strXff);
-    boxes = Boxes();
-    ASSERT_EQ(2u, boxes.size());
-    EXPECT_NE(std::string::npos, boxes[1].find("KB/sec \r\n" JUDGE_BLIND_GRADE_TEXT "\r\n")) << boxes[1];
-    EXPECT_EQ(std::string::npos, boxes[1].find("Grade: transparent")) << boxes[1];
-    ASSERT_TRUE(file.Load(ResultsFile().c_str()));
-    ASSERT_TRUE(file.Lookup(EntryOf("xff").c_str(), xff));
-    EXPECT_EQ(PROXY_GRADE_TRANSPARENT, xff.eGrade);
-    rawreg::PutText(HKEY_LOCAL_MACHINE, rawreg::kCloakwallKey, "JudgeUrl", "");
-    g_regJudgeUrl.Read();
 }
 
 TEST_F(TestAllTest, TestAllOf200EndsByItsDeadlineRanksTheListKeepsItAcrossARestartAndCanBeCancelled)
@@ -314,4 +294,38 @@ TEST_F(TestAllTest, ExitDuringTestAllEndsTheDialogSetsTheBrowserDirectAndTheBatc
     EXPECT_TRUE(PumpUntil([&] { return SockOpenCount() <= nSocketsBefore; }, 10000))
         << SockOpenCount() - nSocketsBefore << " sockets still open";
     EXPECT_EQ(strResultsBefore, ReadRaw(ResultsFile()));
+}
+
+// From a fresh list to browsing: "Test All Proxies" with nothing chosen
+// puts the best in the box (the program's own listener never graded), and
+// "Save Settings" switches on through it without testing it again.
+TEST_F(TestAllTest, TestAllChoosesTheBestEntrySkipsTheOwnListenerAndSaveNeedsNoSecondTest)
+{
+    StoreWithVendor(StoredSettings{});
+    const std::string strBest = EntryOf("plain");
+    WriteRaw(ListFile(), EntryOf("xff") + "\r\n" + EntryOf("via") + "\r\n" + strBest +
+                             "\r\n127.0.0.1:8080\r\nlocalhost:8080 mine\r\n");
+    CSettingsDlg& dlg = Open();
+    dlg.OnConfiguration();
+    ::SendMessageA(::GetDlgItem(dlg.m_hWnd, IDC_TESTALLPROXIES), BM_CLICK, 0, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !dlg.IsTestAllRunning(); }, 40000));
+
+    EXPECT_EQ(0u, ComboEditText().find(strBest + " (elite, ")) << ComboEditText();
+    char status[512] = "";
+    ::GetDlgItemTextA(dlg.m_hWnd, IDC_TESTSTATUS, status, sizeof status);
+    EXPECT_NE(std::string::npos, std::string(status).find("The best, " + strBest + ", is chosen")) << status;
+    EXPECT_EQ("", StoredText("ProxyName")) << "shown, not stored";
+    CProxyResults file;
+    ASSERT_TRUE(file.Load(ResultsFile().c_str()));
+    CStoredProxyResult result;
+    EXPECT_TRUE(file.Lookup(strBest.c_str(), result));
+    for (const char* pszOwn : {"127.0.0.1:8080", "localhost:8080"}) EXPECT_FALSE(file.Lookup(pszOwn, result)) << pszOwn;
+
+    ForgetBoxes();
+    ::SendMessageA(::GetDlgItem(dlg.m_hWnd, IDC_USEPROXY), BM_CLICK, 0, 0);
+    Click(IDOK);
+    EXPECT_TRUE(Boxes().empty()) << Boxes().front();
+    EXPECT_EQ(strBest, StoredText("ProxyName"));
+    EXPECT_EQ(1u, StoredDword("UseProxy"));
+    EXPECT_FALSE(dlg.IsWindowVisible());
 }
