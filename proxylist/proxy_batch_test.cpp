@@ -1,7 +1,7 @@
-// The batch's thread: it asks the judge directly, then keeps up to its
-// number of entries in flight, each a probe whose socket joins one wait
-// with the waker (cancel, and the answers of name lookups), until every
-// entry is graded or the deadline passes.
+// The batch's thread: it keeps up to its number of entries in flight, each
+// a probe whose socket joins one wait with the waker (cancel, and the
+// answers of name lookups), until every entry is graded or the deadline
+// passes. The judge hears only from the proxies.
 #include "proxy_batch_test.h"
 
 #include "judge_probe.h"
@@ -54,7 +54,7 @@ BOOL CProxyBatchTest::Start(const CStringList& entries, LPCTSTR pszJudgeUrl, DWO
     m_nDone = 0;
     m_nTotal = static_cast<int>(m_results.size());
     m_bFinished = false;
-    m_bJudgeAnswered = false;
+    m_bHasJudge = false;
     m_nWakePort = 0;
     m_hWndNotify = hWndNotify;
     m_nNotifyMsg = nMsg;
@@ -89,8 +89,10 @@ BOOL CProxyBatchTest::Wait(DWORD dwMilliseconds)
 
 void CProxyBatchTest::Run(CProxyBatchTest* pThis, int nParallel)
 {
-    if (AskJudgeDirect(pThis->m_strJudgeUrl, *pThis->m_pDeadline, pThis->m_baseline)) {
-        pThis->m_bJudgeAnswered = true;
+    std::vector<CJudgeTarget> judges = ReadJudgeTargets(pThis->m_strJudgeUrl);
+    if (!judges.empty()) {
+        pThis->m_judge = judges.front();
+        pThis->m_bHasJudge = true;
         pThis->TestAll(nParallel);
     }
     pThis->MarkFinished();
@@ -124,7 +126,7 @@ void CProxyBatchTest::TestAll(int nParallel)
         CSlot& slot = slots[nSlot];
         CProxyGradeReport& report = m_results[static_cast<size_t>(slot.nIndex)].report;
         if (slot.pProbe)
-            slot.pProbe->Finish(m_baseline, slot.strMarker, report);
+            slot.pProbe->Finish(slot.upstream, slot.strMarker, report);
         else
             report.eGrade = PROXY_GRADE_DEAD;
         if (report.eGrade == PROXY_GRADE_DEAD && m_pDeadline->IsOver()) report = CProxyGradeReport();
@@ -138,12 +140,12 @@ void CProxyBatchTest::TestAll(int nParallel)
         slot.strMarker = MakeJudgeMarker();
         slot.pProbe.reset(new CJudgeProbe);
         // Through SOCKS the judge is asked for by its name, as the browser's
-        // requests will be, and gets the request itself.
+        // requests will be, and gets the request itself; an HTTP proxy gets
+        // the name in the URL, with the account the local proxy would send.
         if (upstream.IsSocks())
-            slot.pProbe->UseSocks(upstream.eKind == UPSTREAM_SOCKS4A ? SOCKS_V4A : SOCKS_V5, m_baseline.strHost,
-                                  m_baseline.nPort, upstream.strProxyUser, upstream.strProxyPassword);
-        slot.pProbe->Connect(dwAddr, upstream.nUpstreamPort,
-                             BuildJudgeRequest(m_baseline, slot.strMarker, upstream.eKind == UPSTREAM_HTTP),
+            slot.pProbe->UseSocks(upstream.eKind == UPSTREAM_SOCKS4A ? SOCKS_V4A : SOCKS_V5, m_judge.strHost,
+                                  m_judge.nPort, upstream.strProxyUser, upstream.strProxyPassword);
+        slot.pProbe->Connect(dwAddr, upstream.nUpstreamPort, BuildJudgeRequest(m_judge, upstream, slot.strMarker),
                              CwMonotonicMs());
     };
     auto admit = [&](int nIndex) {

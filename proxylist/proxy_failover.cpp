@@ -39,7 +39,7 @@ CString FormatProxyState(LPCTSTR pszEntry, const CProxyResults& results)
     if (!pszEntry || !results.Lookup(pszEntry, result) || result.eGrade == PROXY_GRADE_UNTESTED) return CString();
     if (result.eGrade == PROXY_GRADE_DEAD) return "(dead)";
     CString strState;
-    strState.Format("(%s, %d ms)", ProxyGradeName(result.eGrade), result.nConnectMs);
+    strState.Format("(%s, %d ms)", ProxyGradeName(result.eGrade), result.nResponseMs);
     return strState;
 }
 
