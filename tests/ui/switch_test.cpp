@@ -284,7 +284,10 @@ TEST_F(DialogTest, AFailedSwitchOnKeepsTheBoxTickedAndSaveAfterAChoiceSaysWhatIt
     EXPECT_EQ(SWITCH_ON_FAILED_TEXT, status());
     EXPECT_TRUE(dlg.IsWindowVisible());
 
-    // Another proxy from the list (it is tested), and Save: on.
+    // Another proxy from the list (it is tested, and graded dead here: the
+    // question before using it is answered Yes), and Save: on.
+    m_pRecorder.reset();
+    m_pRecorder = std::make_unique<CMessageBoxRecorder>(IDYES);
     ChooseEntry(upstream.HostPort());
     Click(IDOK);
     EXPECT_FALSE(dlg.IsWindowVisible());
