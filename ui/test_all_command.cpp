@@ -158,7 +158,11 @@ CString CSettingsDlg::ChooseBestEntry()
         const CString& strEntry = m_comboEntries[i];
         if (!m_results.Lookup(strEntry, known) || known.eGrade <= PROXY_GRADE_DEAD) continue;
         if (NamesOwnListener(strEntry)) continue;
-        m_comboProxy.SetCurSel(static_cast<int>(i));
+        // Its line may still be on its way into a long list.
+        if (i < m_nComboLines)
+            m_comboProxy.SetCurSel(static_cast<int>(i));
+        else
+            m_comboProxy.SetWindowText(ChoiceLine(strEntry));
         m_bProxyChosenLast = TRUE;
         return strEntry;
     }
@@ -175,7 +179,9 @@ void CSettingsDlg::AbandonTestAll()
 
 void CSettingsDlg::SaveProxyResults()
 {
-    m_results.Save(ProxyResultsFilePath(g_strAppPath));
+    // Tens of thousands of results take a while to write: the window hands
+    // a copy over and goes on answering.
+    m_resultsWriter.Save(m_results, ProxyResultsFilePath(g_strAppPath));
 }
 
 void CSettingsDlg::SetStatusText(LPCTSTR pszText)
