@@ -2,6 +2,7 @@
 #include "judge_client.h"
 
 #include "framework/core/socket_api.h"
+#include "https_probe.h"
 #include "tick_clock.h"
 #include "upstream_fetch.h"
 
@@ -55,6 +56,7 @@ CString BuildJudgeRequest(const CJudgeBaseline& baseline, const CString& strMark
 BOOL AskJudgeDirect(LPCTSTR pszJudgeUrl, const CNetDeadline& deadline, CJudgeBaseline& rBaseline)
 {
     rBaseline = CJudgeBaseline();
+    rBaseline.strJudgeUrls = pszJudgeUrl;
     EJudgeBaseline eBest = JUDGE_BASELINE_NONE;
     for (const CString& strUrl : SplitJudgeUrls(pszJudgeUrl)) {
         if (deadline.IsOver()) break;
@@ -75,6 +77,7 @@ BOOL AskJudgeDirect(LPCTSTR pszJudgeUrl, const CNetDeadline& deadline, CJudgeBas
         one.eState = ReadJudgeBaseline(fetch.dwStatus, fetch.strBody, one.answer);
         if (one.eState == JUDGE_BASELINE_READY) {
             one.bValid = TRUE;
+            one.strJudgeUrls = pszJudgeUrl;
             rBaseline = one;
             return TRUE;
         }
@@ -111,6 +114,9 @@ BOOL GradeProxy(LPCTSTR pszEntry, const CJudgeBaseline& baseline, const CNetDead
     rReport.dKBPerSec = fetch.nBytes / 1024.0 / (fetch.nResponseMs / 1000.0);
     rReport.eGrade =
         GradeProxiedAnswer(baseline.answer, fetch.dwStatus, fetch.strBody, strMarker, rReport.strGiveaways);
+    CJudgeBaseline httpsJudge;
+    if (rReport.eGrade > PROXY_GRADE_DEAD && FindHttpsJudge(baseline.strJudgeUrls, httpsJudge))
+        TestHttpsThroughProxy(upstream, httpsJudge, baseline, policy, rReport);
     return rReport.eGrade != PROXY_GRADE_DEAD;
 }
 

@@ -20,6 +20,9 @@ struct CJudgeBaseline {
     DWORD dwAddr = 0;    // the judge's address, network order
     WORD nPort = 0;
     CJudgeAnswer answer;
+    // The whole judge list it came from: its https:// judge, when it has
+    // one, is asked through each proxy's tunnel (https_probe.h).
+    CString strJudgeUrls;
 };
 
 // Asks the judges of pszJudgeUrl (http:// URLs separated by blanks) directly,

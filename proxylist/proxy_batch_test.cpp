@@ -4,6 +4,7 @@
 // entry is graded or the deadline passes.
 #include "proxy_batch_test.h"
 
+#include "https_probe.h"
 #include "judge_probe.h"
 #include "name_lookups.h"
 #include "tick_clock.h"
@@ -26,6 +27,7 @@ struct CSlot {
     CUpstreamConfig upstream;
     CString strMarker;
     std::unique_ptr<CJudgeProbe> pProbe;
+    std::unique_ptr<CHttpsProbe> pHttps; // beside it, when the list has an https:// judge
 };
 
 } // namespace
@@ -117,6 +119,11 @@ void CProxyBatchTest::TestAll(int nParallel)
     std::vector<size_t> slotOfItem;
     std::vector<CNameAnswer> answers;
     int nNext = 0;
+    // Each entry's tunnel goes beside its plain request, on a socket of
+    // its own in the same wait.
+    CJudgeBaseline httpsJudge;
+    const BOOL bHttps = FindHttpsJudge(m_baseline.strJudgeUrls, httpsJudge);
+    if (bHttps) nParallel = std::max(1, std::min(nParallel, (SOCK_WAIT_MAX - 1) / 2));
 
     // The entry's result: graded when its answer came, dead when it did not
     // in its own time, untested when the batch itself ran out first.
@@ -127,6 +134,7 @@ void CProxyBatchTest::TestAll(int nParallel)
             slot.pProbe->Finish(m_baseline, slot.strMarker, report);
         else
             report.eGrade = PROXY_GRADE_DEAD;
+        if (slot.pHttps) slot.pHttps->Finish(m_baseline, report);
         if (report.eGrade == PROXY_GRADE_DEAD && m_pDeadline->IsOver()) report = CProxyGradeReport();
         ++m_nDone;
         std::swap(slots[nSlot], slots.back());
@@ -145,6 +153,10 @@ void CProxyBatchTest::TestAll(int nParallel)
         slot.pProbe->Connect(dwAddr, upstream.nUpstreamPort,
                              BuildJudgeRequest(m_baseline, slot.strMarker, upstream.eKind == UPSTREAM_HTTP),
                              CwMonotonicMs());
+        if (bHttps) {
+            slot.pHttps.reset(new CHttpsProbe);
+            slot.pHttps->Connect(upstream, dwAddr, httpsJudge, slot.strMarker, CwMonotonicMs());
+        }
     };
     auto admit = [&](int nIndex) {
         CSlot slot;
@@ -174,13 +186,15 @@ void CProxyBatchTest::TestAll(int nParallel)
         double dNow = CwMonotonicMs();
         for (size_t i = slots.size(); i-- > 0;) {
             const CSlot& slot = slots[i];
-            BOOL bWaiting = slot.bResolving || (slot.pProbe && !slot.pProbe->IsDone());
+            BOOL bWaiting = slot.bResolving || (slot.pProbe && !slot.pProbe->IsDone()) ||
+                            (slot.pHttps && !slot.pHttps->IsDone());
             if (!bWaiting || dNow >= slot.dEndMs) retire(i);
         }
         while (static_cast<int>(slots.size()) < nParallel && nNext < m_nTotal) {
             admit(nNext++);
             const CSlot& added = slots.back();
-            if (!added.bResolving && (!added.pProbe || added.pProbe->IsDone())) retire(slots.size() - 1);
+            if (!added.bResolving && (!added.pProbe || (added.pProbe->IsDone() && (!added.pHttps || added.pHttps->IsDone()))))
+                retire(slots.size() - 1);
         }
         if (slots.empty() && nNext >= m_nTotal) break;
 
@@ -188,13 +202,18 @@ void CProxyBatchTest::TestAll(int nParallel)
         items.clear();
         slotOfItem.clear();
         items.push_back(SOCK_WAIT_ITEM{waker, SOCK_WANT_READ, 0});
-        slotOfItem.push_back(slots.size());
+        slotOfItem.push_back(slots.size() * 2);
         double dNearest = dNow + m_pDeadline->RemainingMs();
         for (size_t i = 0; i < slots.size(); ++i) {
             dNearest = std::min(dNearest, slots[i].dEndMs);
             if (!slots[i].pProbe || slots[i].pProbe->Socket() == NO_SOCKET) continue;
             items.push_back(SOCK_WAIT_ITEM{slots[i].pProbe->Socket(), slots[i].pProbe->Want(), 0});
-            slotOfItem.push_back(i);
+            slotOfItem.push_back(i * 2);
+        }
+        for (size_t i = 0; i < slots.size(); ++i) {
+            if (!slots[i].pHttps || slots[i].pHttps->Socket() == NO_SOCKET) continue;
+            items.push_back(SOCK_WAIT_ITEM{slots[i].pHttps->Socket(), slots[i].pHttps->Want(), 0});
+            slotOfItem.push_back(i * 2 + 1);
         }
         int nTimeoutMs = static_cast<int>(std::min(2147483647.0, std::max(1.0, dNearest - dNow + 1)));
         int nReady = SockWaitMany(items.data(), static_cast<int>(items.size()), nTimeoutMs);
@@ -209,7 +228,11 @@ void CProxyBatchTest::TestAll(int nParallel)
                 SockRecv(waker, &byte, 1);
                 continue;
             }
-            slots[slotOfItem[i]].pProbe->OnReady(items[i].nReady, dNow);
+            CSlot& slot = slots[slotOfItem[i] / 2];
+            if (slotOfItem[i] % 2)
+                slot.pHttps->OnReady(items[i].nReady, dNow);
+            else
+                slot.pProbe->OnReady(items[i].nReady, dNow);
         }
     }
     // What is still in flight ran out with the batch: untested. The owner
