@@ -9,6 +9,7 @@
 #include "proxylist/https_probe.h"
 #include "proxylist/judge_client.h"
 #include "proxylist/proxy_batch_test.h"
+#include "proxylist/proxy_failover.h"
 #include "proxylist/proxy_results.h"
 #include "proxylist/tls_client.h"
 
@@ -17,6 +18,9 @@
 #include "support/peers_dir.h"
 #include "support/raw_file.h"
 #include "support/standin_proxies.h"
+#include "support/temp_path.h"
+
+#include <cstdio>
 
 #include <windows.h>
 
@@ -133,4 +137,31 @@ TEST_F(HttpsScenarioTest, ProxiesThatCarryRefuseOrReadTunnelsAreToldApartAndRank
     EXPECT_EQ(ranked.GetAt(ranked.FindIndex(0)), Proxy("tunnel").c_str());
     EXPECT_EQ(ranked.GetAt(ranked.FindIndex(1)), Proxy("refuse").c_str());
     EXPECT_EQ(ranked.GetAt(ranked.FindIndex(2)), Proxy("mitm").c_str());
+
+    // Stored with the entry and read back; the list says it; a results file
+    // written before the column was there still loads, HTTPS untested.
+    std::string strPath = TempPath("proxytest.ini");
+    ASSERT_TRUE(results.Save(strPath.c_str()));
+    CProxyResults reloaded;
+    ASSERT_TRUE(reloaded.Load(strPath.c_str()));
+    CStoredProxyResult tunnel, mitm;
+    ASSERT_TRUE(reloaded.Lookup(Proxy("tunnel").c_str(), tunnel));
+    ASSERT_TRUE(reloaded.Lookup(Proxy("mitm").c_str(), mitm));
+    EXPECT_EQ(tunnel.eHttps, HTTPS_CARRIED);
+    EXPECT_TRUE(CarriesHttps(tunnel));
+    EXPECT_EQ(mitm.eHttps, HTTPS_TAMPERED);
+    EXPECT_FALSE(CarriesHttps(mitm));
+    CString strChoice = FormatProxyChoice(Proxy("refuse").c_str(), reloaded);
+    EXPECT_NE(strChoice.Find("(elite, no HTTPS, "), -1) << strChoice.GetString();
+    EXPECT_EQ(EntryFromChoiceText(strChoice), Proxy("refuse").c_str());
+    FILE* pOld = std::fopen(strPath.c_str(), "w");
+    ASSERT_TRUE(pOld);
+    std::fputs("[Results]\n\"127.0.0.1:3128\", elite, 12, 40, 8.50, 1700000000, \"\"\n", pOld);
+    std::fclose(pOld);
+    ASSERT_TRUE(reloaded.Load(strPath.c_str()));
+    CStoredProxyResult old;
+    ASSERT_TRUE(reloaded.Lookup("127.0.0.1:3128", old));
+    EXPECT_EQ(old.eGrade, PROXY_GRADE_ELITE);
+    EXPECT_EQ(old.eHttps, HTTPS_UNTESTED);
+    EXPECT_EQ(FormatProxyState("127.0.0.1:3128", reloaded), "(elite, 12 ms)");
 }
