@@ -241,6 +241,12 @@ void CHttpsProbe::ReceiveAnswer()
     }
 }
 
+EHttpsOutcome CHttpsProbe::Outcome() const
+{
+    if (m_eVerdict == CTlsClient::CERT_REJECTED) return HTTPS_TAMPERED;
+    return m_bAnswered ? HTTPS_CARRIED : HTTPS_NONE;
+}
+
 void CHttpsProbe::Finish(const CJudgeBaseline& baseline, CProxyGradeReport& rReport)
 {
     if (m_socket != NO_SOCKET) {
@@ -249,15 +255,8 @@ void CHttpsProbe::Finish(const CJudgeBaseline& baseline, CProxyGradeReport& rRep
     }
     m_eStep = STEP_DONE;
     if (rReport.eGrade <= PROXY_GRADE_DEAD) return;
-    if (m_eVerdict == CTlsClient::CERT_REJECTED) {
-        rReport.eHttps = HTTPS_TAMPERED;
-        return;
-    }
-    if (!m_bAnswered) {
-        rReport.eHttps = HTTPS_NONE;
-        return;
-    }
-    rReport.eHttps = HTTPS_CARRIED;
+    rReport.eHttps = Outcome();
+    if (rReport.eHttps != HTTPS_CARRIED) return;
     // A verified session: the proxy saw only the judge's name, yet what the
     // judge saw of the request still tells whether the proxy gave the user
     // away on the way there (its own address, a header it could not add).
@@ -270,17 +269,17 @@ void CHttpsProbe::Finish(const CJudgeBaseline& baseline, CProxyGradeReport& rRep
     }
 }
 
-void TestHttpsThroughProxy(const CUpstreamConfig& upstream, const CJudgeBaseline& judge,
-                           const CJudgeBaseline& baseline, const CJobDialPolicy& policy, CProxyGradeReport& rReport)
+namespace {
+
+// Runs the probe to its end within the policy's bound, waiting on its one
+// socket. FALSE when the job ran out first: that says nothing of the proxy.
+BOOL RunProbe(CHttpsProbe& probe, const CUpstreamConfig& upstream, const CJudgeBaseline& judge,
+              const CJobDialPolicy& policy)
 {
     DWORD dwAddr = 0;
     if (upstream.strUpstreamHost.IsEmpty() || upstream.nUpstreamPort == 0 ||
-        !policy.Resolve(upstream.strUpstreamHost, &dwAddr) || !policy.MayConnect(dwAddr, upstream.nUpstreamPort)) {
-        CHttpsProbe none;
-        none.Finish(baseline, rReport);
-        return;
-    }
-    CHttpsProbe probe;
+        !policy.Resolve(upstream.strUpstreamHost, &dwAddr) || !policy.MayConnect(dwAddr, upstream.nUpstreamPort))
+        return !policy.JobOver();
     probe.Connect(upstream, dwAddr, judge, MakeJudgeMarker(), CwMonotonicMs());
     while (!probe.IsDone()) {
         DWORD dwLeft = policy.RemainingMs();
@@ -290,7 +289,25 @@ void TestHttpsThroughProxy(const CUpstreamConfig& upstream, const CJudgeBaseline
         if (nReady < 0) break;
         if (nReady > 0) probe.OnReady(item.nReady, CwMonotonicMs());
     }
-    // A job that ran out says nothing about the proxy's tunnels.
-    if (!probe.IsDone() && policy.JobOver()) return;
-    probe.Finish(baseline, rReport);
+    return probe.IsDone() || !policy.JobOver();
+}
+
+} // namespace
+
+void TestHttpsThroughProxy(const CUpstreamConfig& upstream, const CJudgeBaseline& judge,
+                           const CJudgeBaseline& baseline, const CJobDialPolicy& policy, CProxyGradeReport& rReport)
+{
+    CHttpsProbe probe;
+    if (RunProbe(probe, upstream, judge, policy)) probe.Finish(baseline, rReport);
+}
+
+EHttpsOutcome TestEntryHttps(LPCTSTR pszEntry, LPCTSTR pszJudgeUrls, const CNetDeadline& deadline, DWORD dwLimitMs)
+{
+    CJudgeBaseline judge;
+    if (!FindHttpsJudge(pszJudgeUrls, judge)) return HTTPS_UNTESTED;
+    CUpstreamConfig upstream;
+    UpstreamFromEntry(pszEntry, upstream);
+    CJobDialPolicy policy(deadline, dwLimitMs);
+    CHttpsProbe probe;
+    return RunProbe(probe, upstream, judge, policy) ? probe.Outcome() : HTTPS_UNTESTED;
 }

@@ -54,6 +54,11 @@ public:
     // What the wait reported for Socket(); takes every step it can.
     void OnReady(int nReady, double dNowMs);
 
+    // Once done (or given up on): carried once a verified session brought a
+    // whole answer; tampered when the certificate did not verify; else no
+    // HTTPS (refused, broken, or not finished).
+    EHttpsOutcome Outcome() const;
+
     // Closes the socket and puts the outcome in rReport.eHttps: carried
     // once a verified session brought a whole answer; tampered when the
     // certificate did not verify; no HTTPS for a refused, broken or
@@ -93,3 +98,9 @@ private:
 // does. The proxy's own name is looked up through the policy.
 void TestHttpsThroughProxy(const CUpstreamConfig& upstream, const CJudgeBaseline& judge,
                            const CJudgeBaseline& baseline, const CJobDialPolicy& policy, CProxyGradeReport& rReport);
+
+// The tunnel alone, for a look at an entry ("host:port", "socks5://...")
+// that needs no grade: whether it carries HTTPS to the first https:// judge
+// of pszJudgeUrls within dwLimitMs and the job's deadline. Untested when
+// the list has no https:// judge or the job ran out first.
+EHttpsOutcome TestEntryHttps(LPCTSTR pszEntry, LPCTSTR pszJudgeUrls, const CNetDeadline& deadline, DWORD dwLimitMs);

@@ -20,6 +20,7 @@
 #include "support/standin_proxies.h"
 #include "support/temp_path.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include <windows.h>
@@ -67,7 +68,7 @@ protected:
         SockInitOnce();
         for (const CStandIn& one : ReadStandIns(PeersDir(), "tls.port"))
             m_port[one.strKind] = one.strEntry.substr(one.strEntry.find(':') + 1);
-        ASSERT_EQ(m_port.size(), 6u);
+        ASSERT_EQ(m_port.size(), 7u);
         for (const CStandIn& judge : ReadStandIns(PeersDir(), "judges.port"))
             if (judge.strKind == "json") m_strPlainJudge = "http://" + judge.strEntry + "/get";
         ASSERT_FALSE(m_strPlainJudge.empty());
@@ -97,11 +98,13 @@ TEST_F(HttpsScenarioTest, TheSystemsTlsChecksTheNameAndTheRoot)
 
 TEST_F(HttpsScenarioTest, ProxiesThatCarryRefuseOrReadTunnelsAreToldApartAndRanked)
 {
-    // The plain judge by address, the secure one by the name its
-    // certificate carries: only the proxies look "localhost" up.
-    std::string strJudges = m_strPlainJudge + " https://localhost:" + m_port["judge"] + "/get";
+    // The plain judge by address, the secure one by a name only the
+    // proxies know: the tunnel works only when the name is handed on.
+    std::string strJudges = m_strPlainJudge + " https://judge.cloakwall.test:" + m_port["judge"] + "/get";
+    const std::string strAccount = "http://cwuser:cwpass@" + Proxy("account");
     CStringList entries;
-    for (const char* pszKind : {"refuse", "mitm", "tunnel"}) entries.AddTail(Proxy(pszKind).c_str());
+    for (const std::string& strEntry : {Proxy("refuse"), Proxy("mitm"), Proxy("tunnel"), strAccount, Proxy("account")})
+        entries.AddTail(strEntry.c_str());
     CProxyBatchTest batch;
     ASSERT_TRUE(batch.Start(entries, strJudges.c_str(), 30000));
     ASSERT_TRUE(batch.Wait(40000));
@@ -113,6 +116,9 @@ TEST_F(HttpsScenarioTest, ProxiesThatCarryRefuseOrReadTunnelsAreToldApartAndRank
     EXPECT_EQ(found[Proxy("refuse")].eGrade, PROXY_GRADE_ELITE);
     EXPECT_EQ(found[Proxy("refuse")].eHttps, HTTPS_NONE);
     EXPECT_EQ(found[Proxy("mitm")].eHttps, HTTPS_TAMPERED);
+    // The tunnel carries the entry's account, as browsing will.
+    EXPECT_EQ(found[strAccount].eHttps, HTTPS_CARRIED);
+    EXPECT_EQ(found[Proxy("account")].eHttps, HTTPS_NONE);
 
     // The one-entry test reaches the same verdicts by the blocking way.
     CNetDeadline deadline(20000);
@@ -121,22 +127,30 @@ TEST_F(HttpsScenarioTest, ProxiesThatCarryRefuseOrReadTunnelsAreToldApartAndRank
         ASSERT_TRUE(GradeOneProxy(Proxy(pszKind).c_str(), strJudges.c_str(), deadline, one)) << pszKind;
         EXPECT_EQ(one.eHttps, found[Proxy(pszKind)].eHttps) << pszKind;
     }
+    // Through SOCKS5 (microsocks looks the judge's name up itself), for a
+    // look that needs no grade.
+    std::string strSocks = "socks5://127.0.0.1:" + std::to_string(std::atoi(ReadRaw(PeersDir() + "microsocks.port").c_str()));
+    std::string strLocalJudge = "https://localhost:" + m_port["judge"] + "/get";
+    EXPECT_EQ(TestEntryHttps(strSocks.c_str(), strLocalJudge.c_str(), deadline, 10000), HTTPS_CARRIED);
+    EXPECT_EQ(TestEntryHttps(Proxy("mitm").c_str(), strLocalJudge.c_str(), deadline, 10000), HTTPS_TAMPERED);
     // No https:// judge in the list: nothing is said of HTTPS.
     CProxyGradeReport plainOnly;
     ASSERT_TRUE(GradeOneProxy(Proxy("tunnel").c_str(), m_strPlainJudge.c_str(), deadline, plainOnly));
     EXPECT_EQ(plainOnly.eGrade, PROXY_GRADE_ELITE);
     EXPECT_EQ(plainOnly.eHttps, HTTPS_UNTESTED);
 
-    // The one that carries HTTPS comes first among the elite; the one that
-    // reads it ranks with the tampering ones, after both.
+    // Those that carry HTTPS come first among the elite; the one that reads
+    // it ranks with the tampering ones, last.
     CProxyResults results;
     results.Merge(batch.Results(), 1);
     CStringList ranked;
     RankProxyEntries(entries, results, ranked);
-    ASSERT_EQ(ranked.GetCount(), 3);
-    EXPECT_EQ(ranked.GetAt(ranked.FindIndex(0)), Proxy("tunnel").c_str());
-    EXPECT_EQ(ranked.GetAt(ranked.FindIndex(1)), Proxy("refuse").c_str());
-    EXPECT_EQ(ranked.GetAt(ranked.FindIndex(2)), Proxy("mitm").c_str());
+    std::vector<std::string> order;
+    for (POSITION pos = ranked.GetHeadPosition(); pos;) order.push_back(ranked.GetNext(pos).str());
+    auto place = [&](const std::string& strEntry) { return std::find(order.begin(), order.end(), strEntry) - order.begin(); };
+    EXPECT_LT(place(Proxy("tunnel")), place(Proxy("refuse")));
+    EXPECT_LT(place(strAccount), place(Proxy("account")));
+    EXPECT_EQ(place(Proxy("mitm")), 4);
 
     // Stored with the entry and read back; the list says it; a results file
     // written before the column was there still loads, HTTPS untested.

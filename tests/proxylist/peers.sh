@@ -81,6 +81,7 @@ CONF
   [ -s "$state/judges.port" ] || { echo "peers: stand-in judges did not start"; cat "$state/judges.out"; exit 1; }
   # The HTTPS stand-ins, with the test CA they make in STATE_DIR/tls:
   # "kind port" lines in STATE_DIR/tls.port.
+  rm -rf "$state/tls"
   setsid python3 "$src/tests/e2e/lib/standin_tls.py" --cert-dir "$state/tls" \
       --port-file "$state/tls.port" >"$state/tls.out" 2>&1 &
   echo $! > "$state/tls.pid"

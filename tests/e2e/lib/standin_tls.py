@@ -10,8 +10,11 @@ On 127.0.0.1 only; --port-file receives "kind port" lines once all listen:
   wrongname  the same, its certificate for "elsewhere.invalid"
   wrongca    the same, its certificate for "localhost" from the other CA
   tunnel     an HTTP proxy adding nothing (elite) that also carries CONNECT
-             tunnels to loopback targets ("localhost" is looked up here)
+             tunnels to loopback targets; it looks the name up itself, and
+             knows names under .test (the judge's certificate names
+             "judge.cloakwall.test" too) that nothing else resolves
   refuse     the same proxy, but CONNECT gets 405
+  account    as tunnel, but CONNECT wants the account cwuser/cwpass (407)
   mitm       as tunnel, but it answers the tunnel's TLS itself with a
              "localhost" certificate from the other CA and relays the plain
              bytes to the target over TLS of its own: it reads everything
@@ -19,6 +22,7 @@ Tunnels connect onwards from 127.0.0.60 and up, so the judge sees another
 address than the client's.
 """
 import argparse
+import base64
 import os
 import socket
 import ssl
@@ -34,6 +38,12 @@ from standin_judges import JudgeHandler  # noqa: E402
 from standin_proxies import read_head, serve_client  # noqa: E402
 
 
+# A name only the stand-in proxies resolve: a tunnel to it works only when
+# the name itself is handed to the proxy.
+PROXY_ONLY_NAME = "judge.cloakwall.test"
+ACCOUNT = "Basic " + base64.b64encode(b"cwuser:cwpass").decode()
+
+
 def openssl(*args):
     subprocess.run(["openssl"] + list(args), check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
@@ -47,13 +57,14 @@ def make_certs(d):
                     "/CN=Cloakwall test %s" % ca, "-addext", "basicConstraints=critical,CA:TRUE",
                     "-addext", "keyUsage=critical,keyCertSign,cRLSign",
                     "-keyout", os.path.join(d, ca + ".key"), "-out", os.path.join(d, ca + ".pem"))
-    for name, host, ca in (("localhost", "localhost", "ca"), ("wrongname", "elsewhere.invalid", "ca"),
-                           ("wrongca", "localhost", "other-ca")):
+    for name, host, ca in (("localhost", "localhost,DNS:" + PROXY_ONLY_NAME, "ca"),
+                           ("wrongname", "elsewhere.invalid", "ca"), ("wrongca", "localhost", "other-ca")):
         pem = os.path.join(d, name + ".pem")
         if os.path.exists(pem):
             continue
         key, csr, ext = (os.path.join(d, name + s) for s in (".key", ".csr", ".ext"))
-        openssl("req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=" + host, "-keyout", key, "-out", csr)
+        openssl("req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=" + host.split(",")[0], "-keyout", key,
+                "-out", csr)
         with open(ext, "w") as f:
             f.write("subjectAltName=DNS:%s\nextendedKeyUsage=serverAuth\n" % host)
         openssl("x509", "-req", "-in", csr, "-CA", os.path.join(d, ca + ".pem"), "-CAkey",
@@ -99,8 +110,12 @@ def serve_proxy(client, peer, kind, source, mitm_ctx):
         if kind == "refuse":
             client.sendall(b"HTTP/1.0 405 Method Not Allowed\r\nContent-Length: 0\r\n\r\n")
             return
+        if kind == "account" and ("proxy-authorization: " + ACCOUNT.lower()) not in head.lower():
+            client.sendall(b"HTTP/1.0 407 Proxy Authentication Required\r\n"
+                           b"Proxy-Authenticate: Basic realm=\"standin\"\r\nContent-Length: 0\r\n\r\n")
+            return
         host, _, port = head.split("\r\n")[0].split(" ")[1].rpartition(":")
-        addr = socket.gethostbyname(host)
+        addr = "127.0.0.1" if host.endswith(".test") else socket.gethostbyname(host)
         if not addr.startswith("127."):
             client.sendall(b"HTTP/1.0 403 Forbidden\r\nContent-Length: 0\r\n\r\n")
             return
@@ -145,7 +160,7 @@ def main():
         threading.Thread(target=httpd.serve_forever, daemon=True).start()
         lines.append("%s %d\n" % (kind, httpd.server_address[1]))
     mitm_ctx = server_context(opts.cert_dir, "wrongca")
-    for index, kind in enumerate(("tunnel", "refuse", "mitm")):
+    for index, kind in enumerate(("tunnel", "refuse", "mitm", "account")):
         listener = socket.socket()
         listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
         listener.bind(("127.0.0.1", 0))
