@@ -14,8 +14,9 @@
 // that ends short of any root (a server that sends only its own
 // certificate, from a CA nobody trusts), so the chain's own trust status is
 // read as well; and its crypt32 takes the trusted roots from the host's CA
-// bundle (/etc/ssl/certs/ca-certificates.crt) in each process, dropping
-// from the prefix's Root store what the bundle does not hold.
+// bundle (/etc/ssl/certs/ca-certificates.crt), read by each process: a CA
+// added to the prefix's Root store (the user's or the machine's) was not
+// found when a chain was built.
 #pragma once
 
 #include "framework/core/cstring.h"
