@@ -12,4 +12,7 @@ bundle=/etc/ssl/certs/ca-certificates.crt
 copy=$(mktemp --suffix=.crt)
 trap 'rm -f "$copy"' EXIT
 cat "$bundle" "$ca" > "$copy"
-unshare -m bash -c 'mount --bind "$1" "$2" && shift 2 && exec "$@"' with-test-ca "$copy" "$bundle" "$@"
+# Root may make a mount namespace; anyone else, inside a user namespace.
+how=-m
+unshare -m true 2>/dev/null || how=-rm
+unshare $how bash -c 'mount --bind "$1" "$2" && shift 2 && exec "$@"' with-test-ca "$copy" "$bundle" "$@"
