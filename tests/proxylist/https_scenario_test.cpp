@@ -108,6 +108,7 @@ TEST_F(HttpsScenarioTest, ProxiesThatCarryRefuseOrReadTunnelsAreToldApartAndRank
     for (const std::string& strEntry :
          {Proxy("refuse"), Proxy("mitm"), Proxy("tunnel"), strAccount, Proxy("account"), Proxy("leaky")})
         entries.AddTail(strEntry.c_str());
+    const long nSocketsBefore = SockOpenCount();
     CProxyBatchTest batch;
     ASSERT_TRUE(batch.Start(entries, strJudges.c_str(), 30000));
     ASSERT_TRUE(batch.Wait(40000));
@@ -145,6 +146,8 @@ TEST_F(HttpsScenarioTest, ProxiesThatCarryRefuseOrReadTunnelsAreToldApartAndRank
     ASSERT_TRUE(GradeOneProxy(Proxy("tunnel").c_str(), m_strPlainJudge.c_str(), deadline, plainOnly));
     EXPECT_EQ(plainOnly.eGrade, PROXY_GRADE_ELITE);
     EXPECT_EQ(plainOnly.eHttps, HTTPS_UNTESTED);
+    // Every tunnel's socket was given back, in the batch and out of it.
+    EXPECT_EQ(SockOpenCount(), nSocketsBefore);
 
     // Those that carry HTTPS come first among the elite; the one that reads
     // it ranks with the tampering ones, last.
