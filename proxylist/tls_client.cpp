@@ -137,6 +137,12 @@ CTlsClient::EStatus CTlsClient::Step(std::string& strOut)
         }
         // A failed handshake may still carry an alert for the server.
         TakeToken(out, strOut);
+        // The server asked for a client certificate: none is offered, and
+        // Windows goes on without one when asked again with the same bytes.
+        if (status == SEC_I_INCOMPLETE_CREDENTIALS && !m_bAskedAgain) {
+            m_bAskedAgain = TRUE;
+            continue;
+        }
         if (status != SEC_E_OK && status != SEC_I_CONTINUE_NEEDED) return Fail(status);
         KeepExtra(m_strIn, in, 2);
         if (status == SEC_E_OK) {

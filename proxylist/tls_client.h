@@ -76,6 +76,7 @@ private:
     CString m_strHost;
     std::string m_strIn; // received, not yet used
     BOOL m_bOpen = FALSE;
+    BOOL m_bAskedAgain = FALSE; // after a request for a client certificate
     ECertVerdict m_eVerdict = CERT_UNCHECKED;
     long m_nError = 0;
 };

@@ -68,7 +68,7 @@ protected:
         SockInitOnce();
         for (const CStandIn& one : ReadStandIns(PeersDir(), "tls.port"))
             m_port[one.strKind] = one.strEntry.substr(one.strEntry.find(':') + 1);
-        ASSERT_EQ(m_port.size(), 8u);
+        ASSERT_EQ(m_port.size(), 9u);
         for (const CStandIn& judge : ReadStandIns(PeersDir(), "judges.port"))
             if (judge.strKind == "json") m_strPlainJudge = "http://" + judge.strEntry + "/get";
         ASSERT_FALSE(m_strPlainJudge.empty());
@@ -89,6 +89,10 @@ TEST_F(HttpsScenarioTest, TheSystemsTlsChecksTheNameAndTheRoot)
     long nError = 0;
     EXPECT_EQ(TalkTls(m_port["judge"], strAnswer, &nError), CTlsClient::CERT_VERIFIED) << std::hex << nError;
     EXPECT_NE(strAnswer.find("HTTP/1.0 200"), std::string::npos) << strAnswer;
+    EXPECT_NE(strAnswer.find("\"cwm\": \"direct\""), std::string::npos) << strAnswer;
+    // A server that asks for a client certificate gets none, and talks.
+    strAnswer.clear();
+    EXPECT_EQ(TalkTls(m_port["askcert"], strAnswer, &nError), CTlsClient::CERT_VERIFIED) << std::hex << nError;
     EXPECT_NE(strAnswer.find("\"cwm\": \"direct\""), std::string::npos) << strAnswer;
     EXPECT_EQ(TalkTls(m_port["wrongname"], strAnswer, &nError), CTlsClient::CERT_REJECTED);
     EXPECT_EQ(static_cast<unsigned long>(nError), static_cast<unsigned long>(CERT_E_CN_NO_MATCH));

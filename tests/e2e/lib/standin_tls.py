@@ -9,6 +9,7 @@ On 127.0.0.1 only; --port-file receives "kind port" lines once all listen:
              a certificate for "localhost" from the test CA
   wrongname  the same, its certificate for "elsewhere.invalid"
   wrongca    the same, its certificate for "localhost" from the other CA
+  askcert    as judge, but it asks for a client certificate (optional)
   tunnel     an HTTP proxy adding nothing (elite) that also carries CONNECT
              tunnels to loopback targets; it looks the name up itself, and
              knows names under .test (the judge's certificate names
@@ -155,11 +156,16 @@ def main():
     make_certs(opts.cert_dir)
 
     lines = []
-    for kind, cert in (("judge", "localhost"), ("wrongname", "wrongname"), ("wrongca", "wrongca")):
+    for kind, cert in (("judge", "localhost"), ("wrongname", "wrongname"), ("wrongca", "wrongca"),
+                       ("askcert", "localhost")):
         httpd = ThreadingHTTPServer(("127.0.0.1", 0), JudgeHandler)
         httpd.daemon_threads = True
         httpd.style = "json"
-        httpd.socket = server_context(opts.cert_dir, cert).wrap_socket(
+        ctx = server_context(opts.cert_dir, cert)
+        if kind == "askcert":
+            ctx.verify_mode = ssl.CERT_OPTIONAL
+            ctx.load_verify_locations(os.path.join(opts.cert_dir, "ca.pem"))
+        httpd.socket = ctx.wrap_socket(
             httpd.socket, server_side=True, do_handshake_on_connect=False)
         threading.Thread(target=httpd.serve_forever, daemon=True).start()
         lines.append("%s %d\n" % (kind, httpd.server_address[1]))
