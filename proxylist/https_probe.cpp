@@ -55,8 +55,7 @@ void CHttpsProbe::Connect(const CUpstreamConfig& upstream, DWORD dwAddr, const C
     if (upstream.IsSocks()) {
         m_pSocks.reset(new CSocksHandshake);
         if (m_pSocks->Start(upstream.eKind == UPSTREAM_SOCKS4A ? SOCKS_V4A : SOCKS_V5, judge.strHost, judge.nPort,
-                            upstream.strProxyUser, upstream.strProxyPassword,
-                            m_strPending) == CSocksHandshake::FAILED)
+                            upstream.strProxyUser, upstream.strProxyPassword, m_strPending) == CSocksHandshake::FAILED)
             return Fail();
     } else {
         CString strTarget;
@@ -294,8 +293,8 @@ BOOL RunProbe(CHttpsProbe& probe, const CUpstreamConfig& upstream, const CJudgeB
 
 } // namespace
 
-void TestHttpsThroughProxy(const CUpstreamConfig& upstream, const CJudgeBaseline& judge,
-                           const CJudgeBaseline& baseline, const CJobDialPolicy& policy, CProxyGradeReport& rReport)
+void TestHttpsThroughProxy(const CUpstreamConfig& upstream, const CJudgeBaseline& judge, const CJudgeBaseline& baseline,
+                           const CJobDialPolicy& policy, CProxyGradeReport& rReport)
 {
     CHttpsProbe probe;
     if (RunProbe(probe, upstream, judge, policy)) probe.Finish(baseline, rReport);

@@ -43,8 +43,8 @@ public:
 
     // Starts the connect to the proxy (upstream, at dwAddr, network order)
     // for a tunnel to judge, whose request carries strMarker.
-    void Connect(const CUpstreamConfig& upstream, DWORD dwAddr, const CJudgeBaseline& judge,
-                 const CString& strMarker, double dNowMs);
+    void Connect(const CUpstreamConfig& upstream, DWORD dwAddr, const CJudgeBaseline& judge, const CString& strMarker,
+                 double dNowMs);
 
     BOOL IsDone() const { return m_eStep == STEP_DONE; }
     // The socket to wait on and what for (SOCK_WANT_ bits); NO_SOCKET and 0
@@ -96,8 +96,8 @@ private:
 // The blocking test of one entry: the tunnel through upstream to judge
 // within policy's bound, its outcome and grade put in rReport as Finish
 // does. The proxy's own name is looked up through the policy.
-void TestHttpsThroughProxy(const CUpstreamConfig& upstream, const CJudgeBaseline& judge,
-                           const CJudgeBaseline& baseline, const CJobDialPolicy& policy, CProxyGradeReport& rReport);
+void TestHttpsThroughProxy(const CUpstreamConfig& upstream, const CJudgeBaseline& judge, const CJudgeBaseline& baseline,
+                           const CJobDialPolicy& policy, CProxyGradeReport& rReport);
 
 // The tunnel alone, for a look at an entry ("host:port", "socks5://...")
 // that needs no grade: whether it carries HTTPS to the first https:// judge

@@ -186,14 +186,15 @@ void CProxyBatchTest::TestAll(int nParallel)
         double dNow = CwMonotonicMs();
         for (size_t i = slots.size(); i-- > 0;) {
             const CSlot& slot = slots[i];
-            BOOL bWaiting = slot.bResolving || (slot.pProbe && !slot.pProbe->IsDone()) ||
-                            (slot.pHttps && !slot.pHttps->IsDone());
+            BOOL bWaiting =
+                slot.bResolving || (slot.pProbe && !slot.pProbe->IsDone()) || (slot.pHttps && !slot.pHttps->IsDone());
             if (!bWaiting || dNow >= slot.dEndMs) retire(i);
         }
         while (static_cast<int>(slots.size()) < nParallel && nNext < m_nTotal) {
             admit(nNext++);
             const CSlot& added = slots.back();
-            if (!added.bResolving && (!added.pProbe || (added.pProbe->IsDone() && (!added.pHttps || added.pHttps->IsDone()))))
+            if (!added.bResolving &&
+                (!added.pProbe || (added.pProbe->IsDone() && (!added.pHttps || added.pHttps->IsDone()))))
                 retire(slots.size() - 1);
         }
         if (slots.empty() && nNext >= m_nTotal) break;

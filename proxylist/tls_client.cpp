@@ -66,7 +66,9 @@ struct CTlsClient::CHandles {
     SecPkgContext_StreamSizes sizes{};
 };
 
-CTlsClient::CTlsClient() : m_p(new CHandles) {}
+CTlsClient::CTlsClient() : m_p(new CHandles)
+{
+}
 
 CTlsClient::~CTlsClient()
 {
@@ -91,9 +93,8 @@ CTlsClient::EStatus CTlsClient::Start(const CString& strHost, std::string& strOu
     // from a broken tunnel; no client certificate is ever offered.
     cred.dwFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
     TimeStamp expiry;
-    SECURITY_STATUS status =
-        AcquireCredentialsHandleA(nullptr, const_cast<char*>(UNISP_NAME_A), SECPKG_CRED_OUTBOUND, nullptr, &cred,
-                                  nullptr, nullptr, &m_p->cred, &expiry);
+    SECURITY_STATUS status = AcquireCredentialsHandleA(nullptr, const_cast<char*>(UNISP_NAME_A), SECPKG_CRED_OUTBOUND,
+                                                       nullptr, &cred, nullptr, nullptr, &m_p->cred, &expiry);
     if (status != SEC_E_OK) return Fail(status);
     m_p->bCred = TRUE;
 

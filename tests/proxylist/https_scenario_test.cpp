@@ -80,7 +80,6 @@ protected:
     std::string m_strPlainJudge;
 };
 
-
 } // namespace
 
 TEST_F(HttpsScenarioTest, TheSystemsTlsChecksTheNameAndTheRoot)
@@ -141,7 +140,8 @@ TEST_F(HttpsScenarioTest, ProxiesThatCarryRefuseOrReadTunnelsAreToldApartAndRank
     }
     // Through SOCKS5 (microsocks looks the judge's name up itself), for a
     // look that needs no grade.
-    std::string strSocks = "socks5://127.0.0.1:" + std::to_string(std::atoi(ReadRaw(PeersDir() + "microsocks.port").c_str()));
+    std::string strSocks =
+        "socks5://127.0.0.1:" + std::to_string(std::atoi(ReadRaw(PeersDir() + "microsocks.port").c_str()));
     std::string strLocalJudge = "https://localhost:" + m_port["judge"] + "/get";
     EXPECT_EQ(TestEntryHttps(strSocks.c_str(), strLocalJudge.c_str(), deadline, 10000), HTTPS_CARRIED);
     EXPECT_EQ(TestEntryHttps(Proxy("mitm").c_str(), strLocalJudge.c_str(), deadline, 10000), HTTPS_TAMPERED);
@@ -161,7 +161,9 @@ TEST_F(HttpsScenarioTest, ProxiesThatCarryRefuseOrReadTunnelsAreToldApartAndRank
     RankProxyEntries(entries, results, ranked);
     std::vector<std::string> order;
     for (POSITION pos = ranked.GetHeadPosition(); pos;) order.push_back(ranked.GetNext(pos).str());
-    auto place = [&](const std::string& strEntry) { return std::find(order.begin(), order.end(), strEntry) - order.begin(); };
+    auto place = [&](const std::string& strEntry) {
+        return std::find(order.begin(), order.end(), strEntry) - order.begin();
+    };
     EXPECT_LT(place(Proxy("tunnel")), place(Proxy("refuse")));
     EXPECT_LT(place(strAccount), place(Proxy("account")));
     EXPECT_EQ(place(Proxy("mitm")), 5);
