@@ -3,7 +3,6 @@
 #include "https_probe.h"
 
 #include "proxy/local_proxy_server.h"
-#include "tick_clock.h"
 
 #include <cstdlib>
 
@@ -44,7 +43,7 @@ CHttpsProbe::~CHttpsProbe()
 }
 
 void CHttpsProbe::Connect(const CUpstreamConfig& upstream, DWORD dwAddr, const CJudgeBaseline& judge,
-                          const CString& strMarker, double /*dNowMs*/)
+                          const CString& strMarker)
 {
     m_strHost = judge.strHost;
     m_strMarker = strMarker;
@@ -109,7 +108,7 @@ BOOL CHttpsProbe::Flush()
     return TRUE;
 }
 
-void CHttpsProbe::OnReady(int nReady, double /*dNowMs*/)
+void CHttpsProbe::OnReady(int nReady)
 {
     switch (m_eStep) {
     case STEP_CONNECTING:
@@ -279,14 +278,14 @@ BOOL RunProbe(CHttpsProbe& probe, const CUpstreamConfig& upstream, const CJudgeB
     if (upstream.strUpstreamHost.IsEmpty() || upstream.nUpstreamPort == 0 ||
         !policy.Resolve(upstream.strUpstreamHost, &dwAddr) || !policy.MayConnect(dwAddr, upstream.nUpstreamPort))
         return !policy.JobOver();
-    probe.Connect(upstream, dwAddr, judge, MakeJudgeMarker(), CwMonotonicMs());
+    probe.Connect(upstream, dwAddr, judge, MakeJudgeMarker());
     while (!probe.IsDone()) {
         DWORD dwLeft = policy.RemainingMs();
         if (dwLeft == 0) break;
         SOCK_WAIT_ITEM item{probe.Socket(), probe.Want(), 0};
         int nReady = SockWaitMany(&item, 1, static_cast<int>(dwLeft < kPollMs ? dwLeft : kPollMs));
         if (nReady < 0) break;
-        if (nReady > 0) probe.OnReady(item.nReady, CwMonotonicMs());
+        if (nReady > 0) probe.OnReady(item.nReady);
     }
     return probe.IsDone() || !policy.JobOver();
 }

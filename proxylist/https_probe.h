@@ -43,8 +43,7 @@ public:
 
     // Starts the connect to the proxy (upstream, at dwAddr, network order)
     // for a tunnel to judge, whose request carries strMarker.
-    void Connect(const CUpstreamConfig& upstream, DWORD dwAddr, const CJudgeBaseline& judge, const CString& strMarker,
-                 double dNowMs);
+    void Connect(const CUpstreamConfig& upstream, DWORD dwAddr, const CJudgeBaseline& judge, const CString& strMarker);
 
     BOOL IsDone() const { return m_eStep == STEP_DONE; }
     // The socket to wait on and what for (SOCK_WANT_ bits); NO_SOCKET and 0
@@ -52,7 +51,7 @@ public:
     SOCKET_HANDLE Socket() const { return m_eStep == STEP_DONE ? NO_SOCKET : m_socket; }
     int Want() const;
     // What the wait reported for Socket(); takes every step it can.
-    void OnReady(int nReady, double dNowMs);
+    void OnReady(int nReady);
 
     // Once done (or given up on): carried once a verified session brought a
     // whole answer; tampered when the certificate did not verify; else no

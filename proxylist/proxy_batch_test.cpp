@@ -155,7 +155,7 @@ void CProxyBatchTest::TestAll(int nParallel)
                              CwMonotonicMs());
         if (bHttps) {
             slot.pHttps.reset(new CHttpsProbe);
-            slot.pHttps->Connect(upstream, dwAddr, httpsJudge, slot.strMarker, CwMonotonicMs());
+            slot.pHttps->Connect(upstream, dwAddr, httpsJudge, slot.strMarker);
         }
     };
     auto admit = [&](int nIndex) {
@@ -231,7 +231,7 @@ void CProxyBatchTest::TestAll(int nParallel)
             }
             CSlot& slot = slots[slotOfItem[i] / 2];
             if (slotOfItem[i] % 2)
-                slot.pHttps->OnReady(items[i].nReady, dNow);
+                slot.pHttps->OnReady(items[i].nReady);
             else
                 slot.pProbe->OnReady(items[i].nReady, dNow);
         }
