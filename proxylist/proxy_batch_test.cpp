@@ -27,7 +27,10 @@ struct CSlot {
     CUpstreamConfig upstream;
     CString strMarker;
     std::unique_ptr<CJudgeProbe> pProbe;
-    std::unique_ptr<CHttpsProbe> pHttps; // beside it, when the list has an https:// judge
+    DWORD dwAddr = 0;     // the proxy's, once known
+    BOOL bGraded = FALSE; // the plain answer is in the report
+    // Then, for a proxy that works, the tunnel to the https:// judge.
+    std::unique_ptr<CHttpsProbe> pHttps;
 };
 
 } // namespace
@@ -119,20 +122,17 @@ void CProxyBatchTest::TestAll(int nParallel)
     std::vector<size_t> slotOfItem;
     std::vector<CNameAnswer> answers;
     int nNext = 0;
-    // Each entry's tunnel goes beside its plain request, on a socket of
-    // its own in the same wait.
     CJudgeBaseline httpsJudge;
     const BOOL bHttps = FindHttpsJudge(m_baseline.strJudgeUrls, httpsJudge);
-    if (bHttps) nParallel = std::max(1, std::min(nParallel, (SOCK_WAIT_MAX - 1) / 2));
 
     // The entry's result: graded when its answer came, dead when it did not
     // in its own time, untested when the batch itself ran out first.
     auto retire = [&](size_t nSlot) {
         CSlot& slot = slots[nSlot];
         CProxyGradeReport& report = m_results[static_cast<size_t>(slot.nIndex)].report;
-        if (slot.pProbe)
+        if (slot.pProbe && !slot.bGraded)
             slot.pProbe->Finish(m_baseline, slot.strMarker, report);
-        else
+        else if (!slot.pProbe)
             report.eGrade = PROXY_GRADE_DEAD;
         if (slot.pHttps) slot.pHttps->Finish(m_baseline, report);
         if (report.eGrade == PROXY_GRADE_DEAD && m_pDeadline->IsOver()) report = CProxyGradeReport();
@@ -143,6 +143,7 @@ void CProxyBatchTest::TestAll(int nParallel)
     auto connect = [&](CSlot& slot, DWORD dwAddr) {
         const CUpstreamConfig& upstream = slot.upstream;
         slot.bResolving = FALSE;
+        slot.dwAddr = dwAddr;
         slot.strMarker = MakeJudgeMarker();
         slot.pProbe.reset(new CJudgeProbe);
         // Through SOCKS the judge is asked for by its name, as the browser's
@@ -153,10 +154,22 @@ void CProxyBatchTest::TestAll(int nParallel)
         slot.pProbe->Connect(dwAddr, upstream.nUpstreamPort,
                              BuildJudgeRequest(m_baseline, slot.strMarker, upstream.eKind == UPSTREAM_HTTP),
                              CwMonotonicMs());
-        if (bHttps) {
-            slot.pHttps.reset(new CHttpsProbe);
-            slot.pHttps->Connect(upstream, dwAddr, httpsJudge, slot.strMarker);
-        }
+    };
+    // A proxy whose plain answer came in and shows it working is then
+    // asked for a tunnel, with a limit of its own: one socket per entry at
+    // a time, and no tunnel to a proxy already known dead.
+    auto advance = [&](CSlot& slot, double dNow) {
+        if (slot.bGraded || !slot.pProbe || !slot.pProbe->IsDone()) return;
+        CProxyGradeReport& report = m_results[static_cast<size_t>(slot.nIndex)].report;
+        slot.pProbe->Finish(m_baseline, slot.strMarker, report);
+        slot.bGraded = TRUE;
+        if (!bHttps || report.eGrade <= PROXY_GRADE_DEAD) return;
+        slot.pHttps.reset(new CHttpsProbe);
+        slot.pHttps->Connect(slot.upstream, slot.dwAddr, httpsJudge, slot.strMarker);
+        slot.dEndMs = dNow + m_dwEntryLimitMs;
+    };
+    auto waiting = [](const CSlot& slot) {
+        return slot.bResolving || (slot.pProbe && !slot.pProbe->IsDone()) || (slot.pHttps && !slot.pHttps->IsDone());
     };
     auto admit = [&](int nIndex) {
         CSlot slot;
@@ -185,17 +198,13 @@ void CProxyBatchTest::TestAll(int nParallel)
                 }
         double dNow = CwMonotonicMs();
         for (size_t i = slots.size(); i-- > 0;) {
-            const CSlot& slot = slots[i];
-            BOOL bWaiting =
-                slot.bResolving || (slot.pProbe && !slot.pProbe->IsDone()) || (slot.pHttps && !slot.pHttps->IsDone());
-            if (!bWaiting || dNow >= slot.dEndMs) retire(i);
+            advance(slots[i], dNow);
+            if (!waiting(slots[i]) || dNow >= slots[i].dEndMs) retire(i);
         }
         while (static_cast<int>(slots.size()) < nParallel && nNext < m_nTotal) {
             admit(nNext++);
-            const CSlot& added = slots.back();
-            if (!added.bResolving &&
-                (!added.pProbe || (added.pProbe->IsDone() && (!added.pHttps || added.pHttps->IsDone()))))
-                retire(slots.size() - 1);
+            advance(slots.back(), dNow);
+            if (!waiting(slots.back())) retire(slots.size() - 1);
         }
         if (slots.empty() && nNext >= m_nTotal) break;
 
@@ -203,18 +212,19 @@ void CProxyBatchTest::TestAll(int nParallel)
         items.clear();
         slotOfItem.clear();
         items.push_back(SOCK_WAIT_ITEM{waker, SOCK_WANT_READ, 0});
-        slotOfItem.push_back(slots.size() * 2);
+        slotOfItem.push_back(slots.size());
         double dNearest = dNow + m_pDeadline->RemainingMs();
         for (size_t i = 0; i < slots.size(); ++i) {
             dNearest = std::min(dNearest, slots[i].dEndMs);
+            if (slots[i].pHttps) {
+                if (slots[i].pHttps->Socket() == NO_SOCKET) continue;
+                items.push_back(SOCK_WAIT_ITEM{slots[i].pHttps->Socket(), slots[i].pHttps->Want(), 0});
+                slotOfItem.push_back(i);
+                continue;
+            }
             if (!slots[i].pProbe || slots[i].pProbe->Socket() == NO_SOCKET) continue;
             items.push_back(SOCK_WAIT_ITEM{slots[i].pProbe->Socket(), slots[i].pProbe->Want(), 0});
-            slotOfItem.push_back(i * 2);
-        }
-        for (size_t i = 0; i < slots.size(); ++i) {
-            if (!slots[i].pHttps || slots[i].pHttps->Socket() == NO_SOCKET) continue;
-            items.push_back(SOCK_WAIT_ITEM{slots[i].pHttps->Socket(), slots[i].pHttps->Want(), 0});
-            slotOfItem.push_back(i * 2 + 1);
+            slotOfItem.push_back(i);
         }
         int nTimeoutMs = static_cast<int>(std::min(2147483647.0, std::max(1.0, dNearest - dNow + 1)));
         int nReady = SockWaitMany(items.data(), static_cast<int>(items.size()), nTimeoutMs);
@@ -229,8 +239,8 @@ void CProxyBatchTest::TestAll(int nParallel)
                 SockRecv(waker, &byte, 1);
                 continue;
             }
-            CSlot& slot = slots[slotOfItem[i] / 2];
-            if (slotOfItem[i] % 2)
+            CSlot& slot = slots[slotOfItem[i]];
+            if (slot.pHttps)
                 slot.pHttps->OnReady(items[i].nReady);
             else
                 slot.pProbe->OnReady(items[i].nReady, dNow);
@@ -240,7 +250,9 @@ void CProxyBatchTest::TestAll(int nParallel)
     // may take the results now; closing hundreds of sockets takes a while
     // under Wine (one wineserver request each), and nobody need wait for it
     // but the join.
-    for (const CSlot& slot : slots) m_results[static_cast<size_t>(slot.nIndex)].report = CProxyGradeReport();
+    // A plain grade already in keeps its place; only its tunnel is untested.
+    for (const CSlot& slot : slots)
+        if (!slot.bGraded) m_results[static_cast<size_t>(slot.nIndex)].report = CProxyGradeReport();
     m_nWakePort = 0;
     MarkFinished();
     slots.clear();

@@ -39,7 +39,8 @@ public:
     // Starts testing every entry against the judge at pszJudgeUrl, in the
     // order given (the owner puts the likeliest first), ending by
     // dwDeadlineMs from now at the latest; each entry, its name lookup
-    // included, gets dwEntryLimitMs at most. When it has finished,
+    // included, gets dwEntryLimitMs at most, and a proxy that works as much
+    // again for its tunnel when the list has an https:// judge. When it has finished,
     // hWndNotify (when given) is posted nMsg. FALSE when a batch is already
     // running (not yet Wait-ed for) or no thread could be made. Empty
     // entries are skipped.
