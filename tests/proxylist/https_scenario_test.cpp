@@ -193,5 +193,7 @@ TEST_F(HttpsScenarioTest, ProxiesThatCarryRefuseOrReadTunnelsAreToldApartAndRank
     ASSERT_TRUE(reloaded.Lookup("127.0.0.1:3128", old));
     EXPECT_EQ(old.eGrade, PROXY_GRADE_ELITE);
     EXPECT_EQ(old.eHttps, HTTPS_UNTESTED);
-    EXPECT_EQ(FormatProxyState("127.0.0.1:3128", reloaded), "(elite, 12 ms)");
+    CString strOldState = FormatProxyState("127.0.0.1:3128", reloaded);
+    EXPECT_EQ(strOldState.Left(8), "(elite, ") << strOldState.GetString();
+    EXPECT_EQ(strOldState.Find("HTTPS"), -1) << strOldState.GetString();
 }

@@ -45,6 +45,8 @@ from standin_proxies import read_head, serve_client  # noqa: E402
 # the name itself is handed to the proxy.
 PROXY_ONLY_NAME = "judge.cloakwall.test"
 ACCOUNT = "Basic " + base64.b64encode(b"cwuser:cwpass").decode()
+# What the plain stand-in's own options would hold: no log, no wait.
+PLAIN_OPTS = argparse.Namespace(log=None, slow_seconds=0)
 
 
 def openssl(*args):
@@ -105,7 +107,7 @@ def serve_proxy(client, peer, kind, source, mitm_ctx):
         data = client.recv(8, socket.MSG_PEEK)
         if not data.startswith(b"CONNECT "):
             # Plain requests: the elite stand-in proxy's own way.
-            serve_client(client, peer, "plain", source, None)
+            serve_client(client, peer, "plain", source, PLAIN_OPTS)
             return
         head, rest = read_head(client)
         if head is None:
