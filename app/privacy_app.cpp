@@ -5,6 +5,7 @@
 
 #include "res/resource.h"
 #include "settings/content_filter_switches.h"
+#include "settings/proxy_bypass_setting.h"
 #include "settings/run_at_startup_setting.h"
 #include "settings/settings_store.h"
 #include "ui/settings_dlg.h"
@@ -73,6 +74,8 @@ BOOL CPrivacyApp::InitInstance()
     if (CreateInstanceMutex(hMutex) && !WaitForEndingInstance(hMutex)) return FALSE;
 
     g_strAppPath = g_regAppPath.Get();
+    // Before the dialog hands the list to the browser.
+    ReplaceEarlierDefaultBypass();
     UseSettingsForContentFilter();
     // The browser caption is set when anonymous browsing is switched on,
     // and cleared when this start does not switch it on (the dialog's

@@ -4,6 +4,7 @@
 
 #include "framework/core/text_number.h"
 #include "proxy/content_filter.h"
+#include "proxy/internal/private_target.h"
 #include "proxy/internal/relay_channel.h"
 #include "proxy/internal/request_head.h"
 #include "proxy/internal/self_target.h"
@@ -71,23 +72,6 @@ BOOL IsOwnEndpoint(const CAcceptedConnection& accepted, DWORD dwAddr, WORD nPort
 
 namespace {
 
-// The server a CONNECT names in its request line ("CONNECT host:port"),
-// which is where the tunnel goes whatever the Host header says.
-bool ConnectAuthority(const CString& strLine, CString& rHost, int& rPort)
-{
-    const std::string& line = strLine.str();
-    if (line.compare(0, 8, "CONNECT ") != 0) return false;
-    const size_t nEnd = line.find(' ', 8);
-    const std::string authority = line.substr(8, nEnd == std::string::npos ? std::string::npos : nEnd - 8);
-    const size_t nColon = authority.rfind(':');
-    if (nColon == std::string::npos || nColon == 0) return false;
-    std::string host = authority.substr(0, nColon);
-    if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
-    rHost = CString(host);
-    rPort = CwAtoi(authority.substr(nColon + 1).c_str());
-    return CwIsTcpPort(rPort) != FALSE;
-}
-
 // What the browser sees when the SOCKS proxy would not connect: its answer
 // in words, on a 502 page (or on the CONNECT answer of a tunnel).
 std::string SocksRefusalAnswer(const CDialResult& result)
@@ -109,18 +93,19 @@ SOCKET_HANDLE ConnectToTarget(const CAcceptedConnection& accepted, const CReques
     // threads in seconds, and every other browser starved.
     if (RequestNamesProxy(head, accepted.nListenPort)) return NO_SOCKET;
     const CUpstreamConfig& config = *target.settings.pConfig;
-    // The request's own server: the one connected to without an upstream,
-    // the one a SOCKS proxy is asked for (a CONNECT names it in its request
-    // line). An HTTP proxy is told by the request itself.
+    // The request's own server: the one connected to without an upstream
+    // or when it is in the user's own network, the one a SOCKS proxy is
+    // asked for (a CONNECT names it in its request line). An HTTP proxy is
+    // told by the request itself.
     CString strHost = head.m_strHost;
     int nPort = head.m_nPort;
-    if (config.IsSocks() && head.m_strRequestLine.str().compare(0, 8, "CONNECT ") == 0) {
+    if ((config.IsSocks() || target.bPrivateDirect) && head.m_strRequestLine.str().compare(0, 8, "CONNECT ") == 0) {
         // A tunnel to nowhere in particular is refused, not sent on as a
         // request to whatever the Host header names.
-        if (!ConnectAuthority(head.m_strRequestLine, strHost, nPort)) return NO_SOCKET;
+        if (!RequestServer(head, strHost, nPort)) return NO_SOCKET;
         target.bTunnelOpen = TRUE;
     }
-    const bool bToServer = !config.bUseUpstream || config.IsSocks();
+    const bool bToServer = !config.bUseUpstream || config.IsSocks() || target.bPrivateDirect;
     if (bToServer && !CwIsTcpPort(nPort)) return NO_SOCKET;
     target.strHost = strHost;
     target.nPort = CwIsTcpPort(nPort) ? static_cast<WORD>(nPort) : 0;
@@ -152,14 +137,18 @@ unsigned int ConnectionThreadProc(void* pParam)
     CContentFilter filter;
     filter.FilterHeaders(head.m_headers);
 
-    // Without an upstream proxy, and through a SOCKS one, the server itself
-    // gets the request, in the form a server expects; an HTTP proxy needs
-    // the absolute form.
-    const bool bToServer = !pConfig->bUseUpstream || pConfig->IsSocks();
+    // A server in the user's own network is reached from here, whatever the
+    // upstream (see private_target.h).
+    target.bPrivateDirect = pConfig->bUseUpstream && RequestNamesPrivateAddress(head);
+    const bool bUpstream = pConfig->bUseUpstream && !target.bPrivateDirect;
+    // Without an upstream proxy, through a SOCKS one and in the own network,
+    // the server itself gets the request, in the form a server expects; an
+    // HTTP proxy needs the absolute form.
+    const bool bToServer = !bUpstream || pConfig->IsSocks();
     if (bToServer) head.m_strRequestLine = OriginFormRequestLine(head.m_strRequestLine);
-    if (pConfig->bUseUpstream && pConfig->bProxyAuthHeader) target.strAuthLine = pConfig->strProxyAuthHeader;
+    if (bUpstream && pConfig->bProxyAuthHeader) target.strAuthLine = pConfig->strProxyAuthHeader;
     target.bToOrigin = bToServer;
-    target.bFollowServers = pConfig->IsSocks();
+    target.bFollowServers = bUpstream && pConfig->IsSocks();
     target.nOwnPort = pAccepted->nListenPort;
     CString strOut = RebuildRequestHead(head, target.strAuthLine.IsEmpty() ? nullptr : target.strAuthLine.GetString());
 
@@ -168,9 +157,10 @@ unsigned int ConnectionThreadProc(void* pParam)
     if (sockTarget == NO_SOCKET) {
         // A SOCKS proxy's refusal is worth telling; any other failure ends
         // the connection as it always did.
-        if (dial.eFailure == DIAL_SOCKS_FAILED || (pConfig->IsSocks() && dial.eFailure == DIAL_TIMED_OUT)) {
+        if (dial.eFailure == DIAL_SOCKS_FAILED ||
+            (bUpstream && pConfig->IsSocks() && dial.eFailure == DIAL_TIMED_OUT)) {
             const std::string strAnswer = SocksRefusalAnswer(dial);
-            SockSendAll(sockBrowser, strAnswer.data(), static_cast<int>(strAnswer.size()));
+            SockSendAll(sockBrowser, strAnswer.data(), static_cast<int>(strAnswer.size()), GetRequestHeadWaitMs());
         }
         pHeld->Release();
         SockClose(sockBrowser);

@@ -15,8 +15,9 @@ namespace {
 // how long a lost datagram could keep the listener waiting.
 const int LISTEN_WAIT_MS = 1000;
 
-void PublishConfig(int bUseUpstream, const CString& strUpstreamHost, int nUpstreamPort, EUpstreamKind eKind,
-                   const CString& strUser, const CString& strPassword, std::shared_ptr<CUpstreamHealth> pHealth)
+CUpstreamConfigPtr PublishConfig(int bUseUpstream, const CString& strUpstreamHost, int nUpstreamPort,
+                                 EUpstreamKind eKind, const CString& strUser, const CString& strPassword,
+                                 std::shared_ptr<CUpstreamHealth> pHealth)
 {
     auto pConfig = std::make_shared<CUpstreamConfig>();
     if (bUseUpstream) pConfig->pHealth = std::move(pHealth);
@@ -34,7 +35,8 @@ void PublishConfig(int bUseUpstream, const CString& strUpstreamHost, int nUpstre
         pConfig->bProxyAuthHeader = TRUE;
         pConfig->strProxyAuthHeader = BuildProxyAuthHeader(strUser, strPassword);
     }
-    PublishUpstreamConfig(std::move(pConfig));
+    PublishUpstreamConfig(pConfig);
+    return pConfig;
 }
 
 BOOL StartConnectionThread(SOCKET_HANDLE sock, WORD nListenPort)
@@ -52,8 +54,12 @@ BOOL StartConnectionThread(SOCKET_HANDLE sock, WORD nListenPort)
 }
 
 // Hands an accepted connection to a thread of its own, or closes it.
-void AcceptConnection(SOCKET_HANDLE sock, WORD nListenPort)
+// bNonBlocking: it came non-blocking from the listening socket.
+void AcceptConnection(SOCKET_HANDLE sock, WORD nListenPort, bool bNonBlocking)
 {
+    // Every send toward the browser is bound, which takes a non-blocking
+    // socket (see relay_channel.cpp).
+    if (!bNonBlocking) SockSetNonBlocking(sock);
     // Every connection held is busy: this one waits for none of them.
     if (!MakeRoomForConnection()) {
         SockClose(sock);
@@ -94,7 +100,7 @@ unsigned int CLocalProxyServer::ListenThreadProc(void* pParam)
                 SockClose(sock);
                 break;
             }
-            AcceptConnection(sock, pServer->m_nLocalPort);
+            AcceptConnection(sock, pServer->m_nLocalPort, pServer->m_bListenNonBlocking);
         }
     }
     // This thread owns both sockets; nobody else closes them.
@@ -125,7 +131,9 @@ CLocalProxyServer::~CLocalProxyServer()
 BOOL CLocalProxyServer::Start(int nPort, int bUseUpstream, CString strUpstreamHost, int nUpstreamPort, CString strUser,
                               CString strPassword, EUpstreamKind eKind)
 {
-    if (m_threadListen.IsRunning()) Stop();
+    // A restart with the same upstream keeps the browsers' kept-alive
+    // connections; only a switch to another one ends them (below).
+    if (m_threadListen.IsRunning()) StopListener();
 
     // Each start counts afresh: refusals of the proxy left behind say nothing
     // of the one chosen now, and their notices name the start they belong to.
@@ -135,7 +143,8 @@ BOOL CLocalProxyServer::Start(int nPort, int bUseUpstream, CString strUpstreamHo
         pHealth = std::make_shared<CUpstreamHealth>(m_nUpstreamFailuresInARow, m_pfnUpstreamDown,
                                                     m_pUpstreamDownContext, m_nStartSerial);
     const CUpstreamConfigPtr pBefore = GetUpstreamConfig();
-    PublishConfig(bUseUpstream, strUpstreamHost, nUpstreamPort, eKind, strUser, strPassword, std::move(pHealth));
+    m_pPublished =
+        PublishConfig(bUseUpstream, strUpstreamHost, nUpstreamPort, eKind, strUser, strPassword, std::move(pHealth));
     // Kept-alive connections idle between answers would carry the browser's
     // next request the old way, or drop it (see relay_settings.h): they end
     // now, and the browser's next request opens a new one.
@@ -156,7 +165,7 @@ BOOL CLocalProxyServer::Start(int nPort, int bUseUpstream, CString strUpstreamHo
     }
     // The listener accepts until the queue is empty (see ListenThreadProc);
     // if the system refuses, it accepts one connection per wait instead.
-    SockSetNonBlocking(sockListen);
+    m_bListenNonBlocking = SockSetNonBlocking(sockListen) != FALSE;
     m_sockListen = sockListen;
     m_sockWaker = sockWaker;
     m_nWakePort = nWakePort;
@@ -173,6 +182,22 @@ BOOL CLocalProxyServer::Start(int nPort, int bUseUpstream, CString strUpstreamHo
 }
 
 void CLocalProxyServer::Stop()
+{
+    StopListener();
+    // Switched off, the proxy no longer answers for where the browser's
+    // kept-alive connections go: left alone they would go on carrying its
+    // requests to the upstream the user left, for as long as it keeps them.
+    // Another server's configuration (tests run several) is not ours to end.
+    if (m_pPublished && GetUpstreamConfig() == m_pPublished) {
+        auto pOff = std::make_shared<CUpstreamConfig>();
+        pOff->bSwitchedOff = TRUE;
+        PublishUpstreamConfig(std::move(pOff));
+        EndIdleRelays();
+    }
+    m_pPublished.reset();
+}
+
+void CLocalProxyServer::StopListener()
 {
     if (m_threadListen.IsRunning()) {
         m_threadListen.RequestStop();

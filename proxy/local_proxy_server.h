@@ -10,6 +10,10 @@
 #include "proxy/internal/upstream_health.h"
 #include "proxy/upstream_kind.h"
 
+#include <memory>
+
+struct CUpstreamConfig;
+
 class CLocalProxyServer {
 public:
     CLocalProxyServer();
@@ -27,8 +31,11 @@ public:
                CString strPassword, EUpstreamKind eKind = UPSTREAM_HTTP);
 
     // Asks the listener to stop, wakes it and waits until it has
-    // closed its socket, so the port is free when Stop returns. Connections
-    // already accepted go on.
+    // closed its socket, so the port is free when Stop returns. The
+    // connections already accepted carry no request more: kept-alive ones
+    // idle between answers end at once, busy ones after the answers already
+    // asked for (see relay_settings.h), so nothing more reaches the
+    // upstream the user switched off.
     void Stop();
 
     int IsRunning() const;
@@ -50,18 +57,26 @@ public:
 
 private:
     static unsigned int ListenThreadProc(void* pParam);
+    // Stop's first half, for a restart too: the listener gone, the port free.
+    void StopListener();
 
     // Both sockets are made by Start and closed by the listener thread as it
     // ends; Stop joins it before the next Start makes new ones.
     SOCKET_HANDLE m_sockListen; // NO_SOCKET when nothing listens
     SOCKET_HANDLE m_sockWaker;
     WORD m_nWakePort;
+    // The listening socket is non-blocking, and so is every connection it
+    // gives.
+    bool m_bListenNonBlocking = false;
     CJoinableThread m_threadListen;
     WORD m_nLocalPort;
     PFN_UPSTREAM_DOWN m_pfnUpstreamDown;
     void* m_pUpstreamDownContext;
     int m_nUpstreamFailuresInARow;
     unsigned int m_nStartSerial;
+    // What this server's last Start published; Stop takes it out of force
+    // only while it is the configuration in force.
+    std::shared_ptr<const CUpstreamConfig> m_pPublished;
 };
 
 // The "Proxy-Authorization" line for an account, CR LF included, always on

@@ -1,7 +1,9 @@
 // The relay loop of one connection, both directions on one thread.
 #include "proxy/internal/relay_channel.h"
 
+#include "framework/core/text_number.h"
 #include "proxy/internal/connection_handler.h"
+#include "proxy/internal/private_target.h"
 
 #include <memory>
 #include <new>
@@ -41,6 +43,7 @@ public:
     // address its first dial found instead of asking the resolver again.
     BOOL Resolve(LPCTSTR pszHost, DWORD* pAddr) const override
     {
+        if (m_target.bPrivateDirect) return SockParseIPv4(pszHost, pAddr);
         if (m_target.dwHopAddr != 0 && m_target.strHopName == pszHost) {
             *pAddr = m_target.dwHopAddr;
             return TRUE;
@@ -60,6 +63,14 @@ private:
     CRelayTarget& m_target;
 };
 
+// How the target's connections go: as the settings say, or straight to a
+// server in the user's own network.
+const CUpstreamConfig& Route(const CRelayTarget& target)
+{
+    static const CUpstreamConfig s_direct;
+    return target.bPrivateDirect ? s_direct : *target.settings.pConfig;
+}
+
 } // namespace
 
 SOCKET_HANDLE DialTarget(CRelayTarget& target, CDialResult& rResult)
@@ -69,20 +80,56 @@ SOCKET_HANDLE DialTarget(CRelayTarget& target, CDialResult& rResult)
         rResult.eFailure = DIAL_REFUSED_HOP;
         return NO_SOCKET;
     }
+    // An IPv6 address in the user's own network: the dialer speaks IPv4
+    // (names above all), so it is connected to here, as written.
+    unsigned char v6[16];
+    if (target.bPrivateDirect && IPv6LiteralBytes(target.strHost.str(), v6)) {
+        rResult = CDialResult();
+        SOCKET_HANDLE sock = SockConnectIPv6(v6, target.nPort);
+        if (sock == NO_SOCKET) rResult.eFailure = DIAL_CONNECT_FAILED;
+        return sock;
+    }
+    // Held for the dial: the settings may move on meanwhile.
     const CUpstreamConfigPtr pConfig = target.settings.pConfig;
-    SOCKET_HANDLE sock = DialUpstream(*pConfig, target.strHost, target.nPort, CRelayDialPolicy(target), rResult);
-    CUpstreamHealth* pHealth = pConfig->bUseUpstream ? pConfig->pHealth.get() : nullptr;
+    const CUpstreamConfig& route = Route(target);
+    SOCKET_HANDLE sock = DialUpstream(route, target.strHost, target.nPort, CRelayDialPolicy(target), rResult);
+    CUpstreamHealth* pHealth = route.bUseUpstream ? route.pHealth.get() : nullptr;
     if (sock == NO_SOCKET && pHealth && rResult.eFailure != DIAL_REFUSED_HOP && rResult.eFailure != DIAL_BAD_ADDRESS)
         // A SOCKS proxy that says the server is unreachable works; one that
         // cannot be reached, or refuses the account, does not.
         pHealth->NoteConnect(rResult.UpstreamWorks());
     // A SOCKS proxy has shown it works by its handshake's answer; an HTTP
     // proxy shows it only by answering a request (see SilenceCounts).
-    if (sock != NO_SOCKET && pHealth && pConfig->IsSocks()) pHealth->NoteConnect(TRUE);
+    if (sock != NO_SOCKET && pHealth && route.IsSocks()) pHealth->NoteConnect(TRUE);
     return sock;
 }
 
 namespace {
+
+// Every send of the relay, toward the browser and toward the target, is
+// bound by progress: a peer that takes no byte for the head-wait ends the
+// connection. Unbound, a peer that never reads (an upstream that stalls
+// mid-upload, a browser that stopped reading a download) held the thread
+// and both sockets until it closed, and enough of them filled the held
+// connections' room, so the proxy refused every new browser.
+bool SendBounded(SOCKET_HANDLE s, const char* pData, int nLen)
+{
+    return SockSendAll(s, pData, nLen, GetRequestHeadWaitMs()) != FALSE;
+}
+
+bool SendBounded(SOCKET_HANDLE s, const std::string& str)
+{
+    return SendBounded(s, str.data(), static_cast<int>(str.size()));
+}
+
+// A new target connection goes non-blocking at once, as the browser's came
+// from the listener: only a non-blocking send can be bound (see
+// SendBounded), and a bulk receive can then be tried before the wait.
+void UseTarget(CRelayConnection& conn, SOCKET_HANDLE sock)
+{
+    conn.m_toBrowser.m_sockFrom = conn.m_toTarget.m_sockTo = sock;
+    conn.m_toBrowser.m_bNonBlocking = SockSetNonBlocking(sock) != FALSE;
+}
 
 void DropTarget(CRelayConnection& conn)
 {
@@ -96,7 +143,7 @@ void DropTarget(CRelayConnection& conn)
 // when it goes to the server itself or nobody listens.
 CUpstreamHealth* UpstreamHealth(const CRelayConnection& conn)
 {
-    const CUpstreamConfig& config = *conn.m_target.settings.pConfig;
+    const CUpstreamConfig& config = Route(conn.m_target);
     return config.bUseUpstream ? config.pHealth.get() : nullptr;
 }
 
@@ -105,7 +152,7 @@ CUpstreamHealth* UpstreamHealth(const CRelayConnection& conn)
 // tells of the proxy. Through SOCKS the silence would be the server's.
 bool SilenceCounts(const CRelayConnection& conn)
 {
-    const CUpstreamConfig& config = *conn.m_target.settings.pConfig;
+    const CUpstreamConfig& config = Route(conn.m_target);
     return config.bUseUpstream && !config.IsSocks();
 }
 
@@ -117,7 +164,7 @@ bool OpenTarget(CRelayConnection& conn)
     CDialResult result;
     SOCKET_HANDLE sock = DialTarget(conn.m_target, result);
     if (sock == NO_SOCKET) return false;
-    conn.m_toBrowser.m_sockFrom = conn.m_toTarget.m_sockTo = sock;
+    UseTarget(conn, sock);
     conn.m_sentAt = std::chrono::steady_clock::now();
     return true;
 }
@@ -164,13 +211,15 @@ bool SwitchServer(CRelayConnection& conn)
     int nPort = 0;
     std::string strHeld;
     conn.m_requests.TakeHeld(strHost, nPort, strHeld);
+    // The tracker holds no head without a port; cut to 16 bits, one would
+    // reach another server.
+    if (!CwIsTcpPort(nPort)) return false;
     conn.m_target.strHost = strHost;
     conn.m_target.nPort = static_cast<WORD>(nPort);
     conn.m_strOut.clear();
     conn.m_requests.Feed(strHeld.data(), static_cast<int>(strHeld.size()), conn.m_strOut, conn.m_responses);
     if (conn.m_strOut.empty()) return true;
-    return OpenTarget(conn) &&
-           SockSendAll(conn.m_toTarget.m_sockTo, conn.m_strOut.data(), static_cast<int>(conn.m_strOut.size()));
+    return OpenTarget(conn) && SendBounded(conn.m_toTarget.m_sockTo, conn.m_strOut);
 }
 
 // The target ended its connection (or it failed). true when the browser's
@@ -188,8 +237,7 @@ bool AfterTargetEnded(CRelayConnection& conn)
     std::string strAgain;
     if (!conn.m_bTargetAnswered || !conn.m_responses.AwaitsAnswer() || !conn.m_requests.Repeat(strAgain)) return false;
     DropTarget(conn);
-    return OpenTarget(conn) &&
-           SockSendAll(conn.m_toTarget.m_sockTo, strAgain.data(), static_cast<int>(strAgain.size()));
+    return OpenTarget(conn) && SendBounded(conn.m_toTarget.m_sockTo, strAgain);
 }
 
 // One receive on a channel that the wait found ready, and what follows from
@@ -231,7 +279,7 @@ bool StepChannel(CRelayConnection& conn, CRelayChannel& ch)
         // The server's close may complete what it sent (a page that ends
         // with the connection, a split tag held back).
         conn.m_responses.Finish(conn.m_strOut);
-        SockSendAll(ch.m_sockTo, conn.m_strOut.data(), static_cast<int>(conn.m_strOut.size()));
+        SendBounded(ch.m_sockTo, conn.m_strOut);
         return false;
     }
     pBuffer[ch.m_nLastLength] = '\0';
@@ -257,7 +305,7 @@ bool StepChannel(CRelayConnection& conn, CRelayChannel& ch)
     // The last target connection ended between answers: this request opens
     // the next one.
     if (nSend > 0 && ch.m_sockTo == NO_SOCKET && !OpenTarget(conn)) return false;
-    if (nSend > 0 && !SockSendAll(ch.m_sockTo, pSend, nSend)) {
+    if (nSend > 0 && !SendBounded(ch.m_sockTo, pSend, nSend)) {
         // A target that is gone may have answered all it was asked; what it
         // has not, the browser asks again on a new connection.
         return ch.m_direction == RELAY_TO_TARGET && AfterTargetEnded(conn);
@@ -319,7 +367,10 @@ unsigned int RelayThreadProc(void* pParam)
         if ((nReady & 2) && conn.m_toBrowser.m_sockFrom != NO_SOCKET && !StepChannel(conn, conn.m_toBrowser)) break;
         // A request this connection must not carry, or the browser's last
         // one, ends it once the answers asked for are through.
-        if (conn.m_requests.IsFinished() && conn.m_responses.IsBetweenAnswers()) break;
+        // So does a switch of the settings once the answers asked for before
+        // it are through, rather than wait for a next request that could
+        // only be refused.
+        if ((conn.m_requests.IsFinished() || conn.m_bSettingsLeft) && conn.m_responses.IsBetweenAnswers()) break;
         if (conn.m_requests.IsHolding() && conn.m_responses.IsBetweenAnswers() && !SwitchServer(conn)) break;
     }
     return 0; // the record's end closes both sockets once
@@ -329,9 +380,16 @@ void RelayConnection(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget, const 
                      const CString& strFirstHead, const CString& strRest, const CRelayTarget& target)
 {
     CRelayConnection* pConn = new CRelayConnection(sockBrowser, sockTarget);
+    UseTarget(*pConn, sockTarget);
+    // The listener hands every connection over non-blocking.
+    pConn->m_toTarget.m_bNonBlocking = true;
     pConn->m_target = target;
     if (target.bToOrigin) pConn->m_requests.SendToOrigin(firstHead.m_strHost, firstHead.m_nPort);
     if (target.bFollowServers) pConn->m_requests.FollowServers();
+    // Through the upstream, a later request for the user's own network is
+    // not carried there: the browser sends it again on a new connection,
+    // which goes straight to it.
+    if (target.settings.pConfig->bUseUpstream && !target.bPrivateDirect) pConn->m_requests.KeepOffPrivateAddresses();
     pConn->m_requests.SetAuthLine(target.strAuthLine);
     pConn->m_requests.SetOwnPort(target.nOwnPort);
     // A tunnel the SOCKS proxy opened has no head to send: the CONNECT was
@@ -348,12 +406,12 @@ void RelayConnection(SOCKET_HANDLE sockBrowser, SOCKET_HANDLE sockTarget, const 
         pConn->m_responses.Feed(kEstablished, static_cast<int>(sizeof kEstablished - 1), strAnswer);
         pConn->m_bTargetSpoke = true;
         if (CUpstreamHealth* pHealth = UpstreamHealth(*pConn)) pHealth->NoteConnect(TRUE);
-        if (!SockSendAll(sockBrowser, strAnswer.data(), static_cast<int>(strAnswer.size()))) {
+        if (!SendBounded(sockBrowser, strAnswer)) {
             delete pConn;
             return;
         }
     }
-    if (!strOut.empty() && !SockSendAll(sockTarget, strOut.data(), static_cast<int>(strOut.size()))) {
+    if (!strOut.empty() && !SendBounded(sockTarget, strOut)) {
         delete pConn;
         return;
     }

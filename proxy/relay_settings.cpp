@@ -15,6 +15,9 @@ CRelaySettings TakeRelaySettings()
 
 BOOL AreRelaySettingsCurrent(CRelaySettings& rSettings)
 {
+    // Taken after a switch-off (a head that came once the listener was
+    // gone): they carry nothing.
+    if (rSettings.pConfig->bSwitchedOff) return FALSE;
     if (ReadEnableJS() != rSettings.dwEnableJS || ReadEnableActiveX() != rSettings.dwEnableActiveX) return FALSE;
     CUpstreamConfigPtr pNow = GetUpstreamConfig();
     if (pNow == rSettings.pConfig) return TRUE;

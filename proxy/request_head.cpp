@@ -17,7 +17,9 @@ void TakeTarget(const CString& strValue, CRequestHead& head)
 {
     CString strTarget(strValue);
     strTarget.TrimRight(" \t");
-    int nColon = strTarget.Find(':');
+    // An IPv6 address is in brackets, its colons no port's.
+    const int nClose = strTarget.Left(1) == "[" ? strTarget.Find(']') : -1;
+    int nColon = strTarget.Find(':', nClose > 0 ? nClose : 0);
     if (nColon >= 1) {
         head.m_strHost = strTarget.Left(nColon);
         head.m_nPort = CwAtoi(strTarget.Mid(nColon + 1));

@@ -1,8 +1,10 @@
 // Request framing on a kept-alive connection.
 #include "proxy/internal/request_tracker.h"
 
+#include "framework/core/text_number.h"
 #include "proxy/content_filter.h"
 #include "proxy/filter_switches.h"
+#include "proxy/internal/private_target.h"
 #include "proxy/internal/self_target.h"
 
 namespace {
@@ -274,7 +276,13 @@ int CRequestTracker::FeedHead(const char* pData, int nLength, std::string& strOu
     // by the SOCKS handshake, which only a new browser connection gets.
     const bool bFollow =
         bOtherServer && m_bFollowServers && !head.m_strHost.IsEmpty() && head.m_strRequestLine.Left(8) != "CONNECT ";
-    if (!bSound || (bOtherServer && !bFollow) || (m_nOwnPort != 0 && RequestNamesProxy(head, m_nOwnPort))) {
+    // A port outside the TCP range names no server, as for the first head;
+    // cut to 16 bits it would reach whatever listens on the remainder
+    // (65616 is 80).
+    const bool bNoPort = m_bToOrigin && !CwIsTcpPort(head.m_nPort);
+    const bool bPrivate = m_bKeepOffPrivate && RequestNamesPrivateAddress(head);
+    if (!bSound || bNoPort || bPrivate || (bOtherServer && !bFollow) ||
+        (m_nOwnPort != 0 && RequestNamesProxy(head, m_nOwnPort))) {
         m_state = STOPPED;
         return nLength;
     }

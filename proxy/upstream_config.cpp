@@ -29,6 +29,7 @@ void PublishUpstreamConfig(CUpstreamConfigPtr pConfig)
 
 BOOL IsSameUpstream(const CUpstreamConfig& a, const CUpstreamConfig& b)
 {
+    if (a.bSwitchedOff || b.bSwitchedOff) return FALSE;
     if (!a.bUseUpstream || !b.bUseUpstream) return !a.bUseUpstream && !b.bUseUpstream;
     return a.strUpstreamHost == b.strUpstreamHost && a.nUpstreamPort == b.nUpstreamPort && a.eKind == b.eKind &&
            a.strProxyUser == b.strProxyUser && a.strProxyPassword == b.strProxyPassword &&

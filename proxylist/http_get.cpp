@@ -115,6 +115,8 @@ BOOL CHttpGet::Send(LPCTSTR pszUrl, LPCTSTR pszProxy, LPCTSTR pszVersion)
     SetTimeouts(*m_pFile, limits);
     m_limits = limits;
     m_pFile->AddRequestHeaders(kCloseHeaders, HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
+    if (pszProxy && !m_strProxyAuthLine.IsEmpty())
+        m_pFile->AddRequestHeaders(m_strProxyAuthLine, HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
     m_pFile->SendRequest();
     CheckDeadline();
     return TRUE;

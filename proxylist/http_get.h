@@ -38,6 +38,10 @@ public:
     // WinINet's own, HTTP/1.1.
     BOOL Send(LPCTSTR pszUrl, LPCTSTR pszProxy, LPCTSTR pszVersion = nullptr);
 
+    // A whole "Proxy-Authorization" line (CR LF ended) the next Send gives
+    // the proxy it goes through; empty: none.
+    void SetProxyAuthLine(const CString& strLine) { m_strProxyAuthLine = strLine; }
+
     // Bounds the connect, the send and each receive of the next Send and of
     // the reads after it to dwMilliseconds; 0 (the default) leaves WinINet's
     // own limits. A thread that must be stoppable cannot wait on a server
@@ -67,6 +71,7 @@ private:
     void CheckDeadline() const;
 
     DWORD m_dwTimeout = 0;
+    CString m_strProxyAuthLine;
     const CNetDeadline* m_pDeadline = nullptr;
     CHttpTimeouts m_limits; // the limits the request's handles have now
     std::unique_ptr<CInternetSession> m_pSession;

@@ -8,10 +8,18 @@
 
 namespace {
 
-// Where the password lies in the line, for the masked text.
+// Where the account lies in the line, for the masked text and the form
+// written to disk. The password runs from nStart to nEnd (none when they
+// meet); bAfterAddress marks the host:port:user:pass form, whose address
+// lies from nAddressStart to nAddressEnd and user from nUserStart to nUserEnd.
 struct SPasswordSpan {
     size_t nStart = 0;
     size_t nEnd = 0;
+    size_t nUserStart = 0;
+    size_t nUserEnd = 0;
+    bool bAfterAddress = false;
+    size_t nAddressStart = 0;
+    size_t nAddressEnd = 0;
 };
 
 bool IsDigit(char ch)
@@ -224,6 +232,8 @@ bool ParseLine(LPCTSTR pszLine, CProxyAddress& rAddress, SPasswordSpan& rSpan)
             size_t userEnd = colon != std::string::npos && colon < at ? colon : at;
             if (userEnd > i) {
                 withAccount.strUser = CString(s.substr(i, userEnd - i));
+                rSpan.nUserStart = i;
+                rSpan.nUserEnd = userEnd;
                 if (userEnd < at) {
                     rSpan.nStart = userEnd + 1;
                     rSpan.nEnd = at;
@@ -245,9 +255,17 @@ bool ParseLine(LPCTSTR pszLine, CProxyAddress& rAddress, SPasswordSpan& rSpan)
         size_t userEnd = userStart;
         while (userEnd < s.size() && s[userEnd] != ':' && !EndsField(s[userEnd])) ++userEnd;
         if (userEnd == userStart || userEnd >= s.size() || s[userEnd] != ':') return false;
-        size_t passEnd = userEnd + 1;
-        while (passEnd < s.size() && !EndsField(s[passEnd])) ++passEnd;
+        // The password is the rest of the line: providers hand these out
+        // one a line, and a password may hold ',' ';' '|' or a blank, which
+        // would otherwise be cut off (and the rest shown on the screen).
+        size_t passEnd = s.size();
+        while (passEnd > userEnd + 1 && CwIsSpace(s[passEnd - 1])) --passEnd;
         address.strUser = CString(s.substr(userStart, userEnd - userStart));
+        rSpan.bAfterAddress = true;
+        rSpan.nAddressStart = i;
+        rSpan.nAddressEnd = p;
+        rSpan.nUserStart = userStart;
+        rSpan.nUserEnd = userEnd;
         rSpan.nStart = userEnd + 1;
         rSpan.nEnd = passEnd;
         address.strPassword = CString(s.substr(rSpan.nStart, passEnd - rSpan.nStart));
@@ -267,14 +285,45 @@ BOOL ParseProxyAddress(LPCTSTR pszLine, CProxyAddress& rAddress)
     return ParseLine(pszLine, rAddress, span) ? TRUE : FALSE;
 }
 
-CString MaskProxyPassword(LPCTSTR pszEntry)
+namespace {
+
+// The entry with its password replaced: written as user<pszJoin>host:port
+// whatever form it came in, or, where that would read back as another
+// account (a user the reader takes for a comment or a UTF-8 mark at the
+// line's start), with pszInPlace where the password was. Any other entry
+// unchanged.
+CString ReplacePassword(LPCTSTR pszEntry, const char* pszJoin, const char* pszInPlace)
 {
     CProxyAddress address;
     SPasswordSpan span;
     CString entry(pszEntry);
     if (!ParseLine(pszEntry, address, span) || span.nEnd <= span.nStart) return entry;
     const std::string& s = entry.str();
-    return CString(s.substr(0, span.nStart) + "\x95\x95\x95" + s.substr(span.nEnd));
+    std::string joined;
+    if (!span.bAfterAddress) {
+        joined = s.substr(0, span.nUserEnd) + pszJoin + s.substr(span.nEnd + 1); // past the '@'
+    } else {
+        joined = s.substr(0, span.nAddressStart) + s.substr(span.nUserStart, span.nUserEnd - span.nUserStart) +
+                 pszJoin + s.substr(span.nAddressStart, span.nAddressEnd - span.nAddressStart) + s.substr(span.nEnd);
+    }
+    CProxyAddress back;
+    SPasswordSpan backSpan;
+    if (ParseLine(joined.c_str(), back, backSpan) && back.strUser == address.strUser &&
+        ProxyAddressKey(back) == ProxyAddressKey(address))
+        return CString(joined);
+    return CString(s.substr(0, span.nStart) + pszInPlace + s.substr(span.nEnd));
+}
+
+} // namespace
+
+CString MaskProxyPassword(LPCTSTR pszEntry)
+{
+    return ReplacePassword(pszEntry, ":\x95\x95\x95@", "\x95\x95\x95");
+}
+
+CString ProxyEntryWithoutPassword(LPCTSTR pszEntry)
+{
+    return ReplacePassword(pszEntry, "@", "");
 }
 
 BOOL IsSocksScheme(EProxyScheme scheme)

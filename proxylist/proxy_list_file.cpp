@@ -3,6 +3,7 @@
 
 #include "framework/core/file.h"
 #include "framework/core/file_system.h"
+#include "proxy_account.h"
 #include "proxy_entry.h"
 #include "proxy_sources.h"
 
@@ -41,11 +42,32 @@ BOOL ReadProxyListFile(LPCTSTR pszPath, CStringList& rEntries)
 
 BOOL WriteProxyListFile(LPCTSTR pszPath, const CStringList& entries, CString* pstrError)
 {
-    // The disk form of text mode: one CR LF after each entry.
+    // The disk form of text mode: one CR LF after each entry. An entry's
+    // password goes to the credential store, never into the file; one the
+    // store refuses is left out all the same and lasts for this run only.
     std::string text;
     for (POSITION pos = entries.GetHeadPosition(); pos;) {
-        text += entries.GetNext(pos).str();
+        CString strStored;
+        KeepProxyPassword(entries.GetNext(pos), strStored);
+        text += strStored.str();
         text += "\r\n";
     }
     return CwReplaceFileContents(pszPath, text.data(), text.size(), pstrError);
+}
+
+BOOL MoveListFilePasswords(LPCTSTR pszPath)
+{
+    CStringList entries;
+    if (!ReadProxyListFile(pszPath, entries)) return TRUE; // no file, nothing to move
+    BOOL bHeld = FALSE;
+    for (POSITION pos = entries.GetHeadPosition(); pos;) {
+        const CString& entry = entries.GetNext(pos);
+        if (ProxyEntryWithoutPassword(entry) == entry) continue;
+        CString strStored;
+        // The file is the only copy: it keeps its passwords until the store
+        // has taken every one of them.
+        if (!KeepProxyPassword(entry, strStored)) return FALSE;
+        bHeld = TRUE;
+    }
+    return bHeld ? WriteProxyListFile(pszPath, entries) : TRUE;
 }

@@ -22,7 +22,15 @@ CString MyProxiesFilePath(LPCTSTR pszAppFolder);
 BOOL ReadProxyListFile(LPCTSTR pszPath, CStringList& rEntries);
 
 // Replaces the file with the given entries in one step: they are written to
-// a file beside it, which then takes the list's place. On failure the old
+// a file beside it, which then takes the list's place. Each entry is written
+// without its password, which goes to the credential store (proxy_account.h). On failure the old
 // file stays as it was, nothing is left beside it, and pstrError (when given)
 // gets the reason.
 BOOL WriteProxyListFile(LPCTSTR pszPath, const CStringList& entries, CString* pstrError = nullptr);
+
+// Rewrites a list file that still holds passwords (written by an earlier
+// version) without them, the passwords moved to the credential store. TRUE
+// when the file holds none now, or there is no file; FALSE, with the file
+// left as it was, when the store refused a password or the file could not
+// be replaced.
+BOOL MoveListFilePasswords(LPCTSTR pszPath);

@@ -7,6 +7,7 @@
 #include "framework/core/text_number.h"
 #include "framework/win/message_box.h"
 #include "http_get.h"
+#include "proxy/local_proxy_server.h"
 #include "proxy_entry.h"
 #include "tick_clock.h"
 #include "upstream_fetch.h"
@@ -87,8 +88,10 @@ int MeasureConnectTime(LPCTSTR pszHost, int nPort, const CNetDeadline* pDeadline
     return dElapsed < 1.0 ? 1 : static_cast<int>(dElapsed);
 }
 
-double MeasureDownloadSpeed(LPCTSTR pszHost, int nPort, LPCTSTR pszSampleUrl, const CNetDeadline* pDeadline)
+double MeasureDownloadSpeed(LPCTSTR pszHost, int nPort, LPCTSTR pszSampleUrl, const CNetDeadline* pDeadline,
+                            DWORD* pdwStatus, LPCTSTR pszProxyAuthLine)
 {
+    if (pdwStatus) *pdwStatus = 0;
     if (!pszHost || !*pszHost || !CwIsTcpPort(nPort)) return 0.0;
     CString strProxy;
     if (pDeadline) {
@@ -104,9 +107,11 @@ double MeasureDownloadSpeed(LPCTSTR pszHost, int nPort, LPCTSTR pszSampleUrl, co
     try {
         CHttpGet get;
         get.SetDeadline(pDeadline);
+        if (pszProxyAuthLine) get.SetProxyAuthLine(pszProxyAuthLine);
         // The session itself is opened for the proxy under test, so the
         // sample really comes through it.
         if (!get.Send(pszSampleUrl, strProxy)) return 0.0;
+        if (pdwStatus) *pdwStatus = get.GetStatusCode();
         // A proxy that cannot fetch the sample answers with its own error
         // page; timing that would praise a proxy that does not work.
         if (get.GetStatusCode() != 200) return 0.0;
@@ -157,6 +162,20 @@ double MeasureSpeedThroughUpstream(const CUpstreamConfig& upstream, LPCTSTR pszS
     return (nBytes / 1024.0) / dElapsed;
 }
 
+namespace {
+
+// It is there, but will not carry this user's pages: not the same as a
+// proxy that is gone, and another entry will not mend it. The words are
+// the SOCKS refusal's for an HTTP proxy's 407 too.
+void SayAccountRefused(LPCTSTR pszEntry, ESocksError eError, CProxyTestReport& rReport)
+{
+    rReport.strText.Format(PROXY_ACCOUNT_REFUSED_FORMAT, MaskProxyPassword(pszEntry ? pszEntry : "").GetString(),
+                           SocksErrorText(eError));
+    rReport.strCaption = PROXY_ERROR_CAPTION;
+}
+
+} // namespace
+
 BOOL TestProxyEntry(LPCTSTR pszEntry, LPCTSTR pszSampleUrl, CProxyTestReport& rReport, const CNetDeadline* pDeadline)
 {
     CUpstreamConfig upstream;
@@ -169,8 +188,19 @@ BOOL TestProxyEntry(LPCTSTR pszEntry, LPCTSTR pszSampleUrl, CProxyTestReport& rR
         return FALSE;
     }
     if (upstream.eKind == UPSTREAM_HTTP) {
-        rReport.dKBPerSec = SpeedToKBPerSec(
-            MeasureDownloadSpeed(upstream.strUpstreamHost, upstream.nUpstreamPort, pszSampleUrl, pDeadline));
+        // The account goes with the request, as the local proxy sends it.
+        DWORD dwStatus = 0;
+        CString strAuth;
+        if (!upstream.strProxyUser.IsEmpty())
+            strAuth = BuildProxyAuthHeader(upstream.strProxyUser, upstream.strProxyPassword);
+        rReport.dKBPerSec = SpeedToKBPerSec(MeasureDownloadSpeed(upstream.strUpstreamHost, upstream.nUpstreamPort,
+                                                                 pszSampleUrl, pDeadline, &dwStatus, strAuth));
+        if (dwStatus == HTTP_STATUS_PROXY_AUTH_REQ) {
+            SayAccountRefused(
+                pszEntry, upstream.strProxyUser.IsEmpty() ? SOCKS_ERROR_ACCOUNT_WANTED : SOCKS_ERROR_ACCOUNT_REFUSED,
+                rReport);
+            return FALSE;
+        }
     } else {
         CDialResult dial;
         rReport.dKBPerSec = SpeedToKBPerSec(MeasureSpeedThroughUpstream(upstream, pszSampleUrl, pDeadline, dial));
@@ -178,8 +208,7 @@ BOOL TestProxyEntry(LPCTSTR pszEntry, LPCTSTR pszSampleUrl, CProxyTestReport& rR
         // as a proxy that is gone, and another entry will not mend it.
         if (dial.eFailure == DIAL_SOCKS_FAILED &&
             (dial.eSocksError == SOCKS_ERROR_ACCOUNT_REFUSED || dial.eSocksError == SOCKS_ERROR_ACCOUNT_WANTED)) {
-            rReport.strText.Format(PROXY_ACCOUNT_REFUSED_FORMAT, pszEntry ? pszEntry : "", dial.Reason().GetString());
-            rReport.strCaption = PROXY_ERROR_CAPTION;
+            SayAccountRefused(pszEntry, dial.eSocksError, rReport);
             return FALSE;
         }
     }

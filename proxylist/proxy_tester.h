@@ -45,7 +45,10 @@ int MeasureConnectTime(LPCTSTR pszHost, int nPort, const CNetDeadline* pDeadline
 // fetched through the proxy host:port: the bytes that read really returned
 // over its elapsed time (at least 1 ms) on a monotonic clock. 0 when the
 // proxy or the server fails, or answers anything but 200.
-double MeasureDownloadSpeed(LPCTSTR pszHost, int nPort, LPCTSTR pszSampleUrl, const CNetDeadline* pDeadline = nullptr);
+// pszProxyAuthLine, when given, is the proxy's "Proxy-Authorization" line;
+// *pdwStatus, when given, gets the answer's status (0 when none came).
+double MeasureDownloadSpeed(LPCTSTR pszHost, int nPort, LPCTSTR pszSampleUrl, const CNetDeadline* pDeadline = nullptr,
+                            DWORD* pdwStatus = nullptr, LPCTSTR pszProxyAuthLine = nullptr);
 
 // The same measurement through a SOCKS (or any) upstream with our own
 // client over the upstream dialer: the sample's first bytes, up to
@@ -79,6 +82,8 @@ struct CProxyTestReport {
 // time and, when the proxy answered, the speed of the sample through it
 // (WinINet for an HTTP proxy, our own client for SOCKS), and fills the
 // report. TRUE when the proxy is available; FALSE with the "NOT Available"
-// text, or for a SOCKS proxy that refused the account, with that said.
+// text, or for a proxy that refused the account or wants one (a SOCKS
+// refusal, an HTTP 407), with that said; the entry named with its password
+// masked.
 BOOL TestProxyEntry(LPCTSTR pszEntry, LPCTSTR pszSampleUrl, CProxyTestReport& rReport,
                     const CNetDeadline* pDeadline = nullptr);

@@ -1,6 +1,7 @@
 // From a parsed proxy address to the upstream configuration.
 #include "proxylist/upstream_address.h"
 
+#include "proxylist/proxy_account.h"
 #include "proxylist/proxy_address.h"
 
 BOOL UpstreamFromAddress(LPCTSTR pszEntry, CUpstreamConfig& rConfig)
@@ -8,6 +9,9 @@ BOOL UpstreamFromAddress(LPCTSTR pszEntry, CUpstreamConfig& rConfig)
     rConfig = CUpstreamConfig();
     CProxyAddress address;
     if (!ParseProxyAddress(pszEntry, address)) return FALSE;
+    // An entry as stored names its user alone; the password comes from the
+    // credential store.
+    JoinProxyPassword(address);
     rConfig.bUseUpstream = TRUE;
     rConfig.strUpstreamHost = address.strHost;
     rConfig.nUpstreamPort = static_cast<WORD>(address.nPort); // 1..65535 once parsed

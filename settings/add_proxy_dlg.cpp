@@ -4,6 +4,7 @@
 
 #include "framework/win/message_box.h"
 #include "res/resource.h"
+#include "settings/proxy_account_settings.h"
 #include "settings/settings_store.h"
 
 CAddProxyDlg::CAddProxyDlg(CWnd* pParent) : CDialog(IDD_ADDPROXY_DIALOG, pParent)
@@ -26,7 +27,7 @@ void CAddProxyDlg::OnOK()
         EndDialog(IDCANCEL);
         return;
     }
-    CRegStringValue regTmpProxy(CLOAKWALL_SETTINGS_KEY "\\TMPProxy", "", FALSE, HKEY_LOCAL_MACHINE);
-    regTmpProxy.Set(m_strProxy);
+    // Without its password, which goes to the credential store.
+    StoreTmpProxy(m_strProxy);
     EndDialog(0);
 }

@@ -9,10 +9,12 @@
 #include "browser/every_connection.h"
 #include "framework/core/exceptions.h"
 #include "framework/win/message_box.h"
+#include "proxylist/proxy_address.h"
 #include "proxylist/proxy_failover.h"
 #include "proxylist/proxy_list_file.h"
 #include "proxylist/proxy_results.h"
 #include "proxylist/upstream_fetch.h"
+#include "settings/proxy_account_settings.h"
 #include "settings/settings_store.h"
 
 namespace {
@@ -75,6 +77,12 @@ BOOL CSettingsDlg::ApplyStoredSettings()
 {
     try {
         ReadSwitchSettings();
+
+        // Passwords an earlier version kept in the settings and the list
+        // files go to the credential store before anything reads them.
+        MoveSettingPasswords();
+        MoveListFilePasswords(ProxyListFilePath(g_strAppPath));
+        MoveListFilePasswords(MyProxiesFilePath(g_strAppPath));
 
         // A list file that is missing or unreadable leaves the combo box
         // empty; the stored proxy is applied all the same.
@@ -157,6 +165,11 @@ void CSettingsDlg::OnOK()
             FinishSave(TRUE, TRUE);
             return;
         }
+        // A password typed into the box is hidden from here on, whatever
+        // the check finds; the box keeps the entry behind the masked text.
+        CString strBox;
+        m_comboProxy.GetWindowText(strBox);
+        if (MaskProxyPassword(strBox) != strBox) m_comboProxy.SetWindowText(ShownEntry(strProxy));
         // A proxy known to hand the user's address on, or to change pages,
         // is used only when the user says so, once, as it becomes the
         // choice; one that gave no answer, whenever it would be switched to.
@@ -178,7 +191,7 @@ void CSettingsDlg::OnOK()
             } else {
                 bStarted = SwitchOn(strProxy);
                 bStored = !g_regUseProxy.Set(1).LastSetFailed();
-                bStored = !g_regProxyName.Set(strProxy).LastSetFailed() && bStored;
+                bStored = StoreProxyName(strProxy) && bStored;
                 m_bEnabled = 1;
             }
             FinishSave(bStored, !bStarted);
@@ -256,7 +269,7 @@ void CSettingsDlg::OnToggleAnonymous()
         m_bEnabled = 1;
         m_bUseProxy = m_bEnabled;
         BOOL bStored = !g_regUseProxy.Set(m_bEnabled ? 1 : 0).LastSetFailed();
-        bStored = !g_regProxyName.Set(strProxy).LastSetFailed() && bStored;
+        bStored = StoreProxyName(strProxy) && bStored;
         UpdateData(FALSE);
         if (!bStored) Say(SETTINGS_NOT_STORED_TEXT, "Error");
     });

@@ -12,6 +12,7 @@
 
 #include "proxylist/failover_probe.h"
 #include "proxylist/proxy_failover.h"
+#include "settings/proxy_account_settings.h"
 #include "settings/settings_store.h"
 
 #include <ctime>
@@ -140,7 +141,7 @@ void CSettingsDlg::FailOver(const CString& strFailed, const CString& strNext)
     }
 
     StartLocalProxy(strNext);
-    g_regProxyName.Set(strNext);
+    StoreProxyName(strNext);
     FillProxyCombo(m_entries);
     m_comboProxy.SetWindowText(ShownEntry(strNext));
     strText.Format("%s refused %d connections in a row.\nAnonymous browsing now goes through %s %s.",

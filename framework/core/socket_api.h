@@ -65,6 +65,12 @@ BOOL SockParseIPv4(LPCTSTR pszHost, DWORD* pAddr);
 // (delayed) acknowledgement, which cost about 40 ms per answer.
 SOCKET_HANDLE SockConnectIPv4(DWORD dwAddr, WORD nPort);
 
+// A TCP connection to an IPv6 address (16 bytes, network order) and a port
+// (host order), as SockConnectIPv4 makes one; NO_SOCKET when the system
+// has no IPv6 or the connection fails. For addresses written as such only:
+// names are IPv4 here.
+SOCKET_HANDLE SockConnectIPv6(const unsigned char* pAddr, WORD nPort);
+
 // The same, giving up after dwLimitMs: a host that drops the handshake would
 // otherwise hold the caller for the system's own limit, minutes long.
 SOCKET_HANDLE SockConnectIPv4Within(DWORD dwAddr, WORD nPort, DWORD dwLimitMs);
@@ -85,8 +91,11 @@ BOOL SockSetNonBlocking(SOCKET_HANDLE s);
 
 // Sends all nLen bytes, continuing after partial sends (and, on a
 // non-blocking socket, waiting for room). FALSE when the connection failed
-// before everything was handed over.
-BOOL SockSendAll(SOCKET_HANDLE s, const char* pData, int nLen);
+// before everything was handed over, or, on a non-blocking socket with
+// nStallMs not -1, when the peer took no byte for nStallMs: a peer that
+// never reads would otherwise hold the sender for as long as it keeps the
+// connection. A blocking socket's send waits as the system lets it.
+BOOL SockSendAll(SOCKET_HANDLE s, const char* pData, int nLen, int nStallMs = -1);
 
 // Shuts down the sending direction only: the peer reads the end of the
 // stream, and this side can still receive its answer.

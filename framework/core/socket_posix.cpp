@@ -235,6 +235,25 @@ SOCKET_HANDLE SockConnectIPv4(DWORD dwAddr, WORD nPort)
     return Counted(fd);
 }
 
+SOCKET_HANDLE SockConnectIPv6(const unsigned char* pAddr, WORD nPort)
+{
+    int fd = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (fd < 0) return NO_SOCKET;
+    sockaddr_in6 sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sin6_family = AF_INET6;
+    std::memcpy(&sa.sin6_addr, pAddr, 16);
+    sa.sin6_port = htons(nPort);
+    int rc = connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    if (rc != 0 && errno == EINTR) rc = FinishInterruptedConnect(fd);
+    if (rc != 0) {
+        close(fd);
+        return NO_SOCKET;
+    }
+    SendAtOnce(fd);
+    return Counted(fd);
+}
+
 int SockRecv(SOCKET_HANDLE s, char* pBuf, int nLen)
 {
     ssize_t n;
@@ -251,7 +270,7 @@ BOOL SockSetNonBlocking(SOCKET_HANDLE s)
     return flags >= 0 && fcntl(Fd(s), F_SETFL, flags | O_NONBLOCK) == 0;
 }
 
-BOOL SockSendAll(SOCKET_HANDLE s, const char* pData, int nLen)
+BOOL SockSendAll(SOCKET_HANDLE s, const char* pData, int nLen, int nStallMs)
 {
     while (nLen > 0) {
         // MSG_NOSIGNAL: a browser that went away is an error result here,
@@ -261,12 +280,14 @@ BOOL SockSendAll(SOCKET_HANDLE s, const char* pData, int nLen)
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             // A non-blocking socket without room: wait for some (an error
             // or hang-up ends the wait too, and the next send reports it).
+            // Each byte taken starts the bound afresh: a slow reader is not
+            // a stalled one.
             pollfd p = {Fd(s), POLLOUT, 0};
             int rc;
             do {
-                rc = poll(&p, 1, -1);
+                rc = poll(&p, 1, nStallMs);
             } while (rc < 0 && errno == EINTR);
-            if (rc < 0) return FALSE;
+            if (rc <= 0) return FALSE;
             continue;
         }
         if (n <= 0) return FALSE;

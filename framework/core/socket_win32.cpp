@@ -230,6 +230,23 @@ SOCKET_HANDLE SockConnectIPv4(DWORD dwAddr, WORD nPort)
     return Counted(s);
 }
 
+SOCKET_HANDLE SockConnectIPv6(const unsigned char* pAddr, WORD nPort)
+{
+    SOCKET s = socket(AF_INET6, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET) return NO_SOCKET;
+    sockaddr_in6 sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sin6_family = AF_INET6;
+    std::memcpy(&sa.sin6_addr, pAddr, 16);
+    sa.sin6_port = htons(nPort);
+    if (connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
+        closesocket(s);
+        return NO_SOCKET;
+    }
+    SendAtOnce(s);
+    return Counted(s);
+}
+
 int SockRecv(SOCKET_HANDLE s, char* pBuf, int nLen)
 {
     int n = recv(Sock(s), pBuf, nLen, 0);
@@ -246,25 +263,31 @@ BOOL SockSetNonBlocking(SOCKET_HANDLE s)
 namespace {
 
 // A non-blocking socket's send found no room: wait until it has some (or
-// failed, which the next send reports).
-BOOL WaitWritable(SOCKET s)
+// failed, which the next send reports), at most nTimeoutMs (-1: no limit).
+// FALSE when the wait failed or ran out.
+BOOL WaitWritable(SOCKET s, int nTimeoutMs)
 {
     fd_set writable, failed;
     FD_ZERO(&writable);
     FD_ZERO(&failed);
     FD_SET(s, &writable);
     FD_SET(s, &failed);
-    return select(0, nullptr, &writable, &failed, nullptr) > 0;
+    timeval tv;
+    tv.tv_sec = nTimeoutMs / 1000;
+    tv.tv_usec = (nTimeoutMs % 1000) * 1000;
+    return select(0, nullptr, &writable, &failed, nTimeoutMs < 0 ? nullptr : &tv) > 0;
 }
 
 } // namespace
 
-BOOL SockSendAll(SOCKET_HANDLE s, const char* pData, int nLen)
+BOOL SockSendAll(SOCKET_HANDLE s, const char* pData, int nLen, int nStallMs)
 {
     while (nLen > 0) {
         int n = send(Sock(s), pData, nLen, 0);
         if (n == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) {
-            if (!WaitWritable(Sock(s))) return FALSE;
+            // Each byte taken starts the bound afresh: a slow reader is not
+            // a stalled one.
+            if (!WaitWritable(Sock(s), nStallMs)) return FALSE;
             continue;
         }
         if (n == SOCKET_ERROR || n <= 0) return FALSE;

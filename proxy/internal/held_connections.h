@@ -47,7 +47,8 @@ BOOL MakeRoomForConnection();
 
 // Ends, as MakeRoomForConnection ends one, every held connection that has
 // carried requests and now waits between answers for the next: for a change
-// of the upstream that their next requests must not go the old way. The
+// of the upstream, or a switch-off, that their next requests must not go the
+// old way. The
 // browser sees its idle connection close and opens a new one. Connections
 // still waiting for their first head take the settings in force when it
 // comes, and are left alone.

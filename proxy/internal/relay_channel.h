@@ -46,8 +46,9 @@ struct CRelayChannel {
     // The from side ended its sending (a half-close): not read any more,
     // while the other direction goes on.
     bool m_bFromEnded = false;
-    // A bulk receive came once: the from socket went non-blocking, so a
-    // receive can be tried before waiting.
+    // The from socket is non-blocking (as the relay makes every socket it
+    // sends on, so that each send can be bound): a receive can be tried
+    // before waiting.
     bool m_bNonBlocking = false;
     // The last receive was a bulk one: try the next without waiting first.
     bool m_bTryFirst = false;
@@ -71,6 +72,10 @@ struct CRelayTarget {
     // The first request was a CONNECT the SOCKS proxy already carried out:
     // the browser is told so by this proxy, and the tunnel starts at once.
     BOOL bTunnelOpen = FALSE;
+    // The server is an address in the user's own network, reached from
+    // here without the upstream in force (see private_target.h). Its
+    // address is taken as written, never looked up.
+    BOOL bPrivateDirect = FALSE;
     DWORD dwOwnAddr = 0; // network order: the proxy's own, never a first hop
     // The first hop's name and the address found for it, 0 before the
     // first dial.

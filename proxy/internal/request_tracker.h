@@ -90,6 +90,11 @@ public:
     // everything after it) instead of stopping the tracker, until the relay
     // has a connection to that server and takes it back with TakeHeld.
     void FollowServers() { m_bFollowServers = true; }
+
+    // The connection goes through the upstream: a head for a private
+    // address (see private_target.h) stops the tracker as above, so the
+    // upstream never gets it.
+    void KeepOffPrivateAddresses() { m_bKeepOffPrivate = true; }
     bool IsHolding() const { return m_state == HOLD; }
     // The server the held head names, and the bytes held; from now on the
     // tracker follows that server, and the bytes are to be fed again.
@@ -132,6 +137,7 @@ private:
     CString m_strOriginHost;
     int m_nOriginPort = 0;
     bool m_bFollowServers = false;
+    bool m_bKeepOffPrivate = false;
     std::string m_strHeld; // the held head and what came after it
     CString m_strHeldHost;
     int m_nHeldPort = 0;

@@ -24,6 +24,9 @@ struct CUpstreamConfig {
     // Counts the upstream's refusals for this configuration only; null when
     // nobody asked to hear of them.
     std::shared_ptr<CUpstreamHealth> pHealth;
+    // Published by Stop: the user switched the proxy off, and nothing more
+    // goes anywhere, not even to the upstream a later start names again.
+    BOOL bSwitchedOff = FALSE;
 
     // Requests go through a SOCKS proxy: in origin form, each to a connection
     // of its own server.
@@ -37,8 +40,9 @@ CUpstreamConfigPtr GetUpstreamConfig();
 void PublishUpstreamConfig(CUpstreamConfigPtr pConfig);
 
 // TRUE when two configurations send requests the same way: both direct, or
-// both to the same upstream with the same account. Whatever joins the
-// record and changes where or how a request goes belongs in this comparison.
+// both to the same upstream with the same account; never when either is a
+// switch-off. Whatever joins the record and changes where or how a request
+// goes belongs in this comparison.
 BOOL IsSameUpstream(const CUpstreamConfig& a, const CUpstreamConfig& b);
 
 // The values under their process-wide names, each read from the copy in

@@ -40,7 +40,9 @@ oport=$(free_port)
 python3 "$WORK/origin.py" "$oport" "$WORK/origin.log" &
 PEER_PIDS+=($!)
 wait_port "$oport" || fail "the origin did not start"
-origin="http://127.0.0.1:$oport"
+# By name, which the stand-ins look up: the program sends a loopback
+# address straight to it.
+origin="http://localhost:$oport"
 
 # One process per stand-in that gets killed; the rest share one.
 standin() { # NAME KIND...

@@ -16,7 +16,9 @@ origin_port=$(free_port)
 mkdir -p "$WORK/www"
 printf '<html><script src="a.js"></script><object data="x"></object></html>\n' >"$WORK/www/page.html"
 start_nginx "$origin_port" "$WORK/www"
-origin="http://127.0.0.1:$origin_port"
+# By name, which tinyproxy looks up: the program sends a loopback address
+# straight to it.
+origin="http://localhost:$origin_port"
 
 tport=$(free_port)
 cw_start_tinyproxy "$tport" "$WORK/tinyproxy"

@@ -18,7 +18,9 @@ origin_port=$(free_port)
 python3 "$lib/framing_origin.py" "$origin_port" "$WORK/heads.log" >"$WORK/origin.out" 2>&1 &
 PEER_PIDS+=($!)
 wait_port "$origin_port"
-origin="http://127.0.0.1:$origin_port"
+# Every request here goes through an upstream, so the origin goes by name,
+# which the upstream looks up: the proxy sends a loopback address straight to it.
+origin="http://localhost:$origin_port"
 
 privoxy_port=$(free_port)
 start_privoxy "$privoxy_port"

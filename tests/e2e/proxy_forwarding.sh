@@ -15,6 +15,9 @@ printf '<html><script src="a.js"></script><object data="x"></object><OBJECT></OB
 head -c 300000 /dev/urandom >"$WORK/www/blob.bin"
 start_nginx "$origin_port" "$WORK/www"
 origin="http://127.0.0.1:$origin_port"
+# Through an upstream the origin goes by name, which the upstream looks up:
+# the proxy itself sends a loopback address straight to it.
+named_origin="http://localhost:$origin_port"
 curl_opts=(--silent --show-error --max-time 30 --noproxy '')
 
 # Direct: each request goes where its Host header points.
@@ -57,12 +60,12 @@ tiny_port=$(free_port)
 start_tinyproxy "$tiny_port" "$origin_port"
 start_harness --upstream "127.0.0.1:$tiny_port"
 via_tiny=$HARNESS_PORT
-curl "${curl_opts[@]}" -x "http://127.0.0.1:$via_tiny" "$origin/blob.bin" -o "$WORK/blob.tiny"
+curl "${curl_opts[@]}" -x "http://127.0.0.1:$via_tiny" "$named_origin/blob.bin" -o "$WORK/blob.tiny"
 cmp -s "$WORK/blob.tiny" "$WORK/www/blob.bin" || fail "through tinyproxy: file changed"
 pass "through tinyproxy"
 
 # CONNECT: curl asks for a tunnel, tinyproxy opens it, the relays carry it.
-curl "${curl_opts[@]}" --proxytunnel -x "http://127.0.0.1:$via_tiny" "$origin/blob.bin" -o "$WORK/blob.tunnel"
+curl "${curl_opts[@]}" --proxytunnel -x "http://127.0.0.1:$via_tiny" "$named_origin/blob.bin" -o "$WORK/blob.tunnel"
 cmp -s "$WORK/blob.tunnel" "$WORK/www/blob.bin" || fail "CONNECT tunnel: file changed"
 pass "CONNECT tunnel through tinyproxy"
 
@@ -70,7 +73,7 @@ pass "CONNECT tunnel through tinyproxy"
 privoxy_port=$(free_port)
 start_privoxy "$privoxy_port"
 start_harness --upstream "127.0.0.1:$privoxy_port"
-curl "${curl_opts[@]}" -x "http://127.0.0.1:$HARNESS_PORT" "$origin/page.html" -o "$WORK/privoxy.html"
+curl "${curl_opts[@]}" -x "http://127.0.0.1:$HARNESS_PORT" "$named_origin/page.html" -o "$WORK/privoxy.html"
 cmp -s "$WORK/privoxy.html" "$WORK/www/page.html" || fail "through privoxy: page changed"
 pass "through privoxy"
 
@@ -80,10 +83,10 @@ auth_port=$(free_port)
 long_user=user-with-a-rather-long-name-for-the-upstream-account
 start_tinyproxy "$auth_port" "" "$long_user" secret
 start_harness --upstream "127.0.0.1:$auth_port"
-code=$(curl "${curl_opts[@]}" -o /dev/null -w '%{http_code}' -x "http://127.0.0.1:$HARNESS_PORT" "$origin/page.html")
+code=$(curl "${curl_opts[@]}" -o /dev/null -w '%{http_code}' -x "http://127.0.0.1:$HARNESS_PORT" "$named_origin/page.html")
 [ "$code" = 407 ] || fail "upstream without account: expected 407, got $code"
 start_harness --upstream "127.0.0.1:$auth_port" --user "$long_user" --password secret
-code=$(curl "${curl_opts[@]}" -o /dev/null -w '%{http_code}' -x "http://127.0.0.1:$HARNESS_PORT" "$origin/page.html")
+code=$(curl "${curl_opts[@]}" -o /dev/null -w '%{http_code}' -x "http://127.0.0.1:$HARNESS_PORT" "$named_origin/page.html")
 [ "$code" = 200 ] || fail "upstream with account: expected 200, got $code"
 pass "Proxy-Authorization accepted by tinyproxy"
 

@@ -253,3 +253,63 @@ TEST(HeldConnectionCapTest, FollowsTheAddressSpaceTheProcessHas)
     EXPECT_EQ(HeldConnectionCap(64 * GB), MAX_HELD_CONNECTIONS);
     EXPECT_EQ(HeldConnectionCap(ProcessAddressSpaceBytes()), GetMaxHeldConnections());
 }
+
+namespace {
+
+// Sends nTotal bytes (a head, then filler) in pieces until a send fails or
+// all went: the side of a transfer whose peer stops reading.
+void SendUntilRefused(SOCKET_HANDLE s, const std::string& head, long long nTotal)
+{
+    if (!TestSend(s, head)) return;
+    const std::string piece(64 * 1024, 'x');
+    for (long long nSent = 0; nSent < nTotal; nSent += static_cast<long long>(piece.size()))
+        if (!TestSend(s, piece)) return;
+}
+
+} // namespace
+
+// A peer that stops reading, the upstream in the middle of an upload or the
+// browser in the middle of a download, holds neither the connection's
+// thread nor its two sockets past the bound: the relay ends once no byte
+// was taken for the head-wait, so stalled peers cannot fill the room for
+// held connections and lock new browsers out.
+TEST_F(AbuseTest, PeerThatStopsReadingIsLetGoAfterTheBound)
+{
+    const long long nHuge = 512ll * 1024 * 1024; // more than any socket buffers
+    for (const bool bUpstreamStalls : {true, false}) {
+        SCOPED_TRACE(bUpstreamStalls ? "upstream stops reading an upload" : "browser stops reading a download");
+        std::atomic<bool> bRelease{false};
+        CTestTcpServer upstream([&](SOCKET_HANDLE s) {
+            if (!bUpstreamStalls) {
+                TestRecvHead(s);
+                SendUntilRefused(s, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(nHuge) + "\r\n\r\n", nHuge);
+            }
+            // Reads nothing more, and keeps its socket until the test is done.
+            while (!bRelease.load()) SleepMs(10);
+        });
+        SetRequestHeadWaitMs(300);
+        ASSERT_TRUE(m_proxy.Start(0, 1, "127.0.0.1", upstream.Port(), "", ""));
+        const long nSockets = SockOpenCount();
+        SOCKET_HANDLE browser = TestConnect(m_proxy.GetLocalPort());
+        ASSERT_NE(browser, NO_SOCKET);
+        std::thread uploader;
+        if (bUpstreamStalls) {
+            uploader = std::thread([&] {
+                SendUntilRefused(browser,
+                                 "POST http://stalled.test/up HTTP/1.1\r\nHost: stalled.test\r\nContent-Length: " +
+                                     std::to_string(nHuge) + "\r\n\r\n",
+                                 nHuge);
+            });
+        } else {
+            ASSERT_TRUE(TestSend(browser, "GET http://stalled.test/down HTTP/1.1\r\nHost: stalled.test\r\n\r\n"));
+        }
+        // The two peers still hold their ends; the proxy holds nothing.
+        for (int i = 0; i < 500 && (CountHeldConnections() > 0 || SockOpenCount() != nSockets + 2); ++i) SleepMs(10);
+        EXPECT_EQ(CountHeldConnections(), 0);
+        EXPECT_EQ(SockOpenCount(), nSockets + 2);
+        if (uploader.joinable()) uploader.join(); // its sends fail once the proxy let go
+        SockClose(browser);
+        bRelease = true;
+        m_proxy.Stop();
+    }
+}

@@ -160,7 +160,7 @@ TEST_F(ForwardingTest, PortsOutsideTheTcpRangeAreRefusedNotWrapped)
     CRecordingOrigin origin;
     // An upstream port cut to 16 bits would name the origin's own port.
     ASSERT_TRUE(m_proxy.Start(0, 1, "127.0.0.1", origin.Port() + 65536, "", ""));
-    EXPECT_EQ(FetchThroughProxy(m_proxy.GetLocalPort(), GetRequest(origin.Port(), "/")), "");
+    EXPECT_EQ(FetchThroughProxy(m_proxy.GetLocalPort(), NamedGetRequest(origin.Port(), "/")), "");
     EXPECT_EQ(origin.Accepted(), 0);
 
     // So would a listening port: nothing may listen on the remainder.

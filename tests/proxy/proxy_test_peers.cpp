@@ -11,8 +11,21 @@ std::string FetchThroughProxy(WORD nProxyPort, const std::string& request)
     return answer;
 }
 
+namespace {
+
+std::string GetRequestTo(const std::string& hostPort, const std::string& path, const std::string& extraHeaders)
+{
+    return "GET http://" + hostPort + path + " HTTP/1.1\r\nHost: " + hostPort + "\r\n" + extraHeaders + "\r\n";
+}
+
+} // namespace
+
 std::string GetRequest(WORD nOriginPort, const std::string& path, const std::string& extraHeaders)
 {
-    std::string hostPort = "127.0.0.1:" + std::to_string(nOriginPort);
-    return "GET http://" + hostPort + path + " HTTP/1.1\r\nHost: " + hostPort + "\r\n" + extraHeaders + "\r\n";
+    return GetRequestTo("127.0.0.1:" + std::to_string(nOriginPort), path, extraHeaders);
+}
+
+std::string NamedGetRequest(WORD nPort, const std::string& path, const std::string& extraHeaders)
+{
+    return GetRequestTo("localhost:" + std::to_string(nPort), path, extraHeaders);
 }

@@ -20,4 +20,10 @@ public:
 std::string FetchThroughProxy(WORD nProxyPort, const std::string& request);
 
 // "GET http://127.0.0.1:P<path> HTTP/1.1" with its Host line and the empty line.
+// A loopback address: the proxy reaches it itself, with an upstream or not.
 std::string GetRequest(WORD nOriginPort, const std::string& path, const std::string& extraHeaders = "");
+
+// The same for "localhost:P": a name, which goes to the upstream as it
+// stands (the stand-ins answer whatever it names) and, without one, is
+// looked up by the proxy and reaches 127.0.0.1:P.
+std::string NamedGetRequest(WORD nPort, const std::string& path, const std::string& extraHeaders = "");

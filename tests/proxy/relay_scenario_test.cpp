@@ -155,7 +155,7 @@ TEST(RelayScenarioTest, WhatTheBrowserSeesWhenTheUpstreamEndsItsConnections)
             std::string path = c.paths[i];
             const bool bPost = path.compare(0, 5, "POST ") == 0;
             if (bPost) path = path.substr(5);
-            std::string request = GetRequest(upstream.Port(), path, i + 1 == c.paths.size() ? c.lastExtra : "");
+            std::string request = NamedGetRequest(upstream.Port(), path, i + 1 == c.paths.size() ? c.lastExtra : "");
             if (bPost) request = "POST" + request.substr(3, request.size() - 5) + "Content-Length: 2\r\n\r\nhi";
             ASSERT_TRUE(TestSend(s, request));
             // Each answer is in before the next request goes, as a browser
@@ -177,7 +177,7 @@ TEST(RelayScenarioTest, WhatTheBrowserSeesWhenTheUpstreamEndsItsConnections)
         if (!c.bCloses) {
             // Still open: one more request on it is answered.
             const std::string more = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n/more";
-            ASSERT_TRUE(TestSend(s, GetRequest(upstream.Port(), "/more")));
+            ASSERT_TRUE(TestSend(s, NamedGetRequest(upstream.Port(), "/more")));
             EXPECT_EQ(TestRecvCount(s, more.size()), more);
         }
         SockClose(s);

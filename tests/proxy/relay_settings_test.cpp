@@ -89,7 +89,7 @@ std::string RecvUntilClose(SOCKET_HANDLE s)
     return got + "<still open>";
 }
 
-enum EChange { MOVE_TO_B, RESTART_SAME, FILTER_ON };
+enum EChange { MOVE_TO_B, RESTART_SAME, FILTER_ON, SWITCH_OFF };
 
 struct CSwitchRow {
     const char* pszName;
@@ -109,6 +109,8 @@ TEST(RelaySettingsTest, KeptAliveConnectionReachesNothingTheUserLeft)
         {"direct to upstream B", true, MOVE_TO_B, false, false},
         {"restart with the same upstream and account", false, RESTART_SAME, false, true},
         {"a filter switch turned on", false, FILTER_ON, false, false},
+        {"switched off between answers", false, SWITCH_OFF, false, false},
+        {"switched off with an answer in flight", false, SWITCH_OFF, true, false},
     };
     for (const CSwitchRow& row : rows) {
         SCOPED_TRACE(row.pszName);
@@ -120,7 +122,7 @@ TEST(RelaySettingsTest, KeptAliveConnectionReachesNothingTheUserLeft)
         SOCKET_HANDLE s = TestConnect(nPort);
         ASSERT_NE(s, NO_SOCKET);
         const std::string first = row.bHeld ? "/held" : "/one";
-        ASSERT_TRUE(TestSend(s, GetRequest(a.Port(), first)));
+        ASSERT_TRUE(TestSend(s, NamedGetRequest(a.Port(), first)));
         if (!row.bHeld) {
             ASSERT_EQ(TestRecvCount(s, CKeptAliveUpstream::Answer(first).size()), CKeptAliveUpstream::Answer(first));
         }
@@ -134,28 +136,29 @@ TEST(RelaySettingsTest, KeptAliveConnectionReachesNothingTheUserLeft)
             ASSERT_TRUE(proxy.Start(nPort, 1, "127.0.0.1", a.Port(), "alice", "pw"));
         }
         if (row.change == FILTER_ON) SetFilterSwitches(0, 1);
+        if (row.change == SWITCH_OFF) proxy.Stop();
         if (row.bHeld) {
             // An answer whose head is still to come can say that the
             // connection ends with it.
             a.Release();
             EXPECT_EQ(RecvUntilClose(s), CKeptAliveUpstream::Answer(first, "Connection: close\r\n"));
         } else if (row.bSecondCarried) {
-            ASSERT_TRUE(TestSend(s, GetRequest(a.Port(), "/two")));
+            ASSERT_TRUE(TestSend(s, NamedGetRequest(a.Port(), "/two")));
             EXPECT_EQ(TestRecvCount(s, CKeptAliveUpstream::Answer("/two").size()), CKeptAliveUpstream::Answer("/two"));
-        } else if (row.change == MOVE_TO_B) {
+        } else if (row.change == MOVE_TO_B || row.change == SWITCH_OFF) {
             // Idle between answers, the connection ends with the switch,
             // before the browser asks again.
             EXPECT_EQ(RecvUntilClose(s), "");
         } else {
             // Nothing comes back, and the browser asks again on a new one.
-            TestSend(s, GetRequest(a.Port(), "/two"));
+            TestSend(s, NamedGetRequest(a.Port(), "/two"));
             EXPECT_EQ(RecvUntilClose(s), "");
         }
         SockClose(s);
         EXPECT_EQ(a.Heads().size(), row.bSecondCarried ? 2u : 1u);
         if (row.change == MOVE_TO_B) {
             const std::string answer =
-                FetchThroughProxy(nPort, GetRequest(a.Port(), "/three", "Connection: close\r\n"));
+                FetchThroughProxy(nPort, NamedGetRequest(a.Port(), "/three", "Connection: close\r\n"));
             EXPECT_EQ(answer, CKeptAliveUpstream::Answer("/three", "Connection: close\r\n"));
             ASSERT_EQ(b.Heads().size(), 1u);
             EXPECT_NE(b.Heads()[0].find("Proxy-Authorization: Basic "), std::string::npos);
@@ -178,7 +181,7 @@ TEST(RelaySettingsTest, OversizedHeadWithFilterOnEndsTheConnection)
     ASSERT_TRUE(proxy.Start(0, 1, "127.0.0.1", upstream.Port(), "", ""));
     SOCKET_HANDLE s = TestConnect(proxy.GetLocalPort());
     ASSERT_NE(s, NO_SOCKET);
-    ASSERT_TRUE(TestSend(s, GetRequest(upstream.Port(), "/small")));
+    ASSERT_TRUE(TestSend(s, NamedGetRequest(upstream.Port(), "/small")));
     std::string rest; // the body, up to its last chunk
     const std::string first = TestRecvHead(s, &rest);
     EXPECT_NE(first.find("Transfer-Encoding: chunked"), std::string::npos) << first;
@@ -189,8 +192,8 @@ TEST(RelaySettingsTest, OversizedHeadWithFilterOnEndsTheConnection)
     }
     EXPECT_NE(rest.find("<noscript>"), std::string::npos) << rest;
 
-    const std::string big = GetRequest(upstream.Port(), "/big", "Cookie: " + std::string(70 * 1024, 'c') + "\r\n");
-    ASSERT_TRUE(TestSend(s, big + GetRequest(upstream.Port(), "/after")));
+    const std::string big = NamedGetRequest(upstream.Port(), "/big", "Cookie: " + std::string(70 * 1024, 'c') + "\r\n");
+    ASSERT_TRUE(TestSend(s, big + NamedGetRequest(upstream.Port(), "/after")));
     EXPECT_EQ(RecvUntilClose(s), "");
     SockClose(s);
     SetFilterSwitches(0, 0);
@@ -217,7 +220,7 @@ TEST(RelaySettingsTest, SilentUpstreamCountsAsFailure)
     for (const auto& step : steps) {
         SCOPED_TRACE(step.pszPath);
         SOCKET_HANDLE s = TestConnect(proxy.GetLocalPort());
-        ASSERT_TRUE(TestSend(s, GetRequest(upstream.Port(), step.pszPath, "Connection: close\r\n")));
+        ASSERT_TRUE(TestSend(s, NamedGetRequest(upstream.Port(), step.pszPath, "Connection: close\r\n")));
         const std::string answer = RecvUntilClose(s);
         SockClose(s);
         EXPECT_EQ(answer.empty(), std::string(step.pszPath) == "/silent");

@@ -221,3 +221,41 @@ TEST_F(RequestTrackerTest, TheBrowsersLastRequestFinishesTheConnectionOnceItHasG
     EXPECT_FALSE(tracker.IsFinished());
     EXPECT_TRUE(tracker.IsPassingThrough());
 }
+
+// Through SOCKS a later head naming another server is held for a connection
+// of its own; one whose port is outside the TCP range names no server and
+// stops the connection instead, as a first head with it is refused.
+TEST_F(RequestTrackerTest, ThroughSocksALaterPortOutsideTheTcpRangeReachesNobody)
+{
+    const struct {
+        const char* pszHostPort;
+        int nHeldPort; // 0: stopped
+    } cases[] = {
+        {"b.test:65616", 0},     {"b.test:0", 0}, {"b.test:-80", 0}, {"b.test:4294967376", 0},
+        {"b.test:65535", 65535}, {"b.test:1", 1}, {"b.test", 80},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszHostPort);
+        CResponseFramer framer;
+        CRequestTracker tracker;
+        CRequestHead first;
+        ParseRequestHead("GET http://a.test/ HTTP/1.1\r\nHost: a.test\r\n\r\n", first);
+        tracker.SendToOrigin(first.m_strHost, first.m_nPort);
+        tracker.FollowServers();
+        tracker.AfterFirstHead(first, framer);
+        const std::string next =
+            std::string("GET http://") + c.pszHostPort + "/b HTTP/1.1\r\nHost: " + c.pszHostPort + "\r\n\r\n";
+        std::string out;
+        tracker.Feed(next.data(), static_cast<int>(next.size()), out, framer);
+        EXPECT_EQ(out, "");
+        EXPECT_EQ(tracker.IsStopped(), c.nHeldPort == 0);
+        ASSERT_EQ(tracker.IsHolding(), c.nHeldPort != 0);
+        if (c.nHeldPort == 0) continue;
+        CString strHost;
+        int nPort = 0;
+        std::string held;
+        tracker.TakeHeld(strHost, nPort, held);
+        EXPECT_EQ(nPort, c.nHeldPort);
+        EXPECT_EQ(held, next);
+    }
+}

@@ -141,6 +141,7 @@ TEST_F(PeerTest, SocksEntriesAreTestedAndGradedThroughMicrosocksWithAndWithoutAn
         EXPECT_EQ(TestProxyEntry(c.entry.c_str(), sampleUrl.c_str(), report) != FALSE, c.bAvailable);
         EXPECT_GE(report.nConnectMs, 1) << "reachable either way";
         EXPECT_NE(report.strText.Find(c.pszSaid), -1) << report.strText.GetString();
+        EXPECT_EQ(report.strText.Find(":wrong@"), -1) << "never the password";
         EXPECT_EQ(report.dKBPerSec > 0.0, c.bAvailable);
         EXPECT_EQ(CountLines(VendorLog(), direct), nBefore + (c.bAvailable ? 1 : 0));
     }

@@ -174,3 +174,24 @@ TEST(ProxyTesterTest, TheProxySessionSendsLoopbackTargetsThroughTheProxyToo)
     ASSERT_NE(info->lpszProxyBypass, nullptr);
     EXPECT_STREQ(reinterpret_cast<const char*>(info->lpszProxyBypass), "<-loopback>");
 }
+
+TEST(ProxyTesterTest, AnHttpProxyThatWantsAnAccountGetsOneAndItsRefusalShowsNoPassword)
+{
+    CLoopbackHttpServer proxy;
+    proxy.SetAnswer(SPEED_SAMPLE_PATH, 407, "Proxy Authentication Required");
+    const std::string address = "127.0.0.1:" + std::to_string(proxy.Port());
+    CProxyTestReport report;
+    EXPECT_FALSE(TestProxyEntry(("carol:S3cret@" + address).c_str(), DeadSampleUrl().c_str(), report));
+    EXPECT_EQ(report.strText.str(),
+              "Proxy Server carol:\x95\x95\x95@" + address + " answers, but the proxy refused the account");
+    EXPECT_EQ(report.strCaption, "Error");
+    EXPECT_GE(report.nConnectMs, 1);
+    ASSERT_EQ(proxy.Requests().size(), 1u);
+    EXPECT_NE(proxy.Requests()[0].find("\r\nProxy-Authorization: Basic Y2Fyb2w6UzNjcmV0\r\n"), std::string::npos)
+        << proxy.Requests()[0];
+
+    EXPECT_FALSE(TestProxyEntry(address.c_str(), DeadSampleUrl().c_str(), report));
+    EXPECT_EQ(report.strText.str(), "Proxy Server " + address + " answers, but the proxy wants an account");
+    ASSERT_EQ(proxy.Requests().size(), 2u);
+    EXPECT_EQ(proxy.Requests()[1].find("Proxy-Authorization"), std::string::npos) << proxy.Requests()[1];
+}

@@ -1,8 +1,9 @@
 // A small program that links the settings objects the way the application
 // does, so their static initialisation (each setting read) runs at its start.
 // It prints every setting as Name=value; "set Name Value" arguments are
-// applied with Set first, and "register" makes the start-up's registration
-// of the start with Windows.
+// applied with Set first, "register" makes the start-up's registration
+// of the start with Windows, and "bypass" its look at the bypass list.
+#include "settings/proxy_bypass_setting.h"
 #include "settings/run_at_startup_setting.h"
 #include "settings/settings_store.h"
 
@@ -65,8 +66,13 @@ int main(int argc, char** argv)
             i += 1;
             continue;
         }
+        if (std::strcmp(argv[i], "bypass") == 0) {
+            ReplaceEarlierDefaultBypass();
+            i += 1;
+            continue;
+        }
         if (i + 2 >= argc || std::strcmp(argv[i], "set") != 0 || !Apply(argv[i + 1], argv[i + 2])) {
-            std::fprintf(stderr, "usage: settings_probe [set Name Value | register]...\n");
+            std::fprintf(stderr, "usage: settings_probe [set Name Value | register | bypass]...\n");
             return 2;
         }
         i += 3;

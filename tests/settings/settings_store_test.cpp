@@ -2,7 +2,6 @@
 // machine without Software\Cloakwall, stored values read, the key created
 // by the first writing Set, a first save that equals the cache still
 // stored, and the start with Windows registered only when start-up asks.
-#include "browser/proxy_bypass.h"
 #include "settings/probe_process.h"
 #include "support/raw_registry.h"
 
@@ -37,7 +36,7 @@ TEST_F(SettingsStore, FreshMachineHasEveryDefaultAndNoKey)
         {"ClearCookies", "1"},  {"DeleteAddresses", "1"},
         {"DeleteHistory", "1"}, {"Minimize", "0"},
         {"RunFirst", "0"},      {"UpdateServer", "cloakwall-update.invalid"},
-        {"JudgeUrl", ""},       {"ProxyBypass", CLOAKWALL_DEFAULT_PROXY_BYPASS},
+        {"JudgeUrl", ""},       {"ProxyBypass", "<local>;localhost;127.0.0.1;[::1]"},
     };
     EXPECT_EQ(expected, r.values);
     // Reading every setting created nothing.
@@ -133,6 +132,41 @@ TEST_F(SettingsStore, StartUpWithoutAppFullPathLeavesTheRunEntry)
     RunProbe("register");
     EXPECT_EQ("C:\\Elsewhere\\cloakwall.exe",
               rawreg::StoredText(rawreg::Get(HKEY_LOCAL_MACHINE, kRunKey, "Cloakwall")));
+}
+
+// The bypass list of earlier versions held patterns a page could abuse:
+// start-up replaces it while it is that default, and keeps any list the
+// user edited.
+TEST_F(SettingsStore, StartUpReplacesOnlyTheEarlierDefaultBypass)
+{
+    const std::string earlier = "<local>;localhost;127.*;10.*;172.16.*;172.17.*;172.18.*;172.19.*;172.20.*;172.21.*;"
+                                "172.22.*;172.23.*;172.24.*;172.25.*;172.26.*;172.27.*;172.28.*;172.29.*;172.30.*;"
+                                "172.31.*;192.168.*;169.254.*;[::1]";
+    const std::string today = "<local>;localhost;127.0.0.1;[::1]";
+    const struct {
+        const char* pszName;
+        bool bStored;
+        std::string stored;
+        std::string after; // in the registry and as the program reads it
+    } cases[] = {
+        {"the earlier default", true, earlier, today},
+        {"edited by the user", true, earlier + ";*.corp.example", earlier + ";*.corp.example"},
+        {"emptied by the user", true, "", ""},
+        {"today's default", true, today, today},
+        {"never stored", false, "", today},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        rawreg::ForgetCloakwallInstall();
+        if (c.bStored) rawreg::PutText(HKEY_LOCAL_MACHINE, kSettingsKey, "ProxyBypass", c.stored);
+        EXPECT_EQ(c.after, RunProbe("bypass").values["ProxyBypass"]);
+        const rawreg::Value v = rawreg::Get(HKEY_LOCAL_MACHINE, kSettingsKey, "ProxyBypass");
+        // Nothing is written where nothing was stored.
+        EXPECT_EQ(c.bStored, v.exists);
+        if (c.bStored) {
+            EXPECT_EQ(c.after, rawreg::StoredText(v));
+        }
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "dialog_fixture.h"
 
 #include "support/loopback_tcp.h"
+#include "support/raw_credentials.h"
 
 namespace uitest {
 
@@ -60,6 +61,7 @@ void DialogTest::SetUp()
     // A Tor on the machine running the tests must not add an entry to every
     // list; the tests of the Tor entry name their own port.
     m_torPorts = SetTorProbePorts({});
+    rawcred::DeleteProgramsOwn();
 }
 
 void DialogTest::TearDown()
@@ -73,6 +75,7 @@ void DialogTest::TearDown()
     DeleteFileA(MyProxiesFile().c_str());
     RemoveDirectoryA(m_strFolder.c_str());
     rawreg::ForgetCloakwallInstall();
+    rawcred::DeleteProgramsOwn();
     SetTorProbePorts(m_torPorts);
 }
 

@@ -73,7 +73,9 @@ inline std::string BrowserProxyServer()
 }
 
 // Sends one proxy request to 127.0.0.1:8080 and returns the answer's first
-// line (empty when nothing listens or nothing came back).
+// line (empty when nothing listens or nothing came back). Tests name a host
+// nobody resolves (".invalid"): only an upstream can answer for it, where an
+// address in the user's own network would be reached by the proxy itself.
 std::string RequestThroughLocalProxy(const std::string& url);
 
 // The shown window of this thread whose caption is pszCaption (a modal

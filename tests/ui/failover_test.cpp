@@ -40,13 +40,13 @@ protected:
         ASSERT_TRUE(dlg.m_proxyServer.IsRunning());
         // On screen: the notices go to the status line, where a test reads them.
         dlg.OnConfiguration();
-        ASSERT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://127.0.0.1:9/page"));
+        ASSERT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://origin.invalid:9/page"));
     }
     // The browser's requests while the upstream refuses, enough to tell.
     void FailThreeRequests()
     {
         for (int i = 0; i < UPSTREAM_FAILURES_BEFORE_FAILOVER; ++i)
-            EXPECT_NE("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://127.0.0.1:9/page"));
+            EXPECT_NE("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://origin.invalid:9/page"));
     }
     std::string Status() const
     {
@@ -88,8 +88,8 @@ TEST_F(FailoverTest, WithEveryProxyRefusingNothingIsBlamedAndBrowsingComesBackWi
     ASSERT_TRUE(m_pA->IsListening());
     m_pA->SetAnswer("/page", 200, "page");
     auto t0 = GetTickCount();
-    EXPECT_TRUE(
-        PumpUntil([&] { return RequestThroughLocalProxy("http://127.0.0.1:9/page") == "HTTP/1.1 200 OK"; }, 10000));
+    EXPECT_TRUE(PumpUntil([&] { return RequestThroughLocalProxy("http://origin.invalid:9/page") == "HTTP/1.1 200 OK"; },
+                          10000));
     std::printf("browsing back %lu ms after the chosen proxy\n", static_cast<unsigned long>(GetTickCount() - t0));
     PumpFor(6000); // a round of the outage watch: it must find the chosen one and stop
     EXPECT_EQ(m_strA, StoredText("ProxyName"));
@@ -106,7 +106,7 @@ TEST_F(FailoverTest, TheChosenProxyRefusingWhileAnotherAnswersMovesThereAndAStal
     ASSERT_TRUE(PumpUntil([&] { return StoredText("ProxyName") == m_strB; }, 15000)) << Status();
     EXPECT_EQ(PROXY_GRADE_DEAD, StoredGrade(m_strA));
     EXPECT_EQ(0u, Status().find(m_strA + " refused 3 connections in a row.")) << Status();
-    EXPECT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://127.0.0.1:9/page"));
+    EXPECT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://origin.invalid:9/page"));
     EXPECT_GE(m_pB->CountRequests("/page"), 1);
 
     // A notice that belongs to the start on A arrives late, while B happens

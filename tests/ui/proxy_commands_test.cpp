@@ -160,12 +160,13 @@ TEST_F(ProxyCommandsTest, AddNewProxyTestsWhatWasTypedAndOnlyThat)
               Boxes());
     EXPECT_EQ(upstream.HostPort(), ComboEditText());
 
-    // Any form a list gives is accepted; the password is shown nowhere.
+    // Any form a list gives is accepted; the password is shown nowhere and
+    // stored apart.
     ForgetBoxes();
     const std::string account = "http://carol:pw77@" + upstream.HostPort() + " mine";
-    const std::string shown = "http://carol:\x95\x95\x95@" + upstream.HostPort() + " mine";
+    const std::string shown = "http://carol@" + upstream.HostPort() + " mine";
     AddNewProxy(account);
-    EXPECT_EQ(account, StoredText("TMPProxy"));
+    EXPECT_EQ(shown, StoredText("TMPProxy"));
     ASSERT_EQ(2u, Boxes().size());
     EXPECT_TRUE(std::regex_match(Boxes()[1].substr(1), AvailableText(shown))) << Boxes()[1];
     EXPECT_EQ(shown, ComboEditText());

@@ -150,7 +150,7 @@ TEST_F(DialogTest, StoredProxyIsAppliedWithoutAListFileAndTheControlsShowWhatIsI
     EXPECT_TRUE(ComboItems().empty());
     EXPECT_EQ(upstream.HostPort(), ComboEditText());
     EXPECT_EQ(1u, BrowserProxyEnable());
-    EXPECT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://127.0.0.1:9/page"));
+    EXPECT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://origin.invalid:9/page"));
     EXPECT_EQ(1, upstream.CountRequests("/page"));
     EXPECT_EQ(1, CheckOf(IDC_USEPROXY));
     EXPECT_EQ(1, dlg.m_bEnabled);

@@ -118,7 +118,7 @@ TEST_F(DialogTest, EnterInTheProxyFieldSavesAndTheCheckComesFirst)
     EXPECT_FALSE(dlg.IsWindowVisible()) << "saved and hidden";
     EXPECT_EQ(upstream.HostPort(), StoredText("ProxyName"));
     EXPECT_EQ(1u, BrowserProxyEnable());
-    EXPECT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://127.0.0.1:9/page"));
+    EXPECT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://origin.invalid:9/page"));
     EXPECT_EQ(1, upstream.Accepted() - upstream.CountRequests("/page")) << "the reachability check's connection";
 }
 
@@ -134,7 +134,7 @@ TEST_F(DialogTest, SaveWithAReachableProxyForwardsThroughItAndStoresItOnce)
 
     EXPECT_TRUE(Boxes().empty()) << Boxes()[0];
     EXPECT_EQ(1u, BrowserProxyEnable());
-    EXPECT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://127.0.0.1:9/page"));
+    EXPECT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://origin.invalid:9/page"));
     EXPECT_EQ(1, upstream.CountRequests("/page"));
     EXPECT_EQ(1u, StoredDword("UseProxy"));
     EXPECT_EQ(upstream.HostPort(), StoredText("ProxyName"));
@@ -149,7 +149,7 @@ TEST_F(DialogTest, SaveWithAReachableProxyForwardsThroughItAndStoresItOnce)
     Click(IDOK);
     EXPECT_EQ(7u, StoredDword("UseProxy"));
     EXPECT_EQ("sentinel", StoredText("ProxyName"));
-    EXPECT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://127.0.0.1:9/page"));
+    EXPECT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://origin.invalid:9/page"));
     EXPECT_EQ(2, upstream.CountRequests("/page"));
 
     // A new proxy that does not answer leaves the old one in force, and the
@@ -159,14 +159,14 @@ TEST_F(DialogTest, SaveWithAReachableProxyForwardsThroughItAndStoresItOnce)
     Click(IDOK);
     EXPECT_EQ(1, CheckOf(IDC_USEPROXY));
     EXPECT_TRUE(TrayCheckMark(dlg));
-    EXPECT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://127.0.0.1:9/page"));
+    EXPECT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://origin.invalid:9/page"));
 
     // Cleared check box: browser direct, local proxy gone, UseProxy 0.
     dlg.OnConfiguration();
     SetCheck(dlg, IDC_USEPROXY, 0);
     Click(IDOK);
     EXPECT_EQ(0u, BrowserProxyEnable());
-    EXPECT_EQ("", RequestThroughLocalProxy("http://127.0.0.1:9/page"));
+    EXPECT_EQ("", RequestThroughLocalProxy("http://origin.invalid:9/page"));
     EXPECT_EQ(0u, StoredDword("UseProxy"));
     EXPECT_EQ(0, dlg.m_bEnabled);
     EXPECT_FALSE(TrayCheckMark(dlg));
@@ -205,7 +205,7 @@ TEST_F(DialogTest, TrayCommandSwitchesOnAndOffWithItsCheckMark)
     EXPECT_EQ(1, CheckOf(IDC_USEPROXY));
     EXPECT_EQ(1u, BrowserProxyEnable());
     EXPECT_EQ(1u, StoredDword("UseProxy"));
-    EXPECT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://127.0.0.1:9/page"));
+    EXPECT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://origin.invalid:9/page"));
 
     Command(ID_TOGGLE_ANONYMOUS);
     EXPECT_FALSE(TrayCheckMark(dlg));

@@ -27,6 +27,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int hidden = address.strPassword.GetLength();
     CHECK(shown.GetLength() == static_cast<int>(std::string(line.c_str()).size()) - hidden + (hidden ? 3 : 0));
 
+    // What is written to disk reads as the same proxy and user, without
+    // the password.
+    if (hidden) {
+        CProxyAddress stored;
+        CHECK(ParseProxyAddress(ProxyEntryWithoutPassword(line.c_str()), stored));
+        CHECK(ProxyAddressKey(stored) == ProxyAddressKey(address));
+        CHECK(stored.strUser == address.strUser && stored.strPassword.IsEmpty());
+    }
+
     // The address written back in URL form reads as the same proxy.
     const bool v6 = address.strHost.Find(':') >= 0;
     CString url;
