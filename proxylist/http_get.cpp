@@ -2,6 +2,7 @@
 #include "http_get.h"
 
 #include "framework/core/socket_api.h"
+#include "upstream_fetch.h"
 
 #include <atomic>
 
@@ -83,8 +84,10 @@ BOOL CHttpGet::Send(LPCTSTR pszUrl, LPCTSTR pszProxy, LPCTSTR pszVersion)
     // Lists are published on https:// sites as often as on http:// ones.
     const DWORD dwSecure = dwService == AFX_INET_SERVICE_HTTPS ? INTERNET_FLAG_SECURE : 0;
 
+    // Through a proxy the request looks like the browser's own, whose pages
+    // the proxy carries; a direct download keeps the program's name.
     if (pszProxy)
-        m_pSession.reset(new CInternetSession(nullptr, 1, INTERNET_OPEN_TYPE_PROXY, pszProxy, kNoBypass, 0));
+        m_pSession.reset(new CInternetSession(BROWSER_USER_AGENT, 1, INTERNET_OPEN_TYPE_PROXY, pszProxy, kNoBypass, 0));
     else
         m_pSession.reset(new CInternetSession(nullptr, 1, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
     // Set on the session first: Windows hands them down to its connections.
@@ -93,9 +96,12 @@ BOOL CHttpGet::Send(LPCTSTR pszUrl, LPCTSTR pszProxy, LPCTSTR pszVersion)
     CHttpTimeouts limits = GetHttpTimeouts();
     if (m_dwTimeout) limits.dwConnectMs = limits.dwReceiveMs = m_dwTimeout;
     if (m_pDeadline) {
-        // WinINet's own lookup of the server has no bound at all.
+        // WinINet's own lookup of the server has no bound at all. Through a
+        // proxy the server's name is the proxy's business: looking it up
+        // here would tell this network's resolver where the user goes, and
+        // the limits below bound the request all the same.
         DWORD dwAddr = 0;
-        if (!ResolveIPv4Within(strServer, &dwAddr, *m_pDeadline)) {
+        if (!pszProxy && !ResolveIPv4Within(strServer, &dwAddr, *m_pDeadline)) {
             CheckDeadline();
             AfxThrowInternetException(0, ERROR_INTERNET_NAME_NOT_RESOLVED);
         }
@@ -115,8 +121,6 @@ BOOL CHttpGet::Send(LPCTSTR pszUrl, LPCTSTR pszProxy, LPCTSTR pszVersion)
     SetTimeouts(*m_pFile, limits);
     m_limits = limits;
     m_pFile->AddRequestHeaders(kCloseHeaders, HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
-    if (pszProxy && !m_strProxyAuthLine.IsEmpty())
-        m_pFile->AddRequestHeaders(m_strProxyAuthLine, HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
     m_pFile->SendRequest();
     CheckDeadline();
     return TRUE;

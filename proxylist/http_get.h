@@ -31,16 +31,12 @@ public:
 
     // Sends "GET" for an http:// or https:// URL, to the port the URL names
     // (80 or 443 when it names none). pszProxy NULL goes direct, else through that "host:port"
-    // proxy. FALSE for any other URL; throws
+    // proxy, with a browser's User-Agent. FALSE for any other URL; throws
     // CInternetException when the request cannot be sent or a time limit
     // of GetHttpTimeouts passes.
     // pszVersion names the request's HTTP version ("HTTP/1.0"); NULL is
     // WinINet's own, HTTP/1.1.
     BOOL Send(LPCTSTR pszUrl, LPCTSTR pszProxy, LPCTSTR pszVersion = nullptr);
-
-    // A whole "Proxy-Authorization" line (CR LF ended) the next Send gives
-    // the proxy it goes through; empty: none.
-    void SetProxyAuthLine(const CString& strLine) { m_strProxyAuthLine = strLine; }
 
     // Bounds the connect, the send and each receive of the next Send and of
     // the reads after it to dwMilliseconds; 0 (the default) leaves WinINet's
@@ -49,8 +45,9 @@ public:
     void SetTimeout(DWORD dwMilliseconds) { m_dwTimeout = dwMilliseconds; }
 
     // Bounds the whole request by a job's deadline (the caller keeps it):
-    // the server's name is looked up within it before WinINet asks for it
-    // again (and finds it in the system's cache), every limit above is cut
+    // going direct, the server's name is looked up within it before WinINet
+    // asks for it again (and finds it in the system's cache); through a
+    // proxy it is never looked up here. Every limit above is cut
     // to the time left, and Send and ReadWithin throw a time-out once it
     // has passed or the job was cancelled.
     void SetDeadline(const CNetDeadline* pDeadline) { m_pDeadline = pDeadline; }
@@ -71,7 +68,6 @@ private:
     void CheckDeadline() const;
 
     DWORD m_dwTimeout = 0;
-    CString m_strProxyAuthLine;
     const CNetDeadline* m_pDeadline = nullptr;
     CHttpTimeouts m_limits; // the limits the request's handles have now
     std::unique_ptr<CInternetSession> m_pSession;

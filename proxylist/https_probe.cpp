@@ -19,7 +19,7 @@ const int kPollMs = 100;
 
 } // namespace
 
-BOOL FindHttpsJudge(LPCTSTR pszJudgeUrls, CJudgeBaseline& rJudge)
+BOOL FindHttpsJudge(LPCTSTR pszJudgeUrls, CJudgeTarget& rJudge)
 {
     for (const CString& strUrl : SplitJudgeUrls(pszJudgeUrls)) {
         if (strUrl.Left(8).CompareNoCase("https://") != 0) continue;
@@ -27,7 +27,7 @@ BOOL FindHttpsJudge(LPCTSTR pszJudgeUrls, CJudgeBaseline& rJudge)
         CString strHost, strHostPort, strPath;
         WORD nPort = 0;
         if (!SplitHttpUrl("http://" + strUrl.Mid(8), strHost, nPort, strHostPort, strPath)) continue;
-        rJudge = CJudgeBaseline();
+        rJudge = CJudgeTarget();
         rJudge.strHost = strHost;
         rJudge.strHostPort = strHostPort;
         rJudge.strPath = strPath;
@@ -42,13 +42,13 @@ CHttpsProbe::~CHttpsProbe()
     if (m_socket != NO_SOCKET) SockClose(m_socket);
 }
 
-void CHttpsProbe::Connect(const CUpstreamConfig& upstream, DWORD dwAddr, const CJudgeBaseline& judge,
+void CHttpsProbe::Connect(const CUpstreamConfig& upstream, DWORD dwAddr, const CJudgeTarget& judge,
                           const CString& strMarker)
 {
     m_strHost = judge.strHost;
     m_strMarker = strMarker;
     // Inside the tunnel the judge is the server itself: the path form.
-    m_strRequest = BuildJudgeRequest(judge, strMarker, FALSE);
+    m_strRequest = BuildJudgeRequest(judge, CUpstreamConfig(), strMarker);
     m_strPending.clear();
     m_nSent = 0;
     if (upstream.IsSocks()) {
@@ -245,7 +245,7 @@ EHttpsOutcome CHttpsProbe::Outcome() const
     return m_bAnswered ? HTTPS_CARRIED : HTTPS_NONE;
 }
 
-void CHttpsProbe::Finish(const CJudgeBaseline& baseline, CProxyGradeReport& rReport)
+void CHttpsProbe::Finish(CProxyGradeReport& rReport)
 {
     if (m_socket != NO_SOCKET) {
         SockClose(m_socket);
@@ -259,8 +259,7 @@ void CHttpsProbe::Finish(const CJudgeBaseline& baseline, CProxyGradeReport& rRep
     // judge saw of the request still tells whether the proxy gave the user
     // away on the way there (its own address, a header it could not add).
     CString strGiveaways;
-    EProxyGrade eGrade =
-        GradeProxiedAnswer(baseline.answer, m_answer.Status(), m_answer.Body(), m_strMarker, strGiveaways);
+    EProxyGrade eGrade = GradeProxiedAnswer(m_answer.Status(), m_answer.Body(), m_strMarker, strGiveaways);
     if (eGrade >= PROXY_GRADE_TRANSPARENT && eGrade < rReport.eGrade) {
         rReport.eGrade = eGrade;
         rReport.strGiveaways = strGiveaways;
@@ -271,7 +270,7 @@ namespace {
 
 // Runs the probe to its end within the policy's bound, waiting on its one
 // socket. FALSE when the job ran out first: that says nothing of the proxy.
-BOOL RunProbe(CHttpsProbe& probe, const CUpstreamConfig& upstream, const CJudgeBaseline& judge,
+BOOL RunProbe(CHttpsProbe& probe, const CUpstreamConfig& upstream, const CJudgeTarget& judge,
               const CJobDialPolicy& policy)
 {
     DWORD dwAddr = 0;
@@ -292,16 +291,16 @@ BOOL RunProbe(CHttpsProbe& probe, const CUpstreamConfig& upstream, const CJudgeB
 
 } // namespace
 
-void TestHttpsThroughProxy(const CUpstreamConfig& upstream, const CJudgeBaseline& judge, const CJudgeBaseline& baseline,
-                           const CJobDialPolicy& policy, CProxyGradeReport& rReport)
+void TestHttpsThroughProxy(const CUpstreamConfig& upstream, const CJudgeTarget& judge, const CJobDialPolicy& policy,
+                           CProxyGradeReport& rReport)
 {
     CHttpsProbe probe;
-    if (RunProbe(probe, upstream, judge, policy)) probe.Finish(baseline, rReport);
+    if (RunProbe(probe, upstream, judge, policy)) probe.Finish(rReport);
 }
 
 EHttpsOutcome TestEntryHttps(LPCTSTR pszEntry, LPCTSTR pszJudgeUrls, const CNetDeadline& deadline, DWORD dwLimitMs)
 {
-    CJudgeBaseline judge;
+    CJudgeTarget judge;
     if (!FindHttpsJudge(pszJudgeUrls, judge)) return HTTPS_UNTESTED;
     CUpstreamConfig upstream;
     UpstreamFromEntry(pszEntry, upstream);

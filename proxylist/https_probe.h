@@ -22,7 +22,7 @@
 // The first https:// URL of a judge list (blank separated) in rJudge's
 // strHost, nPort (443 when the URL names none), strHostPort and strPath;
 // FALSE when the list has none: HTTPS then stays untested.
-BOOL FindHttpsJudge(LPCTSTR pszJudgeUrls, CJudgeBaseline& rJudge);
+BOOL FindHttpsJudge(LPCTSTR pszJudgeUrls, CJudgeTarget& rJudge);
 
 class CHttpsProbe {
 public:
@@ -43,7 +43,7 @@ public:
 
     // Starts the connect to the proxy (upstream, at dwAddr, network order)
     // for a tunnel to judge, whose request carries strMarker.
-    void Connect(const CUpstreamConfig& upstream, DWORD dwAddr, const CJudgeBaseline& judge, const CString& strMarker);
+    void Connect(const CUpstreamConfig& upstream, DWORD dwAddr, const CJudgeTarget& judge, const CString& strMarker);
 
     BOOL IsDone() const { return m_eStep == STEP_DONE; }
     // The socket to wait on and what for (SOCK_WANT_ bits); NO_SOCKET and 0
@@ -62,10 +62,10 @@ public:
     // once a verified session brought a whole answer; tampered when the
     // certificate did not verify; no HTTPS for a refused, broken or
     // unfinished tunnel. The answer is graded as the plain one
-    // (GradeProxiedAnswer against baseline); a grade worse than the plain
-    // one's is the entry's. Leaves rReport alone when the plain request
+    // (GradeProxiedAnswer); a grade worse than the plain one's is the
+    // entry's. Leaves rReport alone when the plain request
     // found no working proxy.
-    void Finish(const CJudgeBaseline& baseline, CProxyGradeReport& rReport);
+    void Finish(CProxyGradeReport& rReport);
 
 private:
     void Fail() { m_eStep = STEP_DONE; }
@@ -95,8 +95,8 @@ private:
 // The blocking test of one entry: the tunnel through upstream to judge
 // within policy's bound, its outcome and grade put in rReport as Finish
 // does. The proxy's own name is looked up through the policy.
-void TestHttpsThroughProxy(const CUpstreamConfig& upstream, const CJudgeBaseline& judge, const CJudgeBaseline& baseline,
-                           const CJobDialPolicy& policy, CProxyGradeReport& rReport);
+void TestHttpsThroughProxy(const CUpstreamConfig& upstream, const CJudgeTarget& judge, const CJobDialPolicy& policy,
+                           CProxyGradeReport& rReport);
 
 // The tunnel alone, for a look at an entry ("host:port", "socks5://...")
 // that needs no grade: whether it carries HTTPS to the first https:// judge

@@ -1,71 +1,72 @@
-// Asking the judge: once straight, to learn what the user's own requests
-// look like on arrival, then through each proxy with a random marker. Plain
-// HTTP/1.0 over the upstream dialer (an HTTP or SOCKS proxy, as the entry
-// says), every wait bounded by the job's deadline and cancel flag and by a
-// limit for the one proxy.
+// Asking the judge through each proxy with a random marker, and never
+// otherwise: a judge is a third party, and a request from the user's own
+// address would let it link that address to every proxy the user tries.
+// Plain HTTP/1.0 over the upstream dialer (an HTTP or SOCKS proxy, as the
+// entry says), every wait bounded by the job's deadline and cancel flag and
+// by a limit for the one proxy. The judge's name goes to the proxy; it is
+// never looked up here.
 #pragma once
 
 #include "judge_answer.h"
 #include "net_deadline.h"
+#include "proxy/internal/upstream_config.h"
 #include "proxy_grade.h"
 
-// What the judge saw of a direct request; asked once per batch and shared
-// (read only) by every proxy's test.
-struct CJudgeBaseline {
-    BOOL bValid = FALSE; // eState is JUDGE_BASELINE_READY
-    EJudgeBaseline eState = JUDGE_BASELINE_NONE;
+#include <vector>
+
+// A judge, as its URL names it.
+struct CJudgeTarget {
     CString strHost;     // the judge's name, as its URL gives it
     CString strHostPort; // the judge as the Host header names it
     CString strPath;     // its path, query included
-    DWORD dwAddr = 0;    // the judge's address, network order
     WORD nPort = 0;
-    CJudgeAnswer answer;
-    // The whole judge list it came from: its https:// judge, when it has
-    // one, is asked through each proxy's tunnel (https_probe.h).
-    CString strJudgeUrls;
 };
 
-// Asks the judges of pszJudgeUrl (http:// URLs separated by blanks) directly,
-// in order, until one gives a ready baseline (see ReadJudgeBaseline); the
-// baseline names that judge. FALSE, with rBaseline.bValid FALSE, when none
-// does in time; rBaseline.eState is then JUDGE_BASELINE_BLIND when a judge
-// answered but did not show the user's address.
-BOOL AskJudgeDirect(LPCTSTR pszJudgeUrl, const CNetDeadline& deadline, CJudgeBaseline& rBaseline);
+// The judges of a list of http:// URLs separated by blanks, in order;
+// anything else in the list is skipped.
+std::vector<CJudgeTarget> ReadJudgeTargets(LPCTSTR pszJudgeUrls);
 
-// The request for the baseline's judge with a marker in its query: in the
-// path form for the judge itself, or in the absolute form a proxy expects.
-// Both carry the same headers, so the judge sees the same client headers.
-CString BuildJudgeRequest(const CJudgeBaseline& baseline, const CString& strMarker, BOOL bThroughProxy);
+// The request for the judge with a marker in its query, along the entry's
+// route: the absolute form with the account's Proxy-Authorization for an
+// HTTP proxy, the path form through SOCKS; a browser's User-Agent.
+CString BuildJudgeRequest(const CJudgeTarget& judge, const CUpstreamConfig& route, const CString& strMarker);
 
 // What testing one entry found.
 struct CProxyGradeReport {
     EProxyGrade eGrade = PROXY_GRADE_UNTESTED;
-    CString strGiveaways;     // see GradeJudgeAnswers
-    int nConnectMs = 0;       // the TCP connect to the proxy, at least 1; 0 when none
-    int nResponseMs = 0;      // from sending the request to the end of the answer
-    double dKBPerSec = 0;     // the answer's bytes over that time
-    BOOL bJudgeBlind = FALSE; // no grade: the judge did not show the user's address
+    CString strGiveaways; // see GradeJudgeAnswer
+    int nConnectMs = 0;   // the TCP connect to the proxy, at least 1; 0 when none
+    // From the start of the entry's own connect to the judge's first answer
+    // byte, at least 1; 0 when no answer came. The figure the list is
+    // sorted by and every window shows.
+    int nResponseMs = 0;
+    // KB/sec of the judge's answer, from the request to its last byte;
+    // SPEED_NOT_MEASURED (upstream_fetch.h) when it was too small to time.
+    double dKBPerSec = 0;
     EHttpsOutcome eHttps = HTTPS_UNTESTED;
-    // What a SOCKS proxy answered when it would not connect to the judge
-    // ("the proxy refused the account", "host unreachable"...); empty else.
+    // Why a proxy that answered would not carry the request: what a SOCKS
+    // proxy said ("host unreachable"...) or an account refused ("the proxy
+    // refused the account"); empty else.
     CString strFailure;
 };
 
-// Grades the proxy an entry ("host:port ...") names: one request for the
-// judge through it, with a fresh marker in the query. The entry gets at
-// most dwEntryLimitMs, and less when the job's deadline comes first. Dead:
-// unreachable, no answer in time, or an answer other than 200; a 200 page
-// that is not the judge's is tampering. Untested: the job was cancelled or over before an
-// answer came, or the baseline is not valid. TRUE when it got a grade
-// other than dead or untested.
-BOOL GradeProxy(LPCTSTR pszEntry, const CJudgeBaseline& baseline, const CNetDeadline& deadline, DWORD dwEntryLimitMs,
+// Grades the proxy an entry ("host:port ...", with an account or not)
+// names: one request for the judge through it, with a fresh marker in the
+// query. The entry gets at most dwEntryLimitMs, and less when the job's
+// deadline comes first. Dead: unreachable, no answer in time, or an answer
+// other than 200 (a 407 says the account was refused); a 200 page that is
+// not the judge's is tampering. Untested: the job was cancelled or over
+// before an answer came. TRUE when it got a grade other than dead or
+// untested.
+BOOL GradeProxy(LPCTSTR pszEntry, const CJudgeTarget& judge, const CNetDeadline& deadline, DWORD dwEntryLimitMs,
                 CProxyGradeReport& rReport);
 
-// The result box's test of one entry: the judge asked directly, then
-// through the proxy, both under the one deadline. FALSE with the report
-// untested when no judge gave a ready answer: the dialog then keeps its
-// other lines and, when bJudgeBlind, says JUDGE_BLIND_GRADE_TEXT.
-BOOL GradeOneProxy(LPCTSTR pszEntry, LPCTSTR pszJudgeUrl, const CNetDeadline& deadline, CProxyGradeReport& rReport);
+// The result box's grade of one entry: the judges of pszJudgeUrls asked
+// through the proxy in order, the next one only while the proxy answers
+// that it could not reach the one before (a status other than 200 and
+// 407), all under the one deadline; each ends a little before it, so that
+// silence comes out dead, not untested. FALSE when the list names no judge.
+BOOL GradeOneProxy(LPCTSTR pszEntry, LPCTSTR pszJudgeUrls, const CNetDeadline& deadline, CProxyGradeReport& rReport);
 
 // A marker nobody can guess: 16 hex digits.
 CString MakeJudgeMarker();

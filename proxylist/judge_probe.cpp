@@ -1,6 +1,8 @@
 // The steps of one proxy's test, each taken when its socket is ready.
 #include "judge_probe.h"
 
+#include "upstream_fetch.h"
+
 namespace {
 
 // One buffer for every probe: the batch runs them all on one thread.
@@ -81,7 +83,12 @@ void CJudgeProbe::OnReady(int nReady, double dNowMs)
         Flush();
         return;
     case STEP_HANDSHAKE:
-        if (nReady & SOCK_READY_WRITE) Flush();
+        // One of the two: a greeting still going out is not answered yet,
+        // and one whose send failed is over.
+        if (m_nSent < m_strPending.size()) {
+            if (nReady & SOCK_READY_WRITE) Flush();
+            return;
+        }
         if (nReady & SOCK_READY_READ) ReceiveGreeting(dNowMs);
         return;
     case STEP_SENDING:
@@ -131,6 +138,7 @@ void CJudgeProbe::ReceiveAnswer(double dNowMs)
     if (n == 0) {
         m_bAnswered = m_answer.IsCompleteAtClose();
     } else {
+        if (m_dFirstByteMs == 0) m_dFirstByteMs = dNowMs;
         if (!m_answer.Add(g_buffer, n)) return Fail();
         if (!m_answer.IsComplete()) return;
         m_bAnswered = TRUE;
@@ -139,7 +147,7 @@ void CJudgeProbe::ReceiveAnswer(double dNowMs)
     m_eStep = STEP_DONE;
 }
 
-void CJudgeProbe::Finish(const CJudgeBaseline& baseline, const CString& strMarker, CProxyGradeReport& rReport)
+void CJudgeProbe::Finish(const CUpstreamConfig& route, const CString& strMarker, CProxyGradeReport& rReport)
 {
     rReport = CProxyGradeReport();
     if (m_dConnectedMs > 0) rReport.nConnectMs = static_cast<int>(m_dConnectedMs - m_dStartMs) + 1;
@@ -153,8 +161,10 @@ void CJudgeProbe::Finish(const CJudgeBaseline& baseline, const CString& strMarke
         rReport.eGrade = PROXY_GRADE_DEAD;
         return;
     }
-    rReport.nResponseMs = static_cast<int>(m_dEndMs - m_dRequestMs) + 1;
-    rReport.dKBPerSec = m_answer.Bytes() / 1024.0 / (rReport.nResponseMs / 1000.0);
-    rReport.eGrade =
-        GradeProxiedAnswer(baseline.answer, m_answer.Status(), m_answer.Body(), strMarker, rReport.strGiveaways);
+    // Its own connect to the first byte: the time it waited for a place in
+    // the batch is not the proxy's.
+    rReport.nResponseMs = static_cast<int>(m_dFirstByteMs - m_dStartMs) + 1;
+    rReport.dKBPerSec = SpeedOfSample(m_answer.Bytes(), m_dEndMs - m_dRequestMs);
+    if (m_answer.Status() == 407) rReport.strFailure = AccountRefusalText(route);
+    rReport.eGrade = GradeProxiedAnswer(m_answer.Status(), m_answer.Body(), strMarker, rReport.strGiveaways);
 }

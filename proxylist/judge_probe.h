@@ -48,14 +48,16 @@ public:
     SOCKET_HANDLE Socket() const { return m_eStep == STEP_DONE ? NO_SOCKET : m_socket; }
     int Want() const;
 
-    // What the wait reported for Socket() (SOCK_READY_ bits); takes every
-    // step that can be taken without waiting again.
+    // What the wait reported for Socket() (SOCK_READY_ bits); takes the
+    // step it is ready for, and ends there: a step that failed, or moved on,
+    // waits for the next wait's word on the new state.
     void OnReady(int nReady, double dNowMs);
 
     // Fills rReport from what happened and closes the socket: graded when a
-    // whole answer came, else dead (with the SOCKS server's refusal in
-    // words). The caller decides untested itself.
-    void Finish(const CJudgeBaseline& baseline, const CString& strMarker, CProxyGradeReport& rReport);
+    // whole answer came, else dead (with the SOCKS server's refusal, or an
+    // HTTP proxy's 407 for route's account, in words). The caller decides
+    // untested itself.
+    void Finish(const CUpstreamConfig& route, const CString& strMarker, CProxyGradeReport& rReport);
 
 private:
     void Fail() { m_eStep = STEP_DONE; }
@@ -77,5 +79,6 @@ private:
     double m_dStartMs = 0;
     double m_dConnectedMs = 0;
     double m_dRequestMs = 0;
+    double m_dFirstByteMs = 0;
     double m_dEndMs = 0;
 };

@@ -1,7 +1,7 @@
-// The batch's thread: it asks the judge directly, then keeps up to its
-// number of entries in flight, each a probe whose socket joins one wait
-// with the waker (cancel, and the answers of name lookups), until every
-// entry is graded or the deadline passes.
+// The batch's thread: it keeps up to its number of entries in flight, each
+// a probe whose socket joins one wait with the waker (cancel, and the
+// answers of name lookups), until every entry is graded or the deadline
+// passes. The judge hears only from the proxies.
 #include "proxy_batch_test.h"
 
 #include "https_probe.h"
@@ -59,7 +59,7 @@ BOOL CProxyBatchTest::Start(const CStringList& entries, LPCTSTR pszJudgeUrl, DWO
     m_nDone = 0;
     m_nTotal = static_cast<int>(m_results.size());
     m_bFinished = false;
-    m_bJudgeAnswered = false;
+    m_bHasJudge = false;
     m_nWakePort = 0;
     m_hWndNotify = hWndNotify;
     m_nNotifyMsg = nMsg;
@@ -94,8 +94,10 @@ BOOL CProxyBatchTest::Wait(DWORD dwMilliseconds)
 
 void CProxyBatchTest::Run(CProxyBatchTest* pThis, int nParallel)
 {
-    if (AskJudgeDirect(pThis->m_strJudgeUrl, *pThis->m_pDeadline, pThis->m_baseline)) {
-        pThis->m_bJudgeAnswered = true;
+    std::vector<CJudgeTarget> judges = ReadJudgeTargets(pThis->m_strJudgeUrl);
+    if (!judges.empty()) {
+        pThis->m_judge = judges.front();
+        pThis->m_bHasJudge = true;
         pThis->TestAll(nParallel);
     }
     pThis->MarkFinished();
@@ -122,8 +124,8 @@ void CProxyBatchTest::TestAll(int nParallel)
     std::vector<size_t> slotOfItem;
     std::vector<CNameAnswer> answers;
     int nNext = 0;
-    CJudgeBaseline httpsJudge;
-    const BOOL bHttps = FindHttpsJudge(m_baseline.strJudgeUrls, httpsJudge);
+    CJudgeTarget httpsJudge;
+    const BOOL bHttps = FindHttpsJudge(m_strJudgeUrl, httpsJudge);
 
     // The entry's result: graded when its answer came, dead when it did not
     // in its own time, untested when the batch itself ran out first.
@@ -131,10 +133,10 @@ void CProxyBatchTest::TestAll(int nParallel)
         CSlot& slot = slots[nSlot];
         CProxyGradeReport& report = m_results[static_cast<size_t>(slot.nIndex)].report;
         if (slot.pProbe && !slot.bGraded)
-            slot.pProbe->Finish(m_baseline, slot.strMarker, report);
+            slot.pProbe->Finish(slot.upstream, slot.strMarker, report);
         else if (!slot.pProbe)
             report.eGrade = PROXY_GRADE_DEAD;
-        if (slot.pHttps) slot.pHttps->Finish(m_baseline, report);
+        if (slot.pHttps) slot.pHttps->Finish(report);
         if (report.eGrade == PROXY_GRADE_DEAD && m_pDeadline->IsOver()) report = CProxyGradeReport();
         ++m_nDone;
         std::swap(slots[nSlot], slots.back());
@@ -147,12 +149,12 @@ void CProxyBatchTest::TestAll(int nParallel)
         slot.strMarker = MakeJudgeMarker();
         slot.pProbe.reset(new CJudgeProbe);
         // Through SOCKS the judge is asked for by its name, as the browser's
-        // requests will be, and gets the request itself.
+        // requests will be, and gets the request itself; an HTTP proxy gets
+        // the name in the URL, with the account the local proxy would send.
         if (upstream.IsSocks())
-            slot.pProbe->UseSocks(upstream.eKind == UPSTREAM_SOCKS4A ? SOCKS_V4A : SOCKS_V5, m_baseline.strHost,
-                                  m_baseline.nPort, upstream.strProxyUser, upstream.strProxyPassword);
-        slot.pProbe->Connect(dwAddr, upstream.nUpstreamPort,
-                             BuildJudgeRequest(m_baseline, slot.strMarker, upstream.eKind == UPSTREAM_HTTP),
+            slot.pProbe->UseSocks(upstream.eKind == UPSTREAM_SOCKS4A ? SOCKS_V4A : SOCKS_V5, m_judge.strHost,
+                                  m_judge.nPort, upstream.strProxyUser, upstream.strProxyPassword);
+        slot.pProbe->Connect(dwAddr, upstream.nUpstreamPort, BuildJudgeRequest(m_judge, upstream, slot.strMarker),
                              CwMonotonicMs());
     };
     // A proxy whose plain answer came in and shows it working is then
@@ -161,7 +163,7 @@ void CProxyBatchTest::TestAll(int nParallel)
     auto advance = [&](CSlot& slot, double dNow) {
         if (slot.bGraded || !slot.pProbe || !slot.pProbe->IsDone()) return;
         CProxyGradeReport& report = m_results[static_cast<size_t>(slot.nIndex)].report;
-        slot.pProbe->Finish(m_baseline, slot.strMarker, report);
+        slot.pProbe->Finish(slot.upstream, slot.strMarker, report);
         slot.bGraded = TRUE;
         if (!bHttps || report.eGrade <= PROXY_GRADE_DEAD) return;
         slot.pHttps.reset(new CHttpsProbe);

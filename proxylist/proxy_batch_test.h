@@ -54,11 +54,8 @@ public:
     int Done() const { return m_nDone; }
     int Total() const { return m_nTotal; }
     BOOL IsFinished() const { return m_bFinished ? TRUE : FALSE; }
-    // FALSE when the judge could not be asked directly: nothing was graded.
-    BOOL JudgeAnswered() const { return m_bJudgeAnswered ? TRUE : FALSE; }
-    // Once finished: a judge answered, but without the user's address, so
-    // nothing could be graded.
-    BOOL JudgeBlind() const { return m_baseline.eState == JUDGE_BASELINE_BLIND; }
+    // FALSE when the judge list names no http:// judge: nothing was graded.
+    BOOL HasJudge() const { return m_bHasJudge ? TRUE : FALSE; }
 
     // The owner's thread: waits for the end and joins the thread; after
     // it, the results can be read. TRUE when the batch had finished.
@@ -79,12 +76,12 @@ private:
     std::unique_ptr<CNetDeadline> m_pDeadline;
     CString m_strJudgeUrl;
     DWORD m_dwEntryLimitMs = kDefaultEntryLimitMs;
-    CJudgeBaseline m_baseline;
+    CJudgeTarget m_judge; // the first of the list, asked only through each proxy
     std::vector<CProxyBatchResult> m_results;
     std::atomic<int> m_nDone{0};
     std::atomic<int> m_nTotal{0};
     std::atomic<bool> m_bFinished{false};
-    std::atomic<bool> m_bJudgeAnswered{false};
+    std::atomic<bool> m_bHasJudge{false};
     // The waker the batch's wait includes; 0 while there is none.
     std::atomic<WORD> m_nWakePort{0};
     HWND m_hWndNotify = nullptr;

@@ -49,7 +49,7 @@ CString FormatProxyState(LPCTSTR pszEntry, const CProxyResults& results)
     CString strState;
     CString strHttps = HttpsOutcomeMark(result.eHttps);
     if (!strHttps.IsEmpty()) strHttps += ", ";
-    strState.Format("(%s, %s%d ms)", ProxyGradeName(result.eGrade), strHttps.GetString(), result.nConnectMs);
+    strState.Format("(%s, %s%d ms)", ProxyGradeName(result.eGrade), strHttps.GetString(), result.nResponseMs);
     return strState;
 }
 

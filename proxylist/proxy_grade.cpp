@@ -1,4 +1,4 @@
-// Grading a proxy from two judge answers.
+// Grading a proxy from the judge's answer through it.
 #include "proxy_grade.h"
 
 #include "text_address.h"
@@ -18,52 +18,13 @@ const char* const kRevealing[] = {"Via",         "Forwarded",        "Forwarded-
 // Any header that starts so.
 const char* const kRevealingPrefixes[] = {"X-Forwarded-", "X-Proxy-", "Proxy-"};
 
-BOOL CarriesHeaderNamed(const CJudgeAnswer& answer, const CString& strName)
+// Headers whose addresses name proxies on the way, or the judge itself
+// ("X-Forwarded-Host"), not anybody's client.
+BOOL NamesNoClient(const CString& strName)
 {
-    for (const CString& strLine : answer.headers) {
-        CString strHeader, strValue;
-        if (SplitHeaderLine(strLine, strHeader, strValue) && SameHeaderName(strHeader, strName)) return TRUE;
-    }
-    return FALSE;
-}
-
-BOOL Holds(const std::vector<CString>& addresses, const CString& strAddress)
-{
-    for (const CString& strOne : addresses)
-        if (strOne == strAddress) return TRUE;
-    return FALSE;
-}
-
-// The same addresses, in any order, and at least one.
-BOOL SameAddresses(const CString& strText, const CString& strOther)
-{
-    std::vector<CString> one, other;
-    FindAddresses(strText, one);
-    FindAddresses(strOther, other);
-    if (one.empty() || one.size() != other.size()) return FALSE;
-    for (const CString& strAddress : one)
-        if (!Holds(other, strAddress)) return FALSE;
-    return TRUE;
-}
-
-// The addresses the direct request showed of the user; rbFront tells
-// whether its client was a front of the judge's (see GradeJudgeAnswers).
-std::vector<CString> UserAddresses(const CJudgeAnswer& direct, const CJudgeAnswer& proxied, BOOL& rbFront)
-{
-    std::vector<CString> client, inHeaders;
-    FindAddresses(direct.strClient, client);
-    for (const CString& strLine : direct.headers) {
-        CString strName, strValue;
-        if (SplitHeaderLine(strLine, strName, strValue) && !SameHeaderName(strName, "Host"))
-            FindAddresses(strValue, inHeaders);
-    }
-    std::vector<CString> user;
-    for (const CString& strAddress : inHeaders)
-        if (!Holds(client, strAddress) && !Holds(user, strAddress)) user.push_back(strAddress);
-    rbFront = !user.empty() && SameAddresses(direct.strClient, proxied.strClient);
-    if (!rbFront)
-        for (const CString& strAddress : client) user.push_back(strAddress);
-    return user;
+    CString strEnd = strName.Right(5);
+    return SameHeaderName(strName, "Via") || SameHeaderName(strName, "Proxy-Agent") ||
+           (strName.GetLength() > 5 && SameHeaderName(strEnd, "-Host"));
 }
 
 void AddGiveaway(CString& rList, const CString& strName)
@@ -141,60 +102,41 @@ BOOL IsProxyRevealingHeader(LPCTSTR pszName)
     return FALSE;
 }
 
-EJudgeBaseline ReadJudgeBaseline(DWORD dwStatus, const CString& strBody, CJudgeAnswer& rDirect)
-{
-    if (dwStatus != 200 || !ParseJudgeAnswer(strBody, rDirect) || !rDirect.bIntact) return JUDGE_BASELINE_NONE;
-    std::vector<CString> client;
-    FindAddresses(rDirect.strClient, client);
-    return client.empty() ? JUDGE_BASELINE_BLIND : JUDGE_BASELINE_READY;
-}
-
-EProxyGrade GradeProxiedAnswer(const CJudgeAnswer& direct, DWORD dwStatus, const CString& strBody, LPCTSTR pszMarker,
-                               CString& rGiveaways)
+EProxyGrade GradeProxiedAnswer(DWORD dwStatus, const CString& strBody, LPCTSTR pszMarker, CString& rGiveaways)
 {
     rGiveaways.Empty();
     if (dwStatus != 200) return PROXY_GRADE_DEAD;
     // A page of the proxy's own in place of the judge's is a change too.
     CJudgeAnswer proxied;
     if (!ParseJudgeAnswer(strBody, proxied)) return PROXY_GRADE_TAMPERING;
-    return GradeJudgeAnswers(direct, proxied, pszMarker, rGiveaways);
+    return GradeJudgeAnswer(proxied, pszMarker, rGiveaways);
 }
 
-EProxyGrade GradeJudgeTexts(const CString& strDirect, const CString& strProxied, LPCTSTR pszMarker, CString& rGiveaways)
+EProxyGrade GradeJudgeAnswer(const CJudgeAnswer& proxied, LPCTSTR pszMarker, CString& rGiveaways)
 {
     rGiveaways.Empty();
-    CJudgeAnswer direct;
-    if (ReadJudgeBaseline(200, strDirect, direct) != JUDGE_BASELINE_READY) return PROXY_GRADE_UNTESTED;
-    return GradeProxiedAnswer(direct, 200, strProxied, pszMarker, rGiveaways);
-}
-
-EProxyGrade GradeJudgeAnswers(const CJudgeAnswer& direct, const CJudgeAnswer& proxied, LPCTSTR pszMarker,
-                              CString& rGiveaways)
-{
-    rGiveaways.Empty();
-    std::vector<CString> client;
-    FindAddresses(direct.strClient, client);
-    if (client.empty()) return PROXY_GRADE_UNTESTED;
-    // Pages without a checksum show a change by a lost marker or a script
-    // the judge did not write.
-    if (!proxied.bIntact || proxied.eStyle != direct.eStyle || !pszMarker || !*pszMarker ||
-        proxied.strRequest.Find(pszMarker) < 0 || proxied.nScripts > direct.nScripts)
+    // Our own judge signs its page; the others show a change by a lost
+    // marker or a script, which no judge's echo holds.
+    BOOL bScripted = proxied.eStyle != JUDGE_STYLE_OWN && proxied.nScripts > 0;
+    if (!proxied.bIntact || bScripted || !pszMarker || !*pszMarker || proxied.strRequest.Find(pszMarker) < 0)
         return PROXY_GRADE_TAMPERING;
 
-    BOOL bFront = FALSE;
-    std::vector<CString> user = UserAddresses(direct, proxied, bFront);
-    CString strLeaks;
-    if (!bFront && HoldsAnyAddress(proxied.strClient, user)) AddGiveaway(strLeaks, "address");
-    CString strRevealing;
+    CString strLeaks, strRevealing;
+    // The judge's record of who connected is the proxy; a judge that folds
+    // forwarded addresses into it (an echo service's "origin") shows more.
+    std::vector<CString> client;
+    FindAddresses(proxied.strClient, client);
+    if (client.size() > 1) AddGiveaway(strLeaks, "X-Forwarded-For");
     for (const CString& strLine : proxied.headers) {
         CString strName, strValue;
-        if (!SplitHeaderLine(strLine, strName, strValue)) continue;
-        // It names the judge, which may share the user's address.
+        // A line without a name names nothing to show; Host names the judge.
+        if (!SplitHeaderLine(strLine, strName, strValue) || strName.IsEmpty()) continue;
         if (SameHeaderName(strName, "Host")) continue;
-        if (HoldsAnyAddress(strValue, user)) AddGiveaway(strLeaks, strName);
-        std::vector<CString> anyAddress;
-        FindAddresses(strValue, anyAddress);
-        if ((IsProxyRevealingHeader(strName) || !anyAddress.empty()) && !CarriesHeaderNamed(direct, strName))
+        std::vector<CString> addresses;
+        FindAddresses(strValue, addresses);
+        if (!addresses.empty() && !NamesNoClient(strName))
+            AddGiveaway(strLeaks, strName);
+        else if (!addresses.empty() || IsProxyRevealingHeader(strName))
             AddGiveaway(strRevealing, strName);
     }
     if (!strLeaks.IsEmpty()) {
@@ -214,11 +156,11 @@ CString FormatGradeLine(EProxyGrade eGrade, const CString& strGiveaways)
     // says nothing to someone who never read about proxy grades.
     CString strLine = CString("Grade: ") + ProxyGradeName(eGrade);
     switch (eGrade) {
-    case PROXY_GRADE_ELITE: strLine += ": web sites see neither your address nor a proxy"; break;
-    case PROXY_GRADE_ANONYMOUS: strLine += ": it hides your address, but web sites see a proxy"; break;
-    case PROXY_GRADE_TRANSPARENT: strLine += ": it passes your address on"; break;
-    case PROXY_GRADE_TAMPERING: strLine += ": it changes the pages it passes on"; break;
-    case PROXY_GRADE_DEAD: strLine += ": no answer came through it"; break;
+    case PROXY_GRADE_ELITE: strLine += " - web sites see neither your address nor a proxy"; break;
+    case PROXY_GRADE_ANONYMOUS: strLine += " - it hides your address, but web sites see a proxy"; break;
+    case PROXY_GRADE_TRANSPARENT: strLine += " - it passes an address on"; break;
+    case PROXY_GRADE_TAMPERING: strLine += " - it changes the pages it passes on"; break;
+    case PROXY_GRADE_DEAD: strLine += " - no answer came through it"; break;
     default: break;
     }
     if ((eGrade == PROXY_GRADE_TRANSPARENT || eGrade == PROXY_GRADE_ANONYMOUS) && !strGiveaways.IsEmpty())

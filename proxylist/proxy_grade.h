@@ -1,6 +1,5 @@
 // The grade of an upstream proxy: what a web site learns about the user
-// through it, judged from what the judge saw of a direct request and of one
-// through the proxy.
+// through it, judged from what the judge saw of a request through the proxy.
 #pragma once
 
 #include "judge_answer.h"
@@ -11,8 +10,8 @@ enum EProxyGrade {
     PROXY_GRADE_UNTESTED = 0,
     PROXY_GRADE_DEAD,        // no judge's answer through it
     PROXY_GRADE_TAMPERING,   // the marker or the answer changed on the way
-    PROXY_GRADE_TRANSPARENT, // the user's address reached the site
-    PROXY_GRADE_ANONYMOUS,   // the address did not, but the proxy showed itself
+    PROXY_GRADE_TRANSPARENT, // it passes an address (the user's) on to the site
+    PROXY_GRADE_ANONYMOUS,   // no address passed on, but the proxy showed itself
     PROXY_GRADE_ELITE        // neither
 };
 
@@ -44,59 +43,38 @@ LPCTSTR ProxyGradeName(EProxyGrade eGrade);
 // The grade a word names; PROXY_GRADE_UNTESTED for any other word.
 EProxyGrade ProxyGradeFromName(LPCTSTR pszName);
 
-// The result box's line when the judge answered without the user's address:
-// nothing can be told of a proxy then.
-#define JUDGE_BLIND_GRADE_TEXT "Grade: unknown (the judge did not see your address)"
+// The whole grading of one proxy without any I/O, from the judge's answer
+// to the request through the proxy alone (its HTTP status and body): the
+// user's own address is never shown to a judge, so nothing is compared
+// with it. Dead for a status other than 200; tampering for a page that is
+// no judge's answer; else as GradeJudgeAnswer.
+EProxyGrade GradeProxiedAnswer(DWORD dwStatus, const CString& strBody, LPCTSTR pszMarker, CString& rGiveaways);
 
-// What a direct answer is good for.
-enum EJudgeBaseline {
-    JUDGE_BASELINE_NONE,  // no answer of a judge, or not intact
-    JUDGE_BASELINE_BLIND, // a judge's answer that does not show the user's address
-    JUDGE_BASELINE_READY  // proxies can be graded against it
-};
-
-// Reads the judge's answer to the direct request (its HTTP status and body)
-// into rDirect and says whether proxies can be graded against it. No I/O.
-EJudgeBaseline ReadJudgeBaseline(DWORD dwStatus, const CString& strBody, CJudgeAnswer& rDirect);
-
-// The whole grading of one proxy without any I/O: what the judge answered
-// to the request through the proxy (HTTP status and body), against a direct
-// answer that ReadJudgeBaseline found ready. Dead for a status other than
-// 200; tampering for a page that is no judge's answer; else as
-// GradeJudgeAnswers.
-EProxyGrade GradeProxiedAnswer(const CJudgeAnswer& direct, DWORD dwStatus, const CString& strBody, LPCTSTR pszMarker,
-                               CString& rGiveaways);
-
-// The same from the two answer bodies (both with status 200); untested when
-// the direct one is no ready baseline.
-EProxyGrade GradeJudgeTexts(const CString& strDirect, const CString& strProxied, LPCTSTR pszMarker,
-                            CString& rGiveaways);
-
-// Grades the answer the judge gave through the proxy against the direct one:
-// - untested: the direct answer does not show the user's address;
-// - tampering: the answer through the proxy is not intact (length,
-//   checksum, bytes around it, more scripts than the direct page), is of
-//   another style, or its request lacks pszMarker;
-// - transparent: an address the direct request showed (its client, or in
-//   any header but Host) appears in the client or in any header through
-//   the proxy. When both requests came from the same client and the direct
-//   one's headers name another address, the judge sits behind a front of
-//   its own: the client is the front and the headers name the user;
-// - anonymous: not leaked, but a header arrived which the direct request
-//   did not carry and which reveals a proxy by its name or holds an address;
+// Grades what the judge saw of the request through the proxy:
+// - tampering: the answer is not intact (length, checksum, bytes around
+//   it), a page without a checksum carries a script, or its request lacks
+//   pszMarker;
+// - transparent: an IP address (v4 or v6) arrived in a header other than
+//   Host and X-Forwarded-Host (the judge's own name: "-Host" at the end),
+//   Via and Proxy-Agent, or the judge's record
+//   of the connecting address names more than one (a judge that folds
+//   X-Forwarded-For into it): the proxy passes an address on, most likely
+//   the user's;
+// - anonymous: no address passed on, but a header that only proxies add
+//   arrived (Via, Proxy-Connection, X-Forwarded-Proto...); addresses in Via
+//   and Proxy-Agent name proxies, not the user;
 // - elite: neither.
-// rGiveaways gets the names of the headers (or "address") that gave the
-// proxy away, comma separated, for transparent and anonymous; else empty.
-EProxyGrade GradeJudgeAnswers(const CJudgeAnswer& direct, const CJudgeAnswer& proxied, LPCTSTR pszMarker,
-                              CString& rGiveaways);
+// rGiveaways gets the names of the headers that gave the proxy away, comma
+// separated, for transparent and anonymous; else empty.
+EProxyGrade GradeJudgeAnswer(const CJudgeAnswer& proxied, LPCTSTR pszMarker, CString& rGiveaways);
 
 // TRUE for a header name that only a proxy adds: Via, Forwarded,
 // Forwarded-For, Proxy-Connection, Client-IP, X-Real-IP, X-Forwarded,
 // X-Forwarded-*, X-Proxy-*, ... ("-" and "_" alike, any case).
 BOOL IsProxyRevealingHeader(LPCTSTR pszName);
 
-// The result box's line, the grade in the user's words: "Grade: elite: web
+// The result box's line, the grade in the user's words: "Grade: elite - web
 // sites see neither your address nor a proxy", and for transparent and
-// anonymous with the giveaways, "Grade: transparent: it passes your address
-// on (X-Forwarded-For)".
+// anonymous with the headers that gave it away, "Grade: transparent - it
+// passes an address on (X-Forwarded-For)".
 CString FormatGradeLine(EProxyGrade eGrade, const CString& strGiveaways);

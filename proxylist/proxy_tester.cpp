@@ -12,6 +12,8 @@
 #include "tick_clock.h"
 #include "upstream_fetch.h"
 
+#include <vector>
+
 namespace {
 
 // The first IPv4 address of a host name or dotted address, network order.
@@ -88,10 +90,8 @@ int MeasureConnectTime(LPCTSTR pszHost, int nPort, const CNetDeadline* pDeadline
     return dElapsed < 1.0 ? 1 : static_cast<int>(dElapsed);
 }
 
-double MeasureDownloadSpeed(LPCTSTR pszHost, int nPort, LPCTSTR pszSampleUrl, const CNetDeadline* pDeadline,
-                            DWORD* pdwStatus, LPCTSTR pszProxyAuthLine)
+double MeasureDownloadSpeed(LPCTSTR pszHost, int nPort, LPCTSTR pszSampleUrl, const CNetDeadline* pDeadline)
 {
-    if (pdwStatus) *pdwStatus = 0;
     if (!pszHost || !*pszHost || !CwIsTcpPort(nPort)) return 0.0;
     CString strProxy;
     if (pDeadline) {
@@ -107,74 +107,65 @@ double MeasureDownloadSpeed(LPCTSTR pszHost, int nPort, LPCTSTR pszSampleUrl, co
     try {
         CHttpGet get;
         get.SetDeadline(pDeadline);
-        if (pszProxyAuthLine) get.SetProxyAuthLine(pszProxyAuthLine);
+        const double dStart = CwMonotonicMs();
         // The session itself is opened for the proxy under test, so the
         // sample really comes through it.
         if (!get.Send(pszSampleUrl, strProxy)) return 0.0;
-        if (pdwStatus) *pdwStatus = get.GetStatusCode();
         // A proxy that cannot fetch the sample answers with its own error
         // page; timing that would praise a proxy that does not work.
         if (get.GetStatusCode() != 200) return 0.0;
-        char sample[PROXY_SPEED_SAMPLE_BYTES];
-        double dStart = CwMonotonicMs();
-        UINT nRead = get.ReadWithin(sample, sizeof sample);
-        if (nRead == 0) return 0.0;
-        double dElapsed = CwMonotonicMs() - dStart;
-        if (dElapsed < PROXY_MIN_ELAPSED_MS) dElapsed = PROXY_MIN_ELAPSED_MS;
-        return (nRead / 1024.0) / dElapsed;
+        // The whole sample: one read of its start times the first packet,
+        // which is the clock's resolution, not the proxy's speed.
+        std::vector<char> buffer(16 * 1024);
+        int nTotal = 0;
+        for (;;) {
+            UINT nRead = get.ReadWithin(buffer.data(), static_cast<UINT>(buffer.size()));
+            if (nRead == 0) break;
+            nTotal += static_cast<int>(nRead);
+            if (nTotal >= PROXY_SPEED_SAMPLE_MAX_BYTES) break;
+        }
+        if (nTotal == 0) return 0.0;
+        double dKBPerSec = SpeedOfSample(nTotal, CwMonotonicMs() - dStart);
+        return dKBPerSec == SPEED_NOT_MEASURED ? SPEED_NOT_MEASURED : dKBPerSec / 1000.0;
     } catch (CException* e) {
         e->Delete();
         return 0.0;
     }
 }
 
-CString FormatProxyAvailableText(LPCTSTR pszEntry, int nConnectMs, double dKBPerSec)
+CString FormatProxyAvailableText(LPCTSTR pszEntry, int nResponseMs, double dKBPerSec)
 {
     CString text;
-    text.Format("Proxy Server %s is Available\r\nResponse Time %d milliseconds \r\nDownload Speed %.02f KB/sec \r\n",
-                MaskProxyPassword(pszEntry ? pszEntry : "").GetString(), nConnectMs, dKBPerSec);
-    return text;
+    text.Format("Proxy Server %s is Available\r\nResponse Time %d milliseconds \r\n",
+                MaskProxyPassword(pszEntry ? pszEntry : "").GetString(), nResponseMs);
+    if (dKBPerSec == SPEED_NOT_MEASURED) return text + PROXY_SPEED_UNMEASURED_LINE;
+    CString strSpeed;
+    strSpeed.Format("Download Speed %.02f KB/sec \r\n", dKBPerSec);
+    return text + strSpeed;
 }
 
-double MeasureSpeedThroughUpstream(const CUpstreamConfig& upstream, LPCTSTR pszSampleUrl, const CNetDeadline* pDeadline,
-                                   CDialResult& rDial)
+CSpeedSample MeasureSpeedThroughUpstream(const CUpstreamConfig& upstream, LPCTSTR pszSampleUrl,
+                                         const CNetDeadline* pDeadline)
 {
-    rDial = CDialResult();
+    CSpeedSample sample;
     CString strHost, strHostPort, strPath;
     WORD nPort = 0;
-    if (!SplitHttpUrl(pszSampleUrl, strHost, nPort, strHostPort, strPath)) return 0.0;
+    if (!SplitHttpUrl(pszSampleUrl, strHost, nPort, strHostPort, strPath)) return sample;
     // Without a job, the limits a WinINet request of the tester has.
     const CHttpTimeouts limits = GetHttpTimeouts();
     CNetDeadline ownDeadline(limits.dwConnectMs + limits.dwReceiveMs);
     CJobDialPolicy policy(pDeadline ? *pDeadline : ownDeadline, 0x7FFFFFFF);
-    CString strRequest = "GET " + RequestTargetFor(upstream, strHostPort, strPath) +
-                         " HTTP/1.0\r\nHost: " + strHostPort + "\r\nAccept: */*\r\nConnection: close\r\n\r\n";
     CUpstreamFetch fetch;
-    const BOOL bFetched = FetchThroughUpstream(upstream, strHost, nPort, strRequest, policy, fetch);
-    rDial = fetch.dial;
+    const BOOL bFetched =
+        FetchThroughUpstream(upstream, strHost, nPort, BuildProxiedGet(upstream, strHostPort, strPath), policy, fetch,
+                             PROXY_SPEED_SAMPLE_MAX_BYTES, TRUE);
+    sample.dial = fetch.dial;
+    if (bFetched && fetch.dwStatus == 407) sample.strRefused = AccountRefusalText(upstream);
     // As with WinINet: a proxy's own error page praises nothing.
-    if (!bFetched || fetch.dwStatus != 200 || fetch.strBody.IsEmpty()) return 0.0;
-    // The sample's first bytes, as many as the WinINet read asks for, over
-    // the time the whole answer took.
-    int nBytes = fetch.strBody.GetLength();
-    if (nBytes > static_cast<int>(PROXY_SPEED_SAMPLE_BYTES)) nBytes = static_cast<int>(PROXY_SPEED_SAMPLE_BYTES);
-    double dElapsed = fetch.nResponseMs < PROXY_MIN_ELAPSED_MS ? PROXY_MIN_ELAPSED_MS : fetch.nResponseMs;
-    return (nBytes / 1024.0) / dElapsed;
+    if (!bFetched || fetch.dwStatus != 200 || fetch.strBody.IsEmpty()) return sample;
+    sample.dKBPerSec = SpeedOfSample(fetch.strBody.GetLength(), fetch.nTransferMs);
+    return sample;
 }
-
-namespace {
-
-// It is there, but will not carry this user's pages: not the same as a
-// proxy that is gone, and another entry will not mend it. The words are
-// the SOCKS refusal's for an HTTP proxy's 407 too.
-void SayAccountRefused(LPCTSTR pszEntry, ESocksError eError, CProxyTestReport& rReport)
-{
-    rReport.strText.Format(PROXY_ACCOUNT_REFUSED_FORMAT, MaskProxyPassword(pszEntry ? pszEntry : "").GetString(),
-                           SocksErrorText(eError));
-    rReport.strCaption = PROXY_ERROR_CAPTION;
-}
-
-} // namespace
 
 BOOL TestProxyEntry(LPCTSTR pszEntry, LPCTSTR pszSampleUrl, CProxyTestReport& rReport, const CNetDeadline* pDeadline)
 {
@@ -187,30 +178,21 @@ BOOL TestProxyEntry(LPCTSTR pszEntry, LPCTSTR pszSampleUrl, CProxyTestReport& rR
         rReport.strCaption = PROXY_ERROR_CAPTION;
         return FALSE;
     }
-    if (upstream.eKind == UPSTREAM_HTTP) {
-        // The account goes with the request, as the local proxy sends it.
-        DWORD dwStatus = 0;
-        CString strAuth;
-        if (!upstream.strProxyUser.IsEmpty())
-            strAuth = BuildProxyAuthHeader(upstream.strProxyUser, upstream.strProxyPassword);
-        rReport.dKBPerSec = SpeedToKBPerSec(MeasureDownloadSpeed(upstream.strUpstreamHost, upstream.nUpstreamPort,
-                                                                 pszSampleUrl, pDeadline, &dwStatus, strAuth));
-        if (dwStatus == HTTP_STATUS_PROXY_AUTH_REQ) {
-            SayAccountRefused(
-                pszEntry, upstream.strProxyUser.IsEmpty() ? SOCKS_ERROR_ACCOUNT_WANTED : SOCKS_ERROR_ACCOUNT_REFUSED,
-                rReport);
-            return FALSE;
-        }
-    } else {
-        CDialResult dial;
-        rReport.dKBPerSec = SpeedToKBPerSec(MeasureSpeedThroughUpstream(upstream, pszSampleUrl, pDeadline, dial));
-        // It is there, but will not carry this user's pages: not the same
-        // as a proxy that is gone, and another entry will not mend it.
-        if (dial.eFailure == DIAL_SOCKS_FAILED &&
-            (dial.eSocksError == SOCKS_ERROR_ACCOUNT_REFUSED || dial.eSocksError == SOCKS_ERROR_ACCOUNT_WANTED)) {
-            SayAccountRefused(pszEntry, dial.eSocksError, rReport);
-            return FALSE;
-        }
+    // The route the local proxy will take, account and all: WinINet would
+    // test another one, and cannot speak SOCKS5.
+    CSpeedSample sample = MeasureSpeedThroughUpstream(upstream, pszSampleUrl, pDeadline);
+    rReport.dKBPerSec = sample.dKBPerSec;
+    // It is there, but will not carry this user's pages: not the same as a
+    // proxy that is gone, and another entry will not mend it.
+    CString strRefused = sample.strRefused;
+    if (sample.dial.eFailure == DIAL_SOCKS_FAILED && (sample.dial.eSocksError == SOCKS_ERROR_ACCOUNT_REFUSED ||
+                                                      sample.dial.eSocksError == SOCKS_ERROR_ACCOUNT_WANTED))
+        strRefused = sample.dial.Reason();
+    if (!strRefused.IsEmpty()) {
+        rReport.strText.Format(PROXY_ACCOUNT_REFUSED_FORMAT, MaskProxyPassword(pszEntry ? pszEntry : "").GetString(),
+                               strRefused.GetString());
+        rReport.strCaption = PROXY_ERROR_CAPTION;
+        return FALSE;
     }
     rReport.strText = FormatProxyAvailableText(pszEntry, rReport.nConnectMs, rReport.dKBPerSec);
     return TRUE;

@@ -4,6 +4,8 @@
 #include "framework/core/socket_api.h"
 #include "framework/core/text_number.h"
 #include "http_answer_reader.h"
+#include "proxy/local_proxy_server.h"
+#include "proxy/socks_handshake.h"
 #include "proxy_entry.h"
 #include "tick_clock.h"
 #include "upstream_address.h"
@@ -67,10 +69,33 @@ CString RequestTargetFor(const CUpstreamConfig& config, const CString& strHostPo
     return strPath;
 }
 
+CString BuildProxiedGet(const CUpstreamConfig& config, const CString& strHostPort, const CString& strPath)
+{
+    CString strHead = "GET " + RequestTargetFor(config, strHostPort, strPath) + " HTTP/1.0\r\nHost: " + strHostPort +
+                      "\r\nUser-Agent: " BROWSER_USER_AGENT "\r\nAccept: */*\r\nConnection: close\r\n";
+    // Only the proxy may see the account: through SOCKS the server gets the
+    // request, and the account went into the handshake.
+    if (config.bUseUpstream && config.eKind == UPSTREAM_HTTP && !config.strProxyUser.IsEmpty())
+        strHead += BuildProxyAuthHeader(config.strProxyUser, config.strProxyPassword);
+    return strHead + "\r\n";
+}
+
+CString AccountRefusalText(const CUpstreamConfig& config)
+{
+    return SocksErrorText(config.strProxyUser.IsEmpty() ? SOCKS_ERROR_ACCOUNT_WANTED : SOCKS_ERROR_ACCOUNT_REFUSED);
+}
+
+double SpeedOfSample(int nBytes, double dMs)
+{
+    if (nBytes < SPEED_SAMPLE_MIN_BYTES) return SPEED_NOT_MEASURED;
+    return nBytes / 1024.0 / ((dMs < 1.0 ? 1.0 : dMs) / 1000.0);
+}
+
 BOOL FetchThroughUpstream(const CUpstreamConfig& config, const CString& strHost, WORD nPort, const CString& strRequest,
-                          const CJobDialPolicy& policy, CUpstreamFetch& rFetch, int nMaxBytes)
+                          const CJobDialPolicy& policy, CUpstreamFetch& rFetch, int nMaxBytes, BOOL bEnoughAtMax)
 {
     rFetch = CUpstreamFetch();
+    const double dDial = CwMonotonicMs();
     SOCKET_HANDLE s = DialUpstream(config, strHost, nPort, policy, rFetch.dial);
     rFetch.nConnectMs = rFetch.dial.nConnectMs;
     if (s == NO_SOCKET) return FALSE;
@@ -91,14 +116,18 @@ BOOL FetchThroughUpstream(const CUpstreamConfig& config, const CString& strHost,
                 bDone = answer.IsCompleteAtClose();
                 break;
             }
-            if (!answer.Add(buf, n)) break;
+            if (rFetch.nFirstByteMs == 0) rFetch.nFirstByteMs = static_cast<int>(CwMonotonicMs() - dDial) + 1;
+            if (!answer.Add(buf, n)) {
+                bDone = bEnoughAtMax && answer.IsCompleteAtClose();
+                break;
+            }
             if (answer.IsComplete()) {
                 bDone = TRUE;
                 break;
             }
         }
         if (bDone) {
-            rFetch.nResponseMs = static_cast<int>(CwMonotonicMs() - dSent) + 1;
+            rFetch.nTransferMs = static_cast<int>(CwMonotonicMs() - dSent) + 1;
             rFetch.nBytes = answer.Bytes();
             rFetch.dwStatus = answer.Status();
             rFetch.strBody = answer.Body();

@@ -4,7 +4,7 @@
 Serves, on 127.0.0.1 only:
   /licensing/ProxyGenerator/proxylist.txt  the list file given with --list (read at every request)
   /licensing/ProxyGenerator/ProxyGen.asp   a short text answer
-  /bandwidthchecker/dlsample1.gif          a GIF image of a few kilobytes (or the file given with --sample)
+  /bandwidthchecker/dlsample1.gif          a GIF image of 64 KB (or the file given with --sample)
   /licensing/ProxyGenerator/judge          the proxy judge: what the request looked like on arrival
 Everything else is 404. With --log, each request is appended to that file as
 one line: method, target, and the Via header a proxy added (or "-").
@@ -36,11 +36,11 @@ def judge_answer(client, request_line, header_lines):
 
 
 def default_sample():
-    # A valid 64x64 one-colour GIF padded with a comment block, so the body
-    # is well over the 632 bytes the speed test reads.
+    # A valid 64x64 one-colour GIF padded with a comment block to 64 KB: a
+    # sample the speed test can time, not one that arrives in one packet.
     header = b"GIF89a" + bytes([64, 0, 64, 0, 0x80, 0, 0]) + bytes([0, 0, 0, 255, 255, 255])
     comment = b"!\xfe"
-    text = (b"Cloakwall speed sample " * 200)[:4000]
+    text = (b"Cloakwall speed sample " * 3000)[:64 * 1024]
     for i in range(0, len(text), 255):
         chunk = text[i:i + 255]
         comment += bytes([len(chunk)]) + chunk
@@ -60,7 +60,8 @@ class Handler(BaseHTTPRequestHandler):
         log = self.server.options.log
         if not log:
             return
-        line = "%s %s %s\n" % (self.command, self.path, self.headers.get("Via", "-"))
+        # Who connected, last: a judge's request must come from a proxy.
+        line = "%s %s %s from %s\n" % (self.command, self.path, self.headers.get("Via", "-"), self.client_address[0])
         with self.server.log_lock, open(log, "a") as f:
             f.write(line)
 

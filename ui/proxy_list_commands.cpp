@@ -21,13 +21,6 @@
 #include <memory>
 #include <vector>
 
-namespace {
-
-// What the judge's request through a proxy leaves of the test's deadline.
-const DWORD kJudgeMarginMs = 500;
-
-} // namespace
-
 BOOL CSettingsDlg::CheckProxyReachable(LPCTSTR pszHost, int nPort)
 {
     return ::CheckProxyReachable(pszHost, nPort, m_hWnd);
@@ -136,18 +129,10 @@ void CSettingsDlg::TestEntry(const CString& strEntry, std::function<void()> pfnA
             // no time to find that out.
             CNetDeadline sample(deadline.RemainingMs() / 2);
             pOutcome->bAvailable = TestProxyEntry(strEntry, strSample, pOutcome->report, &sample);
-            // The grade within the same deadline, for a proxy that is there;
-            // the request through it ends a little before the job, so that
-            // silence comes out dead, not untested.
-            CJudgeBaseline baseline;
+            // The grade within the same deadline, for a proxy that is there,
+            // the judges asked through it alone.
             if (!pOutcome->bAvailable) return;
-            if (!AskJudgeDirect(strJudge, deadline, baseline)) {
-                pOutcome->grade.bJudgeBlind = baseline.eState == JUDGE_BASELINE_BLIND;
-                return;
-            }
-            DWORD dwLeft = deadline.RemainingMs();
-            GradeProxy(strEntry, baseline, deadline, dwLeft > kJudgeMarginMs ? dwLeft - kJudgeMarginMs : dwLeft,
-                       pOutcome->grade);
+            GradeOneProxy(strEntry, strJudge, deadline, pOutcome->grade);
             pOutcome->bJudged = pOutcome->grade.eGrade != PROXY_GRADE_UNTESTED;
         },
         [this, pOutcome, pfnAvailable, strEntry](BOOL bInTime) {
@@ -158,8 +143,10 @@ void CSettingsDlg::TestEntry(const CString& strEntry, std::function<void()> pfnA
             timedOut.strCaption = PROXY_ERROR_CAPTION;
             const CProxyTestReport& report = bInTime ? pOutcome->report : timedOut;
             CString strText = report.strText;
-            if (bInTime && pOutcome->bAvailable && pOutcome->grade.bJudgeBlind)
-                strText += JUDGE_BLIND_GRADE_TEXT "\r\n";
+            // The response time is the judge's answer through the proxy,
+            // as the list and the tip give it; the connect alone says less.
+            if (bInTime && pOutcome->bAvailable && pOutcome->grade.nResponseMs > 0)
+                strText = FormatProxyAvailableText(strEntry, pOutcome->grade.nResponseMs, report.dKBPerSec);
             if (bInTime && pOutcome->bJudged) {
                 const CProxyGradeReport& grade = pOutcome->grade;
                 strText += FormatGradeLine(grade.eGrade, grade.strGiveaways) + "\r\n";
@@ -172,8 +159,8 @@ void CSettingsDlg::TestEntry(const CString& strEntry, std::function<void()> pfnA
                 std::vector<CProxyBatchResult> one(1);
                 one[0].strEntry = strEntry;
                 one[0].report = grade;
-                // The list and the tip give the figure this box gives.
-                one[0].report.nConnectMs = report.nConnectMs;
+                // The speed the box showed: the sample's, not the judge's page.
+                one[0].report.dKBPerSec = report.dKBPerSec;
                 m_results.Merge(one, static_cast<long long>(time(nullptr)));
                 SaveProxyResults();
                 FillProxyCombo(m_entries);

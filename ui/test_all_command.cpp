@@ -92,13 +92,24 @@ void CSettingsDlg::FinishTestAll()
     std::unique_ptr<CProxyBatchTest, CLetGoOfBatch> pBatch(m_pBatch.release());
     SetDlgItemText(IDC_TESTALLPROXIES, kTestAllText);
     ShowBusy(FALSE);
-    if (!pBatch->JudgeAnswered()) {
-        ShowNotice(
-            "Test All Proxies",
-            pBatch->JudgeBlind()
-                ? "The proxy judge did not see your address, so no proxy was graded.\nName another judge "
-                  "under \"Proxy Sources...\"."
-                : "The proxy judge did not answer, so no proxy was tested.\nCheck the connection and try again.");
+    if (!pBatch->HasJudge()) {
+        ShowNotice("Test All Proxies", "No proxy judge is named, so no proxy was tested.\nName one under "
+                                       "\"Proxy Sources...\".");
+        return;
+    }
+    // The judge is asked only through the proxies: when none of them
+    // brought its page back, the judge (or this machine's network) is the
+    // likelier fault, and storing every proxy dead would spoil the list.
+    BOOL bAnyAnswer = FALSE;
+    for (const CProxyBatchResult& one : pBatch->Results())
+        if (one.report.eGrade > PROXY_GRADE_DEAD) bAnyAnswer = TRUE;
+    if (!bAnyAnswer) {
+        // Where the summary would be, so the line below the options does not
+        // go on counting.
+        const char kNothingStored[] = "No proxy brought the proxy judge's page back, so nothing was stored.\n"
+                                      "Check the connection and the judge under \"Proxy Sources...\".";
+        SetStatusText(kNothingStored);
+        ShowTrayBalloon("Test All Proxies", kNothingStored);
         return;
     }
 

@@ -148,3 +148,10 @@ void SockClose(SOCKET_HANDLE s);
 // Sockets handed out by this seam and not yet closed, process-wide. Lets
 // tests see leaks and double closes.
 long SockOpenCount();
+
+// How often SockResolveIPv4 asked the system's resolver about this name
+// (dotted addresses are never asked about), process-wide. Lets tests see a
+// name that must go to a proxy looked up here; SockRecordLookup is the
+// halves' note of each lookup.
+long SockLookupsOf(LPCTSTR pszHost);
+void SockRecordLookup(LPCTSTR pszHost);

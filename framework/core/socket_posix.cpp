@@ -202,6 +202,7 @@ BOOL SockResolveIPv4(LPCTSTR pszHost, DWORD* pAddr)
     std::memset(&hints, 0, sizeof hints);
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
+    SockRecordLookup(pszHost);
     addrinfo* res = nullptr;
     if (getaddrinfo(pszHost, nullptr, &hints, &res) != 0 || !res) return FALSE;
     *pAddr = reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr.s_addr;

@@ -205,6 +205,7 @@ BOOL SockResolveIPv4(LPCTSTR pszHost, DWORD* pAddr)
     // and without getaddrinfo, which under Wine is a call into the host
     // system for every connection.
     if (ParseDottedQuad(pszHost, pAddr)) return TRUE;
+    SockRecordLookup(pszHost);
     addrinfo* res = nullptr;
     if (getaddrinfo(pszHost, nullptr, &hints, &res) != 0 || !res) return FALSE;
     *pAddr = reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr.s_addr;

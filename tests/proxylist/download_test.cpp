@@ -280,7 +280,7 @@ TEST(VendorServerTest, AddressesComeFromTheUpdateServerTextWithItsPort)
 
     // The tester's sample is on the same server, fetched through the proxy.
     CLoopbackHttpServer proxy;
-    proxy.SetAnswer(SPEED_SAMPLE_PATH, 200, std::string(1000, 's'));
+    proxy.SetAnswer(SPEED_SAMPLE_PATH, 200, std::string(32 * 1024, 's'));
     EXPECT_GT(MeasureDownloadSpeed("127.0.0.1", proxy.Port(), GetSpeedSampleUrl(setting.c_str())), 0.0);
     EXPECT_EQ(proxy.RequestLines(),
               std::vector<std::string>{"GET http://" + server.HostPort() + SPEED_SAMPLE_PATH + " HTTP/1.1"});

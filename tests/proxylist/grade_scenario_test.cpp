@@ -15,6 +15,7 @@
 #include "proxylist/proxy_results.h"
 #include "proxylist/proxy_tester.h"
 #include "proxylist/tick_clock.h"
+#include "proxylist/upstream_fetch.h"
 #include "proxylist/vendor_server.h"
 
 #include <gtest/gtest.h>
@@ -28,6 +29,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <sstream>
 #include <string>
@@ -91,6 +93,27 @@ protected:
         }
     }
 
+    // The vendor's judge with a tag of this run in its query, so that its
+    // log tells this test's requests apart.
+    std::string TaggedJudgeUrl(const std::string& strTag) const
+    {
+        return m_strJudgeUrl + "?run=" + strTag + std::to_string(GetCurrentProcessId());
+    }
+    // Who connected for each judge request of that tag, as the vendor
+    // stand-in logged it ("GET <path> <via> from <address>").
+    std::vector<std::string> JudgeClients(const std::string& strTag) const
+    {
+        std::vector<std::string> clients;
+        std::istringstream lines(ReadRaw(PeersDir() + "vendor.log"));
+        const std::string strRun = "run=" + strTag + std::to_string(GetCurrentProcessId());
+        for (std::string strLine; std::getline(lines, strLine);) {
+            size_t nFrom = strLine.rfind(" from ");
+            if (strLine.find(strRun) != std::string::npos && nFrom != std::string::npos)
+                clients.push_back(strLine.substr(nFrom + 6));
+        }
+        return clients;
+    }
+
     std::string m_strVendor;
     std::string m_strJudgeUrl;
     std::vector<CStandIn> m_standIns;
@@ -99,49 +122,53 @@ protected:
 
 } // namespace
 
-TEST_F(GradeScenarioTest, EveryKindOfProxyGetsItsGradeAndTheResultLine)
+TEST_F(GradeScenarioTest, EveryKindOfProxyGetsItsGradeAndTheResultLineAndTheJudgeHearsOnlyFromProxies)
 {
     CNetDeadline deadline(60000);
-    CJudgeBaseline baseline;
-    ASSERT_TRUE(AskJudgeDirect(m_strJudgeUrl.c_str(), deadline, baseline));
-    EXPECT_EQ(baseline.answer.strClient, "127.0.0.1");
+    const std::string strJudgeUrl = TaggedJudgeUrl("single");
+    CJudgeTarget judge = ReadJudgeTargets(strJudgeUrl.c_str()).front();
 
     struct {
         const char* pszKind;
         EProxyGrade eGrade;
         const char* pszLine;
     } const kinds[] = {
-        {"xff", PROXY_GRADE_TRANSPARENT, "Grade: transparent: it passes your address on (X-Forwarded-For)"},
-        {"via", PROXY_GRADE_ANONYMOUS, "Grade: anonymous: it hides your address, but web sites see a proxy (Via)"},
-        {"plain", PROXY_GRADE_ELITE, "Grade: elite: web sites see neither your address nor a proxy"},
-        {"inject", PROXY_GRADE_TAMPERING, "Grade: tampering: it changes the pages it passes on"},
-        {"slow", PROXY_GRADE_ELITE, "Grade: elite: web sites see neither your address nor a proxy"},
-        {"silent", PROXY_GRADE_DEAD, "Grade: dead: no answer came through it"},
+        {"xff", PROXY_GRADE_TRANSPARENT, "Grade: transparent - it passes an address on (X-Forwarded-For)"},
+        {"via", PROXY_GRADE_ANONYMOUS, "Grade: anonymous - it hides your address, but web sites see a proxy (Via)"},
+        {"plain", PROXY_GRADE_ELITE, "Grade: elite - web sites see neither your address nor a proxy"},
+        {"inject", PROXY_GRADE_TAMPERING, "Grade: tampering - it changes the pages it passes on"},
+        {"slow", PROXY_GRADE_ELITE, "Grade: elite - web sites see neither your address nor a proxy"},
+        {"silent", PROXY_GRADE_DEAD, "Grade: dead - no answer came through it"},
     };
     for (const auto& kind : kinds) {
         CProxyGradeReport report;
         // The slow one answers after 1.5 s; the silent one never does.
-        GradeProxy((EntryOf(kind.pszKind) + " US").c_str(), baseline, deadline, 4000, report);
+        GradeProxy((EntryOf(kind.pszKind) + " US").c_str(), judge, deadline, 4000, report);
         EXPECT_EQ(report.eGrade, kind.eGrade) << kind.pszKind;
         EXPECT_EQ(FormatGradeLine(report.eGrade, report.strGiveaways), kind.pszLine) << kind.pszKind;
         if (kind.eGrade != PROXY_GRADE_DEAD) {
             EXPECT_GE(report.nConnectMs, 1) << kind.pszKind;
-            EXPECT_GT(report.dKBPerSec, 0) << kind.pszKind;
         }
     }
-    CProxyGradeReport slow;
-    GradeProxy(EntryOf("slow").c_str(), baseline, deadline, 4000, slow);
-    EXPECT_GE(slow.nResponseMs, 1400) << "the response time is the time the answer took";
 
     CProxyGradeReport refused;
-    EXPECT_FALSE(GradeProxy("127.0.1.1:9", baseline, deadline, 4000, refused));
+    EXPECT_FALSE(GradeProxy("127.0.1.1:9", judge, deadline, 4000, refused));
     EXPECT_EQ(refused.eGrade, PROXY_GRADE_DEAD);
     EXPECT_EQ(refused.nConnectMs, 0);
 
-    // The result box's one call: both requests under one deadline.
+    // The result box's one call, and the whole test of an entry with it.
     CProxyGradeReport one;
-    ASSERT_TRUE(GradeOneProxy(EntryOf("via").c_str(), m_strJudgeUrl.c_str(), deadline, one));
+    ASSERT_TRUE(GradeOneProxy(EntryOf("via").c_str(), strJudgeUrl.c_str(), deadline, one));
     EXPECT_EQ(one.eGrade, PROXY_GRADE_ANONYMOUS);
+    CProxyTestReport tested;
+    EXPECT_TRUE(TestProxyEntry(EntryOf("plain").c_str(), strJudgeUrl.c_str(), tested, &deadline));
+
+    // Every request the judge had came through a stand-in (127.0.0.2 and
+    // up), none from this program's own address: the five graded, and the
+    // result box's grade and sample.
+    std::vector<std::string> clients = JudgeClients("single");
+    EXPECT_EQ(clients.size(), 7u);
+    for (const std::string& strClient : clients) EXPECT_NE(strClient, "127.0.0.1");
 
     // The user's own judge wins over the vendor's; with neither, some
     // public ones are asked (never by a test), not the unset vendor.
@@ -149,74 +176,50 @@ TEST_F(GradeScenarioTest, EveryKindOfProxyGetsItsGradeAndTheResultLine)
     CString strPublic = GetJudgeUrl("", "cloakwall-update.invalid");
     EXPECT_FALSE(SplitJudgeUrls(strPublic).empty());
     EXPECT_LT(strPublic.Find(".invalid"), 0);
-    CJudgeBaseline nobody;
-    EXPECT_FALSE(AskJudgeDirect(GetJudgeUrl("", "127.0.1.1:9"), deadline, nobody));
 }
 
-TEST_F(GradeScenarioTest, JudgesOfEveryStyleAndBehindAFrontGradeEveryKindOfProxy)
+TEST_F(GradeScenarioTest, JudgesOfEveryStyleGradeEveryKindOfProxy)
 {
     std::map<std::string, std::string> judgeUrl;
     for (const CStandIn& judge : ReadStandIns(PeersDir(), "judges.port")) {
         std::string strBase = "http://" + judge.strEntry;
         if (judge.strKind == "env") judgeUrl["env"] = strBase + "/azenv.php";
         if (judge.strKind == "json") judgeUrl["json"] = strBase + "/get";
-        if (judge.strKind == "blind") judgeUrl["blind"] = strBase + "/judge";
-        if (judge.strKind == "front") judgeUrl["front"] = strBase + JUDGE_PATH;
     }
-    ASSERT_EQ(judgeUrl.size(), 4u);
+    ASSERT_EQ(judgeUrl.size(), 2u);
     CNetDeadline deadline(60000);
 
-    // A judge that does not see the user's address grades nothing, and says
-    // so; the next judge of the list is asked in its place.
-    CProxyGradeReport blind;
-    EXPECT_FALSE(GradeOneProxy(EntryOf("xff").c_str(), judgeUrl["blind"].c_str(), deadline, blind));
-    EXPECT_TRUE(blind.bJudgeBlind);
-    EXPECT_EQ(blind.eGrade, PROXY_GRADE_UNTESTED);
-    CStringList blindList;
-    blindList.AddTail(EntryOf("xff").c_str());
-    CProxyBatchTest blindBatch;
-    ASSERT_TRUE(blindBatch.Start(blindList, judgeUrl["blind"].c_str(), 10000));
-    ASSERT_TRUE(blindBatch.Wait(15000));
-    EXPECT_FALSE(blindBatch.JudgeAnswered());
-    EXPECT_TRUE(blindBatch.JudgeBlind());
-    EXPECT_EQ(blindBatch.Results()[0].report.eGrade, PROXY_GRADE_UNTESTED);
-    std::string strList = "  http://127.0.1.1:9/judge " + judgeUrl["blind"] + "\t" + judgeUrl["env"] + " ";
-    CJudgeBaseline listed;
-    ASSERT_TRUE(AskJudgeDirect(strList.c_str(), deadline, listed));
-    EXPECT_EQ(listed.answer.eStyle, JUDGE_STYLE_ENV_DUMP);
-    EXPECT_EQ(listed.strPath.Find("/azenv.php"), 0);
-
-    const char* const kJudges[] = {"env", "json", "front"};
     const char* const kKinds[] = {"xff", "via", "plain", "inject"};
     // A SOCKS5 proxy carries the request as it is: elite to every judge.
     std::string strSocks = "socks5://127.0.0.1:" + ReadRaw(PeersDir() + "microsocks.port");
     while (!strSocks.empty() && (strSocks.back() == '\n' || strSocks.back() == '\r')) strSocks.pop_back();
-    for (const char* pszJudge : kJudges) {
-        CJudgeBaseline baseline;
-        ASSERT_TRUE(AskJudgeDirect(judgeUrl[pszJudge].c_str(), deadline, baseline)) << pszJudge;
-        // The front's own address, not the user's, is the client it shows.
-        EXPECT_EQ(baseline.answer.strClient, std::string(pszJudge) == "front" ? "127.0.3.1" : "127.0.0.1") << pszJudge;
+    for (const auto& style : judgeUrl) {
+        CJudgeTarget judge = ReadJudgeTargets(style.second.c_str()).front();
         for (const char* pszKind : kKinds) {
             CProxyGradeReport report;
-            GradeProxy(EntryOf(pszKind).c_str(), baseline, deadline, 4000, report);
-            EXPECT_EQ(report.eGrade, ExpectedGrade(pszKind)) << pszJudge << " " << pszKind;
+            GradeProxy(EntryOf(pszKind).c_str(), judge, deadline, 4000, report);
+            EXPECT_EQ(report.eGrade, ExpectedGrade(pszKind)) << style.first << " " << pszKind;
             if (report.eGrade == PROXY_GRADE_TRANSPARENT) {
                 EXPECT_GE(report.strGiveaways.Find("X-Forwarded-For"), 0)
-                    << pszJudge << " " << report.strGiveaways.str();
+                    << style.first << " " << report.strGiveaways.str();
             }
         }
         CProxyGradeReport socks;
-        GradeProxy(strSocks.c_str(), baseline, deadline, 4000, socks);
-        EXPECT_EQ(socks.eGrade, PROXY_GRADE_ELITE) << pszJudge << " " << strSocks;
+        GradeProxy(strSocks.c_str(), judge, deadline, 4000, socks);
+        EXPECT_EQ(socks.eGrade, PROXY_GRADE_ELITE) << style.first << " " << strSocks;
     }
 
-    // With no vendor, the speed is measured on the first judge's answer.
+    // With no vendor the speed is measured on the first judge's answer, a
+    // page too small to time: the result box says so instead of a figure.
     CString strSample =
         GetSpeedSampleUrl("cloakwall-update.invalid", (judgeUrl["json"] + " " + judgeUrl["env"]).c_str());
     EXPECT_EQ(strSample, judgeUrl["json"].c_str());
-    std::string strPlain = EntryOf("plain");
-    int nPort = std::atoi(strPlain.substr(strPlain.find(':') + 1).c_str());
-    EXPECT_GT(MeasureDownloadSpeed("127.0.0.1", nPort, strSample, &deadline), 0.0);
+    CProxyTestReport small;
+    ASSERT_TRUE(TestProxyEntry(EntryOf("plain").c_str(), strSample, small, &deadline));
+    EXPECT_EQ(small.dKBPerSec, SPEED_NOT_MEASURED);
+    EXPECT_NE(small.strText.Find("Response Time"), -1);
+    EXPECT_EQ(small.strText.Right(static_cast<int>(strlen(PROXY_SPEED_UNMEASURED_LINE))), PROXY_SPEED_UNMEASURED_LINE)
+        << small.strText.str();
 }
 
 TEST_F(GradeScenarioTest, BatchOfHundredsAtOnceGradesEveryKindRanksTheGradesAndItsResultsSurviveAReload)
@@ -230,11 +233,14 @@ TEST_F(GradeScenarioTest, BatchOfHundredsAtOnceGradesEveryKindRanksTheGradesAndI
     // each hold only a socket until their own limit.
     const DWORD kDeadlineMs = 40000;
     CProxyBatchTest batch;
-    ASSERT_TRUE(batch.Start(entries, m_strJudgeUrl.c_str(), kDeadlineMs, 400, 4000));
+    ASSERT_TRUE(batch.Start(entries, TaggedJudgeUrl("batch").c_str(), kDeadlineMs, 400, 4000));
     EXPECT_EQ(batch.Total(), 400);
     ASSERT_TRUE(batch.Wait(kDeadlineMs + 5000)) << "the batch must end by its deadline";
-    EXPECT_TRUE(batch.JudgeAnswered());
+    EXPECT_TRUE(batch.HasJudge());
     EXPECT_EQ(batch.Done(), 400);
+    std::vector<std::string> clients = JudgeClients("batch");
+    EXPECT_GE(clients.size(), 60u);
+    for (const std::string& strClient : clients) EXPECT_NE(strClient, "127.0.0.1") << "the judge heard from us";
 
     // Every entry graded as its kind, in the order given, and each stand-in
     // that answered has its connect and response times.

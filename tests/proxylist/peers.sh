@@ -5,8 +5,9 @@
 # Wine programs reach both on 127.0.0.1. The test reads the ports from
 # STATE_DIR/vendor.port and STATE_DIR/tinyproxy.port. Beside them, the
 # stand-in proxies of every kind (tests/e2e/lib/standin_proxies.py): one of
-# each first, then the batch's many, listed as "kind port" lines in
-# STATE_DIR/standins.port; the stand-in judges of the public judges'
+# each first, then the batch's many, then one that wants an account, listed
+# as "kind port" lines in STATE_DIR/standins.port, their requests in
+# STATE_DIR/standins.log; the stand-in judges of the public judges'
 # styles and the front before the vendor's judge
 # (tests/e2e/lib/standin_judges.py), as "style port" lines in
 # STATE_DIR/judges.port; and two microsocks SOCKS5 servers, one without and
@@ -69,8 +70,9 @@ CONF
   for _ in $(seq 10); do kinds+=(slow); done
   for _ in $(seq 40); do kinds+=(silent); done
   for _ in $(seq 10); do kinds+=(unaccepted); done
+  kinds+=(account)
   setsid python3 "$src/tests/e2e/lib/standin_proxies.py" ${kinds[@]/#/--kind } \
-      --port-file "$state/standins.port" >"$state/standins.out" 2>&1 &
+      --port-file "$state/standins.port" --log "$state/standins.log" >"$state/standins.out" 2>&1 &
   echo $! > "$state/standins.pid"
   for _ in $(seq 100); do [ -s "$state/standins.port" ] && break; sleep 0.1; done
   [ -s "$state/standins.port" ] || { echo "peers: stand-in proxies did not start"; cat "$state/standins.out"; exit 1; }

@@ -75,11 +75,12 @@ TEST(ProxyFailover, TheTipNamesTheStateAndFitsItsField)
     EXPECT_EQ("Cloakwall: on via 127.0.0.1:3128 (elite, 42 ms)",
               FormatStateTip("127.0.0.1:3128 Some vendor text", results).str());
     EXPECT_EQ("Cloakwall: on via 10.1.1.1:80 (untested)", FormatStateTip("10.1.1.1:80", results).str());
-    // The figure is the connect time, the result box's "Response Time".
+    // The figure is the response time the list is sorted by, not the
+    // connect alone.
     CStoredProxyResult slow = Result(PROXY_GRADE_ELITE, 900);
     slow.nConnectMs = 7;
     results.Set("10.1.1.2:80", slow);
-    EXPECT_EQ("Cloakwall: on via 10.1.1.2:80 (elite, 7 ms)", FormatStateTip("10.1.1.2:80", results).str());
+    EXPECT_EQ("Cloakwall: on via 10.1.1.2:80 (elite, 900 ms)", FormatStateTip("10.1.1.2:80", results).str());
 
     // A host name as long as a name can be: cut, with the state kept whole.
     for (int nLength : {90, 100, 110, 120, 300}) {

@@ -89,7 +89,7 @@ TEST_F(ProxyChoiceTest, TheListShowsEachTestedEntrysGradeAndTheBoxsFigureAndSave
     std::smatch m;
     ASSERT_TRUE(std::regex_search(boxes[1], m, std::regex("Response Time ([0-9]+) milliseconds"))) << boxes[1];
     const std::string strMs = m[1];
-    EXPECT_NE(std::string::npos, boxes[1].find("Grade: elite: web sites see neither your address nor a proxy\r\n"))
+    EXPECT_NE(std::string::npos, boxes[1].find("Grade: elite - web sites see neither your address nor a proxy\r\n"))
         << boxes[1];
     EXPECT_EQ(std::string::npos, boxes[1].find(PROXY_SILENT_TEXT));
     const std::string strLine = strPlain + " (elite, " + strMs + " ms)";

@@ -48,10 +48,16 @@ TEST_F(DialogTest, TorOnItsPortIsOfferedFirstGradedAndGoneWhenItStops)
     EXPECT_EQ("1.1.1.1:1\r\n2.2.2.2:2\r\n", ReadRaw(ListFile())) << "Tor is never written to the list";
 
     // Graded like any entry: it is one of those "Test All Proxies" takes.
+    // (The others fail at once where this machine reaches no network, and
+    // the stand-in gives no tunnel.)
+    const int nTorBefore = pTor->Accepted();
     Click(IDC_TESTALLPROXIES);
-    EXPECT_EQ("Tested 0 of 3", StatusText(dlg));
-    Click(IDC_TESTALLPROXIES); // cancels
     EXPECT_TRUE(PumpUntil([&] { return !dlg.IsTestAllRunning(); }, 15000));
+    EXPECT_GT(pTor->Accepted(), nTorBefore) << "Tor was among those tested";
+    // None of them brought the judge's page back: the judge or the network
+    // is the likelier fault, so nothing is stored dead.
+    EXPECT_EQ(0u, StatusText(dlg).find("No proxy brought the proxy judge's page back")) << StatusText(dlg);
+    EXPECT_EQ("", ReadRaw(ResultsFile()));
 
     // Tor stops; the next update looks again and the entry goes.
     pTor.reset();

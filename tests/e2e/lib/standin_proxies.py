@@ -12,16 +12,32 @@ one per proxy), so a judge sees an address other than the client's:
   slow    as plain, but waits --slow-seconds before it answers
   unaccepted  listens with the shortest backlog and never accepts: once the
           backlog is full, a connect is never answered
-Only loopback targets are served. --port-file receives one line per proxy,
-"kind port", once all of them listen.
+  account as plain, for the account cwuser:cwpass (Proxy-Authorization:
+          Basic) only; 407 without it or with another
+Only loopback targets are served, and names under ".test", which these
+proxies alone resolve (to 127.0.0.1): a client that looked such a name up
+itself would find nothing. --port-file receives one line per proxy,
+"kind port", once all of them listen; --log one line per request, "kind
+target User-Agent".
 """
 import argparse
+import base64
 import os
 import socket
 import threading
 import time
 
 INJECTED = b"<script>window.cwInjected=1</script>"
+ACCOUNT = "Basic " + base64.b64encode(b"cwuser:cwpass").decode("ascii")
+LOG_LOCK = threading.Lock()
+
+
+def header_value(lines, name):
+    for line in lines:
+        key, _, value = line.partition(":")
+        if key.strip().lower() == name:
+            return value.strip()
+    return ""
 
 
 def read_head(sock):
@@ -69,14 +85,24 @@ def serve_client(client, peer, kind, source, opts):
         if not target.startswith("http://"):
             client.sendall(b"HTTP/1.0 400 Bad Request\r\nContent-Length: 0\r\n\r\n")
             return
+        if opts.log:
+            with LOG_LOCK, open(opts.log, "a") as f:
+                f.write("%s %s %s\n" % (kind, target, header_value(lines[1:], "user-agent")))
+        if kind == "account" and header_value(lines[1:], "proxy-authorization") != ACCOUNT:
+            client.sendall(b"HTTP/1.0 407 Proxy Authentication Required\r\n"
+                           b"Proxy-Authenticate: Basic realm=\"standin\"\r\nContent-Length: 0\r\n\r\n")
+            return
         hostport, _, path = target[len("http://"):].partition("/")
         host, _, port = hostport.partition(":")
+        if host.endswith(".test"):
+            host = "127.0.0.1"
         # Loopback only: an address, or the name tests give their origins
         # (the program sends a loopback address straight to it, never here).
         if not (host.startswith("127.") or host == "localhost"):
             client.sendall(b"HTTP/1.0 403 Forbidden\r\nContent-Length: 0\r\n\r\n")
             return
-        headers = [line for line in lines[1:] if not line.lower().startswith(("connection:", "proxy-connection:"))]
+        headers = [line for line in lines[1:]
+                   if not line.lower().startswith(("connection:", "proxy-connection:", "proxy-authorization:"))]
         headers.append("Connection: close")
         if kind == "xff":
             headers.append("X-Forwarded-For: " + peer[0])
@@ -110,7 +136,8 @@ def run_proxy(listener, kind, source, opts):
 def main():
     p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     p.add_argument("--kind", action="append", required=True,
-                   choices=["xff", "via", "plain", "inject", "silent", "slow", "unaccepted"])
+                   choices=["xff", "via", "plain", "inject", "silent", "slow", "unaccepted", "account"])
+    p.add_argument("--log")
     p.add_argument("--slow-seconds", type=float, default=1.5)
     p.add_argument("--port-file", required=True)
     opts = p.parse_args()

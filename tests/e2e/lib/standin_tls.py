@@ -16,8 +16,6 @@ On 127.0.0.1 only; --port-file receives "kind port" lines once all listen:
              "judge.cloakwall.test" too) that nothing else resolves
   refuse     the same proxy, but CONNECT gets 405
   account    as tunnel, but CONNECT wants the account cwuser/cwpass (407)
-  leaky      as tunnel, but its tunnels leave from 127.0.0.1, the client's
-             own address: through them the judge sees the user
   mitm       as tunnel, but it answers the tunnel's TLS itself with a
              "localhost" certificate from the other CA and relays the plain
              bytes to the target over TLS of its own: it reads everything
@@ -124,8 +122,6 @@ def serve_proxy(client, peer, kind, source, mitm_ctx):
         if not addr.startswith("127."):
             client.sendall(b"HTTP/1.0 403 Forbidden\r\nContent-Length: 0\r\n\r\n")
             return
-        if kind == "leaky":
-            source = "127.0.0.1"
         upstream = socket.create_connection((addr, int(port)), timeout=30, source_address=(source, 0))
         client.sendall(b"HTTP/1.0 200 Connection established\r\n\r\n")
         if kind == "mitm":
@@ -172,7 +168,7 @@ def main():
         threading.Thread(target=httpd.serve_forever, daemon=True).start()
         lines.append("%s %d\n" % (kind, httpd.server_address[1]))
     mitm_ctx = server_context(opts.cert_dir, "wrongca")
-    for index, kind in enumerate(("tunnel", "refuse", "mitm", "account", "leaky")):
+    for index, kind in enumerate(("tunnel", "refuse", "mitm", "account")):
         listener = socket.socket()
         listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
         listener.bind(("127.0.0.1", 0))

@@ -1,5 +1,5 @@
-// Fuzz target: judge answers of every style, direct and through a proxy
-// (split at the first NUL of the input), read and graded against each other.
+// Fuzz target: judge answers of every style, as they came through a proxy,
+// read and graded.
 #include "proxylist/proxy_grade.h"
 #include "proxylist/text_address.h"
 
@@ -16,20 +16,17 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const char* pText = reinterpret_cast<const char*>(data);
-    const char* pNul = static_cast<const char*>(std::memchr(pText, 0, size));
-    size_t nDirect = pNul ? static_cast<size_t>(pNul - pText) : size;
-    CString strDirect(pText, static_cast<int>(nDirect));
-    CString strProxied = pNul ? CString(pNul + 1, static_cast<int>(size - nDirect - 1)) : strDirect;
+    CString strProxied(reinterpret_cast<const char*>(data), static_cast<int>(size));
 
-    CJudgeAnswer direct;
-    EJudgeBaseline eBaseline = ReadJudgeBaseline(200, strDirect, direct);
     CString strGiveaways;
-    EProxyGrade eGrade = GradeJudgeTexts(strDirect, strProxied, "cwm", strGiveaways);
-    CHECK(eGrade >= PROXY_GRADE_UNTESTED && eGrade <= PROXY_GRADE_ELITE);
-    CHECK((eBaseline == JUDGE_BASELINE_READY) == (eGrade != PROXY_GRADE_UNTESTED));
-    CHECK(strGiveaways.IsEmpty() || eGrade == PROXY_GRADE_TRANSPARENT || eGrade == PROXY_GRADE_ANONYMOUS);
-    CHECK(eGrade != PROXY_GRADE_DEAD);
+    EProxyGrade eGrade = GradeProxiedAnswer(200, strProxied, "cwm", strGiveaways);
+    CHECK(eGrade >= PROXY_GRADE_TAMPERING && eGrade <= PROXY_GRADE_ELITE);
+    CHECK(strGiveaways.IsEmpty() == (eGrade == PROXY_GRADE_TAMPERING || eGrade == PROXY_GRADE_ELITE));
+    // Leaked or revealing headers come back by name, each one a header the
+    // answer holds.
+    CJudgeAnswer answer;
+    if (!strGiveaways.IsEmpty()) CHECK(ParseJudgeAnswer(strProxied, answer));
+    CHECK(GradeProxiedAnswer(404, strProxied, "cwm", strGiveaways) == PROXY_GRADE_DEAD && strGiveaways.IsEmpty());
 
     // Every IPv4 address found reads back as itself.
     std::vector<CString> found;
