@@ -141,7 +141,7 @@ BOOL CLocalProxyServer::Start(int nPort, int bUseUpstream, CString strUpstreamHo
     std::shared_ptr<CUpstreamHealth> pHealth;
     if (m_pfnUpstreamDown)
         pHealth = std::make_shared<CUpstreamHealth>(m_nUpstreamFailuresInARow, m_pfnUpstreamDown,
-                                                    m_pUpstreamDownContext, m_nStartSerial);
+                                                    m_pUpstreamDownContext, m_nStartSerial, m_pfnNoTunnels);
     const CUpstreamConfigPtr pBefore = GetUpstreamConfig();
     m_pPublished =
         PublishConfig(bUseUpstream, strUpstreamHost, nUpstreamPort, eKind, strUser, strPassword, std::move(pHealth));

@@ -45,6 +45,10 @@ public:
     // called once, on a connection's thread (it must only post a message).
     // A null pfnDown hears nothing.
     void SetUpstreamDownHandler(PFN_UPSTREAM_DOWN pfnDown, void* pContext, int nFailuresInARow);
+    // From the next Start on: once an HTTP upstream has refused as many of
+    // the browser's tunnels (CONNECT) in a row, with none opened, pfnNoTunnels
+    // is called once the same way, with the context given above.
+    void SetNoTunnelsHandler(PFN_UPSTREAM_DOWN pfnNoTunnels) { m_pfnNoTunnels = pfnNoTunnels; }
 
     // Which start is in force: 1 after the first Start, one more after each
     // later one. The upstream-down notice carries the start it belongs to.
@@ -72,6 +76,7 @@ private:
     WORD m_nLocalPort;
     PFN_UPSTREAM_DOWN m_pfnUpstreamDown;
     void* m_pUpstreamDownContext;
+    PFN_UPSTREAM_DOWN m_pfnNoTunnels = nullptr;
     int m_nUpstreamFailuresInARow;
     unsigned int m_nStartSerial;
     // What this server's last Start published; Stop takes it out of force

@@ -297,6 +297,11 @@ bool StepChannel(CRelayConnection& conn, CRelayChannel& ch)
         nSend = ch.m_nLastLength;
     } else {
         conn.m_responses.Feed(pBuffer, ch.m_nLastLength, conn.m_strOut);
+        // An HTTP proxy's answer to the browser's CONNECT says whether
+        // secure pages go through it; through SOCKS the handshake said so.
+        const int nTunnelStatus = conn.m_responses.TakeTunnelStatus();
+        CUpstreamHealth* pHealth = nTunnelStatus != 0 && SilenceCounts(conn) ? UpstreamHealth(conn) : nullptr;
+        if (pHealth) pHealth->NoteTunnelAnswer(nTunnelStatus);
     }
     if (!pSend) {
         pSend = conn.m_strOut.data();

@@ -123,6 +123,7 @@ void CResponseFramer::TakeHead(std::string& strOut)
     }
     CPendingRequest request = m_pending.front();
     m_pending.pop_front();
+    if (request.bConnect) m_nTunnelStatus = head.nStatus;
     if (request.bConnect && head.nStatus < 300) {
         // The tunnel's bytes are the browser's and the server's alone.
         StartPassing(strOut, false);

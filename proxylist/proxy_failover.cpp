@@ -2,6 +2,7 @@
 #include "proxy_failover.h"
 
 #include "framework/core/text_number.h"
+#include "proxy/internal/self_target.h"
 #include "proxy_entry.h"
 
 namespace {
@@ -70,27 +71,71 @@ CString EntryFromChoiceText(const CString& strText)
     return strText.Left(nOpen - 1);
 }
 
-BOOL PickFailoverEntry(const CStringList& entries, const CProxyResults& results, LPCTSTR pszFailed, CString& rChosen)
+BOOL NamesOwnListener(LPCTSTR pszEntry)
 {
-    rChosen.Empty();
+    CProxyAddress address;
+    ReadProxyEntry(pszEntry, address);
+    CString strHost = address.strHost;
+    strHost.Trim();
+    if (address.nPort != OWN_LISTENER_PORT || strHost.IsEmpty()) return FALSE;
+    // The same test the local proxy makes of a request for itself, so every
+    // spelling it refuses is skipped here too.
+    if (strHost.Find(':') >= 0) strHost = "[" + strHost + "]";
+    return IsLoopbackHost(strHost.str()) ? TRUE : FALSE;
+}
+
+BOOL IsTorEntry(LPCTSTR pszEntry)
+{
+    CString strEntry = pszEntry ? pszEntry : "";
+    strEntry.TrimRight();
+    if (strEntry.GetLength() > 6 && strEntry.Right(6) == " (Tor)") return TRUE;
+    CProxyAddress address;
+    ReadProxyEntry(pszEntry, address);
+    if (address.scheme != PROXY_SCHEME_SOCKS5 && address.scheme != PROXY_SCHEME_SOCKS5H) return FALSE;
+    return (address.nPort == 9050 || address.nPort == 9150) && IsLoopbackHost(address.strHost.str());
+}
+
+void PickFailoverCandidates(const CStringList& entries, const CProxyResults& results, LPCTSTR pszFailed,
+                            BOOL bNeedHttps, int nMax, std::vector<CString>& rCandidates)
+{
+    rCandidates.clear();
+    if (IsTorEntry(pszFailed)) return;
     CStoredProxyResult failed;
     EProxyGrade eAtLeast = PROXY_GRADE_ANONYMOUS;
-    if (results.Lookup(pszFailed, failed) && failed.eGrade > eAtLeast) eAtLeast = failed.eGrade;
+    BOOL bKnown = results.Lookup(pszFailed, failed);
+    if (bKnown && failed.eGrade > eAtLeast) eAtLeast = failed.eGrade;
+    // Secure pages that worked through the user's choice keep working.
+    if (bKnown && failed.eHttps == HTTPS_CARRIED) bNeedHttps = TRUE;
     CString strFailedKey = ProxyResultKey(pszFailed);
 
     // The ranked order is the user's order of preference as the combo box
-    // shows it: the first that qualifies is the best.
+    // shows it; within it, an entry that carries secure pages goes before
+    // one that does not.
     CStringList ranked;
     RankProxyEntries(entries, results, ranked);
+    std::vector<CString> withHttps, without;
     for (POSITION pos = ranked.GetHeadPosition(); pos;) {
         CString strEntry = EntryFromRankedText(ranked.GetNext(pos));
         CStoredProxyResult result;
         if (!results.Lookup(strEntry, result) || result.eGrade < eAtLeast) continue;
         if (ProxyResultKey(strEntry) == strFailedKey || !NamesHostAndPort(strEntry)) continue;
-        rChosen = strEntry;
-        return TRUE;
+        if (NamesOwnListener(strEntry)) continue;
+        if (result.eHttps == HTTPS_CARRIED)
+            withHttps.push_back(strEntry);
+        else if (!bNeedHttps)
+            without.push_back(strEntry);
     }
-    return FALSE;
+    for (std::vector<CString>* pGroup : {&withHttps, &without})
+        for (const CString& strEntry : *pGroup)
+            if (static_cast<int>(rCandidates.size()) < nMax) rCandidates.push_back(strEntry);
+}
+
+BOOL PickFailoverEntry(const CStringList& entries, const CProxyResults& results, LPCTSTR pszFailed, CString& rChosen)
+{
+    std::vector<CString> candidates;
+    PickFailoverCandidates(entries, results, pszFailed, FALSE, 1, candidates);
+    rChosen = candidates.empty() ? CString() : candidates.front();
+    return !candidates.empty();
 }
 
 CString FormatStateTip(LPCTSTR pszProxy, const CProxyResults& results)

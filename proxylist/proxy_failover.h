@@ -5,12 +5,34 @@
 
 #include "proxy_results.h"
 
-// The entry (its text as the list holds it) to move to from pszFailed: of
-// the entries tested elite or anonymous and at least as good as pszFailed
-// was (an untested pszFailed asks for no more than anonymous), the best by
-// grade and then response time, other than pszFailed itself and other than
-// an entry that names no host and port. FALSE, with rChosen empty, when
-// there is none.
+#include <vector>
+
+// The port the program's own proxy listens on, on 127.0.0.1.
+const int OWN_LISTENER_PORT = 8080;
+
+// TRUE for an entry that names the program's own listener: a loopback host
+// ("localhost", any 127.x address, ...) on OWN_LISTENER_PORT. Asked through,
+// it answers with whatever upstream is in force, so it is never tested,
+// graded or moved to.
+BOOL NamesOwnListener(LPCTSTR pszEntry);
+
+// TRUE for the entry of Tor on this machine: the list's "(Tor)" entry, or a
+// SOCKS5 proxy on a loopback host at Tor's ports (9050, 9150). Failover
+// never moves away from it: no list proxy hides the user as Tor does.
+BOOL IsTorEntry(LPCTSTR pszEntry);
+
+// The entries failover may move to from pszFailed, best first, at most
+// nMax: tested elite or anonymous and at least as good as pszFailed was
+// (an untested pszFailed asks for no more than anonymous); carrying secure
+// pages when pszFailed did or when bNeedHttps; never pszFailed itself, an
+// entry that names no host and port, nor the program's own listener. Of
+// those, the ones that carried secure pages come first, each group in the
+// order of the ranking. None when pszFailed is Tor.
+void PickFailoverCandidates(const CStringList& entries, const CProxyResults& results, LPCTSTR pszFailed,
+                            BOOL bNeedHttps, int nMax, std::vector<CString>& rCandidates);
+
+// The first of those (any HTTPS outcome asked for); FALSE, with rChosen
+// empty, when there is none.
 BOOL PickFailoverEntry(const CStringList& entries, const CProxyResults& results, LPCTSTR pszFailed, CString& rChosen);
 
 // What the proxy list, the tip and the notices say of an entry's stored

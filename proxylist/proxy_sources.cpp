@@ -43,6 +43,17 @@ CString Thousands(long long n)
 
 } // namespace
 
+CString CountOf(long long n, LPCTSTR pszOne, LPCTSTR pszMany)
+{
+    return Thousands(n) + " " + (n == 1 ? pszOne : pszMany);
+}
+
+CString FormatFirstStartText(int nProxies, int nLists)
+{
+    return CountOf(nProxies, "proxy", "proxies") + " from " + CountOf(nLists, "list", "lists") +
+           ". Press \"Test All Proxies\" to find the ones that work.";
+}
+
 BOOL IsRealUpdateServer(LPCTSTR pszUpdateServer)
 {
     CString server = Trimmed(pszUpdateServer);
@@ -138,10 +149,8 @@ CString FormatProxySourcesNotes(const std::vector<CProxySourceOutcome>& outcomes
                     failed.GetString());
         notes = line + notes;
     }
-    if (nSkipped > 0) {
-        CString line;
-        line.Format("%s lines without a proxy were skipped.\r\n", Thousands(nSkipped).GetString());
-        notes += line;
-    }
+    if (nSkipped > 0)
+        notes += CountOf(nSkipped, "line", "lines") +
+                 (nSkipped == 1 ? " without a proxy was skipped.\r\n" : " without a proxy were skipped.\r\n");
     return notes;
 }

@@ -68,6 +68,15 @@ struct CProxySourceOutcome {
     CProxySourceTally tally;
 };
 
+// "1 proxy", "16,000 proxies": the count with its thousands separated by
+// commas, and the noun in the singular when the count is one.
+CString CountOf(long long n, LPCTSTR pszOne, LPCTSTR pszMany);
+
+// What the status line says once the first start has read the lists, in
+// the counts given: "16,000 proxies from 3 lists. Press "Test All Proxies"
+// to find the ones that work."
+CString FormatFirstStartText(int nProxies, int nLists);
+
 // The message after a read of every source: what answered and what failed
 // ("2 of 3 sources answered; failed: ..."), the sources cut short, and the
 // lines skipped. Empty when every source answered in full with nothing to

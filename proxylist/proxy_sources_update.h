@@ -16,7 +16,7 @@
 // What the first run says when no source gave a proxy: where to add one.
 #define PROXY_SOURCES_NONE_ANSWERED_FIRST_RUN_TEXT                                                                     \
     "No proxy list could be read. Add a list under \"Proxy Sources...\" in the settings, or put your own proxies "     \
-    "(one host:port a line) in the file %s, then press \"Update Proxy List Now\"."
+    "(one host:port per line) in the file %s, then press \"Update Proxy List Now\"."
 
 struct CProxySourcesUpdate {
     ProxyListUpdateResult result = PROXY_LIST_DOWNLOAD_FAILED;

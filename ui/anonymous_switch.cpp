@@ -29,6 +29,11 @@ void PostUpstreamDown(void* pContext, unsigned int nStart)
     PostMessageA(static_cast<HWND>(pContext), CSettingsDlg::WM_UPSTREAM_DOWN, nStart, 0);
 }
 
+void PostUpstreamNoTunnels(void* pContext, unsigned int nStart)
+{
+    PostMessageA(static_cast<HWND>(pContext), CSettingsDlg::WM_UPSTREAM_NO_TUNNELS, nStart, 0);
+}
+
 } // namespace
 
 BOOL CSettingsDlg::SwitchOn(const CString& strEntry)
@@ -53,6 +58,7 @@ BOOL CSettingsDlg::StartLocalProxy(const CString& strEntry)
     // An upstream that stops answering is noticed by the connections that
     // fail on it; the dialog then moves to another proxy.
     m_proxyServer.SetUpstreamDownHandler(PostUpstreamDown, m_hWnd, UPSTREAM_FAILURES_BEFORE_FAILOVER);
+    m_proxyServer.SetNoTunnelsHandler(PostUpstreamNoTunnels);
     m_strActiveProxy = strEntry;
     BOOL bStarted = m_proxyServer.Start(kLocalProxyPort, 1, upstream.strUpstreamHost, upstream.nUpstreamPort,
                                         upstream.strProxyUser, upstream.strProxyPassword, upstream.eKind);
@@ -150,6 +156,17 @@ void CSettingsDlg::OnOK()
             SwitchOff();
             // The tray command's next press must switch on, not off again.
             m_bEnabled = 0;
+            if (m_bProxyChosenLast && !GetChosenEntry().IsEmpty()) {
+                // The user chose a proxy and saved: going to the tray with
+                // browsing off would look as if it were on. The dialog stays
+                // and says what happened.
+                CString strOff;
+                strOff.Format(BROWSING_STAYS_OFF_FORMAT, ProxyResultKey(GetChosenEntry()).GetString());
+                SetStatusText(strOff);
+                m_bSwitchStateSaid = TRUE;
+                FinishSave(!g_regUseProxy.LastSetFailed(), TRUE);
+                return;
+            }
             FinishSave(!g_regUseProxy.LastSetFailed());
             return;
         }
@@ -188,6 +205,8 @@ void CSettingsDlg::OnOK()
             BOOL bStarted = FALSE;
             if (!bReachable) {
                 Say("Please choose another Proxy!", "ERROR");
+                SetStatusText(SWITCH_ON_FAILED_TEXT);
+                m_bSwitchStateSaid = TRUE;
             } else {
                 bStarted = SwitchOn(strProxy);
                 bStored = !g_regUseProxy.Set(1).LastSetFailed();
@@ -205,11 +224,18 @@ void CSettingsDlg::OnOK()
 void CSettingsDlg::FinishSave(BOOL bStored, BOOL bSwitchFailed)
 {
     try {
-        // Nothing new was switched on: the check box and the tray's check
-        // mark go back to what is still in force.
-        if (m_bUseProxy && !m_bEnabled) {
+        // A switch-on that failed leaves the box ticked: the user's wish
+        // stands, and the next "Save Settings" with another proxy fulfils it.
+        // Otherwise the box goes back to what is in force.
+        if (m_bUseProxy && !m_bEnabled && !bSwitchFailed) {
             m_bUseProxy = 0;
             UpdateData(FALSE);
+        }
+        if (!bSwitchFailed) {
+            m_bProxyChosenLast = FALSE;
+            // What an earlier Save said of the switch is over now.
+            if (m_bSwitchStateSaid) SetStatusText("");
+            m_bSwitchStateSaid = FALSE;
         }
         bStored = !g_regEnableJS.Set(m_bEnableJS ? 1 : 0).LastSetFailed() && bStored;
         bStored = !g_regEnableActiveX.Set(m_bEnableActiveX ? 1 : 0).LastSetFailed() && bStored;
@@ -278,7 +304,8 @@ void CSettingsDlg::OnToggleAnonymous()
 
 void CSettingsDlg::OnUpdateToggleAnonymous(CCmdUI* pCmdUI)
 {
-    pCmdUI->SetCheck(m_bUseProxy == 1);
+    // What is in force: a failed switch-on leaves the box ticked, not this.
+    pCmdUI->SetCheck(m_bEnabled == 1);
     // Switching off never waits; switching on waits for a running job.
     pCmdUI->Enable(m_bEnabled || !IsNetJobRunning());
 }

@@ -1,16 +1,18 @@
-// Failover and the state the tray shows: when the chosen upstream refuses
-// connection after connection, the dialog first looks around (the proxy it
-// would move to, the chosen one, a few others). When another answers, the
-// local proxy moves to the best tested proxy that is as good and the user is
-// told in a balloon; with none left, browsing stops (nothing goes out
-// directly) and the balloon says how to choose another. When nothing
-// answers, the user's own network is the likely cause: nothing is stored,
-// the choice stays, the balloon says so once, and the local proxy keeps
-// listening, so browsing comes back by itself with the network. The tip
-// always names the state.
+// Failover and the state the tray shows: when the chosen upstream fails
+// connection after connection (refused, silent, or refusing the account),
+// or refuses the browser's tunnels for secure pages, the dialog first looks
+// around, asking the judge through each proxy as a test does: the proxies
+// it may move to, the chosen one, a few others. When a candidate answers,
+// the local proxy moves to it and the user is told in a balloon. When none
+// does, the choice stays, the status line and one balloon say that browsing
+// through it stopped and why, and the look around repeats every few seconds
+// (a proxy that only refuses tunnels still carries plain pages, and is not
+// watched). When nothing at all answers, the user's own network is the
+// likely cause and the notice says so. The tip always names the state.
 #include "ui/settings_dlg.h"
 
 #include "proxylist/failover_probe.h"
+#include "proxylist/judge_answer.h"
 #include "proxylist/proxy_failover.h"
 #include "settings/proxy_account_settings.h"
 #include "settings/settings_store.h"
@@ -19,14 +21,15 @@
 
 namespace {
 
-// The look around is a few connects; the program's reachability check has
+// The look around is a few requests; the program's reachability check has
 // time enough for them.
 const UINT kProbeGraceMs = 250;
 // While nothing answers, the dialog looks again this often: the chosen
 // proxy back means nothing to do, another one back means failover.
 const UINT kOutageRetryMs = 5000;
-// Other entries asked when there is no candidate, to tell a dead proxy
-// from a dead network.
+// Candidates asked, best first, and other entries asked when none of them
+// nor the chosen one answers, to tell a dead proxy from a dead network.
+const int kProbeCandidates = 3;
 const int kProbeOthers = 3;
 
 } // namespace
@@ -37,28 +40,41 @@ LRESULT CSettingsDlg::OnUpstreamDown(WPARAM wParam, LPARAM)
     // connections of an earlier start still report on the proxy they had.
     if (m_bExiting || !m_bEnabled || m_strActiveProxy.IsEmpty() || !m_proxyServer.IsRunning()) return 0;
     if (static_cast<unsigned int>(wParam) != m_proxyServer.GetStartSerial()) return 0;
-    StartFailoverProbe();
+    StartFailoverProbe(FALSE);
     return 0;
 }
 
-void CSettingsDlg::StartFailoverProbe()
+LRESULT CSettingsDlg::OnUpstreamNoTunnels(WPARAM wParam, LPARAM)
+{
+    if (m_bExiting || !m_bEnabled || m_strActiveProxy.IsEmpty() || !m_proxyServer.IsRunning()) return 0;
+    if (static_cast<unsigned int>(wParam) != m_proxyServer.GetStartSerial()) return 0;
+    StartFailoverProbe(TRUE);
+    return 0;
+}
+
+void CSettingsDlg::StartFailoverProbe(BOOL bForHttps)
 {
     if (m_probeJob.IsRunning()) return;
     CFailoverProbe probe;
+    probe.strJudgeUrl = GetJudgeUrl(g_regJudgeUrl.Get(), g_regUpdateServer.Get());
     probe.strChosen = m_strActiveProxy;
+    // A proxy that refuses tunnels answers plain requests: asking it would
+    // only say that it works.
+    probe.bAskChosen = !bForHttps;
     CStringList entries;
     GetEntriesInForce(entries);
-    PickFailoverEntry(entries, m_results, m_strActiveProxy, probe.strCandidate);
-    PickProbeOthers(entries, m_results, probe.strChosen, probe.strCandidate, kProbeOthers, probe.others);
-    auto pResult = std::make_shared<int>(FAILOVER_PROBE_NOTHING_ANSWERS);
+    PickFailoverCandidates(entries, m_results, m_strActiveProxy, bForHttps, kProbeCandidates, probe.candidates);
+    if (!bForHttps) PickProbeOthers(entries, m_results, probe.strChosen, probe.candidates, kProbeOthers, probe.others);
+    auto pFinding = std::make_shared<CFailoverFinding>();
     DWORD dwLimitMs = GetNetJobLimits().dwReachabilityMs;
     if (!m_probeJob.Start(
-            dwLimitMs, [probe, pResult](const CNetDeadline& deadline) { *pResult = RunFailoverProbe(probe, deadline); },
-            m_hWnd, WM_FAILOVER_PROBED))
+            dwLimitMs,
+            [probe, pFinding](const CNetDeadline& deadline) { *pFinding = RunFailoverProbe(probe, deadline); }, m_hWnd,
+            WM_FAILOVER_PROBED))
         return;
-    m_pProbeResult = pResult;
+    m_pProbeResult = pFinding;
     m_nProbedStart = m_proxyServer.GetStartSerial();
-    m_strProbeCandidate = probe.strCandidate;
+    m_bProbeForHttps = bForHttps;
     SetTimer(PROBE_DEADLINE_TIMER, dwLimitMs + kProbeGraceMs);
 }
 
@@ -73,33 +89,78 @@ void CSettingsDlg::FinishFailoverProbe(BOOL bInTime)
     KillTimer(PROBE_DEADLINE_TIMER);
     bInTime = bInTime && m_probeJob.IsFinished();
     m_probeJob.Cancel();
-    std::shared_ptr<int> pResult;
-    pResult.swap(m_pProbeResult);
-    if (!pResult || m_bExiting) return;
+    std::shared_ptr<CFailoverFinding> pFinding;
+    pFinding.swap(m_pProbeResult);
+    if (!pFinding || m_bExiting) return;
     // The switch moved on meanwhile: what was found is about a proxy left.
     if (!m_bEnabled || m_strActiveProxy.IsEmpty() || m_nProbedStart != m_proxyServer.GetStartSerial()) return;
     // A look around that ran out of time found no one answering.
-    EFailoverProbe eFound = bInTime ? static_cast<EFailoverProbe>(*pResult) : FAILOVER_PROBE_NOTHING_ANSWERS;
+    CFailoverFinding found;
+    found.eChosenFault = PROXY_FAULT_REFUSED;
+    if (bInTime) found = *pFinding;
+    if (m_bProbeForHttps) found.eChosenFault = PROXY_FAULT_NO_HTTPS;
 
-    switch (eFound) {
+    switch (found.eFound) {
     case FAILOVER_PROBE_CHOSEN_ANSWERS:
         // The proxy in force answers again: browsing goes on through it.
+        if (m_bOutageTold) {
+            CString strBack;
+            strBack.Format("%s answers again: anonymous browsing goes on through it.",
+                           ProxyResultKey(m_strActiveProxy).GetString());
+            SetStatusText(strBack);
+        }
         StopOutageWatch();
-        return;
-    case FAILOVER_PROBE_NOTHING_ANSWERS:
-        // Most likely the user's own network: no proxy is to blame, so none
-        // is stored dead and the choice stays; the local proxy keeps
-        // forwarding to it, so pages come back with the network.
-        if (!m_bOutageTold) ShowNotice("Cloakwall", NO_PROXY_ANSWERS_TEXT);
-        m_bOutageTold = TRUE;
-        SetTimer(OUTAGE_RETRY_TIMER, kOutageRetryMs);
         return;
     case FAILOVER_PROBE_CANDIDATE_ANSWERS:
-    case FAILOVER_PROBE_OTHERS_ANSWER:
         StopOutageWatch();
-        FailOver(m_strActiveProxy, eFound == FAILOVER_PROBE_CANDIDATE_ANSWERS ? m_strProbeCandidate : CString());
+        FailOver(m_strActiveProxy, found.strCandidate, found.eChosenFault);
+        return;
+    case FAILOVER_PROBE_NOTHING_ANSWERS:
+    case FAILOVER_PROBE_OTHERS_ANSWER: BrowsingStopped(found); return;
+    }
+}
+
+void CSettingsDlg::BrowsingStopped(const CFailoverFinding& found)
+{
+    // Nothing is stored dead and the choice stays: the local proxy keeps
+    // forwarding to the chosen proxy (never direct), so pages come back by
+    // themselves when it answers again.
+    CString strKey = ProxyResultKey(m_strActiveProxy);
+    CString strText;
+    if (found.eChosenFault == PROXY_FAULT_NO_HTTPS) {
+        // Plain pages still go through it; only secure ones fail, so there
+        // is nothing to watch, and the next run of refused tunnels looks
+        // around again.
+        CStoredProxyResult known;
+        m_results.Lookup(m_strActiveProxy, known);
+        if (known.eHttps != HTTPS_NONE) {
+            known.eHttps = HTTPS_NONE;
+            m_results.Set(m_strActiveProxy, known);
+            SaveProxyResults();
+        }
+        strText.Format("%s does not carry secure (https) pages,\nand no other tested proxy as good does.\n"
+                       "Choose another proxy: \"Configuration\" in the tray menu.",
+                       strKey.GetString());
+        SetStatusText(strText);
+        ShowTrayBalloon("Cloakwall: secure pages stopped", strText);
         return;
     }
+    if (found.eFound == FAILOVER_PROBE_NOTHING_ANSWERS && found.eChosenFault == PROXY_FAULT_REFUSED) {
+        // Not even a connection anywhere: most likely the user's own network.
+        strText = NO_PROXY_ANSWERS_TEXT;
+    } else {
+        // Broken into lines: a balloon that does not wrap (Wine's) still
+        // shows all of it.
+        strText.Format("Browsing through %s has stopped: it %s.\nCloakwall keeps trying it every few seconds.\n"
+                       "Or choose another proxy: \"Configuration\" in the tray menu, or \"Test All Proxies\".",
+                       strKey.GetString(), ProxyFaultText(found.eChosenFault));
+    }
+    if (!m_bOutageTold) {
+        SetStatusText(strText);
+        ShowTrayBalloon("Cloakwall: browsing stopped", strText);
+    }
+    m_bOutageTold = TRUE;
+    SetTimer(OUTAGE_RETRY_TIMER, kOutageRetryMs);
 }
 
 void CSettingsDlg::StopOutageWatch()
@@ -111,41 +172,38 @@ void CSettingsDlg::StopOutageWatch()
     m_bOutageTold = FALSE;
 }
 
-void CSettingsDlg::FailOver(const CString& strFailed, const CString& strNext)
+void CSettingsDlg::FailOver(CString strFailed, CString strNext, int nFault)
 {
     // What the connections found is a result too: the failed proxy goes to
-    // the end of the list, and the next failover does not come back to it.
-    CStoredProxyResult dead;
-    m_results.Lookup(strFailed, dead);
-    dead.eGrade = PROXY_GRADE_DEAD;
-    dead.nResponseMs = 0;
-    dead.strGiveaways.Empty();
-    dead.nTestedAt = static_cast<long long>(time(nullptr));
-    m_results.Set(strFailed, dead);
-    SaveProxyResults();
-
-    CString strFailedKey = ProxyResultKey(strFailed);
-    CString strText;
-    if (strNext.IsEmpty()) {
-        // The local proxy stays on the failed proxy: the browser gets errors,
-        // never a direct connection.
-        // Broken into lines: a balloon that does not wrap (Wine's) still
-        // shows all of it.
-        strText.Format("%s refused %d connections in a row,\nand no other tested proxy is as good.\nBrowsing has "
-                       "stopped. Choose another proxy:\n\"Configuration\" in the tray menu, or \"Test All Proxies\".",
-                       strFailedKey.GetString(), UPSTREAM_FAILURES_BEFORE_FAILOVER);
-        FillProxyCombo(m_entries);
-        UpdateStateTip();
-        ShowNotice("Cloakwall: browsing stopped", strText);
-        return;
+    // the end of the list (or, refusing only tunnels, loses its mark for
+    // secure pages), and the next failover does not come back to it.
+    EProxyFault eFault = static_cast<EProxyFault>(nFault);
+    CStoredProxyResult failed;
+    m_results.Lookup(strFailed, failed);
+    if (eFault == PROXY_FAULT_NO_HTTPS) {
+        failed.eHttps = HTTPS_NONE;
+    } else {
+        failed.eGrade = PROXY_GRADE_DEAD;
+        failed.nResponseMs = 0;
+        failed.strGiveaways.Empty();
+        failed.nTestedAt = static_cast<long long>(time(nullptr));
     }
+    m_results.Set(strFailed, failed);
+    SaveProxyResults();
 
     StartLocalProxy(strNext);
     StoreProxyName(strNext);
     FillProxyCombo(m_entries);
     m_comboProxy.SetWindowText(ShownEntry(strNext));
-    strText.Format("%s refused %d connections in a row.\nAnonymous browsing now goes through %s %s.",
-                   strFailedKey.GetString(), UPSTREAM_FAILURES_BEFORE_FAILOVER, ProxyResultKey(strNext).GetString(),
+    // "refused" only for connections that were refused.
+    CString strWhat;
+    if (eFault == PROXY_FAULT_REFUSED)
+        strWhat.Format("refused %d connections in a row", UPSTREAM_FAILURES_BEFORE_FAILOVER);
+    else
+        strWhat = ProxyFaultText(eFault);
+    CString strText;
+    strText.Format("%s %s.\nAnonymous browsing now goes through %s %s.", ProxyResultKey(strFailed).GetString(),
+                   strWhat.GetString(), ProxyResultKey(strNext).GetString(),
                    FormatProxyState(strNext, m_results).GetString());
     ShowNotice("Cloakwall switched proxies", strText);
 }

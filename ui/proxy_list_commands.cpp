@@ -87,6 +87,10 @@ BOOL CSettingsDlg::RefreshProxyList(std::function<void(ProxyListUpdateResult, co
                 FillProxyCombo(update.entries);
             }
             if (bVendor && result != PROXY_LIST_FILE_FAILED) m_proxyGenThread.Start(strServer);
+            // The lists that gave proxies, for the first start's line.
+            m_nListsRead = 0;
+            for (const CProxySourceOutcome& outcome : update.outcomes)
+                if (bInTime && outcome.bAnswered && outcome.tally.nFound > 0) ++m_nListsRead;
             BOOL bSourceFailed = !bInTime;
             for (const CProxySourceOutcome& outcome : update.outcomes)
                 if (!outcome.bAnswered || outcome.bCutAtBytes || outcome.tally.bCut) bSourceFailed = TRUE;
@@ -109,7 +113,7 @@ void CSettingsDlg::TestEntry(const CString& strEntry, std::function<void()> pfnA
 {
     if (IsNetJobRunning()) return;
     // The test starts when the user has read that it takes a while.
-    Say(PROXY_TESTING_TEXT);
+    Say(PROXY_TESTING_TEXT, "Cloakwall");
     if (m_bExiting) return;
 
     struct COutcome {
@@ -182,6 +186,7 @@ void CSettingsDlg::OnSelchangeProxyCombo()
     CString strEntry;
     if (nSel < static_cast<int>(m_comboEntries.size())) strEntry = m_comboEntries[nSel];
     if (strEntry.IsEmpty()) return;
+    m_bProxyChosenLast = TRUE;
     TestEntry(strEntry);
 }
 
@@ -215,5 +220,8 @@ void CSettingsDlg::OnAddNewProxy()
     CString strEntry = regTmpProxy.Get();
     if (strEntry.IsEmpty()) return;
     // The edit field only, not the list.
-    TestEntry(strEntry, [this, strEntry] { m_comboProxy.SetWindowText(ShownEntry(strEntry)); });
+    TestEntry(strEntry, [this, strEntry] {
+        m_comboProxy.SetWindowText(ShownEntry(strEntry));
+        m_bProxyChosenLast = TRUE;
+    });
 }

@@ -61,7 +61,7 @@ void CProxySourcesDlg::OnOK()
     EndDialog(IDOK);
 }
 
-void CProxySourcesDlg::AddProxiesFrom(const CString& strText)
+void CProxySourcesDlg::AddProxiesFrom(const CString& strText, BOOL bFromFile)
 {
     CString strPath = MyProxiesFilePath(g_strAppPath);
     CProxySourceTally tally;
@@ -71,23 +71,21 @@ void CProxySourcesDlg::AddProxiesFrom(const CString& strText)
         AfxMessageBox(strPath + ": " + strError, MB_OK, "Error", m_hWnd);
         return;
     }
-    CString strText2;
+    CString strSaid;
     if (tally.nFound == 0) {
-        strText2 = MY_PROXIES_NONE_FOUND_TEXT;
+        strSaid = bFromFile ? MY_PROXIES_NONE_IN_FILE_TEXT : MY_PROXIES_NONE_PASTED_TEXT;
     } else {
-        strText2.Format(MY_PROXIES_ADDED_TEXT, nAdded, strPath.GetString());
+        strSaid = CountOf(nAdded, "proxy", "proxies") + " added to " + strPath + ".";
         if (tally.nDuplicates > 0) {
             CString more;
-            more.Format("\r\n%d were there already.", tally.nDuplicates);
-            strText2 += more;
+            more.Format("\r\n%d %s there already.", tally.nDuplicates, tally.nDuplicates == 1 ? "was" : "were");
+            strSaid += more;
         }
     }
-    if (tally.nSkipped > 0) {
-        CString more;
-        more.Format("\r\n%d lines without a proxy were skipped.", tally.nSkipped);
-        strText2 += more;
-    }
-    AfxMessageBox(strText2, MB_OK, "", m_hWnd);
+    if (tally.nSkipped > 0)
+        strSaid += "\r\n" + CountOf(tally.nSkipped, "line", "lines") +
+                   (tally.nSkipped == 1 ? " without a proxy was skipped." : " without a proxy were skipped.");
+    AfxMessageBox(strSaid, MB_OK, "", m_hWnd);
 }
 
 void CProxySourcesDlg::OnImportFile()
@@ -108,7 +106,7 @@ void CProxySourcesDlg::OnImportFile()
         AfxMessageBox(CString(szFile) + ": the file could not be read.", MB_OK, "Error", m_hWnd);
         return;
     }
-    AddProxiesFrom(strText);
+    AddProxiesFrom(strText, TRUE);
 }
 
 void CProxySourcesDlg::OnPaste()
@@ -123,5 +121,5 @@ void CProxySourcesDlg::OnPaste()
         }
         CloseClipboard();
     }
-    AddProxiesFrom(strText);
+    AddProxiesFrom(strText, FALSE);
 }

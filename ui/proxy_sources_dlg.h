@@ -7,15 +7,15 @@
 #include "framework/core/cstring.h"
 #include "framework/win/dialog.h"
 
-// What the import and the paste say (the count of proxies, the file).
-#define MY_PROXIES_ADDED_TEXT "%d proxies added to %s."
-#define MY_PROXIES_NONE_FOUND_TEXT "No proxy address was found in it."
+// What the import and the paste say when the text held no proxy.
+#define MY_PROXIES_NONE_IN_FILE_TEXT "No proxy address was found in the file."
+#define MY_PROXIES_NONE_PASTED_TEXT "No proxy address was found in the pasted text."
 
 class CProxySourcesDlg : public CDialog {
 public:
     explicit CProxySourcesDlg(CWnd* pParent = nullptr);
 
-    // OK stores the three settings (ProxySources one a line, JudgeUrl and
+    // OK stores the three settings (ProxySources one per line, JudgeUrl and
     // ProxyBypass as typed) and ends the dialog with IDOK.
     void OnOK() override;
     BOOL OnInitDialog() override;
@@ -27,9 +27,12 @@ public:
     void OnPaste();
     // The part both share; public for the test that has no clipboard or
     // file dialog to hand.
-    void AddProxiesFrom(const CString& strText);
+    // bFromFile: the text is an imported file's, else the clipboard's. Says
+    // "1 proxy added to ...", "2 were there already", "1 line ... was
+    // skipped", counts in the singular when they are one.
+    void AddProxiesFrom(const CString& strText, BOOL bFromFile);
 
-    CString m_strSources; // one a line, CR LF between them
+    CString m_strSources; // one per line, CR LF between them
     CString m_strJudgeUrls;
     CString m_strBypass;
 

@@ -46,6 +46,7 @@ BEGIN_MESSAGE_MAP(CSettingsDlg, CTrayDialog)
     ON_UPDATE_COMMAND_UI(ID_TOGGLE_ANONYMOUS, OnUpdateToggleAnonymous)
     ON_WM_INITMENUPOPUP()
     ON_CONTROL(CBN_DROPDOWN, IDC_PROXYCOMBO, OnDropdownProxyCombo)
+    ON_BN_CLICKED(IDC_USEPROXY, OnClickUseProxy)
     ON_CONTROL(CBN_CLOSEUP, IDC_PROXYCOMBO, OnCloseupProxyCombo)
     ON_MESSAGE(WM_PROXY_CHOSEN, OnProxyChosen)
     ON_MESSAGE(WM_NETJOB_DONE, OnNetJobDone)
@@ -60,6 +61,7 @@ BEGIN_MESSAGE_MAP(CSettingsDlg, CTrayDialog)
     ON_COMMAND(ID_TEST_ALL_PROXIES, OnTestAllProxies)
     ON_UPDATE_COMMAND_UI(ID_TEST_ALL_PROXIES, OnUpdateTestAllProxies)
     ON_MESSAGE(WM_UPSTREAM_DOWN, OnUpstreamDown)
+    ON_MESSAGE(WM_UPSTREAM_NO_TUNNELS, OnUpstreamNoTunnels)
     ON_MESSAGE(WM_FAILOVER_PROBED, OnFailoverProbed)
     ON_MESSAGE(WM_TOR_PROBE_DONE, OnTorProbeDone)
 END_MESSAGE_MAP()
@@ -163,6 +165,9 @@ void CSettingsDlg::DoFirstRun()
         } else if (bSourceFailed) {
             Say(text, "");
         }
+        // A fresh install shows the dialog: it says what it has and what
+        // the next step is.
+        if (result == PROXY_LIST_UPDATED) SetStatusText(FormatFirstStartText(m_entries.GetCount(), m_nListsRead));
         g_regRunFirst.Set(1);
     });
 }
@@ -328,7 +333,7 @@ void CSettingsDlg::OnTimer(UINT_PTR nIDEvent)
         // Whatever the look around found by now counts.
         FinishFailoverProbe(TRUE);
     } else if (nIDEvent == OUTAGE_RETRY_TIMER) {
-        if (m_bEnabled && !m_probeJob.IsRunning()) StartFailoverProbe();
+        if (m_bEnabled && !m_probeJob.IsRunning()) StartFailoverProbe(FALSE);
     } else if (nIDEvent == TEST_ALL_TIMER) {
         if (!m_pBatch || m_pBatch->IsFinished()) {
             FinishTestAll();

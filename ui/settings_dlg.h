@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+struct CFailoverFinding;
+
 // 1 until the system first minimises the dialog (which then stays on the
 // taskbar); every later minimise hides it.
 extern BOOL g_bFirstMinimize;
@@ -47,6 +49,13 @@ extern BOOL g_bFirstMinimize;
 // What "Save Settings" says when it cannot switch on before a running job
 // has ended.
 #define SWITCH_ON_WAITS_TEXT "A test or download is under way: save again to switch on when it has ended."
+// What the status line says when "Save Settings" keeps the dialog because
+// the proxy chosen is not in use: the switch failed, or the box is cleared.
+#define SWITCH_ON_FAILED_TEXT                                                                                          \
+    "Anonymous browsing is not on: the proxy did not answer. Choose another proxy and press \"Save Settings\"."
+#define BROWSING_STAYS_OFF_FORMAT                                                                                      \
+    "Anonymous browsing is off, so %s is not used. Tick \"Enable Anonymous Browsing\" and press \"Save "               \
+    "Settings\" to browse through it."
 // The upstream refusals in a row that make the local proxy move elsewhere.
 #define UPSTREAM_FAILURES_BEFORE_FAILOVER 3
 
@@ -65,6 +74,9 @@ public:
     // Proxy list and tester commands.
     void OnUpdateProxyList();
     void OnSelchangeProxyCombo();
+    // "Enable Anonymous Browsing" clicked: the user's last act is no
+    // longer the choice of a proxy.
+    void OnClickUseProxy() { m_bProxyChosenLast = FALSE; }
     void OnAddNewProxy();
     // "Proxy Sources...": the sources, judges and bypass list, and the
     // user's own proxies.
@@ -100,6 +112,9 @@ public:
     static const UINT WM_UPSTREAM_DOWN = WM_APP + 3;
     // The look around before a failover has ended (wParam: its job's serial).
     static const UINT WM_FAILOVER_PROBED = WM_APP + 4;
+    // Posted from a connection thread: the upstream refused the browser's
+    // tunnels (CONNECT) in a row (wParam as for WM_UPSTREAM_DOWN).
+    static const UINT WM_UPSTREAM_NO_TUNNELS = WM_APP + 5;
 
     // The entry the proxy box's text names: the entry behind a line of the
     // list, or what was typed, without a state mark.
@@ -162,6 +177,7 @@ protected:
     LRESULT OnEndSession(WPARAM wParam, LPARAM lParam);
     LRESULT OnProxyChosen(WPARAM wParam, LPARAM lParam);
     LRESULT OnUpstreamDown(WPARAM wParam, LPARAM lParam);
+    LRESULT OnUpstreamNoTunnels(WPARAM wParam, LPARAM lParam);
     LRESULT OnFailoverProbed(WPARAM wParam, LPARAM lParam);
 
 private:
@@ -215,10 +231,16 @@ private:
     static const UINT_PTR PROBE_DEADLINE_TIMER = 995;
     static const UINT_PTR OUTAGE_RETRY_TIMER = 994;
 
-    // Failover, in steps: the look around, then what it found.
-    void StartFailoverProbe();
+    // Failover, in steps: the look around (for a proxy that fails, or for
+    // one that refuses tunnels: bForHttps), then what it found: a move to
+    // strNext (nFault, an EProxyFault, says why), or the notice that
+    // browsing through the chosen proxy stopped.
+    void StartFailoverProbe(BOOL bForHttps);
     void FinishFailoverProbe(BOOL bInTime);
-    void FailOver(const CString& strFailed, const CString& strNext);
+    // By value: the caller's strings (the proxy in force above all) change
+    // on the way.
+    void FailOver(CString strFailed, CString strNext, int nFault);
+    void BrowsingStopped(const CFailoverFinding& found);
     void StopOutageWatch();
     // The running job's switch-on is called off (switching off meanwhile).
     void CancelSwitchOn();
@@ -229,6 +251,10 @@ private:
 
     // The end of "Test All Proxies": its results kept and the list re-ranked.
     void FinishTestAll();
+    // When the box holds no working proxy and none is in force: the best
+    // graded entry of the list put in the box (not stored). The entry, or
+    // empty when it chose none.
+    CString ChooseBestEntry();
     // Lets go of a test of all proxies without waiting for it (Exit).
     void AbandonTestAll();
     // The results file written after a change (a refused write keeps the
@@ -259,10 +285,13 @@ private:
     std::function<void(BOOL)> m_pfnJobDone;
     BOOL m_bJobSwitchesOn = FALSE; // the running job is the check before switching on
     BOOL m_bExiting = FALSE;
-    BOOL m_bOutageTold = FALSE;          // the notice that nothing answers was given
-    unsigned int m_nProbedStart = 0;     // the local proxy's start the probe is about
-    std::shared_ptr<int> m_pProbeResult; // what the probe found (an EFailoverProbe)
-    CString m_strProbeCandidate;
+    BOOL m_bOutageTold = FALSE;                       // the notice that nothing answers was given
+    int m_nListsRead = 0;                             // the lists the last list update read proxies from
+    BOOL m_bProxyChosenLast = FALSE;                  // the user's last act was to choose a proxy (list, Add, Test All)
+    BOOL m_bSwitchStateSaid = FALSE;                  // the status line says why Save left browsing off
+    unsigned int m_nProbedStart = 0;                  // the local proxy's start the probe is about
+    std::shared_ptr<CFailoverFinding> m_pProbeResult; // what the probe found
+    BOOL m_bProbeForHttps = FALSE;                    // the probe looks for a proxy carrying tunnels
     int m_nSelAtDropdown = CB_ERR;
     void RestartCleaner();
     // Browser at the local proxy, local proxy (re)started towards the

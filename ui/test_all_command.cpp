@@ -7,6 +7,7 @@
 
 #include "framework/core/thread_api.h"
 #include "proxylist/judge_answer.h"
+#include "proxylist/proxy_failover.h"
 #include "proxylist/proxy_list_file.h"
 #include "res/resource.h"
 #include "settings/settings_store.h"
@@ -49,6 +50,12 @@ void CSettingsDlg::OnTestAllProxies()
     if (m_bExiting || IsNetJobRunning()) return;
     CStringList entries;
     GetEntriesInForce(entries);
+    // An entry naming this program's own listener would be graded with
+    // whatever upstream is in force, and could then be chosen.
+    for (POSITION pos = entries.GetHeadPosition(); pos;) {
+        POSITION here = pos;
+        if (NamesOwnListener(entries.GetNext(pos))) entries.RemoveAt(here);
+    }
     if (entries.IsEmpty()) {
         SetStatusText("The proxy list is empty: there is nothing to test. Update the proxy list first.");
         return;
@@ -135,9 +142,35 @@ void CSettingsDlg::FinishTestAll()
     if (nHttpsTested > 0) strSummary += strHttps;
     if (nCount[PROXY_GRADE_UNTESTED] > 0)
         strSummary += "The rest ran out of time or was cancelled and keeps its earlier result.\n";
-    strSummary += "The list now shows the best first.";
+    CString strBest = ChooseBestEntry();
+    if (strBest.IsEmpty())
+        strSummary += "The list now shows the best first.";
+    else
+        strSummary += "The best, " + ProxyResultKey(strBest) + ", is chosen: press \"Save Settings\" to use it.";
     SetStatusText(strSummary);
     ShowTrayBalloon("Test All Proxies", strSummary);
+}
+
+CString CSettingsDlg::ChooseBestEntry()
+{
+    // A working proxy the user has in the box, or browses through, stays.
+    CStoredProxyResult known;
+    CString strInBox = GetChosenEntry();
+    if (!strInBox.IsEmpty() && m_results.Lookup(strInBox, known) && known.eGrade > PROXY_GRADE_DEAD) return CString();
+    if (!m_strActiveProxy.IsEmpty() && m_results.Lookup(m_strActiveProxy, known) && known.eGrade > PROXY_GRADE_DEAD)
+        return CString();
+    // The list is ranked: the first graded line is the best (HTTPS first
+    // within a grade). Shown only; "Save Settings" makes it the choice, with
+    // no second test, since it was tested just now.
+    for (size_t i = 0; i < m_comboEntries.size(); ++i) {
+        const CString& strEntry = m_comboEntries[i];
+        if (!m_results.Lookup(strEntry, known) || known.eGrade <= PROXY_GRADE_DEAD) continue;
+        if (NamesOwnListener(strEntry)) continue;
+        m_comboProxy.SetCurSel(static_cast<int>(i));
+        m_bProxyChosenLast = TRUE;
+        return strEntry;
+    }
+    return CString();
 }
 
 void CSettingsDlg::AbandonTestAll()

@@ -143,6 +143,8 @@ BOOL CTrayDialog::ModifyTrayIcon()
 BOOL CTrayDialog::ShowTrayBalloon(LPCTSTR lpszTitle, LPCTSTR lpszText)
 {
     if (!m_bIconShown) return FALSE;
+    ++m_nBalloons;
+    m_strLastBalloon = lpszText ? lpszText : "";
     lstrcpynA(m_nid.szInfoTitle, lpszTitle ? lpszTitle : "", sizeof m_nid.szInfoTitle);
     lstrcpynA(m_nid.szInfo, lpszText ? lpszText : "", sizeof m_nid.szInfo);
     m_nid.uTimeout = 15000;

@@ -33,6 +33,10 @@ public:
     // of at most 255 (longer ones are cut). FALSE when the icon is not shown
     // (the dialog is on screen) or the shell refused it.
     BOOL ShowTrayBalloon(LPCTSTR lpszTitle, LPCTSTR lpszText);
+    // The balloons handed to the shell so far, and the text of the last:
+    // the record itself forgets a balloon once it is shown.
+    int GetBalloonCount() const { return m_nBalloons; }
+    const CString& GetLastBalloonText() const { return m_strLastBalloon; }
     BOOL IsTrayIconShown() const { return m_bIconShown; }
     void SetMinimizeToTray(BOOL bMinimize) { m_bMinimizeToTray = bMinimize; }
 
@@ -68,4 +72,6 @@ protected:
     CMenu m_menu;
     UINT m_nDefaultItem;
     UINT m_nTaskbarCreatedMsg;
+    int m_nBalloons = 0;
+    CString m_strLastBalloon;
 };

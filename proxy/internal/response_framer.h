@@ -76,6 +76,15 @@ public:
     // or a protocol switch, or an answer that could not be parsed.
     bool IsPassingThrough() const { return m_state == PASS; }
 
+    // The status of the answer to a CONNECT that came since the last call,
+    // 0 when none did: whether the upstream carries the browser's tunnels.
+    int TakeTunnelStatus()
+    {
+        const int nStatus = m_nTunnelStatus;
+        m_nTunnelStatus = 0;
+        return nStatus;
+    }
+
 private:
     enum State { IN_HEAD, IN_LENGTH_BODY, IN_CHUNKED_BODY, IN_CLOSE_BODY, PASS, AFTER_CLOSE };
     enum Output { OUT_SAME, OUT_CHUNKED, OUT_CLOSE };
@@ -94,6 +103,7 @@ private:
     bool m_bMustClose = false;
     bool m_bServerEnds = false;
     bool m_bEndBrowser = false;
+    int m_nTunnelStatus = 0;
     std::deque<CPendingRequest> m_pending;
     std::string m_strHead;     // head bytes not complete yet
     std::uint64_t m_nLeft = 0; // body bytes left for BODY_LENGTH

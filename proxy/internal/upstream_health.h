@@ -1,7 +1,9 @@
 // How the chosen upstream proxy is doing, for one published configuration:
-// the connections it refused in a row. When it has refused enough of them
-// and none got through, the owner (the dialog) is told once, so it can move
-// the browser to another proxy instead of leaving every page failing.
+// the connections it refused in a row, and apart from them the browser's
+// tunnels (CONNECT, for secure pages) it refused in a row. When it has
+// refused enough of either and none got through, the owner (the dialog) is
+// told once, so it can move the browser to another proxy instead of leaving
+// every page (or every secure page) failing.
 #pragma once
 
 #include "framework/core/types.h"
@@ -17,13 +19,22 @@ typedef void (*PFN_UPSTREAM_DOWN)(void* pContext, unsigned int nStart);
 
 class CUpstreamHealth {
 public:
-    CUpstreamHealth(int nFailuresInARow, PFN_UPSTREAM_DOWN pfnDown, void* pContext, unsigned int nStart = 0);
+    // pfnNoTunnels, when given, hears of a run of refused tunnels the same
+    // way, with the same context and start.
+    CUpstreamHealth(int nFailuresInARow, PFN_UPSTREAM_DOWN pfnDown, void* pContext, unsigned int nStart = 0,
+                    PFN_UPSTREAM_DOWN pfnNoTunnels = nullptr);
     CUpstreamHealth(const CUpstreamHealth&) = delete;
     CUpstreamHealth& operator=(const CUpstreamHealth&) = delete;
 
     // Any connection thread, after each try to reach the upstream proxy. A
     // success ends the run of failures and lets a later run be told again.
     void NoteConnect(BOOL bConnected);
+    // Any connection thread, with the status the upstream answered a
+    // browser's CONNECT with: 2xx opened the tunnel and ends a run of
+    // refusals; 502, 503 and 504 say it could not reach the server, which
+    // is no refusal of tunnels and counts for nothing; any other status
+    // (403, 405, 407, 501...) is a refusal.
+    void NoteTunnelAnswer(int nStatus);
 
 private:
     const int m_nLimit;
@@ -32,4 +43,7 @@ private:
     const unsigned int m_nStart;
     std::atomic<int> m_nFailures{0};
     std::atomic<bool> m_bTold{false};
+    const PFN_UPSTREAM_DOWN m_pfnNoTunnels;
+    std::atomic<int> m_nTunnelRefusals{0};
+    std::atomic<bool> m_bTunnelsTold{false};
 };

@@ -10,6 +10,8 @@
 //   cw_tray_menu testall  the tray menu's "Test All Proxies" command
 //   cw_tray_menu sources  the settings dialog's "Proxy Sources..." button,
 //                       or that dialog's Cancel while it is open
+//   cw_tray_menu addproxy the settings dialog's "Add New Proxy" button, or
+//                       that dialog's Cancel while it is open
 //   cw_tray_menu status   prints the dialog's status line (the progress of
 //                       "Test All Proxies", or a notice)
 // Exits 0 once done, 1 when there was no program or no menu.
@@ -59,6 +61,13 @@ int main(int argc, char** argv)
             PostMessageA(hSources, WM_COMMAND, IDCANCEL, 0);
         else
             PostMessageA(hWnd, WM_COMMAND, IDC_PROXYSOURCES, 0);
+        return 0;
+    }
+    if (std::strcmp(action, "addproxy") == 0) {
+        if (HWND hAdd = FindWindowA(nullptr, "Add Proxy"))
+            PostMessageA(hAdd, WM_COMMAND, IDCANCEL, 0);
+        else
+            PostMessageA(hWnd, WM_COMMAND, IDC_ADDNEWPROXY, 0);
         return 0;
     }
     if (std::strcmp(action, "status") == 0) {

@@ -202,6 +202,35 @@ TEST(ServerLifecycleTest, UpstreamHealthTellsOncePerRunOfRefusals)
     }
 }
 
+// Refused tunnels are a run of their own: plain connections that work do
+// not end it, an answer that the server could not be reached counts for
+// nothing, and only an opened tunnel lets the next run be told again.
+TEST(ServerLifecycleTest, UpstreamHealthTellsARunOfRefusedTunnelsOnceApartFromConnections)
+{
+    static int s_nDown = 0;
+    static int s_nNoTunnels = 0;
+    s_nDown = s_nNoTunnels = 0;
+    CUpstreamHealth health(
+        3, [](void*, unsigned int) { ++s_nDown; }, nullptr, 7,
+        [](void*, unsigned int nStart) {
+            EXPECT_EQ(7u, nStart);
+            ++s_nNoTunnels;
+        });
+    const struct {
+        int nStatus; // 0: a plain connection that worked
+        int nToldAfter;
+    } steps[] = {{403, 0}, {0, 0},   {405, 0}, {502, 0}, {504, 0}, {407, 1}, {501, 1},
+                 {200, 1}, {403, 1}, {503, 1}, {403, 1}, {400, 2}, {403, 2}};
+    for (size_t i = 0; i < sizeof steps / sizeof steps[0]; ++i) {
+        if (steps[i].nStatus == 0)
+            health.NoteConnect(TRUE);
+        else
+            health.NoteTunnelAnswer(steps[i].nStatus);
+        EXPECT_EQ(steps[i].nToldAfter, s_nNoTunnels) << "step " << i;
+    }
+    EXPECT_EQ(0, s_nDown) << "a proxy that refuses tunnels still answers";
+}
+
 // The server counts its upstream's refusals, afresh at each start, names
 // the start in its notice, and counts nothing without an upstream.
 TEST(ServerLifecycleTest, UpstreamThatRefusesConnectionsIsReported)

@@ -122,3 +122,63 @@ TEST(ProxyFailover, TheListsStateMarkComesOffAgainAndNothingElse)
     EXPECT_EQ("10.2.0.9:80 (fast, 12 ms)", EntryFromChoiceText("10.2.0.9:80 (fast, 12 ms)").str());
     EXPECT_EQ("10.2.0.9:80 (elite, soon ms)", EntryFromChoiceText("10.2.0.9:80 (elite, soon ms)").str());
 }
+
+// Where failover may go, in order: never from Tor, never below the grade
+// of the proxy that failed, never without secure pages when it had them
+// (or when that is what failed), never to the program's own listener; the
+// ones that carry secure pages first.
+TEST(ProxyFailover, CandidatesKeepGradeAndSecurePagesAndNeverLeaveTorOrLoopBack)
+{
+    CStringList entries;
+    for (const char* pszEntry : {"10.3.0.1:80", "10.3.0.2:80", "10.3.0.3:80", "10.3.0.4:80", "127.0.0.1:8080",
+                                 "localhost:8080", "127.9.9.9:8080 mine", "socks5://127.0.0.1:9050 (Tor)"})
+        entries.AddTail(pszEntry);
+    CProxyResults results;
+    auto set = [&](const char* pszEntry, EProxyGrade eGrade, int nMs, EHttpsOutcome eHttps) {
+        CStoredProxyResult result = Result(eGrade, nMs);
+        result.eHttps = eHttps;
+        results.Set(pszEntry, result);
+    };
+    set("10.3.0.1:80", PROXY_GRADE_ELITE, 10, HTTPS_NONE);
+    set("10.3.0.2:80", PROXY_GRADE_ELITE, 20, HTTPS_CARRIED);
+    set("10.3.0.3:80", PROXY_GRADE_ANONYMOUS, 5, HTTPS_CARRIED);
+    set("10.3.0.4:80", PROXY_GRADE_ELITE, 30, HTTPS_TAMPERED);
+    // Graded with whatever upstream was in force: the best of all, and never to be used.
+    for (const char* pszOwn : {"127.0.0.1:8080", "localhost:8080", "127.9.9.9:8080"})
+        set(pszOwn, PROXY_GRADE_ELITE, 1, HTTPS_CARRIED);
+    set("10.3.0.9:80", PROXY_GRADE_ELITE, 1, HTTPS_CARRIED); // not in the list
+    set("10.3.0.8:80", PROXY_GRADE_ELITE, 1, HTTPS_CARRIED);
+
+    struct {
+        const char* pszFailed;
+        BOOL bNeedHttps;
+        const char* pszExpected; // the candidates, blank separated
+    } const cases[] = {
+        {"10.3.0.8:80", FALSE, "10.3.0.2:80"},             // had https: keeps it
+        {"10.3.0.8:80", TRUE, "10.3.0.2:80"},              // refused tunnels: the same
+        {"10.3.0.1:80", FALSE, "10.3.0.2:80 10.3.0.4:80"}, // https first, then the faster of the rest
+        {"10.3.0.1:80", TRUE, "10.3.0.2:80"},              // tampered tunnels are no https
+        {"10.3.0.7:80", FALSE, "10.3.0.2:80 10.3.0.3:80 10.3.0.1:80 10.3.0.4:80"}, // untested: anonymous will do
+        {"10.3.0.3:80", FALSE, "10.3.0.2:80"},        // anonymous with https: elite with https
+        {"socks5://127.0.0.1:9050 (Tor)", FALSE, ""}, // Tor stays
+        {"socks5h://localhost:9150", FALSE, ""},      // the Tor Browser's Tor too
+    };
+    for (const auto& c : cases) {
+        std::vector<CString> candidates;
+        PickFailoverCandidates(entries, results, c.pszFailed, c.bNeedHttps, 10, candidates);
+        std::string strGot;
+        for (const CString& strOne : candidates) strGot += (strGot.empty() ? "" : " ") + strOne.str();
+        EXPECT_EQ(c.pszExpected, strGot) << c.pszFailed << (c.bNeedHttps ? " for https" : "");
+    }
+    std::vector<CString> two;
+    PickFailoverCandidates(entries, results, "10.3.0.7:80", FALSE, 2, two);
+    EXPECT_EQ(2u, two.size());
+
+    // The own listener in every spelling the local proxy refuses; other
+    // ports and other hosts are proxies like any.
+    for (const char* pszOwn :
+         {"127.0.0.1:8080", "LOCALHOST:8080 x", "http://127.1.2.3:8080", "[::1]:8080", "socks5://u:p@127.0.0.1:8080"})
+        EXPECT_TRUE(NamesOwnListener(pszOwn)) << pszOwn;
+    for (const char* pszOther : {"127.0.0.1:8081", "10.0.0.1:8080", "example.com:8080", "garbage"})
+        EXPECT_FALSE(NamesOwnListener(pszOther)) << pszOther;
+}

@@ -103,4 +103,16 @@ TEST(ProxySourcesTest, TheMessageNamesTheFailedSourcesTheCutOnesAndTheSkippedLin
     EXPECT_EQ("http://b.example/list was cut at 100,000 entries.\r\n", FormatProxySourcesNotes(outcomes));
     outcomes[1].tally.bCut = FALSE;
     EXPECT_EQ("", FormatProxySourcesNotes(outcomes));
+    outcomes[2].tally.nSkipped = 1;
+    EXPECT_EQ("1 line without a proxy was skipped.\r\n", FormatProxySourcesNotes(outcomes));
+}
+
+// The first start's line, with the counts as they come: thousands
+// separated, the singular for one.
+TEST(ProxySourcesTest, TheFirstStartSaysWhatWasLoadedAndWhatToDoNext)
+{
+    EXPECT_EQ("16,000 proxies from 3 lists. Press \"Test All Proxies\" to find the ones that work.",
+              FormatFirstStartText(16000, 3).str());
+    EXPECT_EQ("1 proxy from 1 list. Press \"Test All Proxies\" to find the ones that work.",
+              FormatFirstStartText(1, 1).str());
 }

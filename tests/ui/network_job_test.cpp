@@ -122,7 +122,7 @@ TEST_F(NetworkJobTest, SlowPeersNeitherFreezeTheDialogNorOutlastTheDeadline)
             ("proxy test, " + std::string(entry == trickle ? "trickling" : "silent") + " proxy").c_str());
         std::vector<std::string> boxes = Boxes();
         ASSERT_EQ(2u, boxes.size()) << entry << " " << (boxes.empty() ? "" : boxes[0]);
-        EXPECT_EQ("|Testing the proxy you selected. This may take a few seconds", boxes[0]);
+        EXPECT_EQ("Cloakwall|Testing the proxy you selected. This may take a few seconds", boxes[0]);
         EXPECT_EQ(0u, boxes[1].find("|Proxy Server " + entry + " is Available\r\n")) << boxes[1];
         EXPECT_NE(std::string::npos, boxes[1].find("Download Speed 0.00 KB/sec")) << boxes[1];
     }

@@ -107,7 +107,7 @@ TEST_F(ProxyCommandsTest, ChoosingAnEntryTestsItAndShowsWhatWasMeasured)
     Select(upstream.HostPort() + " Fast");
     std::vector<std::string> boxes = Boxes();
     ASSERT_EQ(2u, boxes.size());
-    EXPECT_EQ("|Testing the proxy you selected. This may take a few seconds", boxes[0]);
+    EXPECT_EQ("Cloakwall|Testing the proxy you selected. This may take a few seconds", boxes[0]);
     std::string shown = boxes[1].substr(1);
     EXPECT_EQ('|', boxes[1][0]) << "empty caption";
     EXPECT_TRUE(std::regex_match(shown, AvailableText(upstream.HostPort() + " Fast"))) << shown;
@@ -116,7 +116,7 @@ TEST_F(ProxyCommandsTest, ChoosingAnEntryTestsItAndShowsWhatWasMeasured)
 
     ForgetBoxes();
     Select(dead);
-    EXPECT_EQ((std::vector<std::string>{"|Testing the proxy you selected. This may take a few seconds",
+    EXPECT_EQ((std::vector<std::string>{"Cloakwall|Testing the proxy you selected. This may take a few seconds",
                                         "Error|Proxy Server is NOT Available - Please select a different proxy"}),
               Boxes());
 }
@@ -147,7 +147,7 @@ TEST_F(ProxyCommandsTest, AddNewProxyTestsWhatWasTypedAndOnlyThat)
     EXPECT_EQ(upstream.HostPort(), StoredText("TMPProxy"));
     std::vector<std::string> boxes = Boxes();
     ASSERT_EQ(2u, boxes.size());
-    EXPECT_EQ("|Testing the proxy you selected. This may take a few seconds", boxes[0]);
+    EXPECT_EQ("Cloakwall|Testing the proxy you selected. This may take a few seconds", boxes[0]);
     EXPECT_TRUE(std::regex_match(boxes[1].substr(1), AvailableText(upstream.HostPort()))) << boxes[1];
     EXPECT_EQ(upstream.HostPort(), ComboEditText());
     EXPECT_EQ(std::vector<std::string>{"1.1.1.1:1"}, ComboItems());
@@ -157,7 +157,7 @@ TEST_F(ProxyCommandsTest, AddNewProxyTestsWhatWasTypedAndOnlyThat)
     std::string dead = "127.0.0.1:" + std::to_string(ClosedLoopbackPort());
     AddNewProxy(dead);
     EXPECT_EQ(dead, StoredText("TMPProxy"));
-    EXPECT_EQ((std::vector<std::string>{"|Testing the proxy you selected. This may take a few seconds",
+    EXPECT_EQ((std::vector<std::string>{"Cloakwall|Testing the proxy you selected. This may take a few seconds",
                                         "Error|Proxy Server is NOT Available - Please select a different proxy"}),
               Boxes());
     EXPECT_EQ(upstream.HostPort(), ComboEditText());

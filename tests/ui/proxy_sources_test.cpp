@@ -184,12 +184,28 @@ TEST_F(DialogTest, ProxySourcesDialogStoresItsSettingsAndAddsOwnProxiesOnce)
     // proxy once, after what is there.
     WriteRaw(MyProxiesFile(), "# mine\r\n127.0.0.31:80\r\n");
     CProxySourcesDlg dlg;
-    dlg.AddProxiesFrom("junk\n127.0.0.31:80\nsocks5h://u:p@127.0.0.32:1080\n127.0.0.33:3128 x\n127.0.0.33:3128\n");
+    dlg.AddProxiesFrom("junk\n127.0.0.31:80\nsocks5h://u:p@127.0.0.32:1080\n127.0.0.33:3128 x\n127.0.0.33:3128\n",
+                       FALSE);
     EXPECT_EQ("# mine\r\n127.0.0.31:80\r\nsocks5h://u@127.0.0.32:1080\r\n127.0.0.33:3128 x\r\n",
               ReadRaw(MyProxiesFile()));
     ASSERT_FALSE(Boxes().empty());
     EXPECT_EQ(0u, Boxes().back().find("|2 proxies added to " + MyProxiesFile() +
                                       ".\r\n2 were there already.\r\n1 "
-                                      "lines without a proxy were skipped."))
+                                      "line without a proxy was skipped."))
         << Boxes().back();
+    // One of each, and where nothing was found, where it was looked for.
+    const struct {
+        const char* pszText;
+        BOOL bFromFile;
+        std::string strSaid;
+    } more[] = {
+        {"127.0.0.34:80\n127.0.0.31:80\nx\ny\n", TRUE,
+         "|1 proxy added to " + MyProxiesFile() + ".\r\n1 was there already.\r\n2 lines without a proxy were skipped."},
+        {"nothing\n", TRUE, "|No proxy address was found in the file.\r\n1 line without a proxy was skipped."},
+        {"", FALSE, "|No proxy address was found in the pasted text."},
+    };
+    for (const auto& one : more) {
+        dlg.AddProxiesFrom(one.pszText, one.bFromFile);
+        EXPECT_EQ(one.strSaid, Boxes().back());
+    }
 }

@@ -47,6 +47,10 @@ TEST_F(DialogTest, FirstStartDownloadsTheListShowsTheDialogAndMarksTheFirstRunDo
     EXPECT_EQ(1, CheckOf(IDC_CLEARCOOKIES));
     EXPECT_EQ(0, CheckOf(IDC_ENABLEJS));
     EXPECT_EQ(0, CheckOf(IDC_USEPROXY));
+    // What was loaded, and the next step.
+    char status[256] = "";
+    ::GetDlgItemTextA(dlg.m_hWnd, IDC_TESTSTATUS, status, sizeof status);
+    EXPECT_EQ("3 proxies from 1 list. Press \"Test All Proxies\" to find the ones that work.", std::string(status));
 }
 
 TEST_F(DialogTest, LaterStartHidesIntoTheTrayAtTheFirstTickAndDownloadsNothing)

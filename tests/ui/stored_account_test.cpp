@@ -46,7 +46,7 @@ TEST_F(DialogTest, PasswordsMoveToTheCredentialManagerAtStartAndTheUpstreamStill
     EXPECT_EQ("dave|M1ne", rawcred::Read(others[2]));
 
     // The stored proxy was switched on with its account joined back.
-    EXPECT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://127.0.0.1:9/page"));
+    EXPECT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://origin.example/page"));
     ASSERT_EQ(1u, upstream.Requests().size());
     EXPECT_TRUE(Shows(upstream.Requests()[0], "\r\nProxy-Authorization: Basic YWxpY2U6UzNjcmV0\r\n"))
         << upstream.Requests()[0];
@@ -59,7 +59,7 @@ TEST_F(DialogTest, PasswordsMoveToTheCredentialManagerAtStartAndTheUpstreamStill
     EXPECT_EQ("alice:\x95\x95\x95@" + host, ComboEditText());
     EXPECT_EQ("alice@" + host, StoredText("ProxyName"));
     EXPECT_EQ("alice|N3w|pw", rawcred::Read(aliceTarget));
-    EXPECT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://127.0.0.1:9/page"));
+    EXPECT_EQ("HTTP/1.1 200 OK", RequestThroughLocalProxy("http://origin.example/page"));
     ASSERT_EQ(2u, upstream.Requests().size());
     EXPECT_TRUE(Shows(upstream.Requests()[1], "\r\nProxy-Authorization: Basic YWxpY2U6TjN3fHB3\r\n"))
         << upstream.Requests()[1];

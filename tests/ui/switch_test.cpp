@@ -51,7 +51,7 @@ TEST_F(DialogTest, SaveWithAnEmptyProxyStillStoresTheOtherSettingsAndStaysOpenAt
 
     EXPECT_EQ(std::vector<std::string>{"|No proxy selected"}, Boxes());
     EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION), IconOf(m_pRecorder->Boxes()[0]));
-    EXPECT_EQ(0, CheckOf(IDC_USEPROXY)) << "nothing was switched on";
+    EXPECT_EQ(1, CheckOf(IDC_USEPROXY)) << "nothing was switched on, and the wish stands";
     EXPECT_FALSE(TrayCheckMark(dlg));
     EXPECT_EQ(0u, BrowserProxyEnable());
     EXPECT_FALSE(dlg.m_proxyServer.IsRunning());
@@ -258,4 +258,61 @@ TEST_F(DialogTest, ExitClearsTheCaptionSetsTheBrowserDirectAndEndsTheDialog)
     // The settings stay, so the next start switches on again.
     EXPECT_EQ(1u, StoredDword("UseProxy"));
     EXPECT_EQ(upstream.HostPort(), StoredText("ProxyName"));
+}
+
+// A switch-on that fails leaves the box ticked and says why, so the proxy
+// chosen next is switched on by the next "Save Settings". A proxy chosen
+// while the box is clear does not send the dialog to the tray as if
+// browsing were on: it stays and says so.
+TEST_F(DialogTest, AFailedSwitchOnKeepsTheBoxTickedAndSaveAfterAChoiceSaysWhatItDid)
+{
+    CLoopbackHttpServer upstream, other;
+    Store(StoredSettings{});
+    WriteRaw(ListFile(), upstream.HostPort() + "\r\n" + other.HostPort() + "\r\n");
+    CSettingsDlg& dlg = Open();
+    dlg.OnConfiguration();
+    auto status = [&] {
+        char text[512] = "";
+        ::GetDlgItemTextA(dlg.m_hWnd, IDC_TESTSTATUS, text, sizeof text);
+        return std::string(text);
+    };
+    SetCheck(dlg, IDC_USEPROXY, 1);
+    dlg.m_comboProxy.SetWindowText(("127.0.0.1:" + std::to_string(ClosedLoopbackPort())).c_str());
+    Click(IDOK);
+    EXPECT_EQ(1, CheckOf(IDC_USEPROXY));
+    EXPECT_FALSE(TrayCheckMark(dlg)) << "the tray shows what is in force";
+    EXPECT_EQ(SWITCH_ON_FAILED_TEXT, status());
+    EXPECT_TRUE(dlg.IsWindowVisible());
+
+    // Another proxy from the list (it is tested, and graded dead here: the
+    // question before using it is answered Yes), and Save: on.
+    m_pRecorder.reset();
+    m_pRecorder = std::make_unique<CMessageBoxRecorder>(IDYES);
+    ChooseEntry(upstream.HostPort());
+    Click(IDOK);
+    EXPECT_FALSE(dlg.IsWindowVisible());
+    EXPECT_EQ(1u, StoredDword("UseProxy"));
+    EXPECT_EQ(upstream.HostPort(), StoredText("ProxyName"));
+    EXPECT_EQ(1u, BrowserProxyEnable());
+    EXPECT_EQ("", status()) << "what the failed Save said is over";
+
+    // Cleared by the user's own click and saved: off, to the tray, as asked.
+    dlg.OnConfiguration();
+    ::SendMessageA(::GetDlgItem(dlg.m_hWnd, IDC_USEPROXY), BM_CLICK, 0, 0);
+    Click(IDOK);
+    EXPECT_FALSE(dlg.IsWindowVisible());
+    EXPECT_EQ(0u, BrowserProxyEnable());
+
+    // A proxy chosen with the box clear, and saved: the dialog stays and
+    // says that browsing is off.
+    dlg.OnConfiguration();
+    ChooseEntry(other.HostPort());
+    ASSERT_EQ(0, CheckOf(IDC_USEPROXY));
+    Click(IDOK);
+    EXPECT_TRUE(dlg.IsWindowVisible()) << "not to the tray with browsing off";
+    EXPECT_EQ("Anonymous browsing is off, so " + other.HostPort() +
+                  " is not used. Tick \"Enable Anonymous Browsing\" and press \"Save Settings\" to browse through it.",
+              status());
+    EXPECT_EQ(0u, StoredDword("UseProxy"));
+    EXPECT_EQ(0u, BrowserProxyEnable());
 }

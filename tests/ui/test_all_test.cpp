@@ -294,3 +294,37 @@ TEST_F(TestAllTest, ExitDuringTestAllEndsTheDialogSetsTheBrowserDirectAndTheBatc
         << SockOpenCount() - nSocketsBefore << " sockets still open";
     EXPECT_EQ(strResultsBefore, ReadRaw(ResultsFile()));
 }
+
+// From a fresh list to browsing: "Test All Proxies" with nothing chosen
+// puts the best in the box (the program's own listener never graded), and
+// "Save Settings" switches on through it without testing it again.
+TEST_F(TestAllTest, TestAllChoosesTheBestEntrySkipsTheOwnListenerAndSaveNeedsNoSecondTest)
+{
+    StoreWithVendor(StoredSettings{});
+    const std::string strBest = EntryOf("plain");
+    WriteRaw(ListFile(), EntryOf("xff") + "\r\n" + EntryOf("via") + "\r\n" + strBest +
+                             "\r\n127.0.0.1:8080\r\nlocalhost:8080 mine\r\n");
+    CSettingsDlg& dlg = Open();
+    dlg.OnConfiguration();
+    ::SendMessageA(::GetDlgItem(dlg.m_hWnd, IDC_TESTALLPROXIES), BM_CLICK, 0, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !dlg.IsTestAllRunning(); }, 40000));
+
+    EXPECT_EQ(0u, ComboEditText().find(strBest + " (elite, ")) << ComboEditText();
+    char status[512] = "";
+    ::GetDlgItemTextA(dlg.m_hWnd, IDC_TESTSTATUS, status, sizeof status);
+    EXPECT_NE(std::string::npos, std::string(status).find("The best, " + strBest + ", is chosen")) << status;
+    EXPECT_EQ("", StoredText("ProxyName")) << "shown, not stored";
+    CProxyResults file;
+    ASSERT_TRUE(file.Load(ResultsFile().c_str()));
+    CStoredProxyResult result;
+    EXPECT_TRUE(file.Lookup(strBest.c_str(), result));
+    for (const char* pszOwn : {"127.0.0.1:8080", "localhost:8080"}) EXPECT_FALSE(file.Lookup(pszOwn, result)) << pszOwn;
+
+    ForgetBoxes();
+    ::SendMessageA(::GetDlgItem(dlg.m_hWnd, IDC_USEPROXY), BM_CLICK, 0, 0);
+    Click(IDOK);
+    EXPECT_TRUE(Boxes().empty()) << Boxes().front();
+    EXPECT_EQ(strBest, StoredText("ProxyName"));
+    EXPECT_EQ(1u, StoredDword("UseProxy"));
+    EXPECT_FALSE(dlg.IsWindowVisible());
+}
