@@ -1,7 +1,7 @@
 # The two commands a newcomer needs: `make run` and `make test`.
 # Everything else here is a step of those two.
 .PHONY: all setup run test build-host build-windows build-tsan build-fuzz build-release \
-        test-host test-tsan test-windows test-fuzz test-e2e bench dist format-check clean
+        test-host test-tsan test-windows test-windows-twice test-fuzz test-e2e bench dist format-check clean
 
 JOBS ?= $(shell nproc)
 # The test peers (nginx, privoxy) live in sbin, which not every environment
@@ -62,6 +62,13 @@ test-tsan: build-tsan
 # others run side by side in the one Wine session.
 test-windows: build-windows
 	scripts/wine-session build/windows ctest --preset windows -j $(JOBS)
+
+# The Windows suite twice in a row on the same prefix: nothing one run leaves
+# behind (settings, files in the program's folder, kept options) may change
+# what the next one sees.
+test-windows-twice: setup
+	scripts/loopback-only $(MAKE) test-windows
+	scripts/loopback-only $(MAKE) test-windows
 
 test-fuzz: build-fuzz
 	ctest --preset fuzz -j $(JOBS)

@@ -15,8 +15,10 @@ CPrivacyApp theApp;
 
 BOOL ActivateRunningInstance()
 {
-    // By class: the settings window's caption is not the program's name.
-    HWND hWnd = FindWindowA(CLOAKWALL_SETTINGS_CLASS, nullptr);
+    // By class: the settings window's caption is not the program's name. A
+    // window whose program is ending is not a running instance.
+    HWND hWnd = FindWindowExA(nullptr, nullptr, CLOAKWALL_SETTINGS_CLASS, nullptr);
+    while (hWnd && IsSettingsWindowEnding(hWnd)) hWnd = FindWindowExA(nullptr, hWnd, CLOAKWALL_SETTINGS_CLASS, nullptr);
     if (!hWnd) return FALSE;
     // Its own "Configuration" command first: the window shows from its own
     // thread and takes its tray icon away, as when the user asks from the

@@ -104,24 +104,63 @@ BOOL DisableConnectionProxy(LPCSTR pszConnectionName)
     return bResult;
 }
 
-BOOL ConnectionUsesProxy(LPCSTR pszConnectionName, LPCSTR pszProxyServer)
+BOOL QueryConnectionOptions(LPCSTR pszConnectionName, CConnectionOptionSet& rOptions)
 {
-    INTERNET_PER_CONN_OPTIONA options[2] = {};
+    INTERNET_PER_CONN_OPTIONA options[4] = {};
     options[0].dwOption = INTERNET_PER_CONN_FLAGS;
     options[1].dwOption = INTERNET_PER_CONN_PROXY_SERVER;
+    options[2].dwOption = INTERNET_PER_CONN_PROXY_BYPASS;
+    options[3].dwOption = INTERNET_PER_CONN_AUTOCONFIG_URL;
     INTERNET_PER_CONN_OPTION_LISTA list;
     list.dwSize = sizeof(list);
     list.pszConnection = const_cast<LPSTR>(pszConnectionName);
-    list.dwOptionCount = 2;
+    list.dwOptionCount = 4;
     list.dwOptionError = 0;
     list.pOptions = options;
     DWORD cb = sizeof(list);
     if (!GetConnectionOptionCalls().pfnInternetQueryOption(NULL, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &cb))
         return FALSE;
-    LPSTR pszServer = options[1].Value.pszValue;
-    BOOL bUses =
-        (options[0].Value.dwValue & PROXY_TYPE_PROXY) && pszServer && lstrcmpiA(pszServer, pszProxyServer) == 0;
-    // WinINet hands the text over for the caller to free.
-    if (pszServer) GlobalFree(pszServer);
-    return bUses;
+    CConnectionOptionSet result;
+    result.dwFlags = options[0].Value.dwValue;
+    // WinINet hands each text over for the caller to free.
+    auto take = [](LPSTR psz, BOOL& rbHas, CString& rText) {
+        rbHas = psz != nullptr;
+        if (psz) {
+            rText = psz;
+            GlobalFree(psz);
+        }
+    };
+    take(options[1].Value.pszValue, result.bHasServer, result.strServer);
+    take(options[2].Value.pszValue, result.bHasBypass, result.strBypass);
+    take(options[3].Value.pszValue, result.bHasAutoConfigUrl, result.strAutoConfigUrl);
+    rOptions = result;
+    return TRUE;
+}
+
+BOOL StoreConnectionOptionSet(LPCSTR pszConnectionName, const CConnectionOptionSet& options)
+{
+    INTERNET_PER_CONN_OPTIONA* pOptions = AllocOptions(4, "failed to allocat memory in StoreConnectionOptionSet()");
+    if (!pOptions) return FALSE;
+    auto text = [](BOOL bHas, const CString& str) { return bHas ? const_cast<LPSTR>(str.GetString()) : nullptr; };
+    pOptions[0].dwOption = INTERNET_PER_CONN_FLAGS;
+    pOptions[0].Value.dwValue = options.dwFlags;
+    pOptions[1].dwOption = INTERNET_PER_CONN_PROXY_SERVER;
+    pOptions[1].Value.pszValue = text(options.bHasServer, options.strServer);
+    pOptions[2].dwOption = INTERNET_PER_CONN_PROXY_BYPASS;
+    pOptions[2].Value.pszValue = text(options.bHasBypass, options.strBypass);
+    pOptions[3].dwOption = INTERNET_PER_CONN_AUTOCONFIG_URL;
+    pOptions[3].Value.pszValue = text(options.bHasAutoConfigUrl, options.strAutoConfigUrl);
+    return StoreOptionList(pszConnectionName, pOptions, 4);
+}
+
+BOOL OptionsUseProxy(const CConnectionOptionSet& options, LPCSTR pszProxyServer)
+{
+    return (options.dwFlags & PROXY_TYPE_PROXY) && options.bHasServer &&
+           lstrcmpiA(options.strServer, pszProxyServer) == 0;
+}
+
+BOOL ConnectionUsesProxy(LPCSTR pszConnectionName, LPCSTR pszProxyServer)
+{
+    CConnectionOptionSet options;
+    return QueryConnectionOptions(pszConnectionName, options) && OptionsUseProxy(options, pszProxyServer);
 }

@@ -3,6 +3,7 @@
 // whole user account and tell running WinINet clients at once.
 #pragma once
 
+#include "browser/kept_connection_options.h"
 #include "browser/proxy_bypass.h"
 #include "framework/core/types.h"
 
@@ -26,6 +27,17 @@ BOOL StoreDirectConnection(LPCSTR pszConnectionName);
 // ... then tell running WinINet clients: settings changed, proxy settings
 // changed, refresh.
 void AnnounceConnectionChange();
+
+// The connection's flags, proxy server, bypass list and auto-config address
+// as WinINet holds them; FALSE when it would not say.
+BOOL QueryConnectionOptions(LPCSTR pszConnectionName, CConnectionOptionSet& rOptions);
+
+// Puts exactly those four back (an absent text as none); nonzero when
+// WinINet took them. Announcing is the caller's.
+BOOL StoreConnectionOptionSet(LPCSTR pszConnectionName, const CConnectionOptionSet& options);
+
+// TRUE when these options send requests to exactly pszProxyServer.
+BOOL OptionsUseProxy(const CConnectionOptionSet& options, LPCSTR pszProxyServer);
 
 // TRUE when the connection's options send its requests to a proxy and that
 // proxy is exactly pszProxyServer (the local proxy's address, at start-up:

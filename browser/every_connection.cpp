@@ -1,9 +1,11 @@
 // The LAN's and every dial-up and VPN entry's proxy options, changed together
-// with one announcement after the change.
+// with one announcement after the change; an entry's own options kept before
+// the program changes them and put back when it lets go.
 #include "browser/every_connection.h"
 
 #include "browser/connection_option_calls.h"
 #include "browser/connection_options.h"
+#include "browser/kept_connection_options.h"
 
 #include <raserror.h>
 
@@ -41,31 +43,70 @@ void AddPhoneBookEntries(std::vector<CString>& names)
     }
 }
 
-} // namespace
-
-std::vector<CString> ListConnections()
+std::vector<CString> ListPhoneBookEntries()
 {
     std::vector<CString> names;
-    names.push_back(CString(g_pszConnectionName));
     AddPhoneBookEntries(names);
     return names;
 }
 
-BOOL SetEveryConnectionOptions(LPCSTR pszProxyServer, LPCSTR pszBypass)
+// Keeps the entry's options before its first change. An entry already at
+// the local proxy keeps the record it has (switched on again, or after a
+// crash); one there without a record was left by an older copy and gets
+// direct access back.
+BOOL KeepBeforeChange(LPCSTR pszName, LPCSTR pszProxyServer)
+{
+    CConnectionOptionSet current, kept;
+    if (!QueryConnectionOptions(pszName, current)) return FALSE;
+    if (OptionsUseProxy(current, pszProxyServer)) {
+        if (FindKeptConnectionOptions(pszName, kept)) return TRUE;
+        current.dwFlags = PROXY_TYPE_DIRECT;
+    }
+    return KeepConnectionOptions(pszName, current);
+}
+
+// Every entry with a record gets its kept options back and the record goes.
+// An entry the user has pointed elsewhere since keeps the user's newer
+// choice. FALSE when an entry refused its options (its record stays for the
+// next try); *pbWrote set when anything was written.
+BOOL PutBackKeptConnections(LPCSTR pszProxyServer, BOOL* pbWrote)
 {
     BOOL bAll = TRUE;
+    for (const CString& strName : KeptConnectionNames()) {
+        CConnectionOptionSet current, kept;
+        if (!FindKeptConnectionOptions(strName, kept)) continue;
+        if (QueryConnectionOptions(strName, current) && !OptionsUseProxy(current, pszProxyServer)) {
+            ForgetKeptConnectionOptions(strName);
+            continue;
+        }
+        if (pbWrote) *pbWrote = TRUE;
+        if (StoreConnectionOptionSet(strName, kept))
+            ForgetKeptConnectionOptions(strName);
+        else
+            bAll = FALSE;
+    }
+    return bAll;
+}
+
+} // namespace
+
+BOOL SetEveryConnectionOptions(LPCSTR pszProxyServer, LPCSTR pszBypass)
+{
+    BOOL bAll = StoreConnectionOptions(g_pszConnectionName, pszProxyServer, pszBypass);
     // One connection that refuses does not keep the others from the proxy.
-    for (const CString& strName : ListConnections())
-        if (!StoreConnectionOptions(strName, pszProxyServer, pszBypass)) bAll = FALSE;
+    // An entry whose own options could not be kept is not changed: the
+    // user would lose them for good at the next switch-off.
+    for (const CString& strName : ListPhoneBookEntries())
+        if (!KeepBeforeChange(strName, pszProxyServer) || !StoreConnectionOptions(strName, pszProxyServer, pszBypass))
+            bAll = FALSE;
     AnnounceConnectionChange();
     return bAll;
 }
 
-BOOL DisableEveryConnectionProxy()
+BOOL DisableEveryConnectionProxy(LPCSTR pszProxyServer)
 {
-    BOOL bAll = TRUE;
-    for (const CString& strName : ListConnections())
-        if (!StoreDirectConnection(strName)) bAll = FALSE;
+    BOOL bAll = StoreDirectConnection(g_pszConnectionName);
+    if (!PutBackKeptConnections(pszProxyServer, nullptr)) bAll = FALSE;
     AnnounceConnectionChange();
     return bAll;
 }
@@ -73,7 +114,15 @@ BOOL DisableEveryConnectionProxy()
 BOOL DisableConnectionsUsingProxy(LPCSTR pszProxyServer)
 {
     BOOL bChanged = FALSE;
-    for (const CString& strName : ListConnections()) {
+    if (ConnectionUsesProxy(g_pszConnectionName, pszProxyServer)) {
+        StoreDirectConnection(g_pszConnectionName);
+        bChanged = TRUE;
+    }
+    // Entries a killed copy changed get their own options back; one still
+    // at the local proxy without a record (left by an older copy) goes
+    // direct, as nothing else is known of it.
+    PutBackKeptConnections(pszProxyServer, &bChanged);
+    for (const CString& strName : ListPhoneBookEntries()) {
         if (!ConnectionUsesProxy(strName, pszProxyServer)) continue;
         StoreDirectConnection(strName);
         bChanged = TRUE;

@@ -4,23 +4,24 @@
 // PPPoE line would browse direct while the program says otherwise.
 #pragma once
 
-#include "framework/core/cstring.h"
+#include "framework/core/types.h"
 
-#include <vector>
-
-// g_pszConnectionName (the LAN's) first, then each phone-book entry by name.
-// A phone book that cannot be read gives the LAN's alone.
-std::vector<CString> ListConnections();
-
-// Points every connection at the proxy with the bypass list, then announces
-// the change once. Nonzero when every connection took its options.
+// Points the LAN's connection and every phone-book entry at the proxy with
+// the bypass list, then announces the change once. Each entry's own options
+// are kept first (kept_connection_options.h); an entry whose options could
+// not be kept is left as it is. Nonzero when every connection took the proxy.
 BOOL SetEveryConnectionOptions(LPCSTR pszProxyServer, LPCSTR pszBypass);
 
-// Flags every connection direct (switch-off, Exit, logoff), then announces
-// the change once. Nonzero when every connection took it.
-BOOL DisableEveryConnectionProxy();
+// Switch-off, Exit, logoff: the LAN's connection goes direct; every entry
+// the program changed gets its own options back, unless the user has since
+// pointed it away from pszProxyServer (the local proxy); entries the program
+// never changed are not written. Announces once; nonzero when every
+// connection took it.
+BOOL DisableEveryConnectionProxy(LPCSTR pszProxyServer);
 
-// At start: every connection still pointing at pszProxyServer (left so by a
-// copy that was killed or crashed) goes direct; the others keep what the
-// user gave them. Announces only when something changed; TRUE then.
+// At start: the LAN's connection still at pszProxyServer (left so by a copy
+// that was killed or crashed) goes direct, entries that copy changed get
+// their own options back, and any other entry still there goes direct;
+// the others keep what the user gave them. Announces only when something
+// changed; TRUE then.
 BOOL DisableConnectionsUsingProxy(LPCSTR pszProxyServer);

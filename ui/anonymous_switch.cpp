@@ -71,7 +71,7 @@ BOOL CSettingsDlg::StartLocalProxy(const CString& strEntry)
 void CSettingsDlg::SwitchOff()
 {
     StopOutageWatch();
-    DisableEveryConnectionProxy();
+    DisableEveryConnectionProxy(kLocalProxyAddress);
     ClearBrowserTitle();
     g_regUseProxy.Set(0);
     if (m_proxyServer.IsRunning()) m_proxyServer.Stop();

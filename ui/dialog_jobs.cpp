@@ -8,6 +8,7 @@
 #include "browser/every_connection.h"
 #include "framework/win/message_box.h"
 #include "res/resource.h"
+#include "ui/settings_window_class.h"
 
 namespace {
 
@@ -18,6 +19,9 @@ const UINT kJobGraceMs = 250;
 // The buttons that would start another network job. "Save Settings" stays:
 // switching off never waits for one (and switching on says that it waits).
 const int kJobButtons[] = {IDC_UPDATEPROXYLIST, IDC_ADDNEWPROXY, IDC_TESTALLPROXIES};
+
+// What the browser was pointed at while anonymous browsing was on.
+const char kLocalProxyAddress[] = "127.0.0.1:8080";
 
 BOOL CALLBACK CloseIfOther(HWND hWnd, LPARAM lParam)
 {
@@ -94,12 +98,13 @@ void CSettingsDlg::CloseOtherWindows()
 void CSettingsDlg::RestoreBrowser()
 {
     ClearBrowserTitle();
-    DisableEveryConnectionProxy();
+    DisableEveryConnectionProxy(kLocalProxyAddress);
 }
 
 void CSettingsDlg::OnExit()
 {
     m_bExiting = TRUE;
+    MarkSettingsWindowEnding(m_hWnd);
     // Nothing waits for the network: a job still running is let go of, and
     // so is the generator request, after a moment.
     KillTimer(JOB_DEADLINE_TIMER);
@@ -126,6 +131,7 @@ LRESULT CSettingsDlg::OnEndSession(WPARAM wParam, LPARAM)
         // Nothing may speak up while the session ends: the job's deadline
         // and its answer go with it.
         m_bExiting = TRUE;
+        MarkSettingsWindowEnding(m_hWnd);
         KillTimer(JOB_DEADLINE_TIMER);
         m_pfnJobDone = nullptr;
         m_netJob.Cancel();

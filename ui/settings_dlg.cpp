@@ -348,6 +348,10 @@ void CSettingsDlg::OnTimer(UINT_PTR nIDEvent)
 
 void CSettingsDlg::OnConfiguration()
 {
+    // Asked for while the start that hides into the tray has not had its
+    // first tick yet (a second start right behind the first): the window
+    // the user asked for stays.
+    KillTimer(kHideTimer);
     RemoveTrayIcon();
     ShowWindow(SW_SHOW);
 }

@@ -1,4 +1,5 @@
-// RegisterSettingsWindowClass: a copy of the system dialog class's defaults.
+// RegisterSettingsWindowClass: a copy of the system dialog class's defaults;
+// the mark of a window whose program is ending.
 #include "ui/settings_window_class.h"
 
 #include "res/resource.h"
@@ -14,4 +15,19 @@ BOOL RegisterSettingsWindowClass(HINSTANCE hInstance)
     wc.cbWndExtra = DLGWINDOWEXTRA;
     wc.hIcon = LoadIconA(hInstance, MAKEINTRESOURCEA(IDR_MAINFRAME));
     return RegisterClassA(&wc) != 0;
+}
+
+namespace {
+// A window property: another process reads it by the same name.
+const char kEndingProperty[] = "CloakwallEnding";
+} // namespace
+
+void MarkSettingsWindowEnding(HWND hWnd)
+{
+    SetPropA(hWnd, kEndingProperty, reinterpret_cast<HANDLE>(1));
+}
+
+BOOL IsSettingsWindowEnding(HWND hWnd)
+{
+    return GetPropA(hWnd, kEndingProperty) != nullptr;
 }

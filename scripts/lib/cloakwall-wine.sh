@@ -28,15 +28,23 @@ cw_display() {
 
 # cw_prefix_init: a running wineserver and a prefix ready for a GUI program.
 cw_prefix_init() {
+  local created=
   wineserver -p >/dev/null 2>&1 || true
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "creating the Wine prefix $WINEPREFIX (once)"
     wineboot -i >/dev/null 2>&1
+    created=1
   fi
   # Unmanaged windows: no two-second wait on every window destroy without a
   # window manager. No crash dialog nobody can see.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  # A new prefix's desktop started before those values: started again under them.
+  if [ -n "$created" ]; then
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    wineserver -p >/dev/null 2>&1 || true
+  fi
 }
 
 # cw_reg_sz NAME TEXT / cw_reg_dword NAME NUMBER: a value under
@@ -62,7 +70,8 @@ cw_install() {
 
 # cw_e2e_begin TOOL...: the start of a test of the whole program (after
 # tests/e2e/lib/peers.sh): skips when the Windows build is not there, fails
-# when a tool is missing, and ends Wine, the display and the peers on exit.
+# when a tool is missing, leaves the display to cw_display (always a virtual
+# one of its own), and ends Wine, the display and the peers on exit.
 # Sets win to the Windows build folder.
 cw_e2e_begin() {
   win="$CW_SOURCE_DIR/build/windows"
@@ -72,6 +81,9 @@ cw_e2e_begin() {
   fi
   local t
   for t in "$@"; do command -v "$t" >/dev/null || fail "$t is not installed"; done
+  # A display of the test's own: on the user's, a Cloakwall window of
+  # another prefix would be found by its name and be in the screenshots.
+  unset DISPLAY
   peers_init
   trap cw_e2e_end EXIT
 }
@@ -82,15 +94,22 @@ cw_e2e_end() {
 }
 
 # cw_fresh_install PREFIX EXE UPDATE_SERVER: for a test of the whole program:
-# its own prefix and display, nothing on 127.0.0.1:8080 yet, no settings left
-# from an earlier run, the program installed, and a start that is neither the
-# first run nor shown (RunFirst and Minimize 1). Returns 1 when 8080 is taken.
+# its own prefix and display, nothing on 127.0.0.1:8080 yet, nothing left
+# from an earlier run (settings, the user's kept connection options, the
+# start with Windows, the list and stored results in the program's folder,
+# the browser's proxy switch), the program installed, and a start that is
+# neither the first run nor shown (RunFirst and Minimize 1). Returns 1 when
+# 8080 is taken.
 cw_fresh_install() {
   cw_wine_env "$1"
   cw_display
   cw_prefix_init
   (exec 3<>/dev/tcp/127.0.0.1/8080) 2>/dev/null && return 1
   wine reg delete 'HKLM\Software\Cloakwall' /f >/dev/null 2>&1 || true
+  wine reg delete 'HKCU\Software\Cloakwall' /f >/dev/null 2>&1 || true
+  wine reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\Run' /v Cloakwall /f >/dev/null 2>&1 || true
+  wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings' /v ProxyEnable /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  rm -rf "$WINEPREFIX/drive_c/Program Files/Cloakwall"
   cw_install "$2" "$3"
   cw_reg_dword RunFirst 1
   cw_reg_dword Minimize 1
@@ -102,9 +121,15 @@ cw_internet_setting() {
     sed -n 's/.*REG_DWORD[[:space:]]*0x\([0-9a-fA-F]*\).*/\1/p' | tr -d '\r' | { read -r h; echo $((16#${h:-0})); }
 }
 
-# cw_program_pids: Linux ids of running cloakwall.exe processes.
+# cw_program_pids: Linux ids of the cloakwall.exe processes running in this
+# prefix (WINEPREFIX in their environment). A user's own copy, or one in
+# another prefix, is none of the test's business: never counted, never killed.
 cw_program_pids() {
-  pgrep -f 'Cloakwall\\cloakwall\.exe|Cloakwall/cloakwall\.exe' || true
+  local pid
+  for pid in $(pgrep -f 'Cloakwall\\cloakwall\.exe|Cloakwall/cloakwall\.exe' || true); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
+  done
+  return 0
 }
 
 # cw_private_kb PID: the process's private memory (clean and dirty), in kB.

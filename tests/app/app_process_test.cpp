@@ -3,6 +3,7 @@
 // (as the installer does), and a new first instance after a kill; Exit
 // while a proxy test runs or a message box is open, and a start right
 // after an Exit.
+#include "support/folder_listing.h"
 #include "support/loopback_tcp.h"
 #include "support/raw_file.h"
 #include "support/raw_registry.h"
@@ -41,13 +42,17 @@ PROCESS_INFORMATION Start()
     return pi;
 }
 
-// The running program's settings window, waited for.
+// The running program's settings window with its controls, waited for: the
+// window is found by its class as soon as it is made, before its controls
+// are (a handle of the proxy box taken then would be null for good).
 HWND WaitForWindow(DWORD dwProcessId, int nMaxMs = 20000)
 {
     for (int waited = 0; waited < nMaxMs; waited += 50) {
-        HWND h = FindWindowA(kClass, nullptr);
-        DWORD pid = 0;
-        if (h && GetWindowThreadProcessId(h, &pid) && pid == dwProcessId) return h;
+        for (HWND h = FindWindowExA(nullptr, nullptr, kClass, nullptr); h;
+             h = FindWindowExA(nullptr, h, kClass, nullptr)) {
+            DWORD pid = 0;
+            if (GetWindowThreadProcessId(h, &pid) && pid == dwProcessId && GetDlgItem(h, 1008)) return h;
+        }
         Sleep(50);
     }
     return nullptr;
@@ -126,6 +131,13 @@ void Release(PROCESS_INFORMATION& pi)
     pi = PROCESS_INFORMATION{};
 }
 
+// Every file in the folder goes: what an earlier run's program left there
+// (its list, stored results, a cut-short save) must not decide this run.
+void EmptyFolder(const std::string& folder)
+{
+    for (const std::string& name : FolderNames(folder)) DeleteFileA((folder + name).c_str());
+}
+
 class AppProcessTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -134,6 +146,7 @@ protected:
         GetTempPathA(sizeof temp, temp);
         m_strFolder = std::string(temp) + "cw_app_test\\";
         CreateDirectoryA(m_strFolder.c_str(), nullptr);
+        EmptyFolder(m_strFolder);
         rawreg::ForgetCloakwallInstall();
         const char* key = rawreg::kCloakwallKey;
         // An installed program at a later start: no first-run download, no
@@ -146,7 +159,10 @@ protected:
         rawreg::PutDword(HKEY_LOCAL_MACHINE, key, "ClearCookies", 0);
         rawreg::PutDword(HKEY_LOCAL_MACHINE, key, "DeleteAddresses", 0);
         rawreg::PutDword(HKEY_LOCAL_MACHINE, key, "DeleteHistory", 0);
+        // The browser at a proxy that is not the program's, whatever other
+        // tests left there: a start leaves it, only Exit sets it direct.
         rawreg::PutDword(HKEY_CURRENT_USER, kInternetSettings, "ProxyEnable", 1);
+        rawreg::PutText(HKEY_CURRENT_USER, kInternetSettings, "ProxyServer", "10.1.2.3:3128");
     }
     void TearDown() override
     {
@@ -154,6 +170,7 @@ protected:
         Release(m_second);
         rawreg::ForgetCloakwallInstall();
         rawreg::PutDword(HKEY_CURRENT_USER, kInternetSettings, "ProxyEnable", 0);
+        EmptyFolder(m_strFolder);
         RemoveDirectoryA(m_strFolder.c_str());
     }
 
@@ -193,6 +210,26 @@ TEST_F(AppProcessTest, SecondStartEndsAndAPostedExitEndsTheFirstCleanly)
     EXPECT_EQ(nullptr, FindWindowA(kClass, nullptr));
 }
 
+// An Exit under way (its window marked ending, as Exit does first, while it
+// puts the browser back) is no running instance to hand over to: a start
+// meanwhile waits for it and, when it does not go, runs all the same.
+TEST_F(AppProcessTest, AStartDuringAnExitDoesNotHandOverToTheEndingProgram)
+{
+    m_first = Start();
+    HWND hFirst = WaitForWindow(m_first.dwProcessId);
+    ASSERT_NE(nullptr, hFirst);
+    ASSERT_TRUE(SetPropA(hFirst, "CloakwallEnding", reinterpret_cast<HANDLE>(1)));
+
+    m_second = Start();
+    HWND hSecond = WaitForWindow(m_second.dwProcessId);
+    EXPECT_NE(nullptr, hSecond) << "the start took the ending program for a running one and ended";
+    EXPECT_FALSE(IsWindowVisible(hFirst)) << "the ending program was asked to show itself";
+    if (hSecond) PostMessageA(hSecond, WM_COMMAND, 32775, 0);
+    PostMessageA(hFirst, WM_COMMAND, 32775, 0);
+    EXPECT_TRUE(Ended(m_second, 20000));
+    EXPECT_TRUE(Ended(m_first, 20000));
+}
+
 TEST_F(AppProcessTest, AfterAKillANewStartIsAFirstInstanceAgain)
 {
     m_first = Start();
@@ -224,10 +261,16 @@ TEST_F(AppProcessTest, ExitEndsTheProgramAtOnceWhateverIsOpenAndANewStartWaitsFo
     HWND hCombo = GetDlgItem(hWnd, 1008);
     // The window is there before its initialisation has filled the list;
     // a user sees it only after.
-    ASSERT_TRUE(Eventually([&] { return SendMessageA(hCombo, CB_GETCOUNT, 0, 0) == 1; }));
+    // (A Tor running on this machine would be offered first, beside it.)
+    const std::string entry = silentProxy.HostPort();
+    LRESULT nLine = CB_ERR;
+    ASSERT_TRUE(Eventually([&] {
+        nLine = SendMessageA(hCombo, CB_FINDSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(entry.c_str()));
+        return nLine != CB_ERR;
+    }));
     // The user picks the entry from the list, and reads the notice.
     SendMessageA(hCombo, CB_SHOWDROPDOWN, TRUE, 0);
-    SendMessageA(hCombo, CB_SETCURSEL, 0, 0);
+    SendMessageA(hCombo, CB_SETCURSEL, static_cast<WPARAM>(nLine), 0);
     SendMessageA(hCombo, CB_SHOWDROPDOWN, FALSE, 0);
     HWND hBox = WaitForBox(m_first.dwProcessId, hWnd);
     ASSERT_NE(nullptr, hBox) << "no notice before the test";

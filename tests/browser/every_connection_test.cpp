@@ -1,32 +1,32 @@
 // The LAN's and every dial-up and VPN entry's proxy options, through the
-// table of calls: a phone book that lists entries (Wine's lists none), the
-// options each connection ends up with, and one announcement after each
-// change.
+// table of calls: a phone book that lists entries (Wine's lists none, and
+// its WinINet keeps one set of options whatever the connection's name), the
+// options each connection ends up with, the entries' own options kept in
+// the registry and put back, and one announcement after each change.
 #include "browser/connection_option_calls.h"
 #include "browser/every_connection.h"
+#include "browser/kept_connection_options.h"
+#include "support/connection_state.h"
+#include "support/raw_registry.h"
 
 #include <raserror.h>
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
 namespace {
 
-struct ConnectionState {
-    DWORD dwFlags = PROXY_TYPE_DIRECT;
-    std::string server;
-    std::string bypass;
-};
+const char kKeptKey[] = "Software\\Cloakwall\\KeptConnections";
 
 std::map<std::string, ConnectionState> g_connections; // what WinINet would keep, by connection name
 std::vector<std::string> g_log;                       // "store NAME" and the announcements, in order
 std::vector<std::string> g_phoneBook;
 std::vector<DWORD> g_phoneBookErrors; // answered before the entries, one per call
 std::string g_refusedConnection;
+std::string g_unreadableConnection;
 
 BOOL WINAPI FakeSetOption(HINTERNET, DWORD dwOption, LPVOID pBuffer, DWORD)
 {
@@ -41,13 +41,7 @@ BOOL WINAPI FakeSetOption(HINTERNET, DWORD dwOption, LPVOID pBuffer, DWORD)
     std::string name = pList->pszConnection;
     g_log.push_back("store " + name);
     if (name == g_refusedConnection) return FALSE;
-    ConnectionState& state = g_connections[name];
-    for (DWORD i = 0; i < pList->dwOptionCount; ++i) {
-        const INTERNET_PER_CONN_OPTIONA& o = pList->pOptions[i];
-        if (o.dwOption == INTERNET_PER_CONN_FLAGS) state.dwFlags = o.Value.dwValue;
-        if (o.dwOption == INTERNET_PER_CONN_PROXY_SERVER) state.server = o.Value.pszValue;
-        if (o.dwOption == INTERNET_PER_CONN_PROXY_BYPASS) state.bypass = o.Value.pszValue;
-    }
+    g_connections[name].TakeFrom(*pList);
     return TRUE;
 }
 
@@ -55,16 +49,8 @@ BOOL WINAPI FakeQueryOption(HINTERNET, DWORD dwOption, LPVOID pBuffer, LPDWORD)
 {
     if (dwOption != INTERNET_OPTION_PER_CONNECTION_OPTION) return FALSE;
     INTERNET_PER_CONN_OPTION_LISTA* pList = static_cast<INTERNET_PER_CONN_OPTION_LISTA*>(pBuffer);
-    const ConnectionState& state = g_connections[pList->pszConnection];
-    for (DWORD i = 0; i < pList->dwOptionCount; ++i) {
-        INTERNET_PER_CONN_OPTIONA& o = pList->pOptions[i];
-        if (o.dwOption == INTERNET_PER_CONN_FLAGS) o.Value.dwValue = state.dwFlags;
-        if (o.dwOption == INTERNET_PER_CONN_PROXY_SERVER) {
-            // Handed over for the caller to free, as WinINet does.
-            o.Value.pszValue = static_cast<LPSTR>(GlobalAlloc(GMEM_FIXED, state.server.size() + 1));
-            std::strcpy(o.Value.pszValue, state.server.c_str());
-        }
-    }
+    if (pList->pszConnection == g_unreadableConnection) return FALSE;
+    g_connections[pList->pszConnection].HandTo(*pList);
     return TRUE;
 }
 
@@ -100,13 +86,19 @@ protected:
         g_phoneBook = {"Office VPN", "PPPoE line"};
         g_phoneBookErrors.clear();
         g_refusedConnection.clear();
+        g_unreadableConnection.clear();
+        rawreg::DeleteTree(HKEY_CURRENT_USER, kKeptKey);
         CConnectionOptionCalls fake = GetConnectionOptionCalls();
         fake.pfnInternetSetOption = FakeSetOption;
         fake.pfnInternetQueryOption = FakeQueryOption;
         fake.pfnRasEnumEntries = FakeRasEnumEntries;
         m_previous = SwapConnectionOptionCalls(fake);
     }
-    void TearDown() override { SwapConnectionOptionCalls(m_previous); }
+    void TearDown() override
+    {
+        SwapConnectionOptionCalls(m_previous);
+        rawreg::DeleteTree(HKEY_CURRENT_USER, kKeptKey);
+    }
 
     static std::vector<std::string> Stores(const std::vector<std::string>& names)
     {
@@ -136,21 +128,24 @@ TEST_F(EveryConnection, SwitchingOnAndOffCoversTheLanAndEveryPhoneBookEntry)
     }
 
     g_log.clear();
-    EXPECT_TRUE(DisableEveryConnectionProxy());
+    EXPECT_TRUE(DisableEveryConnectionProxy("127.0.0.1:8080"));
     EXPECT_EQ(Stores({"DefaultConnectionSettings", "Office VPN", "PPPoE line"}), g_log);
     for (const auto& connection : g_connections)
         EXPECT_EQ(static_cast<DWORD>(PROXY_TYPE_DIRECT), connection.second.dwFlags) << connection.first;
 }
 
-// A connection that refuses its options keeps no other from the proxy; the
-// result says not all of them took it.
+// A connection that refuses its options, or one whose own options cannot be
+// read (so could not be given back), keeps no other from the proxy; the
+// unreadable one is not changed, and the result says not all took it.
 TEST_F(EveryConnection, OneRefusingConnectionStillLeavesTheOthersSet)
 {
     g_refusedConnection = "Office VPN";
+    g_unreadableConnection = "PPPoE line";
+    const ConnectionState pppoe = g_connections["PPPoE line"] = {PROXY_TYPE_DIRECT, "10.9.9.9:80", {}, {}};
     EXPECT_FALSE(SetEveryConnectionOptions("127.0.0.1:8080", "<local>"));
-    EXPECT_EQ(Stores({"DefaultConnectionSettings", "Office VPN", "PPPoE line"}), g_log);
+    EXPECT_EQ(Stores({"DefaultConnectionSettings", "Office VPN"}), g_log);
     EXPECT_EQ("127.0.0.1:8080", g_connections["DefaultConnectionSettings"].server);
-    EXPECT_EQ("127.0.0.1:8080", g_connections["PPPoE line"].server);
+    EXPECT_EQ(pppoe, g_connections["PPPoE line"]);
 }
 
 // A phone book that cannot be read (no RAS service) leaves the LAN's alone
@@ -166,9 +161,10 @@ TEST_F(EveryConnection, UnreadablePhoneBookStillSetsTheLan)
 // entry the user points at the office proxy keeps it.
 TEST_F(EveryConnection, StartCleansOnlyConnectionsLeftAtTheLocalProxy)
 {
-    g_connections["DefaultConnectionSettings"] = {PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY, "127.0.0.1:8080", "<local>"};
-    g_connections["Office VPN"] = {PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY, "10.1.2.3:3128", "<local>"};
-    g_connections["PPPoE line"] = {PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY, "127.0.0.1:8080", "<local>"};
+    g_connections["DefaultConnectionSettings"] = {
+        PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY, "127.0.0.1:8080", "<local>", {}};
+    g_connections["Office VPN"] = {PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY, "10.1.2.3:3128", "<local>", {}};
+    g_connections["PPPoE line"] = {PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY, "127.0.0.1:8080", "<local>", {}};
 
     EXPECT_TRUE(DisableConnectionsUsingProxy("127.0.0.1:8080"));
     EXPECT_EQ(Stores({"DefaultConnectionSettings", "PPPoE line"}), g_log);
@@ -180,6 +176,60 @@ TEST_F(EveryConnection, StartCleansOnlyConnectionsLeftAtTheLocalProxy)
     g_log.clear();
     EXPECT_FALSE(DisableConnectionsUsingProxy("127.0.0.1:8080"));
     EXPECT_TRUE(g_log.empty());
+}
+
+// A VPN entry with a proxy of its own and an entry the program never
+// changed (made while anonymous browsing was on): switch-off puts the VPN's
+// own options back exactly, texts it never had included, writes nothing to
+// the other entry and keeps no record behind.
+TEST_F(EveryConnection, SwitchOffGivesAnEntryItsOwnOptionsBackAndLeavesOthersUnwritten)
+{
+    g_phoneBook = {"Office VPN"};
+    const ConnectionState vpn = g_connections["Office VPN"] = {
+        PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY | PROXY_TYPE_AUTO_PROXY_URL, "10.1.2.3:3128", "", "http://wpad.corp/"};
+    ASSERT_TRUE(SetEveryConnectionOptions("127.0.0.1:8080", "<local>"));
+    EXPECT_EQ("127.0.0.1:8080", g_connections["Office VPN"].server);
+
+    g_phoneBook.push_back("PPPoE line");
+    const ConnectionState pppoe = g_connections["PPPoE line"] = {PROXY_TYPE_DIRECT, {}, "<local>", {}};
+
+    g_log.clear();
+    EXPECT_TRUE(DisableEveryConnectionProxy("127.0.0.1:8080"));
+    EXPECT_EQ(Stores({"DefaultConnectionSettings", "Office VPN"}), g_log);
+    EXPECT_EQ(vpn, g_connections["Office VPN"]);
+    EXPECT_EQ(pppoe, g_connections["PPPoE line"]);
+    EXPECT_TRUE(KeptConnectionNames().empty());
+
+    // Off again: nothing of the entries' is written a second time.
+    g_log.clear();
+    DisableEveryConnectionProxy("127.0.0.1:8080");
+    EXPECT_EQ(Stores({"DefaultConnectionSettings"}), g_log);
+}
+
+// A copy killed while switched on, started switched on again and killed
+// again: the next start (switched off) gives the VPN its own options back
+// from the record the second start kept; one left at the local proxy by an
+// older copy without a record goes direct; an entry the user pointed
+// elsewhere meanwhile keeps that and is not written.
+TEST_F(EveryConnection, StartAfterACrashPutsTheKeptOptionsBack)
+{
+    g_phoneBook = {"Office VPN", "Old line", "Mobile"};
+    const ConnectionState vpn =
+        g_connections["Office VPN"] = {PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY, "10.1.2.3:3128", "<local>;*.corp", {}};
+    ASSERT_TRUE(SetEveryConnectionOptions("127.0.0.1:8080", "<local>"));
+    ASSERT_TRUE(SetEveryConnectionOptions("127.0.0.1:8080", "<local>"));
+    g_connections["Old line"] = {PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY, "127.0.0.1:8080", "<local>", {}};
+    ForgetKeptConnectionOptions("Old line");
+    const ConnectionState mobile =
+        g_connections["Mobile"] = {PROXY_TYPE_DIRECT | PROXY_TYPE_PROXY, "192.168.1.1:8000", {}, {}};
+
+    g_log.clear();
+    EXPECT_TRUE(DisableConnectionsUsingProxy("127.0.0.1:8080"));
+    EXPECT_EQ(Stores({"DefaultConnectionSettings", "Office VPN", "Old line"}), g_log);
+    EXPECT_EQ(vpn, g_connections["Office VPN"]);
+    EXPECT_EQ(mobile, g_connections["Mobile"]);
+    EXPECT_EQ(static_cast<DWORD>(PROXY_TYPE_DIRECT), g_connections["Old line"].dwFlags);
+    EXPECT_TRUE(KeptConnectionNames().empty());
 }
 
 } // namespace

@@ -8,13 +8,13 @@
 # killed too: no proxy as good is left, the balloon says browsing stopped,
 # and nothing goes direct (the origin never sees the program's address,
 # 127.0.0.1; the stand-ins connect from 127.0.0.2 and up). Screenshots of
-# both balloons go to tests/e2e/screenshots. Prints the time the test of 200
+# both balloons go to the build tree (CW_BUILD/e2e-screenshots). Prints the time the test of 200
 # entries took and the program's memory and threads during it.
 set -euo pipefail
 source "$(dirname "$0")/lib/peers.sh"
 : "${CW_SOURCE_DIR:?}"
 source "$CW_SOURCE_DIR/scripts/lib/cloakwall-wine.sh"
-shots="$CW_SOURCE_DIR/tests/e2e/screenshots"
+shots="${CW_BUILD:-$CW_SOURCE_DIR/build/host-release}/e2e-screenshots"
 cw_e2e_begin curl python3 wine Xvfb import
 
 # The origin: answers every GET and logs the address each request came from.

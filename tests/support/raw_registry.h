@@ -108,14 +108,16 @@ inline bool RunningUnderWine()
     return h && GetProcAddress(h, "wine_get_version") != NULL;
 }
 
-// The program's machine-wide footprint that start-up tests begin and end
-// without: the settings key and the start-with-Windows entry.
+// The program's footprint that start-up tests begin and end without: the
+// settings key, the start-with-Windows entry and, in the user's own hive,
+// the dial-up and VPN entries' options kept while it runs.
 const char kCloakwallKey[] = "Software\\Cloakwall";
 const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 inline void ForgetCloakwallInstall()
 {
     DeleteTree(HKEY_LOCAL_MACHINE, kCloakwallKey);
+    DeleteTree(HKEY_CURRENT_USER, kCloakwallKey);
     DeleteValue(HKEY_LOCAL_MACHINE, kRunKey, "Cloakwall");
 }
 

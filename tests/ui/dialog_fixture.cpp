@@ -127,6 +127,10 @@ CSettingsDlg& DialogTest::Open()
 {
     m_pDlg = std::make_unique<CSettingsDlg>();
     EXPECT_TRUE(m_pDlg->Create());
+    // A start that hides into the tray does so at its timer's first tick:
+    // waited for here, so a test that shows the window next does not see
+    // it hidden again by a tick that came late.
+    if (g_regMinimize.Get() == 1) PumpUntil([&] { return !m_pDlg->IsWindowVisible(); });
     WaitForJob(); // the first run's download
     return *m_pDlg;
 }

@@ -112,8 +112,8 @@ TEST_F(ProxyChoiceTest, ASilentProxyIsSaidNotToAnswerAndEveryRiskyChoiceIsAskedO
     Save(strPlain, IDOK);
     ASSERT_EQ(strPlain, StoredText("ProxyName"));
 
-    // It connects, so the described lines stay; the added one says why
-    // pages will not load, and the list shows it dead.
+    // It connects, so the availability, response time and speed lines stay;
+    // the added one says why pages will not load, and the list shows it dead.
     ForgetBoxes();
     ChooseEntry(strSilent);
     std::vector<std::string> boxes = Boxes();

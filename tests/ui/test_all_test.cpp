@@ -91,8 +91,9 @@ TEST_F(TestAllTest, TheResultBoxCarriesTheGradeItIsStoredAndALeakingProxyIsUsedO
     CSettingsDlg& dlg = Open();
     EXPECT_EQ("Cloakwall: anonymous browsing off", Tip());
 
-    // Each kind's grade is the grader's to test; here the line reaches the
-    // box after the described ones, and the result reaches the file.
+    // Each kind's grade is the grader's to test; here the grade line reaches
+    // the box after the availability, response time and speed lines, and the
+    // result reaches the file.
     ForgetBoxes();
     const std::string strXff = EntryOf("xff") + " US";
     ChooseEntry(strXff);
