@@ -8,6 +8,10 @@ namespace {
 // One buffer for every probe: the batch runs them all on one thread.
 char g_buffer[16 * 1024];
 
+// No host in the request line and no Host header: nobody for the proxy to
+// pass it on to.
+const char kHello[] = "GET / HTTP/1.0\r\n\r\n";
+
 } // namespace
 
 CJudgeProbe::~CJudgeProbe()
@@ -24,13 +28,30 @@ void CJudgeProbe::UseSocks(ESocksVersion eVersion, const CString& strHost, WORD 
         m_bSocksFailed = TRUE;
 }
 
-void CJudgeProbe::Connect(DWORD dwAddr, WORD nPort, const CString& strRequest, double dNowMs)
+void CJudgeProbe::Connect(DWORD dwAddr, WORD nPort, double dNowMs, BOOL bHelloFirst)
 {
-    m_strRequest = strRequest;
+    m_dwAddr = dwAddr;
+    m_nPort = nPort;
+    m_bHello = bHelloFirst;
     m_dStartMs = dNowMs;
-    if (m_bSocksFailed) return Fail();
     m_socket = SockConnectIPv4Begin(dwAddr, nPort);
     m_eStep = m_socket == NO_SOCKET ? STEP_DONE : STEP_CONNECTING;
+}
+
+void CJudgeProbe::Ask(const CString& strRequest, double dNowMs)
+{
+    if (m_eStep != STEP_CONNECTED) return;
+    // The wait for a judge's turn is the batch's, not the proxy's: its
+    // figures run as if the request had followed the connect at once.
+    double dHeldMs = dNowMs - m_dConnectedMs;
+    m_dStartMs += dHeldMs;
+    m_dConnectedMs += dHeldMs;
+    m_strRequest = strRequest;
+    if (m_bSocksFailed) return Fail();
+    if (!m_pSocks) return StartRequest(dNowMs);
+    m_eStep = STEP_HANDSHAKE;
+    m_nSent = 0;
+    Flush();
 }
 
 int CJudgeProbe::Want() const
@@ -38,6 +59,7 @@ int CJudgeProbe::Want() const
     BOOL bUnsent = m_nSent < m_strPending.size();
     switch (m_eStep) {
     case STEP_CONNECTING: return SOCK_WANT_CONNECT;
+    case STEP_HELLO: return bUnsent ? SOCK_WANT_WRITE : SOCK_WANT_READ;
     case STEP_HANDSHAKE: return bUnsent ? SOCK_WANT_WRITE : SOCK_WANT_READ;
     case STEP_SENDING: return SOCK_WANT_WRITE;
     case STEP_RECEIVING: return SOCK_WANT_READ;
@@ -77,10 +99,18 @@ void CJudgeProbe::OnReady(int nReady, double dNowMs)
         if (nReady & SOCK_READY_CONNECT_FAILED) return Fail();
         if (!(nReady & SOCK_READY_CONNECTED)) return;
         m_dConnectedMs = dNowMs;
-        if (!m_pSocks) return StartRequest(dNowMs);
-        m_eStep = STEP_HANDSHAKE;
-        m_nSent = 0;
-        Flush();
+        if (m_bHello) {
+            m_eStep = STEP_HELLO;
+            m_strPending = kHello;
+            m_nSent = 0;
+            Flush();
+            return;
+        }
+        m_eStep = STEP_CONNECTED;
+        return;
+    case STEP_HELLO:
+        if (nReady & SOCK_READY_WRITE) return (void)Flush();
+        if (nReady & SOCK_READY_READ) ReceiveHello(dNowMs);
         return;
     case STEP_HANDSHAKE:
         // One of the two: a greeting still going out is not answered yet,
@@ -99,6 +129,25 @@ void CJudgeProbe::OnReady(int nReady, double dNowMs)
         return;
     default: return;
     }
+}
+
+void CJudgeProbe::ReceiveHello(double dNowMs)
+{
+    int n = SockRecv(m_socket, g_buffer, sizeof g_buffer);
+    if (n == SOCK_NOTHING_YET) return;
+    // A close without a word is no proxy's answer.
+    if (n <= 0) return Fail();
+    // Any answer will do; the proxy most likely closes after it anyway, so
+    // the judge's request goes on a connection of its own, timed from its
+    // own connect.
+    SockClose(m_socket);
+    m_bHello = FALSE;
+    m_strPending.clear();
+    m_nSent = 0;
+    m_dConnectedMs = 0;
+    m_dStartMs = dNowMs;
+    m_socket = SockConnectIPv4Begin(m_dwAddr, m_nPort);
+    m_eStep = m_socket == NO_SOCKET ? STEP_DONE : STEP_CONNECTING;
 }
 
 void CJudgeProbe::ReceiveGreeting(double dNowMs)

@@ -19,6 +19,8 @@ public:
     enum EStep {
         STEP_IDLE,       // not started, or waiting for its host's address
         STEP_CONNECTING, // the connect is under way
+        STEP_HELLO,      // a request the proxy answers itself, before the judge's turn
+        STEP_CONNECTED,  // connected, waiting for its turn at a judge (Ask)
         STEP_HANDSHAKE,  // the SOCKS greeting, before the request
         STEP_SENDING,    // the request, as far as the socket takes it
         STEP_RECEIVING,  // the answer, up to its length or the close
@@ -30,21 +32,34 @@ public:
     CJudgeProbe(const CJudgeProbe&) = delete;
     CJudgeProbe& operator=(const CJudgeProbe&) = delete;
 
-    // Before Connect, for a SOCKS proxy: the greeting for a tunnel to
+    // Starts the connect to the proxy at dwAddr:nPort (network order
+    // address). Done at once when the connect failed straight away. Once
+    // connected the probe waits (STEP_CONNECTED) until the batch gives it a
+    // judge: most entries of a list never get that far, and the judges'
+    // turns go only to proxies that answered.
+    //
+    // With bHelloFirst (an HTTP proxy), it first sends a request that names
+    // no server at all, which a proxy answers itself (mostly 400), and
+    // connects again once any answer came: half the dead entries of a
+    // published list accept a connection and never say a word, and only a
+    // request shows that. Without it, every listening black hole would take
+    // a judge's turn and wait out its limit before the judge's next proxy.
+    void Connect(DWORD dwAddr, WORD nPort, double dNowMs, BOOL bHelloFirst = FALSE);
+
+    // Once STEP_CONNECTED, for a SOCKS proxy: the greeting for a tunnel to
     // strHost:nPort (the judge, by the name it is given), with the account
-    // when strUser is not empty.
+    // when strUser is not empty. Before Ask.
     void UseSocks(ESocksVersion eVersion, const CString& strHost, WORD nPort, const CString& strUser,
                   const CString& strPassword);
-
-    // Starts the connect to the proxy at dwAddr:nPort (network order
-    // address) with strRequest to send once connected (and greeted). Done
-    // at once when the connect failed straight away.
-    void Connect(DWORD dwAddr, WORD nPort, const CString& strRequest, double dNowMs);
+    // Once STEP_CONNECTED: greets a SOCKS proxy, then sends strRequest.
+    void Ask(const CString& strRequest, double dNowMs);
 
     EStep Step() const { return m_eStep; }
     BOOL IsDone() const { return m_eStep == STEP_DONE; }
     // The socket to wait on and what for (a SOCK_WANT_ value); NO_SOCKET
-    // and 0 while there is nothing to wait for.
+    // once done, and Want 0 while there is nothing to wait for (waiting for
+    // its turn included: a proxy that hangs up meanwhile shows at the
+    // request).
     SOCKET_HANDLE Socket() const { return m_eStep == STEP_DONE ? NO_SOCKET : m_socket; }
     int Want() const;
 
@@ -66,9 +81,13 @@ private:
     void StartRequest(double dNowMs);
     void ReceiveGreeting(double dNowMs);
     void ReceiveAnswer(double dNowMs);
+    void ReceiveHello(double dNowMs);
 
     EStep m_eStep = STEP_IDLE;
     SOCKET_HANDLE m_socket = NO_SOCKET;
+    DWORD m_dwAddr = 0; // the proxy, for the connect after the hello
+    WORD m_nPort = 0;
+    BOOL m_bHello = FALSE; // the hello is still to come
     std::unique_ptr<CSocksHandshake> m_pSocks;
     BOOL m_bSocksFailed = FALSE;
     std::string m_strPending; // to send in this step

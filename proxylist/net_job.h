@@ -28,8 +28,8 @@ struct CNetJobLimits {
     DWORD dwReachabilityMs = 10000; // the check before switching on
     DWORD dwGeneratorMs = 10000;    // the proxy-generator request
     DWORD dwTestAllMs = 60000;      // "Test All Proxies": the whole list
-    DWORD dwTestAllEntryMs = 8000;  // one entry of it, so silent proxies cannot take it all
-    int nTestAllParallel = 500;     // entries of it tested side by side
+    DWORD dwTestAllEntryMs = 5000;  // each step of one entry, so silent proxies cannot take it all
+    int nTestAllParallel = 2500;    // entries of it tested side by side
 };
 void SetNetJobLimits(const CNetJobLimits& limits);
 CNetJobLimits GetNetJobLimits();

@@ -24,11 +24,16 @@ struct CProxyBatchResult {
 class CProxyBatchTest {
 public:
     // Entries tested side by side. Published lists are mostly dead or
-    // silent: with one thread for all of them, hundreds cost little more
+    // silent: with one thread for all of them, thousands cost little more
     // than a few, and each silent one holds only its socket.
-    static const int kDefaultParallel = 500;
-    // One entry's limit, so that silent proxies cannot take the whole batch.
-    static const DWORD kDefaultEntryLimitMs = 8000;
+    static const int kDefaultParallel = 2500;
+    // Each step of one entry (its name lookup and connect, then the judge's
+    // answer once it was asked) gets this long, so that silent proxies
+    // cannot take the whole batch; waiting for a judge's turn is not counted.
+    static const DWORD kDefaultStepLimitMs = 5000;
+    // Judges are other people's servers: no judge host gets more requests
+    // than this in any second from one batch, however many proxies answer.
+    static const int kDefaultJudgeRequestsPerSecond = 50;
 
     CProxyBatchTest() = default;
     // Cancels and waits for the batch's thread.
@@ -36,16 +41,19 @@ public:
     CProxyBatchTest(const CProxyBatchTest&) = delete;
     CProxyBatchTest& operator=(const CProxyBatchTest&) = delete;
 
-    // Starts testing every entry against the judge at pszJudgeUrl, in the
-    // order given (the owner puts the likeliest first), ending by
-    // dwDeadlineMs from now at the latest; each entry, its name lookup
-    // included, gets dwEntryLimitMs at most, and a proxy that works as much
-    // again for its tunnel when the list has an https:// judge. When it has finished,
-    // hWndNotify (when given) is posted nMsg. FALSE when a batch is already
-    // running (not yet Wait-ed for) or no thread could be made. Empty
-    // entries are skipped.
+    // Starts testing every entry against the judges of pszJudgeUrl (each
+    // proxy that answers asks the judge whose turn is free, see
+    // judge_pacer.h), in the order given (the owner puts the likeliest
+    // first), ending by dwDeadlineMs from now at the latest; each step of an
+    // entry gets dwStepLimitMs at most (and a proxy that works, its tunnel to the
+    // list's https:// judge as well). When it has finished, hWndNotify
+    // (when given) is posted nMsg. FALSE when a batch is already running
+    // (not yet Wait-ed for) or no thread could be made. Empty entries are
+    // skipped.
     BOOL Start(const CStringList& entries, LPCTSTR pszJudgeUrl, DWORD dwDeadlineMs, int nParallel = kDefaultParallel,
-               DWORD dwEntryLimitMs = kDefaultEntryLimitMs, HWND hWndNotify = nullptr, UINT nMsg = 0);
+               DWORD dwStepLimitMs = kDefaultStepLimitMs, HWND hWndNotify = nullptr, UINT nMsg = 0);
+    // Before Start: another limit of requests a second to one judge host.
+    void SetJudgeRequestsPerSecond(int nPerSecond) { m_nJudgePerSecond = nPerSecond; }
 
     // Any thread; the batch's wait ends at once. Done counts the entries
     // finished, graded or not (an entry the deadline or a cancel cut short
@@ -69,14 +77,14 @@ public:
 
 private:
     static void Run(CProxyBatchTest* pThis, int nParallel);
-    void TestAll(int nParallel);
+    void TestAll(int nParallel, const std::vector<CJudgeTarget>& judges);
     // The results are in: says so, once.
     void MarkFinished();
 
     std::unique_ptr<CNetDeadline> m_pDeadline;
     CString m_strJudgeUrl;
-    DWORD m_dwEntryLimitMs = kDefaultEntryLimitMs;
-    CJudgeTarget m_judge; // the first of the list, asked only through each proxy
+    DWORD m_dwStepLimitMs = kDefaultStepLimitMs;
+    int m_nJudgePerSecond = kDefaultJudgeRequestsPerSecond;
     std::vector<CProxyBatchResult> m_results;
     std::atomic<int> m_nDone{0};
     std::atomic<int> m_nTotal{0};

@@ -3,6 +3,7 @@
 //   test-all-watch run          starts it and waits for its end
 //   test-all-watch cancel MS    starts it, presses "Cancel Test" after MS
 //   test-all-watch exit MS      starts it, chooses "Exit Cloakwall" after MS
+//   test-all-watch find         waits (up to a minute) for the program's window
 // Meanwhile it asks the dialog every 20 ms for an empty message's answer and
 // prints the longest wait, and how long the run, the cancel or the exit
 // took: "key=value" words on one line. Exits 1 when there is no program or
@@ -68,7 +69,13 @@ int main(int argc, char** argv)
 {
     const char* pszAction = argc > 1 ? argv[1] : "run";
     DWORD dwAfterMs = argc > 2 ? static_cast<DWORD>(std::atol(argv[2])) : 0;
-    g_hWnd = FindWindowA("CloakwallSettings", nullptr);
+    // A program just started reads its list first (a published one takes a
+    // while): "find" waits for its window.
+    for (int nTries = std::strcmp(pszAction, "find") == 0 ? 600 : 1; nTries > 0 && !g_hWnd; --nTries) {
+        g_hWnd = FindWindowA("CloakwallSettings", nullptr);
+        if (!g_hWnd && nTries > 1) Sleep(100);
+    }
+    if (std::strcmp(pszAction, "find") == 0) return g_hWnd ? 0 : 1;
     if (!g_hWnd) {
         std::puts("no running Cloakwall");
         return 1;

@@ -133,8 +133,10 @@ struct SOCK_WAIT_ITEM {
     int nWant;  // one SOCK_WANT_ value
     int nReady; // set by the wait: SOCK_READY_ bits, 0 when nothing happened
 };
-// The most items one wait takes.
-const int SOCK_WAIT_MAX = 1024;
+// The most items one wait takes: a whole published list's worth of
+// connections in flight. (POSIX's select stops at 1024 descriptors; this
+// seam waits with poll there, and with sets of its own size on Winsock.)
+const int SOCK_WAIT_MAX = 8192;
 
 // Waits until at least one item is ready or nTimeoutMs passed (-1: no
 // limit), in one call for all of them. A stand-alone datagram socket

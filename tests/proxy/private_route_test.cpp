@@ -89,6 +89,9 @@ TEST(PrivateRouteTest, OwnNetworkAddressesGoDirectAndNamesGoUpstream)
         EXPECT_EQ(v6Origin.Heads()[0].substr(0, v6Origin.Heads()[0].find("\r\n")), "GET /v6 HTTP/1.1");
 
         EXPECT_EQ(httpUpstream.Accepted() + static_cast<int>(socks.Requests().size()), 1);
+        // Nothing was asked of the resolver: neither the name nor an address.
+        EXPECT_EQ(SockLookupsOf(kName.c_str()), 0);
+        EXPECT_EQ(SockLookupsOf("[::1]") + SockLookupsOf("::1"), 0);
         proxy.Stop();
     }
 }
