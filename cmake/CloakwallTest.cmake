@@ -33,3 +33,11 @@ function(cw_add_gtest name)
     set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
   endif()
 endfunction()
+
+# cw_trust_test_ca(target): the test runs with the peers fixture's test CA
+# (tests/proxylist/peers.sh) among the system's trusted roots, in a mount
+# namespace of its own (tests/support/with_test_ca.sh).
+function(cw_trust_test_ca target)
+  set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR
+    "${PROJECT_SOURCE_DIR}/tests/support/with_test_ca.sh;${CMAKE_BINARY_DIR}/tests/proxylist/peers/tls/ca.pem;${CMAKE_CROSSCOMPILING_EMULATOR}")
+endfunction()

@@ -15,7 +15,8 @@
 // Public judges, one of each answer style, asked when neither the user nor
 // a vendor names one. They are third parties: they see the user's address
 // and the proxies', as any judge does.
-#define DEFAULT_PUBLIC_JUDGES "http://azenv.net/ http://httpbin.org/get"
+// The https:// one is asked through each proxy's tunnel only (JSON over TLS).
+#define DEFAULT_PUBLIC_JUDGES "http://azenv.net/ http://httpbin.org/get https://httpbin.org/get"
 
 // The judges to ask, blank separated, in order: pszJudgeUrl (the JudgeUrl
 // setting) when it is not empty, else the one on the vendor server

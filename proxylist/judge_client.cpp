@@ -1,6 +1,7 @@
 // The judge's HTTP/1.0 requests over the upstream dialer.
 #include "judge_client.h"
 
+#include "https_probe.h"
 #include "tick_clock.h"
 #include "upstream_fetch.h"
 
@@ -105,6 +106,16 @@ BOOL GradeOneProxy(LPCTSTR pszEntry, LPCTSTR pszJudgeUrls, const CNetDeadline& d
             break;
         // The proxy said it could not reach this judge: the next may do.
         if (dwStatus == 0 || dwStatus == 200 || dwStatus == 407) break;
+    }
+    // A proxy that works is then asked for a tunnel to the list's https://
+    // judge, within what is left of the same deadline.
+    CJudgeTarget httpsJudge;
+    if (rReport.eGrade > PROXY_GRADE_DEAD && FindHttpsJudge(pszJudgeUrls, httpsJudge)) {
+        CUpstreamConfig upstream;
+        UpstreamFromEntry(pszEntry, upstream);
+        DWORD dwLeft = deadline.RemainingMs();
+        CJobDialPolicy policy(deadline, dwLeft > kJudgeMarginMs ? dwLeft - kJudgeMarginMs : dwLeft);
+        TestHttpsThroughProxy(upstream, httpsJudge, policy, rReport);
     }
     return TRUE;
 }

@@ -5,6 +5,7 @@
 // passes. The judges hear only from the proxies.
 #include "proxy_batch_test.h"
 
+#include "https_probe.h"
 #include "judge_pacer.h"
 #include "judge_probe.h"
 #include "name_lookups.h"
@@ -37,6 +38,10 @@ struct CSlot {
     CUpstreamConfig upstream;
     CString strMarker;
     std::unique_ptr<CJudgeProbe> pProbe;
+    DWORD dwAddr = 0;     // the proxy's, once known
+    BOOL bGraded = FALSE; // the plain answer is in the report
+    // Then, for a proxy that works, the tunnel to the https:// judge.
+    std::unique_ptr<CHttpsProbe> pHttps;
 };
 
 } // namespace
@@ -141,10 +146,11 @@ void CProxyBatchTest::TestAll(int nParallel, const std::vector<CJudgeTarget>& ju
     auto retire = [&](size_t nSlot) {
         CSlot& slot = *slots[nSlot];
         CProxyGradeReport& report = m_results[static_cast<size_t>(slot.nIndex)].report;
-        if (slot.pProbe)
+        if (slot.pProbe && !slot.bGraded)
             slot.pProbe->Finish(slot.upstream, slot.strMarker, report);
-        else
+        else if (!slot.pProbe)
             report.eGrade = PROXY_GRADE_DEAD;
+        if (slot.pHttps) slot.pHttps->Finish(report);
         if (report.eGrade == PROXY_GRADE_DEAD && m_pDeadline->IsOver()) report = CProxyGradeReport();
         ++m_nDone;
         std::swap(slots[nSlot], slots.back());
@@ -152,6 +158,7 @@ void CProxyBatchTest::TestAll(int nParallel, const std::vector<CJudgeTarget>& ju
     };
     auto connect = [&](CSlot& slot, DWORD dwAddr) {
         slot.bResolving = FALSE;
+        slot.dwAddr = dwAddr;
         slot.pProbe.reset(new CJudgeProbe);
         // An HTTP proxy shows first that it answers at all (see Connect).
         slot.pProbe->Connect(dwAddr, slot.upstream.nUpstreamPort, CwMonotonicMs(),
@@ -166,8 +173,8 @@ void CProxyBatchTest::TestAll(int nParallel, const std::vector<CJudgeTarget>& ju
         // requests will be, and gets the request itself; an HTTP proxy gets
         // the name in the URL, with the account the local proxy would send.
         if (upstream.IsSocks())
-            slot.pProbe->UseSocks(upstream.eKind == UPSTREAM_SOCKS4A ? SOCKS_V4A : SOCKS_V5, judge.strHost,
-                                  judge.nPort, upstream.strProxyUser, upstream.strProxyPassword);
+            slot.pProbe->UseSocks(upstream.eKind == UPSTREAM_SOCKS4A ? SOCKS_V4A : SOCKS_V5, judge.strHost, judge.nPort,
+                                  upstream.strProxyUser, upstream.strProxyPassword);
         slot.pProbe->Ask(BuildJudgeRequest(judge, upstream, slot.strMarker), dNow);
     };
     auto admit = [&](int nIndex) {
@@ -184,8 +191,23 @@ void CProxyBatchTest::TestAll(int nParallel, const std::vector<CJudgeTarget>& ju
         else
             added.bResolving = lookups.Ask(nIndex, added.upstream.strUpstreamHost);
     };
+    CJudgeTarget httpsJudge;
+    const BOOL bHttps = FindHttpsJudge(m_strJudgeUrl, httpsJudge);
+    // A proxy whose plain answer came in and shows it working is then
+    // asked for a tunnel, with a step limit of its own: one socket per
+    // entry at a time, and no tunnel to a proxy already known dead.
+    auto advance = [&](CSlot& slot, double dNow) {
+        if (slot.bGraded || !slot.pProbe || !slot.pProbe->IsDone()) return;
+        CProxyGradeReport& report = m_results[static_cast<size_t>(slot.nIndex)].report;
+        slot.pProbe->Finish(slot.upstream, slot.strMarker, report);
+        slot.bGraded = TRUE;
+        if (!bHttps || report.eGrade <= PROXY_GRADE_DEAD) return;
+        slot.pHttps.reset(new CHttpsProbe);
+        slot.pHttps->Connect(slot.upstream, slot.dwAddr, httpsJudge, slot.strMarker);
+        slot.dEndMs = dNow + m_dwStepLimitMs;
+    };
     auto waiting = [](const CSlot& slot) {
-        return slot.bResolving || (slot.pProbe && !slot.pProbe->IsDone());
+        return slot.bResolving || (slot.pProbe && !slot.pProbe->IsDone()) || (slot.pHttps && !slot.pHttps->IsDone());
     };
 
     while (!m_pDeadline->IsOver()) {
@@ -208,11 +230,13 @@ void CProxyBatchTest::TestAll(int nParallel, const std::vector<CJudgeTarget>& ju
             ask(*pSlot, judges[static_cast<size_t>(nJudge)], dNow);
         }
         for (size_t i = slots.size(); i-- > 0;) {
-            const CSlot& slot = *slots[i];
+            CSlot& slot = *slots[i];
+            if (!slot.bQueued) advance(slot, dNow);
             if (!slot.bQueued && (!waiting(slot) || dNow >= slot.dEndMs)) retire(i);
         }
         while (static_cast<int>(slots.size()) < nParallel && nNext < m_nTotal) {
             admit(nNext++);
+            advance(*slots.back(), dNow);
             if (!waiting(*slots.back())) retire(slots.size() - 1);
         }
         if (slots.empty() && nNext >= m_nTotal) break;
@@ -227,6 +251,12 @@ void CProxyBatchTest::TestAll(int nParallel, const std::vector<CJudgeTarget>& ju
         if (!waitingForTurn.empty()) dNearest = std::min(dNearest, pacer.NextTurnMs(dNow));
         for (const std::unique_ptr<CSlot>& pSlot : slots) {
             dNearest = std::min(dNearest, pSlot->dEndMs);
+            if (pSlot->pHttps) {
+                if (pSlot->pHttps->Socket() == NO_SOCKET || !pSlot->pHttps->Want()) continue;
+                items.push_back(SOCK_WAIT_ITEM{pSlot->pHttps->Socket(), pSlot->pHttps->Want(), 0});
+                slotOfItem.push_back(pSlot.get());
+                continue;
+            }
             if (!pSlot->pProbe || pSlot->pProbe->Socket() == NO_SOCKET || !pSlot->pProbe->Want()) continue;
             items.push_back(SOCK_WAIT_ITEM{pSlot->pProbe->Socket(), pSlot->pProbe->Want(), 0});
             slotOfItem.push_back(pSlot.get());
@@ -243,6 +273,10 @@ void CProxyBatchTest::TestAll(int nParallel, const std::vector<CJudgeTarget>& ju
                 // Taken off, or every later wait would end at once.
                 char byte;
                 SockRecv(waker, &byte, 1);
+                continue;
+            }
+            if (pSlot->pHttps) {
+                pSlot->pHttps->OnReady(items[i].nReady);
                 continue;
             }
             CJudgeProbe::EStep eWas = pSlot->pProbe->Step();
@@ -262,8 +296,9 @@ void CProxyBatchTest::TestAll(int nParallel, const std::vector<CJudgeTarget>& ju
     // may take the results now; closing thousands of sockets takes a while
     // under Wine (one wineserver request each), and nobody need wait for it
     // but the join.
+    // A plain grade already in keeps its place; only its tunnel is untested.
     for (const std::unique_ptr<CSlot>& pSlot : slots)
-        m_results[static_cast<size_t>(pSlot->nIndex)].report = CProxyGradeReport();
+        if (!pSlot->bGraded) m_results[static_cast<size_t>(pSlot->nIndex)].report = CProxyGradeReport();
     m_nWakePort = 0;
     MarkFinished();
     waitingForTurn.clear();

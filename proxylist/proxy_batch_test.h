@@ -45,7 +45,8 @@ public:
     // proxy that answers asks the judge whose turn is free, see
     // judge_pacer.h), in the order given (the owner puts the likeliest
     // first), ending by dwDeadlineMs from now at the latest; each step of an
-    // entry gets dwStepLimitMs at most. When it has finished, hWndNotify
+    // entry gets dwStepLimitMs at most (and a proxy that works, its tunnel to the
+    // list's https:// judge as well). When it has finished, hWndNotify
     // (when given) is posted nMsg. FALSE when a batch is already running
     // (not yet Wait-ed for) or no thread could be made. Empty entries are
     // skipped.

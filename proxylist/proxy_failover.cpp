@@ -18,13 +18,21 @@ BOOL NamesHostAndPort(LPCTSTR pszEntry)
     return !address.strHost.IsEmpty() && CwIsTcpPort(address.nPort);
 }
 
-// "elite, 42 ms": a grade's word, a comma, a number and "ms".
+// "elite, 42 ms" or "elite, HTTPS, 42 ms": a grade's word, the HTTPS mark
+// when tested, a number and "ms".
 BOOL IsStateMark(const CString& strInside)
 {
     int nComma = strInside.Find(", ");
     if (nComma <= 0) return FALSE;
     if (ProxyGradeFromName(strInside.Left(nComma)) == PROXY_GRADE_UNTESTED) return FALSE;
     CString strFigure = strInside.Mid(nComma + 2);
+    for (int i = HTTPS_NONE; i <= HTTPS_CARRIED; ++i) {
+        CString strMark = CString(HttpsOutcomeMark(static_cast<EHttpsOutcome>(i))) + ", ";
+        if (strFigure.Left(strMark.GetLength()) == strMark) {
+            strFigure = strFigure.Mid(strMark.GetLength());
+            break;
+        }
+    }
     if (strFigure.GetLength() < 4 || strFigure.Right(3) != " ms") return FALSE;
     strFigure = strFigure.Left(strFigure.GetLength() - 3);
     for (int i = 0; i < strFigure.GetLength(); ++i)
@@ -40,7 +48,9 @@ CString FormatProxyState(LPCTSTR pszEntry, const CProxyResults& results)
     if (!pszEntry || !results.Lookup(pszEntry, result) || result.eGrade == PROXY_GRADE_UNTESTED) return CString();
     if (result.eGrade == PROXY_GRADE_DEAD) return "(dead)";
     CString strState;
-    strState.Format("(%s, %d ms)", ProxyGradeName(result.eGrade), result.nResponseMs);
+    CString strHttps = HttpsOutcomeMark(result.eHttps);
+    if (!strHttps.IsEmpty()) strHttps += ", ";
+    strState.Format("(%s, %s%d ms)", ProxyGradeName(result.eGrade), strHttps.GetString(), result.nResponseMs);
     return strState;
 }
 

@@ -49,6 +49,47 @@ EProxyGrade ProxyGradeFromName(LPCTSTR pszName)
     return PROXY_GRADE_UNTESTED;
 }
 
+namespace {
+
+// By EHttpsOutcome: the file's word and the list's.
+const char* const kHttpsNames[] = {"untested", "no-https", "tampers", "https"};
+const char* const kHttpsMarks[] = {"", "no HTTPS", "tampers with HTTPS", "HTTPS"};
+
+int HttpsIndex(EHttpsOutcome eHttps)
+{
+    int nIndex = static_cast<int>(eHttps);
+    return nIndex < 0 || nIndex > HTTPS_CARRIED ? HTTPS_UNTESTED : nIndex;
+}
+
+} // namespace
+
+LPCTSTR HttpsOutcomeName(EHttpsOutcome eHttps)
+{
+    return kHttpsNames[HttpsIndex(eHttps)];
+}
+
+EHttpsOutcome HttpsOutcomeFromName(LPCTSTR pszName)
+{
+    for (int i = 0; i <= HTTPS_CARRIED; ++i)
+        if (pszName && std::strcmp(pszName, kHttpsNames[i]) == 0) return static_cast<EHttpsOutcome>(i);
+    return HTTPS_UNTESTED;
+}
+
+LPCTSTR HttpsOutcomeMark(EHttpsOutcome eHttps)
+{
+    return kHttpsMarks[HttpsIndex(eHttps)];
+}
+
+CString FormatHttpsLine(EHttpsOutcome eHttps)
+{
+    switch (eHttps) {
+    case HTTPS_CARRIED: return "HTTPS: yes";
+    case HTTPS_NONE: return "HTTPS: no: secure pages will not load through it";
+    case HTTPS_TAMPERED: return "HTTPS: the proxy replaced the site's certificate: it can read your secure pages";
+    default: return CString();
+    }
+}
+
 BOOL IsProxyRevealingHeader(LPCTSTR pszName)
 {
     CString strName(pszName);

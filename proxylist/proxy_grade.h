@@ -24,6 +24,19 @@ enum EHttpsOutcome {
     HTTPS_CARRIED   // a verified TLS session went through
 };
 
+// "https", "no-https", "tampers", "untested": the results file's word.
+LPCTSTR HttpsOutcomeName(EHttpsOutcome eHttps);
+// The outcome a word names; HTTPS_UNTESTED for any other word (and for the
+// files written before the column was there).
+EHttpsOutcome HttpsOutcomeFromName(LPCTSTR pszName);
+// The list's and the tip's word: "HTTPS", "no HTTPS", "tampers with HTTPS";
+// empty when untested.
+LPCTSTR HttpsOutcomeMark(EHttpsOutcome eHttps);
+// The result box's line: "HTTPS: yes", "HTTPS: no: secure pages will not
+// load through it", "HTTPS: the proxy replaced the site's certificate: it
+// can read your secure pages"; empty when untested.
+CString FormatHttpsLine(EHttpsOutcome eHttps);
+
 // "elite", "anonymous", "transparent", "tampering", "dead", "untested": the
 // word the results file and the result box use.
 LPCTSTR ProxyGradeName(EProxyGrade eGrade);

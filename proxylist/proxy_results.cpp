@@ -56,6 +56,7 @@ void CProxyResults::Merge(const std::vector<CProxyBatchResult>& results, long lo
         stored.dKBPerSec = one.report.dKBPerSec;
         stored.nTestedAt = nTestedAt;
         stored.strGiveaways = one.report.strGiveaways;
+        stored.eHttps = one.report.eHttps;
         Set(one.strEntry, stored);
     }
 }
@@ -90,6 +91,8 @@ BOOL CProxyResults::Load(LPCTSTR pszPath)
         result.dKBPerSec = std::atof(file.GetToken(4));
         result.nTestedAt = std::atoll(file.GetToken(5));
         result.strGiveaways = file.GetToken(6);
+        // Files written before the HTTPS column load as untested there.
+        if (file.GetTokenCount() > 7) result.eHttps = HttpsOutcomeFromName(file.GetToken(7));
         m_results[file.GetToken(0).str()] = result;
     }
     return TRUE;
@@ -108,11 +111,18 @@ BOOL CProxyResults::Save(LPCTSTR pszPath) const
         // A double quote cannot be stored inside a quoted token.
         if (it->first.find('"') != std::string::npos || r.strGiveaways.Find('"') >= 0) continue;
         CString strLine;
-        strLine.Format("\"%s\", %s, %d, %d, %.2f, %lld, \"%s\"", it->first.c_str(), ProxyGradeName(r.eGrade),
-                       r.nConnectMs, r.nResponseMs, r.dKBPerSec, r.nTestedAt, r.strGiveaways.GetString());
+        strLine.Format("\"%s\", %s, %d, %d, %.2f, %lld, \"%s\", %s", it->first.c_str(), ProxyGradeName(r.eGrade),
+                       r.nConnectMs, r.nResponseMs, r.dKBPerSec, r.nTestedAt, r.strGiveaways.GetString(),
+                       HttpsOutcomeName(r.eHttps));
         if (file.SetItem(PROXY_RESULTS_SECTION, strLine, TRUE) != CFG_OK) bAll = FALSE;
     }
     return file.Save() == CFG_OK && bAll;
+}
+
+EProxyGrade RankingGrade(const CStoredProxyResult& result)
+{
+    if (result.eHttps == HTTPS_TAMPERED && result.eGrade > PROXY_GRADE_TAMPERING) return PROXY_GRADE_TAMPERING;
+    return result.eGrade;
 }
 
 namespace {
@@ -147,7 +157,9 @@ std::vector<CRanked> SortByResults(const CStringList& entries, const CProxyResul
         int nClassA = RankClass(a.result.eGrade), nClassB = RankClass(b.result.eGrade);
         if (nClassA != nClassB) return nClassA < nClassB;
         if (nClassA != 0) return false;
-        if (a.result.eGrade != b.result.eGrade) return a.result.eGrade > b.result.eGrade;
+        EProxyGrade eGradeA = RankingGrade(a.result), eGradeB = RankingGrade(b.result);
+        if (eGradeA != eGradeB) return eGradeA > eGradeB;
+        if (CarriesHttps(a.result) != CarriesHttps(b.result)) return CarriesHttps(a.result) > CarriesHttps(b.result);
         return a.result.nResponseMs < b.result.nResponseMs;
     });
     return ranked;

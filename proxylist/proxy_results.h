@@ -57,13 +57,26 @@ private:
     std::map<std::string, CStoredProxyResult> m_results;
 };
 
+// The proxy carries the user's secure pages: a verified TLS session went
+// through its tunnel at its last test. What failover wants of a proxy to
+// move to when the one in force carried them.
+inline BOOL CarriesHttps(const CStoredProxyResult& result)
+{
+    return result.eHttps == HTTPS_CARRIED && result.eGrade > PROXY_GRADE_DEAD;
+}
+
+// The grade a result ranks with: a proxy that replaced the judge's
+// certificate reads secure pages, so it ranks (and is asked about) as a
+// tampering one whatever its plain grade.
+EProxyGrade RankingGrade(const CStoredProxyResult& result);
+
 // The key a result is stored under: "host:port" of the entry, or
 // "scheme://host:port" for a SOCKS proxy; an account is never part of it.
 CString ProxyResultKey(LPCTSTR pszEntry);
 
 // The entries in the order the proxy choice lists them: the tested ones
-// best first (elite, anonymous, transparent, tampering; each by response
-// time), then the untested, then the dead with PROXY_DEAD_SUFFIX after
+// best first (elite, anonymous, transparent, tampering, by RankingGrade;
+// within a grade those that carry HTTPS first, then by response time), then the untested, then the dead with PROXY_DEAD_SUFFIX after
 // them; the list's own order among equals.
 void RankProxyEntries(const CStringList& entries, const CProxyResults& results, CStringList& rRanked);
 

@@ -18,8 +18,11 @@ CString GetSpeedSampleUrl(LPCTSTR pszUpdateServer)
 CString GetSpeedSampleUrl(LPCTSTR pszUpdateServer, LPCTSTR pszJudgeUrls)
 {
     if (IsRealUpdateServer(pszUpdateServer)) return GetSpeedSampleUrl(pszUpdateServer);
-    std::vector<CString> judges = SplitJudgeUrls(pszJudgeUrls);
-    return judges.empty() ? CString() : judges.front();
+    // A plain judge: the sample is fetched as a plain page, and an https://
+    // judge is only for the tunnel.
+    for (const CString& strJudge : SplitJudgeUrls(pszJudgeUrls))
+        if (strJudge.Left(8).CompareNoCase("https://") != 0) return strJudge;
+    return CString();
 }
 
 CString GetJudgeUrl(LPCTSTR pszJudgeUrl, LPCTSTR pszUpdateServer)

@@ -137,6 +137,8 @@ BOOL CSettingsDlg::ConfirmProxy(const CString& strProxy, BOOL bAskAboutLeaks)
         pszQuestion = PROXY_LEAKS_QUESTION_TEXT;
     else if (bAskAboutLeaks && known.eGrade == PROXY_GRADE_TAMPERING)
         pszQuestion = PROXY_TAMPERS_QUESTION_TEXT;
+    else if (bAskAboutLeaks && RankingGrade(known) == PROXY_GRADE_TAMPERING)
+        pszQuestion = PROXY_READS_HTTPS_QUESTION_TEXT;
     if (!pszQuestion) return TRUE;
     // An Enter pressed out of habit must not send the user's traffic there.
     return AfxMessageBox(pszQuestion, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2, PROXY_LEAKS_QUESTION_CAPTION,

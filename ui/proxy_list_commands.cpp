@@ -154,6 +154,7 @@ void CSettingsDlg::TestEntry(const CString& strEntry, std::function<void()> pfnA
             if (bInTime && pOutcome->bJudged) {
                 const CProxyGradeReport& grade = pOutcome->grade;
                 strText += FormatGradeLine(grade.eGrade, grade.strGiveaways) + "\r\n";
+                if (grade.eHttps != HTTPS_UNTESTED) strText += FormatHttpsLine(grade.eHttps) + "\r\n";
                 // It took the connection and then sent nothing back: the
                 // figures above look fine, and pages would never come.
                 if (pOutcome->bAvailable && grade.eGrade == PROXY_GRADE_DEAD && grade.nConnectMs > 0 &&

@@ -36,6 +36,9 @@ extern BOOL g_bFirstMinimize;
 // proxy that gave no answer (No is the default).
 #define PROXY_LEAKS_QUESTION_TEXT "This proxy passes your address on to web sites. Use it anyway?"
 #define PROXY_TAMPERS_QUESTION_TEXT "This proxy changes the pages it passes on. Use it anyway?"
+// ... and before it switches to one that replaced a secure site's certificate.
+#define PROXY_READS_HTTPS_QUESTION_TEXT                                                                                \
+    "This proxy replaced a secure site's certificate: it can read your secure pages. Use it anyway?"
 #define PROXY_DEAD_QUESTION_TEXT                                                                                       \
     "This proxy gave no answer when it was last tested, so pages may not load through it. Use it anyway?"
 #define PROXY_LEAKS_QUESTION_CAPTION "Cloakwall"

@@ -132,6 +132,14 @@ void CSettingsDlg::FinishTestAll()
                       pBatch->Total() - nCount[PROXY_GRADE_UNTESTED], pBatch->Total(), nCount[PROXY_GRADE_ELITE],
                       nCount[PROXY_GRADE_ANONYMOUS], nCount[PROXY_GRADE_TRANSPARENT], nCount[PROXY_GRADE_TAMPERING],
                       nCount[PROXY_GRADE_DEAD]);
+    int nHttps = 0, nHttpsTested = 0;
+    for (const CProxyBatchResult& one : pBatch->Results()) {
+        if (one.report.eHttps != HTTPS_UNTESTED) ++nHttpsTested;
+        if (one.report.eHttps == HTTPS_CARRIED) ++nHttps;
+    }
+    CString strHttps;
+    strHttps.Format("%d of them carry HTTPS.\n", nHttps);
+    if (nHttpsTested > 0) strSummary += strHttps;
     if (nCount[PROXY_GRADE_UNTESTED] > 0)
         strSummary += "The rest ran out of time or was cancelled and keeps its earlier result.\n";
     CString strBest = ChooseBestEntry();

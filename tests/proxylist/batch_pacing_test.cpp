@@ -82,16 +82,18 @@ TEST(BatchPacing, TwoJudgesShareTheAnsweringProxiesAndNeitherGetsMoreThanItsLimi
     CTimedJudge one, two;
     ASSERT_TRUE(one.Port() && two.Port());
     // Two hosts: the second judge by another name of this machine.
-    std::string strJudges = "http://127.0.0.1:" + std::to_string(one.Port()) + "/judge http://127.1:" +
-                            std::to_string(two.Port()) + "/judge";
+    std::string strJudges = "http://127.0.0.1:" + std::to_string(one.Port()) +
+                            "/judge http://127.1:" + std::to_string(two.Port()) + "/judge";
 
     CStringList entries;
     int nAnswering = 0;
     for (int nRound = 0; nRound < 2; ++nRound)
         for (const CStandIn& standIn : ReadStandIns(PeersDir())) {
             if (standIn.strKind == "slow" && nRound) continue;
-            if (ExpectedGrade(standIn.strKind) != PROXY_GRADE_DEAD) ++nAnswering;
-            else if (nRound) continue;
+            if (ExpectedGrade(standIn.strKind) != PROXY_GRADE_DEAD)
+                ++nAnswering;
+            else if (nRound)
+                continue;
             entries.AddTail(standIn.strEntry.c_str());
         }
     for (int i = 1; i <= 20; ++i) entries.AddTail(("127.0.1." + std::to_string(i) + ":9").c_str());

@@ -20,7 +20,7 @@ action=$1 state=$2 src=${3:-}
 source "$(dirname "$0")/../support/ports.sh"
 
 stop_peers() {
-  for name in microsocks microsocks_account judges standins tinyproxy vendor; do
+  for name in microsocks microsocks_account tls judges standins tinyproxy vendor; do
     if [ -f "$state/$name.pid" ]; then
       pid=$(cat "$state/$name.pid")
       kill "$pid" 2>/dev/null || true
@@ -81,6 +81,14 @@ CONF
   echo $! > "$state/judges.pid"
   for _ in $(seq 100); do [ -s "$state/judges.port" ] && break; sleep 0.1; done
   [ -s "$state/judges.port" ] || { echo "peers: stand-in judges did not start"; cat "$state/judges.out"; exit 1; }
+  # The HTTPS stand-ins, with the test CA they make in STATE_DIR/tls:
+  # "kind port" lines in STATE_DIR/tls.port.
+  rm -rf "$state/tls"
+  setsid python3 "$src/tests/e2e/lib/standin_tls.py" --cert-dir "$state/tls" \
+      --port-file "$state/tls.port" >"$state/tls.out" 2>&1 &
+  echo $! > "$state/tls.pid"
+  for _ in $(seq 200); do [ -s "$state/tls.port" ] && break; sleep 0.1; done
+  [ -s "$state/tls.port" ] || { echo "peers: HTTPS stand-ins did not start"; cat "$state/tls.out"; exit 1; }
   mport=$(free_port)
   setsid microsocks -i 127.0.0.1 -p "$mport" -b 127.0.0.2 >"$state/microsocks.out" 2>&1 &
   echo $! > "$state/microsocks.pid"
