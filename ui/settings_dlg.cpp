@@ -52,6 +52,7 @@ BEGIN_MESSAGE_MAP(CSettingsDlg, CTrayDialog)
     ON_MESSAGE(WM_NETJOB_DONE, OnNetJobDone)
     ON_MESSAGE(WM_TEST_ALL_DONE, OnTestAllDone)
     ON_MESSAGE(WM_FILL_PROXY_COMBO, OnFillProxyCombo)
+    ON_MESSAGE(WM_TEST_ALL_RANK, OnTestAllRank)
     ON_MESSAGE(WM_SETCURSOR, OnSetCursorMsg)
     ON_MESSAGE(WM_QUERYENDSESSION, OnQueryEndSession)
     ON_MESSAGE(WM_ENDSESSION, OnEndSession)
@@ -179,31 +180,38 @@ void CSettingsDlg::FillProxyCombo(const CStringList& entries)
     // proxy was tested); the ranking keeps that order among the untested.
     // Lists from several sources run to hundreds of thousands of lines: the
     // check for an entry seen before must not walk the whole list each time.
-    std::vector<CString> sorted;
-    std::set<std::string> seen;
-    for (POSITION pos = entries.GetHeadPosition(); pos;) {
-        const CString& entry = entries.GetNext(pos);
-        // Tor is offered on its own, first, and only while it answers.
-        if (!m_strTorEntry.IsEmpty() && entry == m_strTorEntry) continue;
-        if (seen.insert(entry.str()).second) sorted.push_back(entry);
-    }
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const CString& a, const CString& b) { return a.CompareNoCase(b) < 0; });
     CStringList unique;
-    for (const CString& entry : sorted) unique.AddTail(entry);
-    if (&entries != &m_entries) {
+    if (&entries == &m_entries) {
+        // Kept that way by the refill before: only Tor, found since, is left out.
+        for (POSITION pos = m_entries.GetHeadPosition(); pos;) {
+            const CString& entry = m_entries.GetNext(pos);
+            if (m_strTorEntry.IsEmpty() || entry != m_strTorEntry) unique.AddTail(entry);
+        }
+    } else {
+        std::vector<CString> sorted;
+        std::set<std::string> seen;
+        for (POSITION pos = entries.GetHeadPosition(); pos;) {
+            const CString& entry = entries.GetNext(pos);
+            // Tor is offered on its own, first, and only while it answers.
+            if (!m_strTorEntry.IsEmpty() && entry == m_strTorEntry) continue;
+            if (seen.insert(entry.str()).second) sorted.push_back(entry);
+        }
+        std::stable_sort(sorted.begin(), sorted.end(),
+                         [](const CString& a, const CString& b) { return a.CompareNoCase(b) < 0; });
         m_entries.RemoveAll();
-        for (const CString& entry : sorted) m_entries.AddTail(entry);
+        for (const CString& entry : sorted) {
+            unique.AddTail(entry);
+            m_entries.AddTail(entry);
+        }
     }
     if (!m_comboProxy.m_hWnd) return;
-    // A line of the list shown in the edit field shows the entry's new state
-    // after the refill; anything typed stays as typed.
     CString strEdit;
     m_comboProxy.GetWindowText(strEdit);
     BOOL bEditIsLine = m_comboProxy.FindStringExact(-1, strEdit) != CB_ERR;
     CString strEditEntry = GetChosenEntry();
+    // The ranked order without the marks: the lines add their own.
     CStringList ranked;
-    RankProxyEntries(unique, m_results, ranked);
+    OrderForTesting(unique, m_results, ranked);
     // The entry behind every line is known at once, so the choice and the
     // test read the right entry while the lines are still being added.
     m_comboProxy.ResetContent();
@@ -212,7 +220,7 @@ void CSettingsDlg::FillProxyCombo(const CStringList& entries)
     // Tor, while it answers, is offered on its own, first, with its state
     // like any entry's (a Tor that failed its last test shows it dead).
     if (!m_strTorEntry.IsEmpty()) m_comboEntries.push_back(m_strTorEntry);
-    for (POSITION pos = ranked.GetHeadPosition(); pos;) m_comboEntries.push_back(EntryFromRankedText(ranked.GetNext(pos)));
+    for (POSITION pos = ranked.GetHeadPosition(); pos;) m_comboEntries.push_back(ranked.GetNext(pos));
     ::SendMessageA(m_comboProxy.m_hWnd, CB_INITSTORAGE, static_cast<WPARAM>(m_comboEntries.size()),
                    static_cast<LPARAM>(m_comboEntries.size()) * 48);
     ++m_nComboFill;

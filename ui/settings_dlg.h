@@ -230,6 +230,10 @@ private:
     // The next part of a long proxy list's lines (wParam: the refill's
     // serial).
     static const UINT WM_FILL_PROXY_COMBO = WM_APP + 7;
+    // The second half of the end of "Test All Proxies": the list ranked and
+    // the best chosen, after the results were taken in.
+    static const UINT WM_TEST_ALL_RANK = WM_APP + 8;
+    LRESULT OnTestAllRank(WPARAM wParam, LPARAM lParam);
     void AddComboLines();
     LRESULT OnFillProxyCombo(WPARAM wParam, LPARAM lParam);
     // The failover's look around: its deadline, and its next round while
@@ -280,7 +284,7 @@ private:
     CString EntryOfShown(const CString& strShown) const;
 
     CProxyResults m_results;
-    CProxyResultsWriter m_resultsWriter; // proxytest.ini, written off the window's thread
+    CProxyResultsWriter m_resultsWriter;           // proxytest.ini, written off the window's thread
     std::map<std::string, CString> m_shownEntries; // masked text -> entry, for the entries with a password
     CStringList m_entries;                         // the list's entries, each once, alphabetically
     CString m_strTorEntry;                         // "socks5://127.0.0.1:9050 (Tor)" while Tor answers; else empty
@@ -289,6 +293,7 @@ private:
     std::unique_ptr<CProxyBatchTest> m_pBatch;     // "Test All Proxies" while it runs
 
     std::vector<CString> m_comboEntries; // the entry behind each line of the list, the lines still to come included
+    CString m_strTestAllSummary;         // the end's summary until the list is ranked
     size_t m_nComboLines = 0;            // the lines in the box so far
     WPARAM m_nComboFill = 0;             // the serial of the latest refill
     std::function<void(BOOL)> m_pfnJobDone;
