@@ -2,6 +2,7 @@
 // turn.
 #include "failover_probe.h"
 
+#include "https_probe.h"
 #include "judge_answer.h"
 #include "judge_client.h"
 #include "proxy_failover.h"
@@ -74,8 +75,18 @@ EProxyFault AskThroughProxy(LPCTSTR pszEntry, LPCTSTR pszJudgeUrl, const CNetDea
 CFailoverFinding RunFailoverProbe(const CFailoverProbe& probe, const CNetDeadline& deadline)
 {
     CFailoverFinding finding;
+    // With no https:// judge to ask, the stored results that put the
+    // candidates here are all there is to go by.
+    CJudgeTarget httpsJudge;
+    BOOL bTunnels = probe.bNeedHttps && FindHttpsJudge(probe.strJudgeUrl, httpsJudge);
     for (const CString& strCandidate : probe.candidates) {
         if (AskThroughProxy(strCandidate, probe.strJudgeUrl, deadline, kOneProxyMs) != PROXY_FAULT_NONE) continue;
+        if (bTunnels) {
+            EHttpsOutcome eHttps = TestEntryHttps(strCandidate, probe.strJudgeUrl, deadline, kOneProxyMs);
+            // A look cut short by the deadline found nothing out.
+            if (eHttps != HTTPS_UNTESTED) finding.tunnels.push_back({strCandidate, eHttps});
+            if (eHttps != HTTPS_CARRIED) continue;
+        }
         finding.strCandidate = strCandidate;
         break;
     }

@@ -8,6 +8,7 @@
 
 #include "framework/core/string_list.h"
 #include "net_deadline.h"
+#include "proxy_grade.h"
 
 #include <vector>
 
@@ -34,9 +35,13 @@ enum EProxyFault {
 LPCTSTR ProxyFaultText(EProxyFault eFault);
 
 struct CFailoverProbe {
-    CString strJudgeUrl;             // the judges (blank separated); the first is asked
-    CString strChosen;               // the entry in force
-    BOOL bAskChosen = TRUE;          // FALSE: it works for pages and fails only at tunnels
+    CString strJudgeUrl;    // the judges (blank separated); the first is asked
+    CString strChosen;      // the entry in force
+    BOOL bAskChosen = TRUE; // FALSE: it works for pages and fails only at tunnels
+    // Secure pages must go on working (the one in force carried them, or
+    // it is its tunnels that fail): a candidate answers only once its
+    // tunnel to the list's https:// judge carried HTTPS too.
+    BOOL bNeedHttps = FALSE;
     std::vector<CString> candidates; // the entries failover may move to, best first
     std::vector<CString> others;     // a few more entries, asked only when none of the above answers
 };
@@ -45,6 +50,13 @@ struct CFailoverFinding {
     EFailoverProbe eFound = FAILOVER_PROBE_NOTHING_ANSWERS;
     CString strCandidate;                        // the candidate that answered
     EProxyFault eChosenFault = PROXY_FAULT_NONE; // what asking through the chosen one showed
+    // The candidates whose tunnel was tried, and what came of it: news for
+    // their stored results.
+    struct CTunnelTried {
+        CString strEntry;
+        EHttpsOutcome eHttps;
+    };
+    std::vector<CTunnelTried> tunnels;
 };
 
 // Asks the candidates in order until one answers, then the proxy in force

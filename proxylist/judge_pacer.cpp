@@ -24,19 +24,25 @@ CJudgePacer::CJudgePacer(const std::vector<CString>& hosts, int nPerWindow, int 
     : m_nPerWindow(std::max(1, nPerWindow)), m_nWindowMs(nWindowMs)
 {
     for (const CString& strHost : hosts) {
-        // Names differ in case only: one server all the same.
-        CString strKey = strHost;
-        strKey.MakeLower();
-        size_t nHost = 0;
-        while (nHost < m_hosts.size() && m_hosts[nHost].strHost != strKey) ++nHost;
-        if (nHost == m_hosts.size()) {
-            CHostTurns turns;
-            turns.strHost = strKey;
-            m_hosts.push_back(turns);
-        }
-        m_hostOf.push_back(static_cast<int>(nHost));
+        m_hostOf.push_back(AddHost(strHost));
         m_asked.push_back(0);
     }
+    m_nJudgeHosts = m_hosts.size();
+}
+
+int CJudgePacer::AddHost(const CString& strHost)
+{
+    // Names differ in case only: one server all the same.
+    CString strKey = strHost;
+    strKey.MakeLower();
+    size_t nHost = 0;
+    while (nHost < m_hosts.size() && m_hosts[nHost].strHost != strKey) ++nHost;
+    if (nHost == m_hosts.size()) {
+        CHostTurns turns;
+        turns.strHost = strKey;
+        m_hosts.push_back(turns);
+    }
+    return static_cast<int>(nHost);
 }
 
 BOOL CJudgePacer::IsFree(const CHostTurns& host, long long nNowMs) const
@@ -55,19 +61,40 @@ int CJudgePacer::Take(double dNowMs)
         if (nBest < 0 || m_asked[i] < m_asked[static_cast<size_t>(nBest)]) nBest = static_cast<int>(i);
     }
     if (nBest < 0) return -1;
-    CHostTurns& host = m_hosts[static_cast<size_t>(m_hostOf[static_cast<size_t>(nBest)])];
-    if (static_cast<int>(host.sent.size()) >= m_nPerWindow) host.sent.pop_front();
-    host.sent.push_back(SentMs(dNowMs));
+    Send(m_hosts[static_cast<size_t>(m_hostOf[static_cast<size_t>(nBest)])], dNowMs);
     ++m_asked[static_cast<size_t>(nBest)];
     return nBest;
 }
 
+void CJudgePacer::Send(CHostTurns& host, double dNowMs)
+{
+    if (static_cast<int>(host.sent.size()) >= m_nPerWindow) host.sent.pop_front();
+    host.sent.push_back(SentMs(dNowMs));
+}
+
+BOOL CJudgePacer::TakeHost(int nHost, double dNowMs)
+{
+    CHostTurns& host = m_hosts[static_cast<size_t>(nHost)];
+    if (!IsFree(host, NowMs(dNowMs))) return FALSE;
+    Send(host, dNowMs);
+    return TRUE;
+}
+
+double CJudgePacer::NextHostTurnMs(int nHost, double dNowMs) const
+{
+    const CHostTurns& host = m_hosts[static_cast<size_t>(nHost)];
+    if (IsFree(host, NowMs(dNowMs))) return dNowMs;
+    return static_cast<double>(host.sent.front() + m_nWindowMs);
+}
+
 double CJudgePacer::NextTurnMs(double dNowMs) const
 {
-    if (m_hosts.empty()) return dNowMs;
+    // Hosts added later have no judge of the list: Take never gives them.
+    if (m_nJudgeHosts == 0) return dNowMs;
     long long nNowMs = NowMs(dNowMs);
     long long nNext = -1;
-    for (const CHostTurns& host : m_hosts) {
+    for (size_t i = 0; i < m_nJudgeHosts; ++i) {
+        const CHostTurns& host = m_hosts[i];
         if (IsFree(host, nNowMs)) return dNowMs;
         long long nFree = host.sent.front() + m_nWindowMs;
         if (nNext < 0 || nFree < nNext) nNext = nFree;

@@ -31,6 +31,15 @@ public:
     // else the moment the first host's oldest request leaves its window.
     double NextTurnMs(double dNowMs) const;
 
+    // A host asked outside the list's turn-taking (the https:// judge's,
+    // through the tunnels): the same turns as a judge of that name. Its
+    // index for TakeHost and NextHostTurnMs.
+    int AddHost(const CString& strHost);
+    // A turn of that host at dNowMs: TRUE, and taken, when one is free.
+    BOOL TakeHost(int nHost, double dNowMs);
+    // When TakeHost will next give that host a turn.
+    double NextHostTurnMs(int nHost, double dNowMs) const;
+
 private:
     // The host's requests of the last window, oldest first.
     struct CHostTurns {
@@ -38,10 +47,12 @@ private:
         std::deque<long long> sent;
     };
     BOOL IsFree(const CHostTurns& host, long long nNowMs) const;
+    void Send(CHostTurns& host, double dNowMs);
 
     std::vector<int> m_hostOf; // judge -> index into m_hosts
     std::vector<long> m_asked; // per judge
     std::vector<CHostTurns> m_hosts;
+    size_t m_nJudgeHosts = 0; // the first of m_hosts: those of the judges
     int m_nPerWindow;
     long long m_nWindowMs;
 };

@@ -34,7 +34,9 @@ struct CSlot {
     int nIndex = 0;    // into the results
     double dEndMs = 0; // its present step's limit, on CwMonotonicMs
     BOOL bResolving = FALSE;
-    BOOL bQueued = FALSE; // connected, in the queue for a judge's turn
+    // Connected, in the queue for a judge's turn; or graded working, in
+    // the queue for a turn of the https:// judge's host.
+    BOOL bQueued = FALSE;
     CUpstreamConfig upstream;
     CString strMarker;
     std::unique_ptr<CJudgeProbe> pProbe;
@@ -136,6 +138,7 @@ void CProxyBatchTest::TestAll(int nParallel, const std::vector<CJudgeTarget>& ju
     std::vector<std::unique_ptr<CSlot>> slots;
     slots.reserve(static_cast<size_t>(nParallel));
     std::deque<CSlot*> waitingForTurn;
+    std::deque<CSlot*> waitingForTunnel;
     std::vector<SOCK_WAIT_ITEM> items;
     std::vector<CSlot*> slotOfItem;
     std::vector<CNameAnswer> answers;
@@ -193,21 +196,26 @@ void CProxyBatchTest::TestAll(int nParallel, const std::vector<CJudgeTarget>& ju
     };
     CJudgeTarget httpsJudge;
     const BOOL bHttps = FindHttpsJudge(m_strJudgeUrl, httpsJudge);
-    // A proxy whose plain answer came in and shows it working is then
-    // asked for a tunnel, with a step limit of its own: one socket per
-    // entry at a time, and no tunnel to a proxy already known dead.
-    auto advance = [&](CSlot& slot, double dNow) {
+    // The https:// judge is asked through every tunnel: it takes turns as
+    // the others do, those of an http:// judge of the same host among them.
+    const int nHttpsHost = bHttps ? pacer.AddHost(httpsJudge.strHost) : -1;
+    // A proxy whose plain answer came in and shows it working then waits
+    // for the https:// judge's turn and is asked for a tunnel, with a step
+    // limit of its own: one socket per entry at a time, and no tunnel to a
+    // proxy already known dead.
+    auto advance = [&](CSlot& slot) {
         if (slot.bGraded || !slot.pProbe || !slot.pProbe->IsDone()) return;
         CProxyGradeReport& report = m_results[static_cast<size_t>(slot.nIndex)].report;
         slot.pProbe->Finish(slot.upstream, slot.strMarker, report);
         slot.bGraded = TRUE;
         if (!bHttps || report.eGrade <= PROXY_GRADE_DEAD) return;
-        slot.pHttps.reset(new CHttpsProbe);
-        slot.pHttps->Connect(slot.upstream, slot.dwAddr, httpsJudge, slot.strMarker);
-        slot.dEndMs = dNow + m_dwStepLimitMs;
+        slot.bQueued = TRUE;
+        slot.dEndMs = kNoLimit;
+        waitingForTunnel.push_back(&slot);
     };
     auto waiting = [](const CSlot& slot) {
-        return slot.bResolving || (slot.pProbe && !slot.pProbe->IsDone()) || (slot.pHttps && !slot.pHttps->IsDone());
+        return slot.bQueued || slot.bResolving || (slot.pProbe && !slot.pProbe->IsDone()) ||
+               (slot.pHttps && !slot.pHttps->IsDone());
     };
 
     while (!m_pDeadline->IsOver()) {
@@ -220,6 +228,15 @@ void CProxyBatchTest::TestAll(int nParallel, const std::vector<CJudgeTarget>& ju
                     if (answer.bFound) connect(*pSlot, answer.dwAddr);
                 }
         double dNow = CwMonotonicMs();
+        // The tunnels first: their entries hold a place in flight already.
+        while (!waitingForTunnel.empty() && pacer.TakeHost(nHttpsHost, dNow)) {
+            CSlot* pSlot = waitingForTunnel.front();
+            waitingForTunnel.pop_front();
+            pSlot->bQueued = FALSE;
+            pSlot->pHttps.reset(new CHttpsProbe);
+            pSlot->pHttps->Connect(pSlot->upstream, pSlot->dwAddr, httpsJudge, pSlot->strMarker);
+            pSlot->dEndMs = dNow + m_dwStepLimitMs;
+        }
         // The turns that are free go to the proxies that connected first.
         while (!waitingForTurn.empty()) {
             int nJudge = pacer.Take(dNow);
@@ -231,12 +248,12 @@ void CProxyBatchTest::TestAll(int nParallel, const std::vector<CJudgeTarget>& ju
         }
         for (size_t i = slots.size(); i-- > 0;) {
             CSlot& slot = *slots[i];
-            if (!slot.bQueued) advance(slot, dNow);
+            if (!slot.bQueued) advance(slot);
             if (!slot.bQueued && (!waiting(slot) || dNow >= slot.dEndMs)) retire(i);
         }
         while (static_cast<int>(slots.size()) < nParallel && nNext < m_nTotal) {
             admit(nNext++);
-            advance(*slots.back(), dNow);
+            advance(*slots.back());
             if (!waiting(*slots.back())) retire(slots.size() - 1);
         }
         if (slots.empty() && nNext >= m_nTotal) break;
@@ -249,6 +266,7 @@ void CProxyBatchTest::TestAll(int nParallel, const std::vector<CJudgeTarget>& ju
         slotOfItem.push_back(nullptr);
         double dNearest = dNow + m_pDeadline->RemainingMs();
         if (!waitingForTurn.empty()) dNearest = std::min(dNearest, pacer.NextTurnMs(dNow));
+        if (!waitingForTunnel.empty()) dNearest = std::min(dNearest, pacer.NextHostTurnMs(nHttpsHost, dNow));
         for (const std::unique_ptr<CSlot>& pSlot : slots) {
             dNearest = std::min(dNearest, pSlot->dEndMs);
             if (pSlot->pHttps) {
@@ -302,6 +320,7 @@ void CProxyBatchTest::TestAll(int nParallel, const std::vector<CJudgeTarget>& ju
     m_nWakePort = 0;
     MarkFinished();
     waitingForTurn.clear();
+    waitingForTunnel.clear();
     slots.clear();
     SockClose(waker);
 }

@@ -103,7 +103,9 @@ void PickFailoverCandidates(const CStringList& entries, const CProxyResults& res
     CStoredProxyResult failed;
     EProxyGrade eAtLeast = PROXY_GRADE_ANONYMOUS;
     BOOL bKnown = results.Lookup(pszFailed, failed);
-    if (bKnown && failed.eGrade > eAtLeast) eAtLeast = failed.eGrade;
+    // A proxy that replaced the judge's certificate counts as tampering,
+    // on either side of the comparison.
+    if (bKnown && RankingGrade(failed) > eAtLeast) eAtLeast = RankingGrade(failed);
     // Secure pages that worked through the user's choice keep working.
     if (bKnown && failed.eHttps == HTTPS_CARRIED) bNeedHttps = TRUE;
     CString strFailedKey = ProxyResultKey(pszFailed);
@@ -117,7 +119,7 @@ void PickFailoverCandidates(const CStringList& entries, const CProxyResults& res
     for (POSITION pos = ranked.GetHeadPosition(); pos;) {
         CString strEntry = EntryFromRankedText(ranked.GetNext(pos));
         CStoredProxyResult result;
-        if (!results.Lookup(strEntry, result) || result.eGrade < eAtLeast) continue;
+        if (!results.Lookup(strEntry, result) || RankingGrade(result) < eAtLeast) continue;
         if (ProxyResultKey(strEntry) == strFailedKey || !NamesHostAndPort(strEntry)) continue;
         if (NamesOwnListener(strEntry)) continue;
         if (result.eHttps == HTTPS_CARRIED)

@@ -61,6 +61,8 @@ void CSettingsDlg::StartFailoverProbe(BOOL bForHttps)
     // A proxy that refuses tunnels answers plain requests: asking it would
     // only say that it works.
     probe.bAskChosen = !bForHttps;
+    CStoredProxyResult chosen;
+    probe.bNeedHttps = bForHttps || (m_results.Lookup(m_strActiveProxy, chosen) && chosen.eHttps == HTTPS_CARRIED);
     CStringList entries;
     GetEntriesInForce(entries);
     PickFailoverCandidates(entries, m_results, m_strActiveProxy, bForHttps, kProbeCandidates, probe.candidates);
@@ -98,6 +100,14 @@ void CSettingsDlg::FinishFailoverProbe(BOOL bInTime)
     CFailoverFinding found;
     found.eChosenFault = PROXY_FAULT_REFUSED;
     if (bInTime) found = *pFinding;
+    // What the candidates' tunnels showed is a test's result as any other.
+    for (const CFailoverFinding::CTunnelTried& tried : found.tunnels) {
+        CStoredProxyResult result;
+        if (!m_results.Lookup(tried.strEntry, result)) continue;
+        result.eHttps = tried.eHttps;
+        m_results.Set(tried.strEntry, result);
+    }
+    if (!found.tunnels.empty()) SaveProxyResults();
     if (m_bProbeForHttps) found.eChosenFault = PROXY_FAULT_NO_HTTPS;
 
     switch (found.eFound) {

@@ -4,7 +4,8 @@
 // that note when each request arrives. Neither judge gets more than the
 // batch's limit in any second, both get their share, only proxies that
 // answered reach a judge, and every one of them gets its turn. And a proxy
-// that accepts and never answers hears no judge's name.
+// that accepts and never answers hears no judge's name. The tunnels to an
+// https:// judge take the same turns, shared with a plain judge of its host.
 #include "framework/core/socket_api.h"
 #include "framework/core/string_list.h"
 #include "proxylist/judge_answer.h"
@@ -15,6 +16,7 @@
 
 #include "support/loopback_tcp.h"
 #include "support/peers_dir.h"
+#include "support/raw_file.h"
 #include "support/standin_proxies.h"
 
 #include <algorithm>
@@ -127,6 +129,49 @@ TEST(BatchPacing, TwoJudgesShareTheAnsweringProxiesAndNeitherGetsMoreThanItsLimi
     EXPECT_LE(MostInAnySecond(toOne), kPerSecond);
     EXPECT_LE(MostInAnySecond(toTwo), kPerSecond);
     EXPECT_GE(std::min(toOne.size(), toTwo.size()), static_cast<size_t>(nAnswering * 2 / 5)) << "both take a share";
+}
+
+TEST(BatchPacing, TunnelsToAnHttpsJudgeTakeTurnsOfItsHostWithThePlainJudgeThere)
+{
+    ASSERT_FALSE(PeersDir().empty()) << "CW_PEERS_DIR is not set: run through ctest";
+    ASSERT_TRUE(SockInitOnce());
+    CTimedJudge plain;
+    // The tunnel's end notes each arrival; it speaks no TLS, which only
+    // makes the tunnels carry no HTTPS.
+    std::mutex tunnelLock;
+    std::vector<double> tunnels;
+    CTestTcpServer httpsJudge([&](SOCKET_HANDLE) {
+        std::lock_guard<std::mutex> guard(tunnelLock);
+        tunnels.push_back(CwMonotonicMs());
+    });
+    std::string strJudges = "http://127.0.0.1:" + std::to_string(plain.Port()) +
+                            "/judge https://127.0.0.1:" + std::to_string(httpsJudge.Port()) + "/judge";
+    // One proxy listed many times over: each line is tested as an entry of
+    // its own, and every one of them works, so each asks both judges.
+    std::string strSocks =
+        "socks5://127.0.0.1:" + std::to_string(std::atoi(ReadRaw(PeersDir() + "microsocks.port").c_str()));
+    CStringList entries;
+    const int kEntries = 24;
+    for (int i = 0; i < kEntries; ++i) entries.AddTail(strSocks.c_str());
+
+    const int kPerSecond = 8;
+    CProxyBatchTest batch;
+    batch.SetJudgeRequestsPerSecond(kPerSecond);
+    ASSERT_TRUE(batch.Start(entries, strJudges.c_str(), 30000, 40, 4000));
+    ASSERT_TRUE(batch.Wait(40000));
+
+    for (const CProxyBatchResult& result : batch.Results()) {
+        EXPECT_EQ(result.report.eGrade, PROXY_GRADE_ELITE);
+        EXPECT_EQ(result.report.eHttps, HTTPS_NONE);
+    }
+    std::vector<double> toHost = plain.Arrivals();
+    {
+        std::lock_guard<std::mutex> guard(tunnelLock);
+        EXPECT_EQ(tunnels.size(), static_cast<size_t>(kEntries)) << "every tunnel got its turn";
+        toHost.insert(toHost.end(), tunnels.begin(), tunnels.end());
+    }
+    EXPECT_EQ(toHost.size(), static_cast<size_t>(2 * kEntries));
+    EXPECT_LE(MostInAnySecond(toHost), kPerSecond);
 }
 
 TEST(BatchPacing, AProxyThatAcceptsAndNeverAnswersHearsNoJudgesNameAndTakesNoTurn)

@@ -79,3 +79,33 @@ TEST(FailoverProbe, EachBrokenProxyIsToldApartAndTheFirstWorkingCandidateIsChose
     probe.candidates = {working.HostPort().c_str()};
     EXPECT_EQ(FAILOVER_PROBE_CHOSEN_ANSWERS, RunFailoverProbe(probe, CNetDeadline(10000)).eFound);
 }
+
+TEST(FailoverProbe, WhenSecurePagesMustGoOnACandidateWhoseTunnelCarriesNoHttpsIsPassedOver)
+{
+    CLoopbackHttpServer judge;
+    judge.SetRawAnswerForAll(kJudgeAnswer);
+    const std::string strJudgeUrl = "http://" + judge.HostPort() + "/judge https://127.0.0.1:9/";
+    // Answers every request with the judge's page, CONNECT too: what
+    // follows is no tunnel, and no TLS session comes of it.
+    CLoopbackHttpServer plainOnly;
+    plainOnly.SetRawAnswerForAll(kJudgeAnswer);
+
+    CFailoverProbe probe;
+    probe.strJudgeUrl = strJudgeUrl.c_str();
+    probe.strChosen = ("127.0.0.1:" + std::to_string(ClosedLoopbackPort())).c_str();
+    probe.bAskChosen = FALSE;
+    probe.bNeedHttps = TRUE;
+    probe.candidates = {plainOnly.HostPort().c_str()};
+    CFailoverFinding found = RunFailoverProbe(probe, CNetDeadline(10000));
+    EXPECT_NE(FAILOVER_PROBE_CANDIDATE_ANSWERS, found.eFound);
+    EXPECT_TRUE(found.strCandidate.IsEmpty());
+    ASSERT_EQ(1u, found.tunnels.size());
+    EXPECT_EQ(plainOnly.HostPort(), found.tunnels[0].strEntry.str());
+    EXPECT_EQ(HTTPS_NONE, found.tunnels[0].eHttps);
+
+    // For plain pages alone the same candidate will do, and no tunnel is tried.
+    probe.bNeedHttps = FALSE;
+    found = RunFailoverProbe(probe, CNetDeadline(10000));
+    EXPECT_EQ(FAILOVER_PROBE_CANDIDATE_ANSWERS, found.eFound);
+    EXPECT_TRUE(found.tunnels.empty());
+}

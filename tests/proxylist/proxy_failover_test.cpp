@@ -154,14 +154,15 @@ TEST(ProxyFailover, CandidatesKeepGradeAndSecurePagesAndNeverLeaveTorOrLoopBack)
         BOOL bNeedHttps;
         const char* pszExpected; // the candidates, blank separated
     } const cases[] = {
-        {"10.3.0.8:80", FALSE, "10.3.0.2:80"},             // had https: keeps it
-        {"10.3.0.8:80", TRUE, "10.3.0.2:80"},              // refused tunnels: the same
-        {"10.3.0.1:80", FALSE, "10.3.0.2:80 10.3.0.4:80"}, // https first, then the faster of the rest
-        {"10.3.0.1:80", TRUE, "10.3.0.2:80"},              // tampered tunnels are no https
-        {"10.3.0.7:80", FALSE, "10.3.0.2:80 10.3.0.3:80 10.3.0.1:80 10.3.0.4:80"}, // untested: anonymous will do
-        {"10.3.0.3:80", FALSE, "10.3.0.2:80"},        // anonymous with https: elite with https
-        {"socks5://127.0.0.1:9050 (Tor)", FALSE, ""}, // Tor stays
-        {"socks5h://localhost:9150", FALSE, ""},      // the Tor Browser's Tor too
+        {"10.3.0.8:80", FALSE, "10.3.0.2:80"},                         // had https: keeps it
+        {"10.3.0.8:80", TRUE, "10.3.0.2:80"},                          // refused tunnels: the same
+        {"10.3.0.1:80", FALSE, "10.3.0.2:80"},                         // one that reads secure pages is no elite
+        {"10.3.0.1:80", TRUE, "10.3.0.2:80"},                          // tampered tunnels are no https
+        {"10.3.0.7:80", FALSE, "10.3.0.2:80 10.3.0.3:80 10.3.0.1:80"}, // untested: anonymous will do
+        {"10.3.0.4:80", FALSE, "10.3.0.2:80 10.3.0.3:80 10.3.0.1:80"}, // it read secure pages: anonymous will do
+        {"10.3.0.3:80", FALSE, "10.3.0.2:80"},                         // anonymous with https: elite with https
+        {"socks5://127.0.0.1:9050 (Tor)", FALSE, ""},                  // Tor stays
+        {"socks5h://localhost:9150", FALSE, ""},                       // the Tor Browser's Tor too
     };
     for (const auto& c : cases) {
         std::vector<CString> candidates;
