@@ -44,6 +44,9 @@ cw_prefix_init() {
     wineserver -k >/dev/null 2>&1 || true
     wineserver -w >/dev/null 2>&1 || true
     wineserver -p >/dev/null 2>&1 || true
+    # A throwaway program takes the restarted prefix's first start, which
+    # kept the first real program from ending.
+    timeout 60 wine cmd /c exit >/dev/null 2>&1 || true
   fi
 }
 
