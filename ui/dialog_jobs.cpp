@@ -113,6 +113,8 @@ void CSettingsDlg::OnExit()
     StopOutageWatch();
     AbandonTestAll();
     m_proxyGenThread.Stop();
+    // Results handed to the writer are on disk before the program ends.
+    m_resultsWriter.Flush();
     RestoreBrowser();
     CloseOtherWindows();
     EndDialog(0);
@@ -137,6 +139,7 @@ LRESULT CSettingsDlg::OnEndSession(WPARAM wParam, LPARAM)
         m_netJob.Cancel();
         StopOutageWatch();
         AbandonTestAll();
+        m_resultsWriter.Flush();
         RestoreBrowser();
         if (m_proxyServer.IsRunning()) m_proxyServer.Stop();
     }

@@ -51,6 +51,8 @@ BEGIN_MESSAGE_MAP(CSettingsDlg, CTrayDialog)
     ON_MESSAGE(WM_PROXY_CHOSEN, OnProxyChosen)
     ON_MESSAGE(WM_NETJOB_DONE, OnNetJobDone)
     ON_MESSAGE(WM_TEST_ALL_DONE, OnTestAllDone)
+    ON_MESSAGE(WM_FILL_PROXY_COMBO, OnFillProxyCombo)
+    ON_MESSAGE(WM_TEST_ALL_RANK, OnTestAllRank)
     ON_MESSAGE(WM_SETCURSOR, OnSetCursorMsg)
     ON_MESSAGE(WM_QUERYENDSESSION, OnQueryEndSession)
     ON_MESSAGE(WM_ENDSESSION, OnEndSession)
@@ -178,52 +180,85 @@ void CSettingsDlg::FillProxyCombo(const CStringList& entries)
     // proxy was tested); the ranking keeps that order among the untested.
     // Lists from several sources run to hundreds of thousands of lines: the
     // check for an entry seen before must not walk the whole list each time.
-    std::vector<CString> sorted;
-    std::set<std::string> seen;
-    for (POSITION pos = entries.GetHeadPosition(); pos;) {
-        const CString& entry = entries.GetNext(pos);
-        // Tor is offered on its own, first, and only while it answers.
-        if (!m_strTorEntry.IsEmpty() && entry == m_strTorEntry) continue;
-        if (seen.insert(entry.str()).second) sorted.push_back(entry);
-    }
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const CString& a, const CString& b) { return a.CompareNoCase(b) < 0; });
     CStringList unique;
-    for (const CString& entry : sorted) unique.AddTail(entry);
-    if (&entries != &m_entries) {
+    if (&entries == &m_entries) {
+        // Kept that way by the refill before: only Tor, found since, is left out.
+        for (POSITION pos = m_entries.GetHeadPosition(); pos;) {
+            const CString& entry = m_entries.GetNext(pos);
+            if (m_strTorEntry.IsEmpty() || entry != m_strTorEntry) unique.AddTail(entry);
+        }
+    } else {
+        std::vector<CString> sorted;
+        std::set<std::string> seen;
+        for (POSITION pos = entries.GetHeadPosition(); pos;) {
+            const CString& entry = entries.GetNext(pos);
+            // Tor is offered on its own, first, and only while it answers.
+            if (!m_strTorEntry.IsEmpty() && entry == m_strTorEntry) continue;
+            if (seen.insert(entry.str()).second) sorted.push_back(entry);
+        }
+        std::stable_sort(sorted.begin(), sorted.end(),
+                         [](const CString& a, const CString& b) { return a.CompareNoCase(b) < 0; });
         m_entries.RemoveAll();
-        for (const CString& entry : sorted) m_entries.AddTail(entry);
+        for (const CString& entry : sorted) {
+            unique.AddTail(entry);
+            m_entries.AddTail(entry);
+        }
     }
     if (!m_comboProxy.m_hWnd) return;
-    // A line of the list shown in the edit field shows the entry's new state
-    // after the refill; anything typed stays as typed.
     CString strEdit;
     m_comboProxy.GetWindowText(strEdit);
     BOOL bEditIsLine = m_comboProxy.FindStringExact(-1, strEdit) != CB_ERR;
     CString strEditEntry = GetChosenEntry();
+    // The ranked order without the marks: the lines add their own.
     CStringList ranked;
-    RankProxyEntries(unique, m_results, ranked);
-    // Filled without a repaint per item, with room made for all at once.
-    ::SendMessageA(m_comboProxy.m_hWnd, WM_SETREDRAW, FALSE, 0);
+    OrderForTesting(unique, m_results, ranked);
+    // The entry behind every line is known at once, so the choice and the
+    // test read the right entry while the lines are still being added.
     m_comboProxy.ResetContent();
     m_comboEntries.clear();
-    ::SendMessageA(m_comboProxy.m_hWnd, CB_INITSTORAGE, static_cast<WPARAM>(ranked.GetCount()),
-                   static_cast<LPARAM>(ranked.GetCount()) * 48);
-    for (POSITION pos = ranked.GetHeadPosition(); pos;) {
+    m_comboEntries.reserve(ranked.GetCount() + 1);
+    // Tor, while it answers, is offered on its own, first, with its state
+    // like any entry's (a Tor that failed its last test shows it dead).
+    if (!m_strTorEntry.IsEmpty()) m_comboEntries.push_back(m_strTorEntry);
+    for (POSITION pos = ranked.GetHeadPosition(); pos;) m_comboEntries.push_back(ranked.GetNext(pos));
+    ::SendMessageA(m_comboProxy.m_hWnd, CB_INITSTORAGE, static_cast<WPARAM>(m_comboEntries.size()),
+                   static_cast<LPARAM>(m_comboEntries.size()) * 48);
+    ++m_nComboFill;
+    m_nComboLines = 0;
+    // The chosen line shows the entry's new state; anything typed stays as
+    // typed.
+    if (bEditIsLine && std::find(m_comboEntries.begin(), m_comboEntries.end(), strEditEntry) != m_comboEntries.end())
+        strEdit = ChoiceLine(strEditEntry);
+    m_comboProxy.SetWindowText(strEdit);
+    AddComboLines();
+}
+
+void CSettingsDlg::AddComboLines()
+{
+    // A list of tens of thousands of lines goes in a part at a time, each in
+    // a message of its own, so the window answers in between; a small one
+    // goes in at once.
+    const size_t kLinesAtOnce = 2000;
+    size_t nEnd = m_nComboLines + kLinesAtOnce;
+    if (nEnd > m_comboEntries.size()) nEnd = m_comboEntries.size();
+    // Filled without a repaint per line.
+    ::SendMessageA(m_comboProxy.m_hWnd, WM_SETREDRAW, FALSE, 0);
+    for (; m_nComboLines < nEnd; ++m_nComboLines) {
         // Each line shows the entry (its password masked) with its grade and
         // time; the entry itself is kept beside it, for the test and for
         // "Save Settings".
-        CString strEntry = EntryFromRankedText(ranked.GetNext(pos));
-        CString strLine = ChoiceLine(strEntry);
-        m_comboProxy.AddString(strLine);
-        m_comboEntries.push_back(strEntry);
-        if (bEditIsLine && strEntry == strEditEntry) strEdit = strLine;
+        m_comboProxy.AddString(ChoiceLine(m_comboEntries[m_nComboLines]));
     }
-    OfferTorFirst();
-    if (bEditIsLine && !m_strTorEntry.IsEmpty() && strEditEntry == m_strTorEntry) strEdit = ChoiceLine(m_strTorEntry);
     ::SendMessageA(m_comboProxy.m_hWnd, WM_SETREDRAW, TRUE, 0);
     ::InvalidateRect(m_comboProxy.m_hWnd, nullptr, TRUE);
-    m_comboProxy.SetWindowText(strEdit);
+    if (m_nComboLines < m_comboEntries.size()) PostMessage(WM_FILL_PROXY_COMBO, m_nComboFill);
+}
+
+LRESULT CSettingsDlg::OnFillProxyCombo(WPARAM wParam, LPARAM)
+{
+    // A later refill has started over: this part is no longer wanted.
+    if (wParam == m_nComboFill && m_comboProxy.m_hWnd) AddComboLines();
+    return 0;
 }
 
 CString CSettingsDlg::GetChosenEntry() const

@@ -13,6 +13,7 @@
 #include "proxylist/proxy_gen_request_thread.h"
 #include "proxylist/proxy_list_update.h"
 #include "proxylist/proxy_results.h"
+#include "proxylist/proxy_results_writer.h"
 #include "ui/tray_dialog.h"
 
 #include <functional>
@@ -226,6 +227,15 @@ private:
     // posts the message when it has finished.
     static const UINT_PTR TEST_ALL_TIMER = 996;
     static const UINT WM_TEST_ALL_DONE = WM_APP + 6;
+    // The next part of a long proxy list's lines (wParam: the refill's
+    // serial).
+    static const UINT WM_FILL_PROXY_COMBO = WM_APP + 7;
+    // The second half of the end of "Test All Proxies": the list ranked and
+    // the best chosen, after the results were taken in.
+    static const UINT WM_TEST_ALL_RANK = WM_APP + 8;
+    LRESULT OnTestAllRank(WPARAM wParam, LPARAM lParam);
+    void AddComboLines();
+    LRESULT OnFillProxyCombo(WPARAM wParam, LPARAM lParam);
     // The failover's look around: its deadline, and its next round while
     // nothing answers.
     static const UINT_PTR PROBE_DEADLINE_TIMER = 995;
@@ -274,6 +284,7 @@ private:
     CString EntryOfShown(const CString& strShown) const;
 
     CProxyResults m_results;
+    CProxyResultsWriter m_resultsWriter;           // proxytest.ini, written off the window's thread
     std::map<std::string, CString> m_shownEntries; // masked text -> entry, for the entries with a password
     CStringList m_entries;                         // the list's entries, each once, alphabetically
     CString m_strTorEntry;                         // "socks5://127.0.0.1:9050 (Tor)" while Tor answers; else empty
@@ -281,7 +292,10 @@ private:
     CString m_strActiveProxy;                      // the upstream the local proxy was started for; empty while off
     std::unique_ptr<CProxyBatchTest> m_pBatch;     // "Test All Proxies" while it runs
 
-    std::vector<CString> m_comboEntries; // the entry behind each line of the list
+    std::vector<CString> m_comboEntries; // the entry behind each line of the list, the lines still to come included
+    CString m_strTestAllSummary;         // the end's summary until the list is ranked
+    size_t m_nComboLines = 0;            // the lines in the box so far
+    WPARAM m_nComboFill = 0;             // the serial of the latest refill
     std::function<void(BOOL)> m_pfnJobDone;
     BOOL m_bJobSwitchesOn = FALSE; // the running job is the check before switching on
     BOOL m_bExiting = FALSE;
@@ -307,8 +321,6 @@ private:
     // switch's own settings were written (or needed no write). bSwitchFailed:
     // switching on failed, and the dialog stays with the proxy box focused.
     void FinishSave(BOOL bStored, BOOL bSwitchFailed = FALSE);
-    // Puts the Tor entry at the top of the combo box, when Tor is there.
-    void OfferTorFirst();
     // The proxy list's line for an entry: its password masked, its state after it.
     CString ChoiceLine(const CString& strEntry);
 };

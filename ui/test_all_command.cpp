@@ -122,8 +122,6 @@ void CSettingsDlg::FinishTestAll()
 
     m_results.Merge(pBatch->Results(), static_cast<long long>(time(nullptr)));
     SaveProxyResults();
-    FillProxyCombo(m_entries);
-    UpdateStateTip();
 
     int nCount[PROXY_GRADE_ELITE + 1] = {};
     for (const CProxyBatchResult& one : pBatch->Results()) ++nCount[one.report.eGrade];
@@ -132,16 +130,21 @@ void CSettingsDlg::FinishTestAll()
                       pBatch->Total() - nCount[PROXY_GRADE_UNTESTED], pBatch->Total(), nCount[PROXY_GRADE_ELITE],
                       nCount[PROXY_GRADE_ANONYMOUS], nCount[PROXY_GRADE_TRANSPARENT], nCount[PROXY_GRADE_TAMPERING],
                       nCount[PROXY_GRADE_DEAD]);
-    int nHttps = 0, nHttpsTested = 0;
-    for (const CProxyBatchResult& one : pBatch->Results()) {
-        if (one.report.eHttps != HTTPS_UNTESTED) ++nHttpsTested;
-        if (one.report.eHttps == HTTPS_CARRIED) ++nHttps;
-    }
-    CString strHttps;
-    strHttps.Format("%d of them carry HTTPS.\n", nHttps);
-    if (nHttpsTested > 0) strSummary += strHttps;
     if (nCount[PROXY_GRADE_UNTESTED] > 0)
         strSummary += "The rest ran out of time or was cancelled and keeps its earlier result.\n";
+    // Ranking tens of thousands of entries takes a while too: it comes in a
+    // message of its own, so the window answers between the two.
+    m_strTestAllSummary = strSummary;
+    PostMessage(WM_TEST_ALL_RANK);
+}
+
+LRESULT CSettingsDlg::OnTestAllRank(WPARAM, LPARAM)
+{
+    if (m_bExiting || m_strTestAllSummary.IsEmpty()) return 0;
+    CString strSummary = m_strTestAllSummary;
+    m_strTestAllSummary.Empty();
+    FillProxyCombo(m_entries);
+    UpdateStateTip();
     CString strBest = ChooseBestEntry();
     if (strBest.IsEmpty())
         strSummary += "The list now shows the best first.";
@@ -149,6 +152,7 @@ void CSettingsDlg::FinishTestAll()
         strSummary += "The best, " + ProxyResultKey(strBest) + ", is chosen: press \"Save Settings\" to use it.";
     SetStatusText(strSummary);
     ShowTrayBalloon("Test All Proxies", strSummary);
+    return 0;
 }
 
 CString CSettingsDlg::ChooseBestEntry()
@@ -166,7 +170,11 @@ CString CSettingsDlg::ChooseBestEntry()
         const CString& strEntry = m_comboEntries[i];
         if (!m_results.Lookup(strEntry, known) || known.eGrade <= PROXY_GRADE_DEAD) continue;
         if (NamesOwnListener(strEntry)) continue;
-        m_comboProxy.SetCurSel(static_cast<int>(i));
+        // Its line may still be on its way into a long list.
+        if (i < m_nComboLines)
+            m_comboProxy.SetCurSel(static_cast<int>(i));
+        else
+            m_comboProxy.SetWindowText(ChoiceLine(strEntry));
         m_bProxyChosenLast = TRUE;
         return strEntry;
     }
@@ -183,7 +191,9 @@ void CSettingsDlg::AbandonTestAll()
 
 void CSettingsDlg::SaveProxyResults()
 {
-    m_results.Save(ProxyResultsFilePath(g_strAppPath));
+    // Tens of thousands of results take a while to write: the window hands
+    // a copy over and goes on answering.
+    m_resultsWriter.Save(m_results, ProxyResultsFilePath(g_strAppPath));
 }
 
 void CSettingsDlg::SetStatusText(LPCTSTR pszText)

@@ -41,12 +41,3 @@ void CSettingsDlg::GetEntriesInForce(CStringList& rEntries) const
     if (!m_strTorEntry.IsEmpty()) rEntries.AddTail(m_strTorEntry);
     for (POSITION pos = m_entries.GetHeadPosition(); pos;) rEntries.AddTail(m_entries.GetNext(pos));
 }
-
-void CSettingsDlg::OfferTorFirst()
-{
-    if (m_strTorEntry.IsEmpty() || !m_comboProxy.m_hWnd) return;
-    // On its own, first, with its state like any entry's (a Tor that failed
-    // its last test shows it dead), and the entry kept beside its line.
-    m_comboProxy.InsertString(0, ChoiceLine(m_strTorEntry));
-    m_comboEntries.insert(m_comboEntries.begin(), m_strTorEntry);
-}

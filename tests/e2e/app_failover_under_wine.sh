@@ -126,6 +126,11 @@ for _ in $(seq 400); do
 done
 t1=$(date +%s%N)
 case "$status" in "Tested 200 of 200:"*) ;; *) fail "Test All Proxies did not finish: $status" ;; esac
+# The results file is written off the window's thread: it follows the status line.
+for _ in $(seq 50); do
+  grep -q "\"127.0.0.1:${eliteB##*:}\", elite" "$CW_APP_DIR/proxytest.ini" 2>/dev/null && break
+  sleep 0.1
+done
 grep -q "\"127.0.0.1:${eliteA##*:}\", elite" "$CW_APP_DIR/proxytest.ini" || fail "elite A not stored as elite"
 grep -q "\"127.0.0.1:${eliteB##*:}\", elite" "$CW_APP_DIR/proxytest.ini" || fail "elite B not stored as elite"
 pass "Test All Proxies over 200 entries from the tray: $status"

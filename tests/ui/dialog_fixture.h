@@ -115,7 +115,10 @@ public:
             while (!m_bStop) {
                 auto t0 = std::chrono::steady_clock::now();
                 DWORD_PTR r = 0;
-                if (!SendMessageTimeoutA(m_hWnd, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &r)) m_nUnanswered++;
+                if (!SendMessageTimeoutA(m_hWnd, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &r))
+                    m_nUnanswered++;
+                else
+                    m_nAnswered++;
                 long ms = static_cast<long>(
                     std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
                         .count());
@@ -132,12 +135,14 @@ public:
     }
     long LongestMs() const { return m_nLongestMs; }
     int Unanswered() const { return m_nUnanswered; }
+    int Answered() const { return m_nAnswered; }
 
 private:
     HWND m_hWnd;
     std::atomic<bool> m_bStop{false};
     std::atomic<long> m_nLongestMs{0};
     std::atomic<int> m_nUnanswered{0};
+    std::atomic<int> m_nAnswered{0};
     std::thread m_thread;
 };
 
@@ -155,6 +160,12 @@ protected:
 
     std::string ListFile() const { return m_strFolder + "proxylist.txt"; }
     std::string ResultsFile() const { return m_strFolder + "proxytest.ini"; }
+    // Loads the results file until what it holds passes pred (at most 5 s):
+    // the dialog writes it off its own thread.
+    bool ResultsFileEventually(CProxyResults& rFile, const std::function<bool(const CProxyResults&)>& pred)
+    {
+        return PumpUntil([&] { return rFile.Load(ResultsFile().c_str()) && pred(rFile); }, 5000);
+    }
     std::string MyProxiesFile() const { return m_strFolder + "myproxies.txt"; }
     std::vector<std::string> ComboItems() const;
     std::string ComboEditText() const;

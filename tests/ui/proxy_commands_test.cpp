@@ -174,3 +174,60 @@ TEST_F(ProxyCommandsTest, AddNewProxyTestsWhatWasTypedAndOnlyThat)
     EXPECT_EQ(shown, ComboEditText());
     EXPECT_EQ(2, upstream.CountRequests(kSamplePath));
 }
+
+// A published list's worth of entries goes into the box a part at a time:
+// the entry behind a line is known before the line is in, the user's choice
+// stays in the edit field, and a refill started meanwhile starts over
+// instead of taking the old list's remaining parts.
+TEST_F(ProxyCommandsTest, ALongListGoesInByPartsKeepingTheChoiceAndARefillStartsOver)
+{
+    Store(StoredSettings{});
+    std::string strList;
+    CStringList big;
+    for (int i = 0; i < 5000; ++i) {
+        std::string strEntry = "10.0." + std::to_string(i / 250) + "." + std::to_string(i % 250) + ":3128";
+        strList += strEntry + "\r\n";
+        big.AddTail(strEntry.c_str());
+    }
+    WriteRaw(ListFile(), strList);
+    // Graded ones rank first, the dead last, wherever the alphabet puts them.
+    CProxyResults results;
+    CStoredProxyResult elite, dead;
+    elite.eGrade = PROXY_GRADE_ELITE;
+    elite.nConnectMs = elite.nResponseMs = 40;
+    dead.eGrade = PROXY_GRADE_DEAD;
+    results.Set("10.0.19.249:3128", elite);
+    results.Set("10.0.0.0:3128", dead);
+    ASSERT_TRUE(results.Save(ResultsFile().c_str()));
+    CSettingsDlg& dlg = Open();
+    ASSERT_TRUE(PumpUntil([&] { return ComboItems().size() == 5000u; }, 10000)) << ComboItems().size();
+    std::vector<std::string> items = ComboItems();
+    EXPECT_EQ(0u, items[0].find("10.0.19.249:3128 (elite, ")) << items[0];
+    EXPECT_EQ("10.0.0.0:3128 (dead)", items.back());
+
+    // The user chose a line near the end; the list is refilled.
+    const std::string strChosenLine = items[4990];
+    dlg.m_comboProxy.SetCurSel(4990);
+    const CString strChosen = dlg.GetChosenEntry();
+    ASSERT_EQ(strChosenLine, strChosen.str());
+    dlg.FillProxyCombo(big);
+    EXPECT_LT(ComboItems().size(), 5000u) << "the rest comes in later messages";
+    EXPECT_EQ(strChosenLine, ComboEditText());
+    EXPECT_EQ(strChosen, dlg.GetChosenEntry());
+    ASSERT_TRUE(PumpUntil([&] { return ComboItems().size() == 5000u; }, 10000)) << ComboItems().size();
+    EXPECT_EQ(items, ComboItems());
+    EXPECT_EQ(strChosenLine, ComboEditText());
+    EXPECT_EQ(strChosen, dlg.GetChosenEntry());
+
+    // A short list while the long one is still going in: the old parts
+    // already asked for add nothing.
+    dlg.FillProxyCombo(big);
+    CStringList small;
+    small.AddTail("10.0.0.1:3128");
+    small.AddTail("10.0.19.249:3128");
+    dlg.FillProxyCombo(small);
+    PumpUntil([] { return true; });
+    ASSERT_EQ(2u, ComboItems().size());
+    EXPECT_EQ(0u, ComboItems()[0].find("10.0.19.249:3128 (elite, "));
+    EXPECT_EQ("10.0.0.1:3128", ComboItems()[1]);
+}
