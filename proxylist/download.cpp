@@ -2,9 +2,11 @@
 #include "download.h"
 
 #include "http_get.h"
+#include "list_route.h"
 #include "proxy_address.h"
 #include "proxy_entry.h"
 #include "proxy_sources.h"
+#include "upstream_fetch.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -53,18 +55,77 @@ CString VendorUrl(LPCTSTR pszServer, LPCTSTR pszPath)
 
 namespace {
 
+// Appends n bytes of a body with every line ended by CR LF.
+void AppendLines(std::string& body, const char* pData, size_t n)
+{
+    for (size_t k = 0; k < n; ++k) {
+        if (pData[k] == '\r') continue;
+        if (pData[k] == '\n') body += '\r';
+        body += pData[k];
+    }
+}
+
+// The line the bound cut through is no line of the source.
+void DropCutLine(std::string& body)
+{
+    size_t lf = body.rfind('\n');
+    body.resize(lf == std::string::npos ? 0 : lf + 1);
+}
+
+// The GET along an upstream, with our own client: the name goes to the
+// proxy inside the request or the SOCKS handshake.
+BOOL FetchThroughRoute(const CUpstreamConfig& route, LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus,
+                       const CNetDeadline* pDeadline, size_t nMaxBytes, BOOL* pbCut)
+{
+    CString strHost, strHostPort, strPath;
+    WORD nPort = 0;
+    if (!SplitHttpUrl(pszUrl, strHost, nPort, strHostPort, strPath)) return FALSE;
+    // Without a job's deadline the whole request gets what WinINet's
+    // limits would allow one connect and one long wait.
+    const CHttpTimeouts limits = GetHttpTimeouts();
+    CNetDeadline own(limits.dwConnectMs + limits.dwReceiveMs);
+    const CNetDeadline& job = pDeadline ? *pDeadline : own;
+    CJobDialPolicy policy(job, job.RemainingMs());
+    // Room for the answer's head above the body's own bound.
+    const size_t nBodyCap = nMaxBytes ? nMaxBytes : PROXY_SOURCE_MAX_BYTES;
+    const int nAnswerCap = static_cast<int>(nBodyCap + 64 * 1024);
+    CUpstreamFetch fetch;
+    if (!FetchThroughUpstream(route, strHost, nPort, BuildProxiedGet(route, strHostPort, strPath), policy, fetch,
+                              nAnswerCap, nMaxBytes != 0))
+        return FALSE;
+    if (pdwStatus) *pdwStatus = fetch.dwStatus;
+    if (fetch.dwStatus != 200) return FALSE;
+    std::string body;
+    size_t nBody = static_cast<size_t>(fetch.strBody.GetLength());
+    const BOOL bCut = nMaxBytes && nBody > nMaxBytes;
+    AppendLines(body, fetch.strBody.GetString(), bCut ? nMaxBytes : nBody);
+    if (bCut) {
+        if (pbCut) *pbCut = TRUE;
+        DropCutLine(body);
+    }
+    rText = CString(body);
+    return TRUE;
+}
+
 // The GET behind both downloads: the body with every line ended by CR LF,
 // at most nMaxBytes of it (0: all); *pbCut tells whether more was there.
 BOOL FetchText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus, const CNetDeadline* pDeadline, size_t nMaxBytes,
-               BOOL* pbCut)
+               BOOL* pbCut, const CUpstreamConfig* pRoute)
 {
     rText.Empty();
     if (pdwStatus) *pdwStatus = 0;
     if (pbCut) *pbCut = FALSE;
+    CString strProxy;
+    switch (ListRouteFor(pRoute, pszUrl, strProxy)) {
+    case LIST_ROUTE_OWN_CLIENT:
+        return FetchThroughRoute(*pRoute, pszUrl, rText, pdwStatus, pDeadline, nMaxBytes, pbCut);
+    case LIST_ROUTE_WININET_PROXY:
+    case LIST_ROUTE_DIRECT: break;
+    }
     try {
         CHttpGet get;
         get.SetDeadline(pDeadline);
-        if (!get.Send(pszUrl, nullptr, kRequestVersion)) return FALSE;
+        if (!get.Send(pszUrl, strProxy.IsEmpty() ? nullptr : strProxy.GetString(), kRequestVersion)) return FALSE;
         DWORD dwStatus = get.GetStatusCode();
         if (pdwStatus) *pdwStatus = dwStatus;
         // An error page is not a list: only the server's 200 answer counts.
@@ -81,11 +142,7 @@ BOOL FetchText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus, const CNetDeadl
                 if (pbCut) *pbCut = TRUE;
             }
             nRead += n;
-            for (UINT k = 0; k < n; ++k) {
-                if (buffer[k] == '\r') continue;
-                if (buffer[k] == '\n') body += '\r';
-                body += buffer[k];
-            }
+            AppendLines(body, buffer, n);
             if (nMaxBytes && nRead >= nMaxBytes) {
                 // A body that ends right at the bound was not cut.
                 char probe = 0;
@@ -94,9 +151,7 @@ BOOL FetchText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus, const CNetDeadl
             }
         }
         if (pbCut && *pbCut) {
-            // The line the bound cut through is no line of the source.
-            size_t lf = body.rfind('\n');
-            body.resize(lf == std::string::npos ? 0 : lf + 1);
+            DropCutLine(body);
         } else if (!IsBodyComplete(*get.GetFile())) {
             return FALSE;
         }
@@ -111,20 +166,22 @@ BOOL FetchText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus, const CNetDeadl
 
 } // namespace
 
-BOOL DownloadText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus, const CNetDeadline* pDeadline)
+BOOL DownloadText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus, const CNetDeadline* pDeadline,
+                  const CUpstreamConfig* pRoute)
 {
     rText.Empty();
     CString text;
-    if (!FetchText(pszUrl, text, pdwStatus, pDeadline, 0, nullptr)) return FALSE;
+    if (!FetchText(pszUrl, text, pdwStatus, pDeadline, 0, nullptr, pRoute)) return FALSE;
     std::printf("\nContent %s\n", text.GetString());
     std::fflush(stdout);
     rText = text;
     return TRUE;
 }
 
-BOOL DownloadSourceText(LPCTSTR pszUrl, CString& rText, BOOL& rbCut, DWORD* pdwStatus, const CNetDeadline* pDeadline)
+BOOL DownloadSourceText(LPCTSTR pszUrl, CString& rText, BOOL& rbCut, DWORD* pdwStatus, const CNetDeadline* pDeadline,
+                        const CUpstreamConfig* pRoute)
 {
-    return FetchText(pszUrl, rText, pdwStatus, pDeadline, PROXY_SOURCE_MAX_BYTES, &rbCut);
+    return FetchText(pszUrl, rText, pdwStatus, pDeadline, PROXY_SOURCE_MAX_BYTES, &rbCut, pRoute);
 }
 
 CString DownloadText(LPCTSTR pszUrl)

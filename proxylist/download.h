@@ -1,10 +1,14 @@
-// Downloads from the vendor's web server: the proxy list text and the
-// proxy-generator request. Both go straight to the server, whatever proxy
-// the browser's connection names.
+// Downloads from the vendor's web server and the list sources: the proxy
+// list text and the proxy-generator request. They never follow the proxy
+// the browser's connection names; a list download takes the route the
+// caller hands in (the upstream in force while the user browses through
+// one), or goes straight to the server.
 #pragma once
 
 #include "framework/core/cstring.h"
 #include "net_deadline.h"
+
+struct CUpstreamConfig;
 
 // Paths on the vendor's server.
 #define PROXY_LIST_PATH "/licensing/ProxyGenerator/proxylist.txt"
@@ -22,13 +26,17 @@ CString VendorUrl(LPCTSTR pszServer, LPCTSTR pszPath);
 // answer in chunks, whose end WinINet cannot check, counts as incomplete.
 // Every wait is bounded by GetHttpTimeouts (http_get.h), and the whole of
 // it by pDeadline when one is given (a download cut off by it failed).
-BOOL DownloadText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus = nullptr, const CNetDeadline* pDeadline = nullptr);
+// pRoute, when it names an upstream, carries the request (ListRouteUrl
+// says how): the server's name goes to the proxy and is never looked up
+// here. Null, or one without an upstream, goes direct.
+BOOL DownloadText(LPCTSTR pszUrl, CString& rText, DWORD* pdwStatus = nullptr, const CNetDeadline* pDeadline = nullptr,
+                  const CUpstreamConfig* pRoute = nullptr);
 
 // A list source on the web (http:// or https://), read as DownloadText
 // reads, without the print: at most PROXY_SOURCE_MAX_BYTES of the body,
 // the line the bound cut through dropped; rbCut tells whether it was cut.
 BOOL DownloadSourceText(LPCTSTR pszUrl, CString& rText, BOOL& rbCut, DWORD* pdwStatus = nullptr,
-                        const CNetDeadline* pDeadline = nullptr);
+                        const CNetDeadline* pDeadline = nullptr, const CUpstreamConfig* pRoute = nullptr);
 
 // The same, with an empty text for every failure.
 CString DownloadText(LPCTSTR pszUrl);

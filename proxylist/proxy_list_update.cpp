@@ -6,11 +6,11 @@
 #include "proxy_list_file.h"
 
 ProxyListUpdateResult UpdateProxyList(LPCTSTR pszUrl, LPCTSTR pszListFile, CStringList& rNewEntries,
-                                      CString* pstrDetail, const CNetDeadline* pDeadline)
+                                      CString* pstrDetail, const CNetDeadline* pDeadline, const CUpstreamConfig* pRoute)
 {
     if (pstrDetail) pstrDetail->Empty();
     CString text;
-    if (!DownloadText(pszUrl, text, nullptr, pDeadline) || !HoldsProxyListEntry(text))
+    if (!DownloadText(pszUrl, text, nullptr, pDeadline, pRoute) || !HoldsProxyListEntry(text))
         return PROXY_LIST_DOWNLOAD_FAILED;
 
     // A job whose owner let go of it must not replace the list behind the

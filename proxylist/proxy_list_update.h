@@ -8,6 +8,8 @@
 #include "framework/core/string_list.h"
 #include "net_deadline.h"
 
+struct CUpstreamConfig;
+
 enum ProxyListUpdateResult {
     PROXY_LIST_UPDATED = 0,         // file replaced, new entries handed back
     PROXY_LIST_DOWNLOAD_FAILED = 1, // no connection, name not found, or not a 200 answer
@@ -21,14 +23,16 @@ enum ProxyListUpdateResult {
 #define PROXY_LIST_FILE_FAILED_TEXT                                                                                    \
     "Proxy List Update Failed - the proxy list file could not be written. Your current list is unchanged."
 
-// Downloads the list at pszUrl (straight to the server); an answer without
+// Downloads the list at pszUrl (along pRoute, see DownloadText; null goes
+// straight to the server); an answer without
 // a single host:port entry counts as a failed download. On success writes
 // it to pszListFile in one step and appends its entries to rNewEntries; on
 // any failure touches neither. pstrDetail, when given, gets the file error's
 // own text for PROXY_LIST_FILE_FAILED. pDeadline, when given, bounds the
 // download (not the file's replacement, which is never cut off halfway).
 ProxyListUpdateResult UpdateProxyList(LPCTSTR pszUrl, LPCTSTR pszListFile, CStringList& rNewEntries,
-                                      CString* pstrDetail = nullptr, const CNetDeadline* pDeadline = nullptr);
+                                      CString* pstrDetail = nullptr, const CNetDeadline* pDeadline = nullptr,
+                                      const CUpstreamConfig* pRoute = nullptr);
 
 // What to tell the user about a result: the text, and the caption (empty
 // for the success, "Error" for a failure).

@@ -20,6 +20,7 @@ const DWORD kMergeRoomMs = 3000;
 struct CSourceRead {
     CString strSource;
     const CNetDeadline* pDeadline = nullptr;
+    const CUpstreamConfig* pRoute = nullptr;
     CString strText;
     BOOL bCut = FALSE;
     BOOL bRead = FALSE;
@@ -29,7 +30,7 @@ struct CSourceRead {
 unsigned int ReadWebSource(void* pParam)
 {
     CSourceRead& read = *static_cast<CSourceRead*>(pParam);
-    read.bRead = DownloadSourceText(read.strSource, read.strText, read.bCut, nullptr, read.pDeadline);
+    read.bRead = DownloadSourceText(read.strSource, read.strText, read.bCut, nullptr, read.pDeadline, read.pRoute);
     return 0;
 }
 
@@ -67,7 +68,8 @@ BOOL ReadProxySourceFile(LPCTSTR pszPath, CString& rText, BOOL& rbCut)
 }
 
 void UpdateProxyListFromSources(const CStringList& sources, LPCTSTR pszMyProxiesPath, LPCTSTR pszListFile,
-                                CProxySourcesUpdate& rUpdate, const CNetDeadline* pDeadline)
+                                CProxySourcesUpdate& rUpdate, const CNetDeadline* pDeadline,
+                                const CUpstreamConfig* pRoute)
 {
     rUpdate.result = PROXY_LIST_DOWNLOAD_FAILED;
     rUpdate.entries.RemoveAll();
@@ -87,6 +89,7 @@ void UpdateProxyListFromSources(const CStringList& sources, LPCTSTR pszMyProxies
         std::unique_ptr<CSourceRead> read(new CSourceRead);
         read->strSource = source;
         read->pDeadline = pSources.get();
+        read->pRoute = pRoute;
         if (IsUrlSource(source)) {
             // Without a thread it is read here, after the others started.
             if (!read->thread.Start(ReadWebSource, read.get())) ReadWebSource(read.get());

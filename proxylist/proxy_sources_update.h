@@ -32,10 +32,12 @@ BOOL ReadProxySourceFile(LPCTSTR pszPath, CString& rText, BOOL& rbCut);
 
 // Reads every source (the web ones side by side, each bounded by
 // pDeadline), merges them in order and, when they gave a proxy, writes the
-// list file in one step. pszMyProxiesPath is the user's own file: while it
+// list file in one step. The web sources go along pRoute (see DownloadText;
+// null: direct). pszMyProxiesPath is the user's own file: while it
 // does not exist it is no source and no failure.
 void UpdateProxyListFromSources(const CStringList& sources, LPCTSTR pszMyProxiesPath, LPCTSTR pszListFile,
-                                CProxySourcesUpdate& rUpdate, const CNetDeadline* pDeadline = nullptr);
+                                CProxySourcesUpdate& rUpdate, const CNetDeadline* pDeadline = nullptr,
+                                const CUpstreamConfig* pRoute = nullptr);
 
 // Adds the proxies a text holds (a file the user imported, the clipboard)
 // to the user's own file, after what it holds already: each proxy once,

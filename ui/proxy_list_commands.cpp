@@ -5,6 +5,7 @@
 #include "ui/settings_dlg.h"
 
 #include "framework/win/message_box.h"
+#include "proxy/internal/upstream_config.h"
 #include "proxylist/judge_answer.h"
 #include "proxylist/judge_client.h"
 #include "proxylist/proxy_entry.h"
@@ -54,10 +55,13 @@ BOOL CSettingsDlg::RefreshProxyList(std::function<void(ProxyListUpdateResult, co
         CString strMyProxies;
         CString strFile;
         CProxySourcesUpdate update;
+        CUpstreamConfig route;
     };
     auto pRequest = std::make_shared<CRequest>();
-    // Straight to every source by itself: the browser's connection settings
-    // are none of the download's business.
+    // The browser's connection settings are none of the download's
+    // business. While the user browses through an upstream, the sources
+    // are asked through it too: they must not see the user's address.
+    if (m_bEnabled && m_proxyServer.IsRunning()) pRequest->route = *GetUpstreamConfig();
     CString strServer = g_regUpdateServer.Get();
     BOOL bVendor = IsRealUpdateServer(strServer);
     CStringList configured;
@@ -70,7 +74,7 @@ BOOL CSettingsDlg::RefreshProxyList(std::function<void(ProxyListUpdateResult, co
         GetNetJobLimits().dwListDownloadMs,
         [pRequest](const CNetDeadline& deadline) {
             UpdateProxyListFromSources(pRequest->sources, pRequest->strMyProxies, pRequest->strFile, pRequest->update,
-                                       &deadline);
+                                       &deadline, &pRequest->route);
         },
         [this, pRequest, done, bVendor, strServer](BOOL bInTime) {
             // A read that ran out of time failed, and kept the old list.

@@ -10,7 +10,9 @@
 #include "proxylist/judge_client.h"
 #include "proxylist/proxy_batch_test.h"
 #include "proxylist/proxy_failover.h"
+#include "proxylist/proxy_list_update.h"
 #include "proxylist/proxy_results.h"
+#include "proxylist/proxy_sources_update.h"
 #include "proxylist/proxy_tester.h"
 #include "proxylist/upstream_fetch.h"
 
@@ -20,6 +22,7 @@
 #include "support/raw_file.h"
 #include "support/socks_stand_in.h"
 #include "support/standin_proxies.h"
+#include "support/temp_path.h"
 
 #include <cstdlib>
 #include <sstream>
@@ -209,4 +212,43 @@ TEST_F(ProxiedRouteTest, SpeedIsTimedOverTheWholeSampleFromTheRequest)
                                            strSample.c_str(), &deadline);
     EXPECT_GT(dKBPerMs, 0.0);
     EXPECT_LT(SpeedToKBPerSec(dKBPerMs), 64.0 / 1.4);
+}
+
+TEST_F(ProxiedRouteTest, ListSourcesAreReadThroughTheUpstreamInForceAndDirectWithout)
+{
+    const std::string strAccount = EntryOf("account");
+    ASSERT_FALSE(strAccount.empty());
+    CSocksStandIn socks;
+    socks.AddName(kLeakName, static_cast<WORD>(m_nVendorPort));
+    const std::string strList = TempPath("routed-proxylist.txt");
+    const std::string strNamed = std::string(" ") + LeakUrl(PROXY_LIST_PATH) + " ";
+    const size_t nNamedBefore = ProxyLogLinesWith(strNamed).size();
+    const long nLookupsBefore = SockLookupsOf(kLeakName);
+    CNetDeadline deadline(60000);
+
+    // An HTTP upstream with an account and a SOCKS5 one, each handed the name.
+    for (const std::string& strRoute :
+         {"http://cwuser:cwpass@" + strAccount, "socks5://127.0.0.1:" + std::to_string(socks.Port())}) {
+        CUpstreamConfig route;
+        UpstreamFromEntry(strRoute.c_str(), route);
+        CStringList sources;
+        sources.AddTail(LeakUrl(PROXY_LIST_PATH).c_str());
+        CProxySourcesUpdate update;
+        UpdateProxyListFromSources(sources, "", strList.c_str(), update, &deadline, &route);
+        EXPECT_EQ(update.result, PROXY_LIST_UPDATED) << strRoute << ": " << FormatProxySourcesUpdateText(update).str();
+        EXPECT_GT(update.entries.GetCount(), 0) << strRoute;
+    }
+    EXPECT_EQ(SockLookupsOf(kLeakName), nLookupsBefore) << "the source's name was looked up on this machine";
+    EXPECT_EQ(ProxyLogLinesWith(strNamed).size(), nNamedBefore + 1) << "the HTTP upstream had the list by name";
+    ASSERT_FALSE(socks.Requests().empty());
+    EXPECT_EQ(socks.Requests().back(), "5 " + std::string(kLeakName) + ":" + std::to_string(m_nVendorPort));
+
+    // Browsing off: the vendor's list comes straight from the server.
+    const std::string strDirect = "http://127.0.0.1:" + std::to_string(m_nVendorPort) + PROXY_LIST_PATH;
+    const size_t nProxiedBefore = ProxyLogLinesWith(PROXY_LIST_PATH).size();
+    CUpstreamConfig off;
+    CStringList entries;
+    ASSERT_EQ(UpdateProxyList(strDirect.c_str(), strList.c_str(), entries, nullptr, &deadline, &off),
+              PROXY_LIST_UPDATED);
+    EXPECT_EQ(ProxyLogLinesWith(PROXY_LIST_PATH).size(), nProxiedBefore) << "no proxy saw the direct download";
 }
