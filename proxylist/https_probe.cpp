@@ -2,6 +2,7 @@
 // the blocking loop that drives them for the test of one entry.
 #include "https_probe.h"
 
+#include "pending_send.h"
 #include "proxy/local_proxy_server.h"
 
 #include <cstdlib>
@@ -96,16 +97,9 @@ void CHttpsProbe::Queue(const std::string& strBytes)
 
 BOOL CHttpsProbe::Flush()
 {
-    while (m_nSent < m_strPending.size()) {
-        int n = SockSendSome(m_socket, m_strPending.data() + m_nSent, static_cast<int>(m_strPending.size() - m_nSent));
-        if (n == SOCK_NOTHING_YET) return FALSE;
-        if (n <= 0) {
-            Fail();
-            return FALSE;
-        }
-        m_nSent += static_cast<size_t>(n);
-    }
-    return TRUE;
+    EPendingSend eSent = SendPending(m_socket, m_strPending, m_nSent);
+    if (eSent == PENDING_FAILED) Fail();
+    return eSent == PENDING_SENT;
 }
 
 void CHttpsProbe::OnReady(int nReady)

@@ -1,6 +1,7 @@
 // The steps of one proxy's test, each taken when its socket is ready.
 #include "judge_probe.h"
 
+#include "pending_send.h"
 #include "upstream_fetch.h"
 
 namespace {
@@ -69,16 +70,9 @@ int CJudgeProbe::Want() const
 
 BOOL CJudgeProbe::Flush()
 {
-    while (m_nSent < m_strPending.size()) {
-        int n = SockSendSome(m_socket, m_strPending.data() + m_nSent, static_cast<int>(m_strPending.size() - m_nSent));
-        if (n == SOCK_NOTHING_YET) return FALSE;
-        if (n <= 0) {
-            Fail();
-            return FALSE;
-        }
-        m_nSent += static_cast<size_t>(n);
-    }
-    return TRUE;
+    EPendingSend eSent = SendPending(m_socket, m_strPending, m_nSent);
+    if (eSent == PENDING_FAILED) Fail();
+    return eSent == PENDING_SENT;
 }
 
 void CJudgeProbe::StartRequest(double dNowMs)
